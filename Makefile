@@ -1,0 +1,48 @@
+# pelgrove: `make demo` builds and runs an example in batch mode; `make test` runs the suite.
+BUILD        ?= build
+BUILD_ASAN   ?= build-asan
+JOBS         ?= $(shell nproc)
+DEMO_SCRIPT  ?= examples/box.vmf
+DEMO_OUT     ?= box.dvk
+PACKAGES     := cmake g++ make pkg-config libfltk1.3-dev libgl1-mesa-dev libglu1-mesa-dev \
+                liblapack-dev liblapacke-dev libjpeg-dev libgtest-dev libgmock-dev \
+                libbenchmark-dev xvfb xauth
+
+.PHONY: all deps build demo test test-sanitize bench clean
+
+all: build
+
+deps:
+	@missing=$$(for p in $(PACKAGES); do dpkg-query -W -f='$${Status}' $$p 2>/dev/null | grep -q 'ok installed' || echo $$p; done); \
+	if [ -n "$$missing" ]; then \
+	  if [ "$$(id -u)" = 0 ]; then \
+	    echo "installing:" $$missing; \
+	    apt-get update -qq && DEBIAN_FRONTEND=noninteractive apt-get install -y -qq $$missing; \
+	  else \
+	    echo "missing Debian packages (install them as root): $$missing" >&2; exit 1; \
+	  fi; \
+	fi
+
+$(BUILD)/CMakeCache.txt: | deps
+	cmake -S . -B $(BUILD) -DCMAKE_BUILD_TYPE=Release
+
+build: deps $(BUILD)/CMakeCache.txt
+	cmake --build $(BUILD) -j$(JOBS)
+
+demo: build
+	$(BUILD)/bin/pelgrove --run $(DEMO_SCRIPT) $(DEMO_OUT)
+	@echo "wrote $(DEMO_OUT): $$(sed -n 2p $(DEMO_OUT)) (points elements groups)"
+
+test: build
+	cd $(BUILD) && ctest --output-on-failure -j$(JOBS)
+
+test-sanitize: deps
+	cmake -S . -B $(BUILD_ASAN) -DCMAKE_BUILD_TYPE=Debug -DPELGROVE_SANITIZE=ON -DPELGROVE_BENCH=OFF
+	cmake --build $(BUILD_ASAN) -j$(JOBS)
+	cd $(BUILD_ASAN) && ASAN_OPTIONS=detect_leaks=1 UBSAN_OPTIONS=print_stacktrace=1 ctest --output-on-failure -j$(JOBS)
+
+bench: build
+	bench/run.sh $(BUILD)
+
+clean:
+	rm -rf $(BUILD) $(BUILD_ASAN)

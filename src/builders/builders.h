@@ -1,0 +1,56 @@
+// builders: the builder registry and the direct generators plate, cylinder, sphere,
+// line, arc and orbit. A builder reads its own arguments, makes exactly one grid (the
+// last in Grid::gGrids) and returns true, or returns false with a message.
+// Owns gBuilders (filled once by map_builders; lives for the process).
+#pragma once
+
+#include "grid/Grid.h"
+
+#include <map>
+#include <string>
+
+class scriptstream;
+class Grid_MxN;
+
+typedef bool (*BuilderFunc)(std::string name, scriptstream& in, std::string& message);
+
+struct Builder {
+  Builder() = default;
+  Builder(const std::string& n, BuilderFunc f) : name(n), func(f) {}
+  std::string name;
+  BuilderFunc func = nullptr;
+};
+
+// -- state
+extern std::map<std::string, Builder> gBuilders;
+
+// Registers the built-in builders, then fills the command table (map_commands).
+void map_builders(const std::string& unused);
+
+struct GridData {
+  int M = 0, N = 0;
+  GridPt a, b, c, d;
+  Grid_MxN* grid = nullptr;
+};
+
+// -- reading
+// M[:M2] N[:N2] a b c d; false with the reason appended to message.
+bool read_patch(scriptstream& in, GridData& gd, int& M2, int& N2, std::string& message);
+bool read_patch_dimensions(scriptstream& in, GridData& gd, int& M2, int& N2, std::string& message);
+// N a b
+bool read_curve(scriptstream& in, GridData& gd, std::string& message);
+
+// -- lattice fillers (plain values in, one Grid_MxN named `name` out)
+void build_abcd(GridData& gd, const std::string& name);
+void build_abcd_mn(GridData& gd, int M2, int N2, const std::string& name);
+void build_ab(GridData& gd, std::string name);
+void cyl2xyz(GridData& gd);  // (r, theta deg, z) -> xyz
+void sph2xyz(GridData& gd);  // (r, theta deg, phi deg) -> xyz
+
+// -- builders
+bool plate(std::string name, scriptstream& in, std::string& message);
+bool cylinder(std::string name, scriptstream& in, std::string& message);
+bool sphere(std::string name, scriptstream& in, std::string& message);
+bool line(std::string name, scriptstream& in, std::string& message);
+bool cylindrical_arc(std::string name, scriptstream& in, std::string& message);
+bool spherical_arc(std::string name, scriptstream& in, std::string& message);

@@ -1,0 +1,95 @@
+// Grid: grid points, the common base of all parts, and the part registry and naming.
+// Every part registers itself in Grid::gGrids (creation order) and lives until the next
+// script start destroys all grids. Owns Grid::gGrids and the naming state part_name,
+// base_part_name, named_parts (per run, reset by start_script).
+#pragma once
+
+#include <cstdint>
+#include <string>
+#include <vector>
+
+class scriptstream;
+
+struct GridPt {
+  double x = 0, y = 0, z = 0;
+  int64_t id = 0;                // point number from 1 after renumbering, 0 before
+  GridPt* mapped_to = nullptr;   // representative this point was merged into; links never chain
+};
+
+// The effective point: the representative, or the point itself.
+inline const GridPt& effective(const GridPt& p) { return p.mapped_to ? *p.mapped_to : p; }
+double mapped_dist2(const GridPt& a, const GridPt& b);
+
+class GenericGrid {
+public:
+  virtual ~GenericGrid() = default;
+  virtual int dimension() const = 0;
+  virtual int num_grid_points() const = 0;
+  virtual GridPt& point(int i) = 0;
+  virtual const GridPt& point(int i) const = 0;
+  virtual int num_elements() const = 0;
+  virtual int element(int i, long* idx) const = 0;
+};
+
+class Grid : public GenericGrid {
+public:
+  explicit Grid(const std::string& name);
+  ~Grid() override;
+  Grid(const Grid&) = delete;
+  Grid& operator=(const Grid&) = delete;
+
+  int num_grid_points() const override { return (int)mPts.size(); }
+  GridPt& point(int i) override { return mPts[i]; }
+  const GridPt& point(int i) const override { return mPts[i]; }
+  // Copies of the effective points of element i; returns the count as element(i, long*).
+  virtual int element(int i, GridPt* pts) const = 0;
+  using GenericGrid::element;
+  virtual void load_params();
+
+  double tolerance() const { return mTolerance; }
+  void tolerance(double t) { mTolerance = t; }
+  double ptolerance() const { return mPtolerance; }
+  void ptolerance(double t) { mPtolerance = t; }
+  const std::string& name() const { return mName; }
+  const float* color() const { return mColor; }
+  bool deleted() const { return mDeleted; }
+  void set_deleted(bool d) { mDeleted = d; }
+  int as_merged_pts(int i, GridPt* out) const;
+
+  // -- registry (Grid::gGrids lives until destroy_grids, called by start_script)
+  static std::vector<Grid*> gGrids;
+  static std::vector<Grid*>::iterator all_begin() { return gGrids.begin(); }
+  static std::vector<Grid*>::iterator all_end() { return gGrids.end(); }
+  static void destroy_grids();
+  static long grid_point_count();    // points with no mapped_to, over all grids
+  static long good_element_count();  // elements of 2 or more points, over all grids
+  // Merge reduction of n <= 4 indices into pts; returns 0..4 and may rewrite idx.
+  static int fix_merged_indices(int n, long* idx, const std::vector<GridPt>& pts);
+
+  std::vector<GridPt> mPts;
+
+protected:
+  bool mDeleted = false;
+  std::string mName;
+  double mTolerance = 0;
+  double mPtolerance = 0;
+  float mColor[4] = {1, 0.8f, 0, 1};
+};
+
+// Numbers every point: representatives 1..n in registry and index order.
+void renumber_grid_pts();
+
+// -- naming state (per run; reset by start_script)
+extern std::string part_name;
+extern std::vector<std::string> base_part_name;
+extern bool named_parts;
+void reset_part_names();  // empty stack, named_parts false, part_name "unnamed"
+void push_part_name();    // as push_name
+void pop_part_name();     // as pop_name
+
+// -- commands
+bool command_begin_part(scriptstream& s);           // begin <part_name>
+bool command_begin_numbered_part(scriptstream& s);  // begin_numbered <number>
+bool command_push_name(scriptstream& s);            // push_name
+bool command_pop_name(scriptstream& s);             // pop_name
+bool command_delete_part(scriptstream& s);          // delete <part_name>

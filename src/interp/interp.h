@@ -1,0 +1,53 @@
+// interp: the command loop, whole-script runs and nested blocks, and the command table.
+// A word names a command, a library function or a builder (in that precedence); each
+// reads its own arguments from the stream. Owns `commands` (filled once by map_commands,
+// read-only after; lives for the process).
+#pragma once
+
+#include "util/message.h"
+
+#include <map>
+#include <string>
+
+class scriptstream;
+
+struct Command {
+  std::string usage;
+  bool (*handler)(scriptstream&) = nullptr;
+};
+
+// -- state
+extern std::map<std::string, Command> commands;
+
+// -- running scripts
+// Runs commands until `s` is exhausted (true) or one fails (false).
+bool run_script(scriptstream& s);
+// A whole run from a clean state: destroy parts, reset parameters and names, run, merge, renumber.
+// `file` names the script in messages. Returns false when the run ended on a failing command.
+bool start_script(std::string& text, const std::string& file = "script");
+// Takes the next {...} block (outer braces dropped); false if none or unbalanced.
+// `where`, if given, receives the file and line on which the block's text begins.
+bool brace_contents(scriptstream& s, std::string& out, MessageLocation* where = nullptr);
+// A block for later running: brace_contents plus a trailing blank.
+bool grab_tmp_script(scriptstream& s, std::string& out, MessageLocation* where = nullptr);
+// Runs text as a nested script sharing all global state; false for an empty text.
+// `where` is the location of the text's first character (for messages).
+bool run_tmp_script(const std::string& text, const MessageLocation& where = message_location());
+// Runs a block between an implicit push_name and pop_name (control-flow bodies, library calls).
+bool run_block(const std::string& text, const MessageLocation& where);
+
+// The reset every run starts from: destroy all parts, reset parameters (and the
+// transformation), empty var_stack, reset the part names. Called by start_script and tests.
+void reset_script_state();
+
+// Fills `commands`; called once by map_builders at start-up.
+void map_commands();
+
+// -- commands of this module
+bool stop_script(scriptstream& s);          // stop
+bool show_version(scriptstream& s);         // version
+bool command_print(scriptstream& s);        // print <variable_name>
+bool command_simple_form(scriptstream& s);  // simple_form {<set commands>}
+
+// The version text shown by `version`.
+const char* version_text();

@@ -1,0 +1,35 @@
+// library: library functions (define/build/calls), include with its directory stack,
+// and start-up loading of library directories and files.
+// Owns gLibraries, gLibraries_args, gLibraries_origin (live for the process) and dir_stack
+// (its bottom entry, the start directory, lives for the process).
+#pragma once
+
+#include "util/message.h"
+
+#include <deque>
+#include <map>
+#include <string>
+#include <vector>
+
+class scriptstream;
+
+// -- state
+extern std::map<std::string, std::string> gLibraries;      // name -> body; name_doc -> docs
+extern std::map<std::string, int> gLibraries_args;         // name -> declared count, -1 none
+extern std::map<std::string, MessageLocation> gLibraries_origin;  // name -> where its body begins
+extern std::deque<std::string> dir_stack;                  // directories of included files, "/"-ended
+
+// -- library functions
+bool command_define(scriptstream& s);  // define <library_function_name> { <script> }
+bool command_build(scriptstream& s);   // build  <library_function_name> <arg1 ...> ;
+bool run_library_function(const std::string& name, scriptstream& s);
+bool is_library_function(const std::string& word);  // true for runnable names, never for "_doc" keys
+
+// -- files
+bool command_include(scriptstream& s);  // include <file_name>
+bool include_file(const std::string& name);
+void push_filename(std::string& name);  // makes name absolute, pushes its directory
+void pop_filename();
+std::string file_contents(const std::string& path);
+void load_libraries(const std::vector<std::string>& dirs);
+void load_library_files(const std::vector<std::string>& files);

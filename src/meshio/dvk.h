@@ -1,0 +1,16 @@
+// dvk: the ascii mesh file: counts, point lines, two lines per element, group lines.
+// export_dvk_mesh writes the merged, renumbered parts; DVK::import reads one back as
+// one RawGrid per group.
+#pragma once
+
+#include <istream>
+#include <string>
+
+// Writes every part's effective points and elements; false when the file cannot be written.
+// The file is replaced only when the whole mesh was written.
+bool export_dvk_mesh(const char* path, bool unused);
+
+namespace DVK {
+bool import(std::istream& in);
+}
+bool import_dvk(const std::string& name);

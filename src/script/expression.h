@@ -1,0 +1,24 @@
+// expression: the evaluator of bracketed numeric expressions.
+// One left-to-right scan over the text with an operator-precedence stack of Terms;
+// reads and assigns gParameters, reads stored_expressions, calls the function library.
+#pragma once
+
+#include <string>
+#include <vector>
+
+struct Term {
+  int op = 1;          // 0 end, 1 +, 2 -, 3 *, 4 /, 5 %, 6 ^
+  double value = 0.0;
+  int precedence = 10;
+};
+
+// Evaluates from `pos`; leaves `pos` just past the ')' or ';' that ended it, or at the end.
+// Throws const char* "poorly formed function or variable name" on a malformed x$i suffix.
+double evaluate_expression(int& pos, const char* text);
+double evaluate_expression(const char* text);
+// Reads a name (letters, digits, '_', '.', with an optional $index suffix) appending to `name`.
+bool evaluate_variable_name(int& pos, const int& length, const char* text, std::string& name);
+// Value of a stored expression (preferred) or parameter; false when neither exists.
+bool evaluate_variable(std::string& name, Term& term);
+// The reduction step: combines stack terms of higher or equal precedence, then appends `term`.
+void push(const Term& term, std::vector<Term>& stack);

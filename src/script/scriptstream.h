@@ -1,0 +1,82 @@
+// scriptstream: the stream every command and builder reads its arguments from.
+// Words, plain numbers and [bracketed] expressions over script text whose comments
+// were blanked out; the removed comments are kept so a definition can carry its docs.
+// Owns stripped_comments and stored_expressions (the latter lives for the process).
+#pragma once
+
+#include "util/message.h"
+
+#include <cstdio>
+#include <istream>
+#include <map>
+#include <sstream>
+#include <string>
+#include <utility>
+#include <vector>
+
+class scriptstream {
+public:
+  virtual ~scriptstream() = default;
+
+  // -- reading (each word/number read first consumes '@name = expr ;' definitions)
+  virtual scriptstream& operator>>(std::string& word) = 0;  // leaves `word` unchanged at end of text
+  virtual scriptstream& operator>>(double& value) = 0;      // plain number or [expression]
+  virtual scriptstream& operator>>(int& value) = 0;         // a number truncated toward zero
+  virtual bool good() const = 0;
+  explicit operator bool() const { return good(); }
+  virtual int peek() = 0;
+  virtual int get() = 0;
+  virtual void ignore(int n = 1, int delim = EOF) = 0;
+  virtual void eatwhite() = 0;
+
+  // -- origins: where the text came from, so messages can name file and line
+  virtual long tell() = 0;                                // offset of the next character, -1 when exhausted
+  virtual MessageLocation location_at(long offset) = 0;   // file and line of a text offset
+  virtual MessageLocation last_word_location() = 0;       // file and line of the last word read
+};
+
+// The one stream implementation: comment-free text read through an istringstream.
+class scriptstream_priv : private std::string, public scriptstream, public std::istringstream {
+public:
+  // `origin` names the file and the line on which `text` begins (line 1 of a whole file).
+  explicit scriptstream_priv(const std::string& text, const MessageLocation& origin = {"", 1});
+
+  scriptstream& operator>>(std::string& word) override;
+  scriptstream& operator>>(double& value) override;
+  scriptstream& operator>>(int& value) override;
+  bool good() const override;
+  int peek() override;
+  int get() override;
+  void ignore(int n = 1, int delim = EOF) override;
+  void eatwhite() override;
+  long tell() override;
+  MessageLocation location_at(long offset) override;
+  MessageLocation last_word_location() override;
+
+  // The comments that began in [from, to], each without its leading '#'/'!' run, one per line.
+  std::string doc(unsigned int from, unsigned int to) const;
+  const std::string& text() const { return *this; }
+
+private:
+  std::vector<std::pair<unsigned int, std::string>> mComments;
+  MessageLocation mOrigin;
+  long mLastWordStart = 0;
+  long mLineCachePos = 0;  // offset up to which newlines were counted
+  int mLineCacheLine = 0;  // newlines before mLineCachePos
+};
+
+// -- state
+// Comments removed by the latest strip_comments; each new stream copies them.
+extern std::vector<std::pair<unsigned int, std::string>> stripped_comments;
+// '@name = expr ;' definitions: name -> expression text, evaluated at each use.
+// Lives for the process; no script run clears it.
+extern std::map<std::string, std::string> stored_expressions;
+
+// -- lexical helpers
+void strip_comments(std::string& text);  // blanks out '#'/'!' comments in place
+std::string copy_without_comments(const std::string& text);  // ends in white space when non-empty
+bool extract_stored_expressions(std::istream& in);  // false when exhausted or failed
+// Reads "[expr]" text into `out` (white space dropped); otherwise out = "0" and false.
+bool extract_expression(std::istream& in, std::string& out);
+bool extract_expression(scriptstream& in, std::string& out);
+double extract_double(std::istream& in);  // plain number or evaluated [expression]

@@ -1,0 +1,82 @@
+#include "support/test_support.h"
+
+#include "builders/builders.h"
+#include "interp/interp.h"
+#include "script/scriptstream.h"
+
+#include <sys/wait.h>
+
+#include <cstdio>
+#include <cstdlib>
+#include <fstream>
+#include <sstream>
+
+void ScriptTest::SetUp() {
+  static bool mapped = false;
+  if (!mapped) {
+    map_builders("");
+    mapped = true;
+  }
+  set_message_sink(&sink);
+  reset_alert_count();
+  set_message_location({});
+  reset_script_state();
+}
+
+void ScriptTest::TearDown() {
+  reset_script_state();
+  set_message_sink(nullptr);
+  set_message_location({});
+}
+
+bool ScriptTest::run(const std::string& text) {
+  scriptstream_priv s(text, {"test.vmf", 1});
+  return run_script(s);
+}
+
+namespace {
+std::string quote(const std::string& a) {
+  std::string q = "'";
+  for (char c : a) {
+    if (c == '\'') q += "'\\''";
+    else q += c;
+  }
+  return q + "'";
+}
+}  // namespace
+
+std::string make_temp_dir() {
+  std::string tmpl = std::string(getenv("TMPDIR") ? getenv("TMPDIR") : "/tmp") + "/pelgrove-test-XXXXXX";
+  std::vector<char> buf(tmpl.begin(), tmpl.end());
+  buf.push_back(0);
+  const char* d = mkdtemp(buf.data());
+  if (!d) throw std::runtime_error("mkdtemp failed");
+  return d;
+}
+
+void write_file(const std::string& path, const std::string& text) {
+  std::ofstream f(path, std::ios::binary);
+  f << text;
+}
+
+std::string read_file(const std::string& path) {
+  std::ifstream f(path, std::ios::binary);
+  std::stringstream ss;
+  ss << f.rdbuf();
+  return ss.str();
+}
+
+ProcessResult run_pelgrove(const std::vector<std::string>& args, const std::string& cwd) {
+  std::string dir = cwd.empty() ? make_temp_dir() : cwd;
+  std::string cmd = "cd " + quote(dir) + " && " + quote(PELGROVE_BINARY);
+  for (const auto& a : args) cmd += " " + quote(a);
+  cmd += " >" + quote(dir + "/.stdout") + " 2>" + quote(dir + "/.stderr") + " </dev/null";
+  int rc = std::system(cmd.c_str());
+  ProcessResult r;
+  r.status = WIFEXITED(rc) ? WEXITSTATUS(rc) : -1;
+  r.out = read_file(dir + "/.stdout");
+  r.err = read_file(dir + "/.stderr");
+  std::remove((dir + "/.stdout").c_str());
+  std::remove((dir + "/.stderr").c_str());
+  return r;
+}

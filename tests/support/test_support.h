@@ -1,0 +1,33 @@
+// Shared test helpers: a fixture that captures messages and starts each case from the
+// reset a script run uses, and a runner for the pelgrove binary.
+#pragma once
+
+#include "util/message.h"
+
+#include <gtest/gtest.h>
+
+#include <string>
+#include <vector>
+
+// Registers builders and commands once; every case starts from reset_script_state().
+class ScriptTest : public ::testing::Test {
+protected:
+  CaptureSink sink;
+  void SetUp() override;
+  void TearDown() override;
+  // Runs `text` as a top-level script named "test.vmf" (no merge); returns run_script's result.
+  bool run(const std::string& text);
+  // Alert texts captured so far.
+  std::vector<std::string> alerts() const { return sink.alerts(); }
+};
+
+struct ProcessResult {
+  int status = -1;
+  std::string out, err;
+};
+// Runs the built pelgrove binary with `args` (shell-quoted here) in `cwd` (default: a temp dir).
+ProcessResult run_pelgrove(const std::vector<std::string>& args, const std::string& cwd = "");
+// A fresh empty directory under the system temp dir.
+std::string make_temp_dir();
+void write_file(const std::string& path, const std::string& text);
+std::string read_file(const std::string& path);
