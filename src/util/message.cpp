@@ -20,13 +20,12 @@ std::string prefix(const MessageLocation& where) {
 void write_prefixed(const MessageLocation& where, const std::string& text) {
   std::string p = prefix(where), out;
   size_t start = 0;
-  while (start <= text.size()) {
+  do {
     size_t nl = text.find('\n', start);
     if (nl == std::string::npos) nl = text.size();
-    if (nl == text.size() && start == nl && start != 0) break;  // text ended in a newline
     out += p + text.substr(start, nl - start) + "\n";
     start = nl + 1;
-  }
+  } while (start < text.size());
   std::cerr << out << std::flush;
 }
 

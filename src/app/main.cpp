@@ -1,0 +1,27 @@
+// pelgrove: start-up — options, builders and commands, libraries, then batch or interactive mode.
+#include "app/run_batch.h"
+#include "builders/builders.h"
+#include "interp/library.h"
+#include "ui/ui.h"
+#include "util/CLO.h"
+#include "util/paths.h"
+
+#include <string>
+
+CLO_v<std::string> clo_lib_file("--l", "the value specifies a specific library file to load");
+CLO_v<std::string> clo_lib_dir("--L",
+    "the value specifies a directory of library files to load\n"
+    "as well as the default '$VORN_HOME/share/etc/pelgrove'");
+CLO_t<std::string, 2> clo_run("--run",
+    "the two values specify input.vmf output.dvk and runs the input script without starting the User Interface");
+CLO_help clo_help("--h");
+
+int main(int argc, char** argv) {
+  clo_lib_dir.values.push_back(VORN_DIR() + "/share/etc/pelgrove");
+  if (!CLO::process_options(argc, argv, true) || clo_help.invoked()) return 1;
+  map_builders("");
+  if (!clo_lib_dir.values.empty()) load_libraries(clo_lib_dir.values);
+  if (!clo_lib_file.values.empty()) load_library_files(clo_lib_file.values);
+  if (clo_run.invoked()) return 1 - run_batch(clo_run.value(0).c_str(), clo_run.value(1).c_str());
+  return run_interactive(argc, argv);
+}
