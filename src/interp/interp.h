@@ -51,3 +51,12 @@ bool command_simple_form(scriptstream& s);  // simple_form {<set commands>}
 
 // The version text shown by `version`.
 const char* version_text();
+
+// -- hooks the interactive program installs (null in batch mode and tests)
+// Shows the about window; when null, `version` prints version_text() on standard output.
+extern void (*gShowVersionHook)();
+// Hands a simple_form block and its title to the form. Returns false when the form was
+// rebuilt from a changed block (the run stops so the user can edit the values); otherwise
+// true, with `script` set to the form's current values as one set command per line.
+// When null, simple_form runs the block itself, so the written values take effect.
+extern bool (*gSimpleFormHook)(const std::string& block, const std::string& title, std::string& script);
