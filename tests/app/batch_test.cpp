@@ -1,0 +1,117 @@
+// The program end to end: options, exit statuses, batch runs and where messages point.
+#include "support/test_support.h"
+
+#include <string>
+
+namespace {
+bool contains(const std::string& text, const std::string& part) { return text.find(part) != std::string::npos; }
+
+struct Batch {
+  std::string dir = make_temp_dir();
+  ProcessResult run(const std::string& script, const std::string& name = "s.vmf") {
+    write_file(dir + "/" + name, script);
+    return run_pelgrove({"--run", name, "out.dvk"}, dir);
+  }
+  std::string mesh() const { return read_file(dir + "/out.dvk"); }
+};
+}  // namespace
+
+TEST(Options, HelpAndBadOptionsExitWithTheirStatus) {
+  struct Row {
+    std::vector<std::string> args;
+    int status;
+    const char* err;
+  } rows[] = {
+      {{"--h"}, 1, "Description of Command Line Options:\n\t--l <value>\n"},
+      {{"-help"}, 1, "\t--run <value> <value>\n\t\tthe two values specify input.vmf output.dvk"},
+      {{"--bogus"}, 1, "unrecognized command line option: --bogus\n"},
+      {{"--run", "only.vmf"}, 2, "***ERROR***\n\t--run <value> <value>\n\tdid not have all values\n"},
+      {{"--L"}, 1, "***ERROR***\n\t--L <value>\n\tcould not read a value\n"},
+  };
+  for (const auto& r : rows) {
+    SCOPED_TRACE(r.args[0]);
+    ProcessResult p = run_pelgrove(r.args);
+    EXPECT_EQ(p.status, r.status);
+    EXPECT_TRUE(contains(p.err, r.err)) << p.err;
+  }
+}
+
+TEST(Options, LibraryDirectoryHelpTextIsIndented) {
+  ProcessResult p = run_pelgrove({"--h"});
+  EXPECT_TRUE(contains(p.err, "\t--L <value>\n\t\tthe value specifies a directory of library files to load\n"
+                              "\t\tas well as the default '$VORN_HOME/share/etc/pelgrove'\n"));
+  EXPECT_TRUE(contains(p.err, "\t--h\n\t\tPrint this help message\n"));
+}
+
+TEST(Batch, MissingInputFailsSilently) {
+  Batch b;
+  ProcessResult p = run_pelgrove({"--run", "nothing.vmf", "out.dvk"}, b.dir);
+  EXPECT_EQ(p.status, 1);
+  EXPECT_EQ(p.err, "");
+  EXPECT_FALSE(read_file(b.dir + "/out.dvk").size() > 0);
+}
+
+TEST(Batch, EmptyScriptWritesAnEmptyMesh) {
+  Batch b;
+  ProcessResult p = b.run("");
+  EXPECT_EQ(p.status, 0) << p.err;
+  EXPECT_EQ(b.mesh(), "no title\n0 0 0\n");
+}
+
+TEST(Batch, PrintWritesToStandardOutput) {
+  Batch b;
+  ProcessResult p = b.run("set w 3\nprint w\nset v [w*2.5]\nprint v\n");
+  EXPECT_EQ(p.status, 0) << p.err;
+  EXPECT_TRUE(contains(p.out, "w=3\nv=7.5\n")) << p.out;
+}
+
+TEST(Batch, ErrorsNameFileAndLineAndFailTheRun) {
+  struct Row {
+    const char* id;
+    const char* script;
+    const char* err;
+  } rows[] = {
+      {"top level", "set a 1\n\nset bad-name 2\n", "s.vmf:3: Invalid parameter Name 'bad-name'"},
+      {"in a block", "set a 1\nrepeat 2 {\n  set b 1\n  set bad-name 2\n}\n", "s.vmf:4: Invalid parameter Name"},
+      {"nested blocks", "if 1 {\n  if 1 {\n\n    nosuchword\n  }\n}\n",
+       "s.vmf:4: ERROR: did not find a builder called 'nosuchword'"},
+      {"unknown word", "# comment\nfrobnicate 1 2\n", "s.vmf:2: ERROR: did not find a builder called 'frobnicate'\n"},
+  };
+  for (const auto& r : rows) {
+    SCOPED_TRACE(r.id);
+    Batch b;
+    ProcessResult p = b.run(r.script);
+    EXPECT_EQ(p.status, 1);
+    EXPECT_TRUE(contains(p.err, r.err)) << p.err;
+    EXPECT_EQ(b.mesh().substr(0, 9), "no title\n");
+  }
+}
+
+TEST(Batch, MeshOfPartsBuiltBeforeAnErrorIsStillWritten) {
+  Batch b;
+  ProcessResult p = b.run("set element_type quads\nplate p 1 1  0 0 0  1 0 0  1 1 0  0 1 0\nset bad-name 1\n");
+  EXPECT_EQ(p.status, 1);
+  EXPECT_EQ(b.mesh().substr(0, 16), "no title\n4 1 1\n");
+}
+
+TEST(Batch, AlertDuringExpressionFailsTheRunButKeepsGoing) {
+  Batch b;
+  ProcessResult p = b.run("set a [nosuch+1]\nprint a\n");
+  EXPECT_EQ(p.status, 1);
+  EXPECT_TRUE(contains(p.err, "s.vmf:1: unknown function or variable 'nosuch'")) << p.err;
+  EXPECT_TRUE(contains(p.out, "a=1\n")) << p.out;
+}
+
+TEST(Batch, BoxExampleIsOneClosedMesh) {
+  Batch b;
+  ProcessResult p = run_pelgrove({"--run", std::string(PELGROVE_SOURCE_DIR) + "/examples/box.vmf", "out.dvk"}, b.dir);
+  EXPECT_EQ(p.status, 0) << p.err;
+  // 6 faces of 8x8 cells: 6*64 quads; points on a closed box: 6*81 - 12*9 + 8 = 386.
+  EXPECT_EQ(b.mesh().substr(0, 19), "no title\n386 384 6\n");
+}
+
+TEST(Interactive, WithoutDisplayFailsWithAMessage) {
+  ProcessResult p = run_pelgrove({});
+  EXPECT_EQ(p.status, 1);
+  EXPECT_FALSE(p.err.empty());
+}
