@@ -20,3 +20,7 @@ public:
   int N = 0;
   int element_type = 0;
 };
+
+// True when an M x N lattice (M, N >= 0) can be indexed with int: its (M+1)*(N+1) points
+// and up to 2*M*N elements. Builders check this before making a grid.
+bool lattice_fits(long M, long N);

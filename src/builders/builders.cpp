@@ -1,0 +1,163 @@
+// The builder registry and the direct generators. Each builder sets its message to its
+// usage line first and appends one reason when it stops; every count is checked before
+// a grid is made, so a builder that fails on its arguments leaves the part list alone.
+#include "builders/builders.h"
+
+#include "grid/pelgrove_MxN.h"
+#include "interp/interp.h"
+#include "script/scriptstream.h"
+#include "util/message.h"
+
+#include <algorithm>
+
+std::map<std::string, Builder> gBuilders;
+
+namespace {
+
+const char* const patch_usage = "expecting M N  a b c d\n";
+const char* const curve_usage = "expecting N  a b\n";
+
+bool fail(std::string& message, const std::string& reason) {
+  message += reason;
+  return false;
+}
+
+bool read_point(scriptstream& in, GridPt& p) {
+  in >> p.x >> p.y >> p.z;
+  return in.good();
+}
+
+// One dimension of a patch: a number truncated to int, then an optional ":secondary"
+// that must follow the number directly. Without it the secondary equals the first.
+bool read_dimension(scriptstream& in, int& first, int& second) {
+  in >> first;
+  if (!in.good()) return false;
+  second = first;
+  if (in.peek() != ':') return true;
+  in.ignore();
+  in >> second;
+  return in.good();
+}
+
+// Point and element numbers are ints: a lattice whose counts they cannot hold is refused
+// rather than allowed to wrap.
+bool too_large(std::string& message, int M, int N) {
+  if (lattice_fits(M, N)) return false;
+  message += string_printf("lattice of %d x %d cells is too large", M, N);
+  return true;
+}
+
+void register_builder(const char* name, BuilderFunc func) { gBuilders[name] = Builder(name, func); }
+
+// Makes the patch of a successfully read record: plain or transition lattice.
+bool fill_patch(GridData& gd, int M2, int N2, const std::string& name) {
+  if (M2 == gd.M && N2 == gd.N)
+    build_abcd(gd, name);
+  else
+    build_abcd_mn(gd, M2, N2, name);
+  return gd.grid != nullptr;
+}
+
+bool read_and_fill_patch(const std::string& name, scriptstream& in, std::string& message, GridData& gd) {
+  message = patch_usage;
+  int M2 = 0, N2 = 0;
+  if (!read_patch(in, gd, M2, N2, message)) return false;
+  return fill_patch(gd, M2, N2, name);
+}
+
+bool read_and_fill_curve(const std::string& name, scriptstream& in, std::string& message, GridData& gd) {
+  message = curve_usage;
+  if (!read_curve(in, gd, message)) return false;
+  build_ab(gd, name);
+  return gd.grid != nullptr;
+}
+
+}  // namespace
+
+void map_builders(const std::string&) {
+  register_builder("plate", plate);
+  register_builder("cylinder", cylinder);
+  register_builder("sphere", sphere);
+  register_builder("line", line);
+  register_builder("arc", cylindrical_arc);
+  register_builder("orbit", spherical_arc);
+  map_commands();
+}
+
+// -- reading
+
+bool read_patch_dimensions(scriptstream& in, GridData& gd, int& M2, int& N2, std::string& message) {
+  if (!read_dimension(in, gd.M, M2)) return fail(message, "could not read dimension for M");
+  if (gd.M < 1) return fail(message, "dimension for M must be positive");
+  if (M2 < 1) return fail(message, "secondary dimension for M must be positive");
+  if (!read_dimension(in, gd.N, N2)) return fail(message, "could not read dimension for N");
+  if (gd.N < 1) return fail(message, "dimension for N must be positive");
+  if (N2 < 1) return fail(message, "secondary dimension for N must be positive");
+  if (too_large(message, std::max(gd.M, M2), std::max(gd.N, N2))) return false;
+  return true;
+}
+
+bool read_patch(scriptstream& in, GridData& gd, int& M2, int& N2, std::string& message) {
+  if (!read_patch_dimensions(in, gd, M2, N2, message)) return false;
+  if (!read_point(in, gd.a)) return fail(message, "could not read coordinate values for a");
+  if (!read_point(in, gd.b)) return fail(message, "could not read coordinate values for b");
+  if (!read_point(in, gd.c)) return fail(message, "could not read coordinate values for c");
+  if (!read_point(in, gd.d)) return fail(message, "could not read coordinate values for d");
+  return true;
+}
+
+bool read_curve(scriptstream& in, GridData& gd, std::string& message) {
+  in >> gd.N;
+  if (!in.good()) return fail(message, "could not read dimension N");
+  if (gd.N < 1) return fail(message, "N must be positive");
+  if (too_large(message, gd.N, 0)) return false;
+  if (!read_point(in, gd.a)) return fail(message, "could not read coordinate values for a");
+  if (!read_point(in, gd.b)) return fail(message, "could not read coordinate values for b");
+  return true;
+}
+
+// -- builders
+
+// plate M[:M2] N[:N2]  ax ay az  bx by bz  cx cy cz  dx dy dz
+bool plate(std::string name, scriptstream& in, std::string& message) {
+  GridData gd;
+  return read_and_fill_patch(name, in, message, gd);
+}
+
+// cylinder M[:M2] N[:N2]  a b c d as (r, theta deg, z)
+bool cylinder(std::string name, scriptstream& in, std::string& message) {
+  GridData gd;
+  if (!read_and_fill_patch(name, in, message, gd)) return false;
+  cyl2xyz(gd);
+  return true;
+}
+
+// sphere M[:M2] N[:N2]  a b c d as (r, theta deg, phi deg)
+bool sphere(std::string name, scriptstream& in, std::string& message) {
+  GridData gd;
+  if (!read_and_fill_patch(name, in, message, gd)) return false;
+  sph2xyz(gd);
+  return true;
+}
+
+// line N  ax ay az  bx by bz
+bool line(std::string name, scriptstream& in, std::string& message) {
+  GridData gd;
+  return read_and_fill_curve(name, in, message, gd);
+}
+
+// arc N  a b as (r, theta deg, z)
+bool cylindrical_arc(std::string name, scriptstream& in, std::string& message) {
+  GridData gd;
+  if (!read_and_fill_curve(name, in, message, gd)) return false;
+  cyl2xyz(gd);
+  return true;
+}
+
+// orbit N  a b as (r, theta deg, phi deg)
+bool spherical_arc(std::string name, scriptstream& in, std::string& message) {
+  GridData gd;
+  if (!read_and_fill_curve(name, in, message, gd)) return false;
+  sph2xyz(gd);
+  return true;
+}
