@@ -23,6 +23,18 @@ void apply_transformation(GridPt& p);      // without units
 void apply_transformation(Grid& g);        // every point, then scaled by "units"
 void apply_transformation_to_last();
 
+// One pair of the transformation text, parsed: a translation along, or a rotation about,
+// one axis. Rotations carry their cosine and sine so a grid's points share them.
+struct PlacementOp {
+  bool rotate = false;
+  char axis = 'x';     // 'x', 'y' or 'z'
+  double offset = 0;   // translation
+  double c = 1, s = 0; // rotation
+};
+// The pairs of `text` in the order they act on a point; pairs that do nothing are left out.
+std::vector<PlacementOp> parse_transformation(const std::string& text);
+void apply_placement(const std::vector<PlacementOp>& ops, double& x, double& y, double& z);
+
 // -- commands
 bool command_move(scriptstream& s);  // move  <dx> <dy> <dz>
 bool command_m_r(scriptstream& s, const char* word);

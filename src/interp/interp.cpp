@@ -1,0 +1,291 @@
+#include "interp/interp.h"
+
+#include "builders/builders.h"
+#include "grid/Grid.h"
+#include "interp/control.h"
+#include "interp/library.h"
+#include "interp/params.h"
+#include "interp/placement.h"
+#include "merge/PtMerger.h"
+#include "script/functions.h"
+#include "script/scriptstream.h"
+
+#include <cstdio>
+#include <iostream>
+
+std::map<std::string, Command> commands;
+void (*gShowVersionHook)() = nullptr;
+bool (*gSimpleFormHook)(const std::string& block, const std::string& title, std::string& script) = nullptr;
+
+namespace {
+
+// A library function or include that calls itself would otherwise recurse until the
+// stack overflows; past this many nested runs the run ends with a message instead.
+constexpr int kMaxNesting = 256;
+int active_runs = 0;  // run_script calls in progress (the top-level run counts as one)
+
+struct RunDepth {
+  RunDepth() { ++active_runs; }
+  ~RunDepth() { --active_runs; }
+  RunDepth(const RunDepth&) = delete;
+  RunDepth& operator=(const RunDepth&) = delete;
+};
+
+// A builder makes one part; its points are then placed by the current transformation.
+bool run_builder(const std::string& builder, BuilderFunc func, scriptstream& s) {
+  std::string name;
+  if (named_parts) name = part_name;
+  else s >> name;
+  std::string message;
+  if (!func(name, s, message)) {
+    alert("ERROR: while parsing %s, builder %s failed with message:\n%s", name.c_str(), builder.c_str(),
+          message.c_str());
+    return false;
+  }
+  apply_transformation_to_last();
+  return true;
+}
+
+// One line per builder name, then one per line of each command's usage text.
+std::string builder_and_command_list() {
+  std::string text = "@b@cBuilders\n";
+  for (const auto& [name, builder] : gBuilders) text += name + "\n";
+  text += "\n@b@cCommands\n";
+  for (const auto& [name, command] : commands) text += command.usage + "\n";
+  return text;
+}
+
+bool report_unknown_word(const std::string& word) {
+  std::string question = string_printf(
+      "ERROR: did not find a builder called '%s'\nWould you like to see a list of builders?", word.c_str());
+  if (ask_choice(question, {"No <esc>", "Yes"}, 0) == 1)
+    show_text_list(builder_and_command_list(), "Builders and Commands");
+  return false;
+}
+
+// Commands hide library functions, which hide builders of the same name.
+bool dispatch(const std::string& word, scriptstream& s) {
+  auto command = commands.find(word);
+  if (command != commands.end() && command->second.handler) return command->second.handler(s);
+  if (is_library_function(word)) return run_library_function(word, s);
+  auto builder = gBuilders.find(word);
+  if (builder != gBuilders.end() && builder->second.func)
+    return run_builder(builder->first, builder->second.func, s);
+  return report_unknown_word(word);
+}
+
+// The text of a nested run always ends in a blank, so its last number is read whole.
+bool run_nested(const std::string& text, const MessageLocation& where) {
+  MessageLocationGuard location;
+  scriptstream_priv s(text + " ", where);
+  return run_script(s);
+}
+
+// simple_form ["title"]: the quotes are dropped; without one the title is the default.
+std::string read_form_title(scriptstream& s) {
+  s.eatwhite();
+  if (s.peek() != '"') return "Values and Expressions";
+  s.get();
+  std::string title;
+  for (int c = s.get(); c != EOF && c != '"'; c = s.get()) title += (char)c;
+  s.eatwhite();
+  return title;
+}
+
+}  // namespace
+
+// -- running scripts
+
+bool run_script(scriptstream& s) {
+  RunDepth depth;
+  if (active_runs > kMaxNesting + 1) {
+    alert("script nesting deeper than 256 levels (a library function or include that calls itself?)");
+    return false;
+  }
+  MessageLocationGuard location;
+  std::string word;
+  while (s.good()) {
+    long before = s.tell();
+    word.clear();
+    s >> word;
+    if (word.empty()) {
+      // Nothing read: the stream is exhausted (a read that made no progress ends it too).
+      if (!s.good() || s.tell() == before) break;
+      continue;
+    }
+    set_message_location(s.last_word_location());
+    bool ok;
+    try {
+      ok = dispatch(word, s);
+    } catch (const char* text) {
+      // The evaluator throws on a malformed name; the command it was reading for fails.
+      alert("%s", text);
+      return false;
+    }
+    if (!ok) return false;
+  }
+  return true;
+}
+
+void reset_script_state() {
+  Grid::destroy_grids();
+  reset_params();
+  var_stack.clear();
+  reset_part_names();
+}
+
+bool start_script(std::string& text, const std::string& file) {
+  reset_script_state();
+  bool ok;
+  {
+    // A trailing newline lets a last number that ends the file be read whole.
+    scriptstream_priv s(text + "\n", {file, 1});
+    ok = run_script(s);
+  }
+  // What was built before a failure is kept and merged all the same.
+  merge_grid_pts();
+  renumber_grid_pts();
+  return ok;
+}
+
+// Braces are counted as plain characters: comments are gone before the stream sees them.
+bool brace_contents(scriptstream& s, std::string& out, MessageLocation* where) {
+  out.clear();
+  s.eatwhite();
+  if (s.peek() != '{') return false;
+  long brace = s.tell();
+  s.get();
+  if (where) *where = s.location_at(brace + 1);
+  int depth = 1;
+  while (s.good()) {
+    int c = s.peek();
+    if (c == EOF) break;
+    if (c == '}') --depth;
+    else if (c == '{') ++depth;
+    if (depth == 0) break;
+    out += (char)s.get();
+  }
+  if (!s.good()) return false;
+  s.get();
+  return true;
+}
+
+bool grab_tmp_script(scriptstream& s, std::string& out, MessageLocation* where) {
+  s.eatwhite();
+  if (s.peek() != '{' || !brace_contents(s, out, where)) return false;
+  out += ' ';
+  return true;
+}
+
+bool run_tmp_script(const std::string& text, const MessageLocation& where) {
+  if (text.empty()) return false;
+  return run_nested(text, where);
+}
+
+// Unlike run_tmp_script, an empty block is a block that does nothing: it succeeds.
+bool run_block(const std::string& text, const MessageLocation& where) {
+  push_part_name();
+  bool ok = run_nested(text, where);
+  pop_part_name();
+  return ok;
+}
+
+// -- commands of this module
+
+// stop
+// Ends the stream it was read from: the whole script at top level, otherwise only the
+// block, body or file that contains it.
+bool stop_script(scriptstream& s) {
+  std::string word;
+  while (s.good()) {
+    word.clear();
+    s >> word;
+    if (word.empty()) break;
+  }
+  return true;
+}
+
+const char* version_text() { return PELGROVE_VERSION_TEXT; }
+
+// version
+bool show_version(scriptstream&) {
+  if (gShowVersionHook) gShowVersionHook();
+  else std::cout << version_text() << '\n' << std::flush;
+  return true;
+}
+
+// print <variable_name>
+// An unknown name stops the script without a message.
+bool command_print(scriptstream& s) {
+  std::string name;
+  s >> name;
+  auto p = gParameters.find(name);
+  if (p == gParameters.end()) return false;
+  std::cout << name << "=" << format_number(p->second) << '\n' << std::flush;
+  return true;
+}
+
+// simple_form ["title"] {<set commands>}
+bool command_simple_form(scriptstream& s) {
+  std::string title = read_form_title(s);
+  std::string block;
+  MessageLocation where;
+  if (!brace_contents(s, block, &where)) {
+    alert("simple_form Definition Error\ndid not find a brace enclosed block");
+    return false;
+  }
+  // Without a form (batch mode) the values written in the block are the values.
+  if (!gSimpleFormHook) return run_nested(block, where);
+  std::string script;
+  if (!gSimpleFormHook(block, title, script)) {
+    alert("simple_form contents synchronized with script");
+    return false;
+  }
+  return run_nested(script, where);
+}
+
+// -- the command table
+
+void map_commands() {
+  commands = {
+      {"stop", {"stop", stop_script}},
+      {"version", {"version", show_version}},
+      {"set", {"set <parameter_name> <parameter_value>", set_param}},
+      {"array", {"array <parameter_name> { <val0> <val1> .. }", array_param}},
+      {"simple_form", {"simple_form {<set commands>}", command_simple_form}},
+      {"include", {"include <file_name>", command_include}},
+      {"define", {"define <library_function_name> { <script> }", command_define}},
+      {"build", {"build  <library_function_name> <arg1 ...> ;", command_build}},
+      {"repeat", {"repeat <count> { <script> }", command_repeat}},
+      {"if", {"if <int> { <true_script> } { <optional_false_script> }", command_if}},
+      {"if0", {"if0 <int> { <true_script> } { <optional_false_script> }", command_if0}},
+      {"ifpos", {"ifpos <int> { <true_script> } { <optional_false_script> }", command_ifpos}},
+      {"ifneg", {"ifneg <int> { <true_script> } { <optional_false_script> }", command_ifneg}},
+      {"ifset", {"ifset <name> { <true_script> } { <optional_false_script> }", command_ifset}},
+      {"ifnset", {"ifnset <name> { <true_script> } { <optional_false_script> }", command_ifnset}},
+      {"switch", {"switch <value> {\n  case <value1> {<script1>}\n  case <value2> {<script2>}\n   ...\n  default {<default_script>}}", command_switch}},
+      {"move", {"move  <dx> <dy> <dz>", command_move}},
+      {"mx", {"mx  <dx>", command_mx}},
+      {"my", {"my  <dy>", command_my}},
+      {"mz", {"mz  <dz>", command_mz}},
+      {"rx", {"rx  <deg>", command_rx}},
+      {"ry", {"ry  <deg>", command_ry}},
+      {"rz", {"rz  <deg>", command_rz}},
+      {"print", {"print <variable_name>", command_print}},
+      {"push_rgba", {"push_rgba", command_push_rgba}},
+      {"pop_rgba", {"pop_rgba", command_pop_rgba}},
+      {"push", {"push  <variable_name>", command_push_var}},
+      {"pop", {"pop  <variable_name>", command_pop_var}},
+      {"push_frame", {"push_frame", command_push_frame}},
+      {"pop_frame", {"pop_frame", command_pop_frame}},
+      {"push_matrix", {"push_matrix", command_pushm}},
+      {"pop_matrix", {"pop_matrix", command_popm}},
+      {"begin", {"begin <part_name>", command_begin_part}},
+      {"begin_numbered", {"begin_numbered <number>", command_begin_numbered_part}},
+      {"push_name", {"push_name", command_push_name}},
+      {"pop_name", {"pop_name", command_pop_name}},
+      {"delete", {"delete <part_name>", command_delete_part}},
+      {"function", {"function <func_name> <type> <definition>", command_user_func}},
+      {"partition", {"partition {m1 m2 ...} {n1 n2 ...} { <script> }", command_partition}},
+  };
+}

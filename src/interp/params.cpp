@@ -1,0 +1,295 @@
+#include "interp/params.h"
+
+#include "interp/placement.h"
+#include "script/scriptstream.h"
+#include "util/message.h"
+
+#include <initializer_list>
+#include <iterator>
+#include <sstream>
+
+std::map<std::string, double> gParameters;
+std::map<std::string, double> gParameters_preloaded;
+std::vector<VarValue> var_stack;
+std::vector<std::map<std::string, double>> gParameterFrames;
+bool trace_back = false;
+
+namespace {
+
+// The parameters every run starts from, in the order they are set.
+const VarValue kPredefined[] = {
+    {"element_type", 1},
+    {"tolerance", 0},
+    {"ptolerance", 0},
+    {"color.r", 1},
+    {"color.g", 0.8},
+    {"color.b", 0},
+    {"color.a", 1},
+    {"units", 1},
+    {"glPolygonOffset.factor", 1},
+    {"glPolygonOffset.units", 2},
+    {"glLineWidth", 1},
+    {"refine.max_iter", 10},
+    {"refine.critical_A", 0.97},
+    {"refine.triangles", 1},
+};
+
+// The words `set element_type` accepts and the value each stands for.
+struct ElementTypeWord {
+  const char* word;
+  double value;
+};
+const ElementTypeWord kElementTypeWords[] = {
+    {"quads", 0},    {"tri0", 1}, {"tri_uni", 1},  {"tri1", 2}, {"tri_alt", 2},
+    {"tri2", 3}, {"tri_best", 3}, {"tri3", 4}, {"tri_good", 4},
+};
+
+const char* const kElementTypeHelp =
+    "argument to 'set element_type' must be  one of the following:\n"
+    "quads  to generate quadrilaterals\n"
+    "tri0 or tri_uni  to generate uniformly oriented triangles\n"
+    "tri1 or tri_alt  to generate alternately oriented triangles\n"
+    "tri2 or tri_best to generate the best triangulation for the grid\n"
+    "tri3 or tri_good to select only perceptably better diagonals\n";
+
+bool name_char(char c) {
+  return (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z') || (c >= '0' && c <= '9') || c == '_' || c == '.';
+}
+
+// Reads one number (plain or [expression]) into the parameter `name`. The entry exists
+// before the number is read, so "[x+1]" for a new x sees 0; on failure it keeps its value.
+bool read_param(scriptstream& s, const std::string& name) {
+  double& slot = gParameters[name];
+  double value = slot;
+  s >> value;
+  if (!s.good()) return false;
+  slot = value;
+  return true;
+}
+
+bool read_params(scriptstream& s, std::initializer_list<const char*> names) {
+  for (const char* name : names)
+    if (!read_param(s, name)) return false;
+  return true;
+}
+
+bool read_values(scriptstream& s, double* values, int n) {
+  for (int i = 0; i < n; ++i) {
+    s >> values[i];
+    if (!s.good()) return false;
+  }
+  return true;
+}
+
+// set origin x y z: a translation in front of the current transformation.
+bool set_origin(scriptstream& s) {
+  double v[3];
+  if (!read_values(s, v, 3)) {
+    alert("expected three values to set the current origin");
+    return false;
+  }
+  prepend_transformation("mx " + format_number(v[0]) + " my " + format_number(v[1]) + " mz " +
+                         format_number(v[2]));
+  return true;
+}
+
+// set angles rz ry: the rotation about y acts on points before the one about z.
+bool set_angles(scriptstream& s) {
+  double v[2];
+  if (!read_values(s, v, 2)) {
+    alert("expected two values to set the current rotation angles rz,ry");
+    return false;
+  }
+  prepend_transformation("ry " + format_number(v[1]) + " rz " + format_number(v[0]));
+  return true;
+}
+
+// set element_type <word> or [expression]; an expression's value is stored unchecked.
+bool set_element_type(scriptstream& s) {
+  s.eatwhite();
+  if (s.peek() == '[') {
+    double value = 0;
+    s >> value;
+    gParameters["element_type"] = value;
+    return true;
+  }
+  std::string word;
+  s >> word;
+  if (!word.empty() && word[0] == '[') {
+    std::istringstream expression(word);
+    gParameters["element_type"] = extract_double(expression);
+    return true;
+  }
+  for (const auto& w : kElementTypeWords) {
+    if (word == w.word) {
+      gParameters["element_type"] = w.value;
+      return true;
+    }
+  }
+  alert("%s", kElementTypeHelp);
+  return false;
+}
+
+}  // namespace
+
+// -- operations
+
+void reset_params() {
+  trace_back = false;
+  gParameters.clear();
+  for (const auto& p : kPredefined) gParameters[p.name] = p.value;
+  gTransformation.clear();
+  // Library files may add parameters but never change a predefined default.
+  gParameters.insert(gParameters_preloaded.begin(), gParameters_preloaded.end());
+}
+
+bool valid_param_name(const std::string& name) {
+  for (char c : name)
+    if (!name_char(c)) return false;
+  return true;
+}
+
+bool push_var(const std::string& name) {
+  var_stack.push_back({name, gParameters[name]});
+  return true;
+}
+
+// Takes the most recent entry of that name, wherever it stands; entries above it stay.
+bool pop_var(const std::string& name) {
+  for (auto it = var_stack.rbegin(); it != var_stack.rend(); ++it) {
+    if (it->name != name) continue;
+    gParameters[name] = it->value;
+    var_stack.erase(std::next(it).base());
+    return true;
+  }
+  return false;
+}
+
+bool push_var_frame() {
+  gParameterFrames.push_back(gParameters);
+  return true;
+}
+
+bool pop_var_frame() {
+  if (gParameterFrames.empty()) return false;
+  gParameters = std::move(gParameterFrames.back());
+  gParameterFrames.pop_back();
+  return true;
+}
+
+// -- commands
+
+// set <parameter_name> <parameter_value>
+// Special names read several values or a word; the values of a multi-value name are
+// stored one by one, so a failure part-way leaves the earlier ones set.
+bool set_param(scriptstream& s) {
+  std::string name;
+  s >> name;
+  if (name.empty()) {
+    alert("set command requires a parameter name");
+    return false;
+  }
+  if (!valid_param_name(name)) {
+    alert("Invalid parameter Name '%s'\nparameter names should only consist of letters, numbers, '_', and '.'",
+          name.c_str());
+    return false;
+  }
+  if (name == "color" || name == "rgba") {
+    if (read_params(s, {"color.r", "color.g", "color.b", "color.a"})) return true;
+    alert("expected four values to set the current rgba color");
+    return false;
+  }
+  if (name == "rgb") {
+    if (read_params(s, {"color.r", "color.g", "color.b"})) {
+      gParameters["color.a"] = 1;
+      return true;
+    }
+    alert("expected three values to set the current rgb color");
+    return false;
+  }
+  if (name == "origin") return set_origin(s);
+  if (name == "angles") return set_angles(s);
+  if (name == "element_type") return set_element_type(s);
+  if (name == "debug") {
+    double ignored;
+    s >> ignored;
+    trace_back = true;
+    return true;
+  }
+  if (!read_param(s, name)) {
+    alert("expected a valid numeric value to set the parameter '%s'", name.c_str());
+    return false;
+  }
+  // Tolerances are lengths: they follow the units in force when they are set.
+  if (name == "tolerance" || name == "ptolerance") gParameters[name] *= gParameters["units"];
+  return true;
+}
+
+// array <parameter_name> { <val0> <val1> .. }
+// Sets name.0, name.1, ... and name.size; an empty list sets nothing.
+bool array_param(scriptstream& s) {
+  std::string name;
+  s >> name;
+  if (name.empty()) {
+    alert("array command requires a parameter name");
+    return false;
+  }
+  s.eatwhite();
+  if (s.peek() != '{') {
+    alert("array command form is { val0 val1 val2 ... }, opening brace not found");
+    return false;
+  }
+  s.get();
+  for (int i = 0;; ++i) {
+    s.eatwhite();
+    if (s.peek() == '}') {
+      s.get();
+      return true;
+    }
+    std::string element = name + "." + std::to_string(i);
+    if (!read_param(s, element)) {
+      alert("expected a valid numeric value for array element '%s'", element.c_str());
+      return false;
+    }
+    gParameters[name + ".size"] = i + 1;
+  }
+}
+
+// push <variable_name>
+bool command_push_var(scriptstream& s) {
+  std::string name;
+  s >> name;
+  if (name.empty()) {
+    alert("push requires a parameter name");
+    return false;
+  }
+  return push_var(name);
+}
+
+// pop <variable_name>
+// A name that was not pushed stops the script without a message.
+bool command_pop_var(scriptstream& s) {
+  std::string name;
+  s >> name;
+  return pop_var(name);
+}
+
+// push_rgba
+bool command_push_rgba(scriptstream&) {
+  for (const char* name : {"color.r", "color.g", "color.b", "color.a"}) push_var(name);
+  return true;
+}
+
+// pop_rgba
+bool command_pop_rgba(scriptstream&) {
+  for (const char* name : {"color.r", "color.g", "color.b", "color.a"})
+    if (!pop_var(name)) return false;
+  return true;
+}
+
+// push_frame
+bool command_push_frame(scriptstream&) { return push_var_frame(); }
+
+// pop_frame
+// Parameters made since the push disappear; with no frame saved it fails silently.
+bool command_pop_frame(scriptstream&) { return pop_var_frame(); }
