@@ -1,0 +1,251 @@
+#include "interp/library.h"
+
+#include "interp/interp.h"
+#include "interp/params.h"
+#include "script/scriptstream.h"
+
+#include <FL/filename.H>
+
+#include <cctype>
+#include <climits>
+#include <cmath>
+#include <cstdio>
+#include <cstring>
+#include <iostream>
+#include <utility>
+
+std::map<std::string, std::string> gLibraries;
+std::map<std::string, int> gLibraries_args;
+std::map<std::string, MessageLocation> gLibraries_origin;
+std::deque<std::string> dir_stack;
+
+namespace {
+
+// Path buffers: FLTK cuts longer names at the buffer size.
+constexpr int kPathMax = 4096;
+
+// A declared argument count, truncated toward zero; values beyond int stay at its limits.
+int to_count(double v) {
+  if (std::isnan(v)) return 0;
+  if (v >= (double)INT_MAX) return INT_MAX;
+  if (v <= (double)INT_MIN) return INT_MIN;
+  return (int)v;
+}
+
+// The comments written inside a definition, from the name to the closing brace.
+std::string definition_doc(scriptstream& s, long start, long end) {
+  auto* priv = dynamic_cast<scriptstream_priv*>(&s);
+  if (!priv) return "";
+  long size = (long)priv->text().size();
+  if (start < 0) start = size;
+  if (end < 0) end = size;
+  return priv->doc((unsigned int)start, (unsigned int)end);
+}
+
+// Saves the argument parameters that existed before a call, to put them back after it.
+struct SavedArgs {
+  std::vector<std::pair<std::string, double>> values;
+  void save(const std::string& name) {
+    auto p = gParameters.find(name);
+    if (p != gParameters.end()) values.emplace_back(name, p->second);
+  }
+  void restore() const {
+    for (const auto& [name, value] : values) gParameters[name] = value;
+  }
+};
+
+// Reads the call's arguments: at most `count` of them (no limit for -1), stopping before
+// a ';' or at the end of the stream. All are read before any is stored, so an argument
+// expression that uses "1" sees the caller's value.
+std::vector<double> read_arguments(scriptstream& s, int count, SavedArgs& saved) {
+  std::vector<double> args;
+  while (count == -1 || (int)args.size() < count) {
+    s.eatwhite();
+    if (!s.good() || s.peek() == ';') break;
+    saved.save(std::to_string(args.size() + 1));
+    double v = 0;
+    s >> v;
+    args.push_back(v);
+    if (trace_back) std::cout << ' ' << v;
+  }
+  return args;
+}
+
+void report_preload(const std::string& path, bool ok) {
+  std::cout << "preloading " << path << (ok ? "... ok\n" : "... failed\n") << std::flush;
+}
+
+}  // namespace
+
+// -- library functions
+
+// define <library_function_name> [count] { <script> }
+// Only stores text: nothing of the body is checked until it is called.
+bool command_define(scriptstream& s) {
+  std::string name;
+  s >> name;
+  long start = s.tell();
+
+  // Several numbers may stand before the brace; the last one counts.
+  int count = -1;
+  while (s.good()) {
+    int c = s.peek();
+    if (c == '{') break;
+    if (c != EOF && std::isspace(c)) {
+      s.ignore();
+      continue;
+    }
+    double v = 0;
+    s >> v;
+    count = to_count(v);
+    if (!s.good()) break;
+  }
+  if (!s.good()) {
+    alert("Function Definition Error for '%s'\nopening '{' not found", name.c_str());
+    return false;
+  }
+  std::string body;
+  MessageLocation where;
+  if (!brace_contents(s, body, &where)) {
+    alert("Function Definition Error for '%s'\nclosing '}' not found", name.c_str());
+    return false;
+  }
+  gLibraries[name] = body;
+  gLibraries[name + "_doc"] = definition_doc(s, start, s.tell());
+  gLibraries_args[name] = count;
+  gLibraries_origin[name] = where;
+  return true;
+}
+
+// build  <library_function_name> <arg1 ...> ;
+// Reaches a library function even where a command of the same name hides it.
+bool command_build(scriptstream& s) {
+  std::string name;
+  s >> name;
+  return run_library_function(name, s);
+}
+
+// Binds the arguments to "1", "2", ... and runs the body as a block. After a successful
+// body the argument parameters that existed before the call get their old values back.
+bool run_library_function(const std::string& name, scriptstream& s) {
+  if (!is_library_function(name)) {
+    alert("Library Function '%s' is not defined", name.c_str());
+    return false;
+  }
+  const std::string body = gLibraries[name];
+  const int count = gLibraries_args[name];
+  const MessageLocation origin = gLibraries_origin.count(name) ? gLibraries_origin[name]
+                                                               : MessageLocation{name, 1};
+
+  if (trace_back) std::cout << "calling '" << name << "'";
+  SavedArgs saved;
+  std::vector<double> args = read_arguments(s, count, saved);
+  if (trace_back) std::cout << '\n' << std::flush;
+  for (size_t k = 0; k < args.size(); ++k) gParameters[std::to_string(k + 1)] = args[k];
+
+  if (!s.good()) {
+    alert("Could not gather all arguments for '%s'\n"
+          "should have an ending ';' after final argument value\n"
+          "if definition did not include a count",
+          name.c_str());
+    return false;
+  }
+  s.eatwhite();
+  if (s.peek() == ';') s.ignore();
+
+  bool ok = run_block(body, origin);
+  if (ok) saved.restore();
+  return ok;
+}
+
+// Documentation entries ("f_doc") have no declared count and are never run.
+bool is_library_function(const std::string& word) {
+  return gLibraries_args.count(word) != 0 && gLibraries.count(word) != 0;
+}
+
+// -- files
+
+// include <file_name>
+bool command_include(scriptstream& s) {
+  std::string name;
+  s >> name;
+  if (s.good() && !name.empty()) return include_file(name);
+  alert("include requires a filename");
+  return false;
+}
+
+// Runs a script file, its messages located in that file. Relative names are taken
+// relative to the directory of the file being included from. An empty file fails quietly.
+bool include_file(const std::string& name) {
+  std::string path = name;
+  push_filename(path);
+  std::string text = file_contents(path);
+  bool ok = !text.empty() && run_tmp_script(text, {path, 1});
+  pop_filename();
+  return ok;
+}
+
+void push_filename(std::string& name) {
+  char expanded[kPathMax];
+  fl_filename_expand(expanded, kPathMax, name.c_str());
+  if (dir_stack.empty()) {
+    char cwd[kPathMax];
+    fl_filename_absolute(cwd, kPathMax, ".");
+    std::string dir = cwd;
+    dir_stack.push_back(dir.substr(0, dir.rfind('/') + 1));
+  }
+  std::string full = expanded;
+  if (full.empty() || full[0] != '/') full = dir_stack.back() + full;
+  char absolute[kPathMax];
+  fl_filename_absolute(absolute, kPathMax, full.c_str());
+  name = absolute;
+  dir_stack.push_back(name.substr(0, name.rfind('/') + 1));
+}
+
+void pop_filename() {
+  if (!dir_stack.empty()) dir_stack.pop_back();
+}
+
+// A file that cannot be opened, or read (a directory), is reported and gives "".
+std::string file_contents(const std::string& path) {
+  FILE* f = std::fopen(path.c_str(), "r");
+  std::string text;
+  if (f) {
+    char chunk[1023];
+    size_t n;
+    while ((n = std::fread(chunk, 1, sizeof chunk, f)) > 0) text.append(chunk, n);
+    bool failed = std::ferror(f) != 0;
+    std::fclose(f);
+    if (!failed) return text;
+    text.clear();
+  }
+  alert("Error Opening File named '%s'", path.c_str());
+  return text;
+}
+
+// Each directory's ".vmf" files run from the last to the first in numeric name order
+// (b.vmf, a10.vmf, a9.vmf). A directory that cannot be listed is passed over silently.
+void load_libraries(const std::vector<std::string>& dirs) {
+  for (const std::string& dir : dirs) {
+    dirent** entries = nullptr;
+    int n = fl_filename_list(dir.c_str(), &entries, fl_numericsort);
+    if (n <= 0 || !entries) continue;
+    for (int i = n - 1; i >= 0; --i) {
+      const char* entry = entries[i]->d_name;
+      if (std::strcmp(fl_filename_ext(entry), ".vmf") != 0) continue;
+      std::string path = dir + "/" + entry;
+      bool ok = include_file(path);
+      report_preload(path, ok);
+    }
+    fl_filename_free_list(&entries, n);
+  }
+  gParameters_preloaded = gParameters;
+}
+
+void load_library_files(const std::vector<std::string>& files) {
+  for (const std::string& file : files) {
+    bool ok = include_file(file);
+    report_preload(file, ok);
+  }
+  gParameters_preloaded = gParameters;
+}
