@@ -1,7 +1,215 @@
+// expression: one left-to-right scan with an operator-precedence stack.
+
 #include "script/expression.h"
 
-double evaluate_expression(int&, const char*) { return 0; }
-double evaluate_expression(const char* text) { int p = 0; return evaluate_expression(p, text); }
-bool evaluate_variable_name(int&, const int&, const char*, std::string&) { return false; }
-bool evaluate_variable(std::string&, Term&) { return false; }
-void push(const Term& term, std::vector<Term>& stack) { stack.push_back(term); }
+#include "interp/params.h"
+#include "script/functions.h"
+#include "script/scriptstream.h"
+#include "util/message.h"
+
+#include <algorithm>
+#include <cctype>
+#include <climits>
+#include <cmath>
+#include <cstdlib>
+#include <cstring>
+
+namespace {
+
+// Deeper nesting than this (parentheses, function arguments, stored expressions)
+// abandons the evaluation instead of exhausting the stack.
+constexpr int kMaxDepth = 2000;
+int gDepth = 0;
+
+// Stored expressions being evaluated, innermost last: a name met again refers to itself.
+std::vector<std::string> gExpanding;
+
+struct DepthGuard {
+  DepthGuard() { ++gDepth; }
+  ~DepthGuard() { --gDepth; }
+};
+
+struct ExpandingGuard {
+  explicit ExpandingGuard(const std::string& name) { gExpanding.push_back(name); }
+  ~ExpandingGuard() { gExpanding.pop_back(); }
+};
+
+bool is_name_char(char c) {
+  unsigned char u = static_cast<unsigned char>(c);
+  return std::isalnum(u) || c == '_' || c == '.';
+}
+
+// Operator character -> code and precedence; "%" and "^" bind tightest.
+bool operator_term(char c, Term& term) {
+  static const char kOps[] = "+-*/%^";
+  static const int kPrecedence[] = {10, 10, 20, 20, 30, 30};
+  const char* at = std::strchr(kOps, c);
+  if (c == 0 || !at) return false;
+  int index = static_cast<int>(at - kOps);
+  term = Term{index + 1, 0.0, kPrecedence[index]};
+  return true;
+}
+
+void combine(double& below, int op, double value) {
+  switch (op) {
+    case 1: below += value; break;
+    case 2: below -= value; break;
+    case 3: below *= value; break;
+    case 4: below /= value; break;
+    case 5: below = std::fmod(below, value); break;
+    case 6: below = std::pow(below, value); break;
+    default: break;
+  }
+}
+
+}  // namespace
+
+int truncate_to_int(double x) {
+  if (std::isnan(x)) return 0;
+  if (x >= static_cast<double>(INT_MAX)) return INT_MAX;
+  if (x <= static_cast<double>(INT_MIN)) return INT_MIN;
+  return static_cast<int>(x);
+}
+
+void push(const Term& term, std::vector<Term>& stack) {
+  while (stack.size() >= 2 && stack.back().precedence >= term.precedence) {
+    Term top = stack.back();
+    stack.pop_back();
+    combine(stack.back().value, top.op, top.value);
+  }
+  stack.push_back(term);
+}
+
+// A name is a run of letters, digits, '_' and '.'; "x$i" appends the value of parameter i
+// truncated to an int, and the index suffix always ends the name.
+bool evaluate_variable_name(int& pos, const int& length, const char* text, std::string& name) {
+  while (pos < length && is_name_char(text[pos])) {
+    name += text[pos++];
+    if (pos < length && text[pos] == '$') {
+      ++pos;
+      std::string index;
+      while (pos < length && is_name_char(text[pos])) index += text[pos++];
+      auto it = gParameters.find(index);
+      if (index.empty() || it == gParameters.end()) return false;
+      name += std::to_string(truncate_to_int(it->second));
+      return true;
+    }
+  }
+  return true;
+}
+
+// A stored expression shadows a parameter of the same name and is evaluated afresh here.
+bool evaluate_variable(std::string& name, Term& term) {
+  auto stored = stored_expressions.find(name);
+  if (stored != stored_expressions.end()) {
+    if (std::find(gExpanding.begin(), gExpanding.end(), name) != gExpanding.end()) {
+      alert("stored expression '%s' refers to itself", name.c_str());
+      term.value = 0.0;
+      return true;
+    }
+    ExpandingGuard guard(name);
+    term.value = evaluate_expression(stored->second.c_str());
+    return true;
+  }
+  auto param = gParameters.find(name);
+  if (param == gParameters.end()) return false;
+  term.value = param->second;
+  return true;
+}
+
+double evaluate_expression(int& pos, const char* text) {
+  const int length = static_cast<int>(std::strlen(text));
+  DepthGuard depth;
+  if (gDepth > kMaxDepth) {
+    alert("expression nested more than %d levels deep", kMaxDepth);
+    pos = length;
+    return 0.0;
+  }
+
+  std::vector<Term> stack(1);
+  Term term;
+  // The current term survives its push: an operand without an operator before it
+  // reuses the last operator ("2 3" is 5).
+  auto push_step = [&] {
+    push(term, stack);
+    ++pos;
+  };
+
+  while (pos < length) {
+    const char c = text[pos];
+    const unsigned char u = static_cast<unsigned char>(c);
+    if (std::isspace(u)) {
+      ++pos;
+    } else if (std::isdigit(u) || c == '.') {
+      // strtod accepts what "%lf" accepts, without rescanning the rest of the text.
+      char* end = nullptr;
+      double value = std::strtod(text + pos, &end);
+      if (end == text + pos) {
+        ++pos;  // a lone '.'
+        continue;
+      }
+      term.value = value;
+      pos = static_cast<int>(end - text) - 1;
+      push_step();
+    } else if (Term op; operator_term(c, op)) {
+      // No push: an operator right after another replaces it ("2*-3" is 2-3).
+      term = op;
+      ++pos;
+    } else if (std::isalpha(u)) {
+      std::string name;
+      if (!evaluate_variable_name(pos, length, text, name)) throw "poorly formed function or variable name";
+      const char next = pos < length ? text[pos] : 0;
+      if (next == '(') {
+        ++pos;
+        double arg = evaluate_expression(pos, text);
+        term.value = call_func(name, arg);
+        --pos;
+        push_step();
+      } else if (next == '=') {
+        gParameters.try_emplace(name, 0.0);
+        ++pos;
+        double value = evaluate_expression(pos, text);
+        gParameters[name] = value;
+        // The current term keeps its value: an assignment adds nothing of its own.
+        --pos;
+        push_step();
+      } else if (evaluate_variable(name, term)) {
+        --pos;
+        push_step();
+      } else {
+        alert("unknown function or variable '%s'\n"
+              "If this was supposed to be a new variable use '=' immediately after the name",
+              name.c_str());
+        break;
+      }
+    } else if (c == '$') {
+      ++pos;
+      std::string name;
+      if (!evaluate_variable_name(pos, length, text, name) || !evaluate_variable(name, term)) break;
+      --pos;
+      push_step();
+    } else if (c == '(') {
+      ++pos;
+      term.value = evaluate_expression(pos, text);
+      --pos;
+      if (text[pos] != ')') {
+        alert("Unbalanced parentheses");
+        break;
+      }
+      push_step();
+    } else if (c == ')' || c == ';') {
+      ++pos;
+      break;
+    } else {
+      ++pos;
+    }
+  }
+
+  push(Term{0, 0.0, 0}, stack);
+  return stack.front().value;
+}
+
+double evaluate_expression(const char* text) {
+  int pos = 0;
+  return evaluate_expression(pos, text);
+}

@@ -22,3 +22,5 @@ bool evaluate_variable_name(int& pos, const int& length, const char* text, std::
 bool evaluate_variable(std::string& name, Term& term);
 // The reduction step: combines stack terms of higher or equal precedence, then appends `term`.
 void push(const Term& term, std::vector<Term>& stack);
+// Truncation toward zero that saturates at the int range (NaN gives 0).
+int truncate_to_int(double x);
