@@ -12,5 +12,12 @@ bool export_dvk_mesh(const char* path, bool unused);
 
 namespace DVK {
 bool import(std::istream& in);
-}
+
+// -- formatting (the same bytes as the printf conversions named)
+char* put_long(char* out, long v, int width);  // "%<width>ld"
+char* put_e(char* out, double v);              // "%21.13e"
+// A point number on an element line: "%8ld", with a blank before numbers that fill
+// the field, so they stay separated.
+char* put_point_number(char* out, long v);
+}  // namespace DVK
 bool import_dvk(const std::string& name);

@@ -1,0 +1,274 @@
+#include "merge/PtMerger.h"
+
+#include <algorithm>
+#include <cmath>
+#include <cstring>
+#include <limits>
+
+namespace {
+
+const uint32_t NONE = 0xffffffffu;
+// Cell keys beyond this magnitude are not hashed; lookups that would need them scan.
+const double KEY_LIMIT = 1152921504606846976.0;  // 2^60
+// A lookup that would walk more hashed cells than this scans every filed point instead.
+const double MAX_WALK = 64;
+
+uint64_t mix(int64_t a, int64_t b, int64_t c) {
+  uint64_t h = (uint64_t)a * 0x9E3779B97F4A7C15ull ^ (uint64_t)b * 0xC2B2AE3D27D4EB4Full ^
+               (uint64_t)c * 0x165667B19E3779F9ull;
+  h ^= h >> 30;
+  h *= 0xBF58476D1CE4E5B9ull;
+  h ^= h >> 27;
+  h *= 0x94D049BB133111EBull;
+  h ^= h >> 31;
+  return h;
+}
+
+uint32_t fingerprint(uint64_t h) {
+  uint32_t f = (uint32_t)(h >> 32);
+  return f ? f : 1;
+}
+
+// Cells are centred on multiples of the cell size: round lattice coordinates (and a flat
+// z = 0) sit mid-cell, so their tolerance box usually stays inside one cell.
+double key_of(double c, double inv) { return std::floor(c * inv + 0.5); }
+
+bool finite(const GridPt& p) { return std::isfinite(p.x) && std::isfinite(p.y) && std::isfinite(p.z); }
+
+size_t table_size(size_t n) {
+  size_t cap = 64;
+  while (cap < 2 * n) cap <<= 1;
+  return cap;
+}
+
+// The walk order of the box cells is x, then y, then z index, then filing order.
+struct Best {
+  GridPt* pt = nullptr;
+  double d2 = 0;
+  uint64_t key = 0;
+
+  void offer(GridPt* q, double dq, uint64_t kq) {
+    if (!pt || dq < d2 || (dq == d2 && kq < key)) {
+      pt = q;
+      d2 = dq;
+      key = kq;
+    }
+  }
+};
+
+}  // namespace
+
+PtMerger::PtMerger(const GridPt& lo, const GridPt& hi) {
+  const double l[3] = {lo.x, lo.y, lo.z}, h[3] = {hi.x, hi.y, hi.z};
+  double d[3], d2 = 0, maxabs = 0;
+  for (int a = 0; a < 3; ++a) {
+    mLow[a] = std::isfinite(l[a]) ? l[a] : 0;
+    const double top = std::isfinite(h[a]) ? h[a] : 0;
+    d[a] = top - mLow[a];
+    d2 += d[a] * d[a];
+    maxabs = std::max({maxabs, std::fabs(mLow[a]), std::fabs(top)});
+  }
+  mDiagonal = std::sqrt(d2);
+  const double s = mDiagonal / 20;
+  // A box of zero extent (every point at one position) is a single cell.
+  for (int a = 0; a < 3; ++a) {
+    mCount[a] = 1;
+    mCell[a] = 1.0;
+    if (s > 0) {
+      mCount[a] = std::max(1, (int)(d[a] / s));
+      mCell[a] = d[a] / mCount[a];
+      if (mCell[a] == 0) mCell[a] = 1.0;
+    }
+  }
+  // Hashed cells far below the coordinates' precision only cost walking; never go below
+  // 2^-36 of the largest coordinate.
+  mMinSize = std::max(std::ldexp(maxabs, -36), 1e-140);
+}
+
+void PtMerger::box_cell(const GridPt& p, int* ijk) const {
+  const double c[3] = {p.x, p.y, p.z};
+  for (int a = 0; a < 3; ++a) {
+    const double v = (c[a] - mLow[a]) / mCell[a];
+    if (!(v >= 1))
+      ijk[a] = 0;
+    else if (v >= mCount[a] - 1)
+      ijk[a] = mCount[a] - 1;
+    else
+      ijk[a] = (int)v;
+  }
+}
+
+// The box cells whose points a lookup may take: per axis from floor of the low end (0 when
+// that is not positive) to the ceiling of the high end (at most count - 1). False when
+// the range is empty on some axis.
+bool PtMerger::box_range(const GridPt* p, double tol, int* first, int* last) const {
+  const double c[3] = {p->x, p->y, p->z};
+  for (int a = 0; a < 3; ++a) {
+    const double lo = (c[a] - mLow[a] - tol) / mCell[a];
+    const double hi = (c[a] - mLow[a] + tol) / mCell[a];
+    first[a] = 0;
+    if (lo > 0) first[a] = lo >= mCount[a] ? mCount[a] : (int)std::floor(lo);
+    last[a] = mCount[a] - 1;
+    if (last[a] > hi) last[a] = hi <= -1 ? -1 : (int)std::ceil(hi);
+    if (first[a] > last[a]) return false;
+  }
+  return true;
+}
+
+void PtMerger::clear() {
+  mItems.clear();
+  mLevels.clear();
+  mReserve = 0;
+}
+
+void PtMerger::reserve(size_t n) {
+  mReserve = std::max(mReserve, n);
+  mItems.reserve(n);
+}
+
+void PtMerger::insert_pt(GridPt* p) {
+  int ijk[3];
+  box_cell(*p, ijk);
+  const uint32_t item = (uint32_t)mItems.size();
+  mItems.push_back(Item{p, (uint32_t)(ijk[0] << 16 | ijk[1] << 8 | ijk[2])});
+  for (Level& lv : mLevels) add_to_level(lv, item);
+}
+
+// Levels are shared by tolerances within a factor of a few: a tolerance T walks cells of
+// at least 2T, so its box touches at most two per axis, and of at most 16T, so a cell
+// holds few points that lie beyond T. A lookup at 0 takes any level.
+double PtMerger::level_size(double tol) const {
+  if (tol > 0) return std::max(4 * tol, mMinSize);
+  return std::max(mDiagonal > 0 ? std::ldexp(mDiagonal, -20) : 1.0, mMinSize);
+}
+
+const PtMerger::Level* PtMerger::find_level(double tol) const {
+  if (!(tol > 0)) return mLevels.empty() ? nullptr : &mLevels.front();
+  const double want = level_size(tol);
+  for (const Level& lv : mLevels)
+    if (lv.size >= want / 2 && lv.size <= want * 4) return &lv;
+  return nullptr;
+}
+
+PtMerger::Level& PtMerger::level_for(double tol) {
+  if (const Level* found = find_level(tol)) return const_cast<Level&>(*found);
+  mLevels.emplace_back();
+  Level& lv = mLevels.back();
+  lv.size = level_size(tol);
+  lv.inv = 1 / lv.size;
+  lv.slots.assign(table_size(std::max(mReserve, mItems.size())), Slot{0, 0});
+  lv.next.reserve(std::max(mReserve, mItems.size()));
+  for (uint32_t i = 0; i < (uint32_t)mItems.size(); ++i) add_to_level(lv, i);
+  return lv;
+}
+
+void PtMerger::prepare(double tol) {
+  if (std::isfinite(tol)) level_for(std::fabs(tol));
+}
+
+void PtMerger::add_to_level(Level& lv, uint32_t item) {
+  const GridPt& p = *mItems[item].pt;
+  if (lv.next.size() <= item) lv.next.resize(item + 1, NONE);
+  lv.next[item] = NONE;
+  const double kx = key_of(p.x, lv.inv), ky = key_of(p.y, lv.inv), kz = key_of(p.z, lv.inv);
+  // Beyond the key range (or not finite): no lookup that hashes can come within reach.
+  if (!(std::fabs(kx) < KEY_LIMIT && std::fabs(ky) < KEY_LIMIT && std::fabs(kz) < KEY_LIMIT)) return;
+  if (2 * (lv.used + 1) > lv.slots.size()) grow(lv);
+  const uint64_t h = mix((int64_t)kx, (int64_t)ky, (int64_t)kz);
+  const uint32_t fp = fingerprint(h);
+  const size_t mask = lv.slots.size() - 1;
+  size_t s = h & mask;
+  while (lv.slots[s].fp && lv.slots[s].fp != fp) s = (s + 1) & mask;
+  if (lv.slots[s].fp) {
+    lv.next[item] = lv.slots[s].head;
+    lv.slots[s].head = item;
+  } else {
+    lv.slots[s] = Slot{fp, item};
+    ++lv.used;
+  }
+}
+
+// Cells whose fingerprints collide may share a chain, so the table is rebuilt from the
+// points rather than from the chains.
+void PtMerger::grow(Level& lv) {
+  lv.slots.assign(lv.slots.size() * 2, Slot{0, 0});
+  lv.used = 0;
+  const uint32_t n = (uint32_t)lv.next.size();
+  for (uint32_t i = 0; i < n; ++i)
+    if (i < mItems.size()) add_to_level(lv, i);
+}
+
+GridPt* PtMerger::scan_all(const GridPt* p, double tol, const int* first, const int* last) const {
+  const double tol2 = tol * tol;
+  Best best;
+  for (uint32_t i = 0; i < (uint32_t)mItems.size(); ++i) {
+    const Item& it = mItems[i];
+    const int cx = it.cell >> 16, cy = (it.cell >> 8) & 0xff, cz = it.cell & 0xff;
+    if (cx < first[0] || cx > last[0] || cy < first[1] || cy > last[1] || cz < first[2] || cz > last[2])
+      continue;
+    const GridPt* q = it.pt;
+    const double dx = q->x - p->x, dy = q->y - p->y, dz = q->z - p->z;
+    const double d2 = dx * dx + dy * dy + dz * dz;
+    if (d2 <= tol2) best.offer(it.pt, d2, (uint64_t)it.cell << 32 | i);
+  }
+  return best.pt;
+}
+
+GridPt* PtMerger::test_pt(const GridPt* p, double tol) {
+  if (mItems.empty()) return nullptr;
+  const double tol2 = tol * tol;
+  if (std::isnan(tol2)) return nullptr;
+  int first[3], last[3];
+  if (!box_range(p, tol, first, last)) return nullptr;
+  const double T = std::fabs(tol);
+  if (std::isinf(tol2) || (mDiagonal > 0 && T > mDiagonal)) return scan_all(p, tol, first, last);
+  // With a finite tolerance a point that is not finite is within reach of nothing.
+  if (!finite(*p)) return nullptr;
+
+  Level& lv = level_for(T);
+  const double c[3] = {p->x, p->y, p->z};
+  double k0[3], k1[3], cells = 1;
+  for (int a = 0; a < 3; ++a) {
+    // The margin covers rounding in the distance test and squares that underflow to 0.
+    const double m = (std::fabs(c[a]) + T) * 0x1p-40 + 1e-150;
+    k0[a] = key_of(c[a] - T - m, lv.inv);
+    k1[a] = key_of(c[a] + T + m, lv.inv);
+    if (!(std::fabs(k0[a]) < KEY_LIMIT && std::fabs(k1[a]) < KEY_LIMIT)) return scan_all(p, tol, first, last);
+    cells *= k1[a] - k0[a] + 1;
+  }
+  if (cells > MAX_WALK) return scan_all(p, tol, first, last);
+
+  Best best;
+  const size_t mask = lv.slots.size() - 1;
+  for (int64_t kx = (int64_t)k0[0]; kx <= (int64_t)k1[0]; ++kx)
+    for (int64_t ky = (int64_t)k0[1]; ky <= (int64_t)k1[1]; ++ky)
+      for (int64_t kz = (int64_t)k0[2]; kz <= (int64_t)k1[2]; ++kz) {
+        const uint64_t h = mix(kx, ky, kz);
+        const uint32_t fp = fingerprint(h);
+        for (size_t s = h & mask; lv.slots[s].fp; s = (s + 1) & mask) {
+          if (lv.slots[s].fp != fp) continue;
+          for (uint32_t i = lv.slots[s].head; i != NONE; i = lv.next[i]) {
+            const Item& it = mItems[i];
+            const GridPt* q = it.pt;
+            const double dx = q->x - p->x, dy = q->y - p->y, dz = q->z - p->z;
+            const double d2 = dx * dx + dy * dy + dz * dz;
+            if (!(d2 <= tol2)) continue;
+            const int cx = it.cell >> 16, cy = (it.cell >> 8) & 0xff, cz = it.cell & 0xff;
+            if (cx < first[0] || cx > last[0] || cy < first[1] || cy > last[1] || cz < first[2] ||
+                cz > last[2])
+              continue;
+            best.offer(it.pt, d2, (uint64_t)it.cell << 32 | i);
+          }
+        }
+      }
+  return best.pt;
+}
+
+void PtMerger::prefetch(const GridPt* p, double tol) const {
+  const Level* lv = find_level(std::fabs(tol));
+  if (!lv) return;
+  const double kx = key_of(p->x, lv->inv), ky = key_of(p->y, lv->inv), kz = key_of(p->z, lv->inv);
+  if (!(std::fabs(kx) < KEY_LIMIT && std::fabs(ky) < KEY_LIMIT && std::fabs(kz) < KEY_LIMIT)) return;
+  const uint64_t h = mix((int64_t)kx, (int64_t)ky, (int64_t)kz);
+  __builtin_prefetch(&lv->slots[h & (lv->slots.size() - 1)]);
+}

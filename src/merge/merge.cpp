@@ -1,0 +1,114 @@
+// merge_grid_pts: the global merger collects the representatives of the parts done so
+// far; each part joins its points to them (tolerance), then to each other (ptolerance).
+#include "merge/PtMerger.h"
+
+#include "grid/pelgrove_MxN.h"
+
+#include <algorithm>
+#include <cmath>
+#include <cstdint>
+#include <vector>
+
+namespace {
+
+// Corners first, then the inner points of the four borders, then the interior (i outer):
+// where points of one part coincide, corners win over borders and borders over the
+// interior. Other parts go in index order.
+void visit_order(const Grid& g, std::vector<uint32_t>& order) {
+  order.clear();
+  const size_t n = g.mPts.size();
+  const Grid_MxN* mxn = dynamic_cast<const Grid_MxN*>(&g);
+  if (!mxn || mxn->M < 0 || mxn->N < 0 || (size_t)(mxn->M + 1) * (size_t)(mxn->N + 1) != n) {
+    for (size_t k = 0; k < n; ++k) order.push_back((uint32_t)k);
+    return;
+  }
+  const int M = mxn->M, N = mxn->N;
+  auto at = [&](int i, int j) { order.push_back((uint32_t)((size_t)(M + 1) * j + i)); };
+  at(0, 0);
+  if (M >= 1) at(M, 0);
+  if (M >= 1 && N >= 1) at(M, N);
+  if (N >= 1) at(0, N);
+  for (int i = 1; i <= M - 1; ++i) at(i, 0);
+  if (M >= 1)
+    for (int j = 1; j <= N - 1; ++j) at(M, j);
+  if (N >= 1)
+    for (int i = 1; i <= M - 1; ++i) at(i, N);
+  for (int j = 1; j <= N - 1; ++j) at(0, j);
+  for (int i = 1; i <= M - 1; ++i)
+    for (int j = 1; j <= N - 1; ++j) at(i, j);
+}
+
+// The box of grid_range over finite coordinates only: a point at infinity or NaN is
+// never within reach of another and must not stretch the box.
+void finite_range(GridPt& lo, GridPt& hi) {
+  lo = GridPt();
+  hi = GridPt();
+  for (const Grid* g : Grid::gGrids)
+    for (const GridPt& p : g->mPts) {
+      if (std::isfinite(p.x)) lo.x = std::min(lo.x, p.x), hi.x = std::max(hi.x, p.x);
+      if (std::isfinite(p.y)) lo.y = std::min(lo.y, p.y), hi.y = std::max(hi.y, p.y);
+      if (std::isfinite(p.z)) lo.z = std::min(lo.z, p.z), hi.z = std::max(hi.z, p.z);
+    }
+}
+
+// How far ahead of its lookup a point's table slot is fetched.
+const size_t PREFETCH_AHEAD = 16;
+
+void merge_part(Grid& g, const std::vector<uint32_t>& order, PtMerger& global, PtMerger& part) {
+  GridPt* pts = g.mPts.data();
+  const double t = g.tolerance(), pt = g.ptolerance();
+  const size_t n = order.size();
+  part.clear();
+  part.reserve(n);
+  part.prepare(pt);
+  // Phase 1: join to representatives of earlier parts; the part merger learns the ones
+  // this part touches, so ptolerance can reach them too.
+  for (size_t q = 0; q < n; ++q) {
+    if (q + PREFETCH_AHEAD < n) global.prefetch(pts + order[q + PREFETCH_AHEAD], t);
+    GridPt* P = pts + order[q];
+    if (!P->mapped_to) P->mapped_to = global.test_pt(P, t);
+    if (!P->mapped_to) continue;
+    GridPt* R = P->mapped_to;
+    if (!part.test_pt(R, 0)) part.insert_pt(R);
+  }
+  // Phase 2: join within the part; a point left alone becomes a representative.
+  for (size_t q = 0; q < n; ++q) {
+    GridPt* P = pts + order[q];
+    if (P->mapped_to) continue;
+    P->mapped_to = part.test_pt(P, pt);
+    if (P->mapped_to) continue;
+    global.insert_pt(P);
+    part.insert_pt(P);
+  }
+}
+
+}  // namespace
+
+void grid_range(GridPt& lo, GridPt& hi) {
+  lo = GridPt();
+  hi = GridPt();
+  for (const Grid* g : Grid::gGrids)
+    for (const GridPt& p : g->mPts) {
+      lo.x = std::min(lo.x, p.x), hi.x = std::max(hi.x, p.x);
+      lo.y = std::min(lo.y, p.y), hi.y = std::max(hi.y, p.y);
+      lo.z = std::min(lo.z, p.z), hi.z = std::max(hi.z, p.z);
+    }
+}
+
+void merge_grid_pts() {
+  size_t total = 0;
+  for (Grid* g : Grid::gGrids) {
+    for (GridPt& p : g->mPts) p.mapped_to = nullptr;
+    total += g->mPts.size();
+  }
+  GridPt lo, hi;
+  finite_range(lo, hi);
+  PtMerger global(lo, hi), part(lo, hi);
+  global.reserve(total);
+  std::vector<uint32_t> order;
+  for (Grid* g : Grid::gGrids) {
+    if (g->mPts.empty()) continue;
+    visit_order(*g, order);
+    merge_part(*g, order, global, part);
+  }
+}

@@ -1,0 +1,373 @@
+// export_dvk_mesh: the ascii mesh of all parts. The file is cut into segments of about
+// 32k lines that are formatted on every core and written in order; a regular file is
+// written beside its target and renamed over it only when every byte went out.
+#include "meshio/dvk.h"
+
+#include "grid/Grid.h"
+
+#include <algorithm>
+#include <cerrno>
+#include <charconv>
+#include <climits>
+#include <condition_variable>
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <ctime>
+#include <fcntl.h>
+#include <map>
+#include <mutex>
+#include <string>
+#include <sys/stat.h>
+#include <thread>
+#include <unistd.h>
+#include <vector>
+
+// -- formatting
+
+char* DVK::put_long(char* out, long v, int width) {
+  char tmp[24];
+  char* end = std::to_chars(tmp, tmp + sizeof tmp, v).ptr;
+  for (int k = (int)(end - tmp); k < width; ++k) *out++ = ' ';
+  std::memcpy(out, tmp, end - tmp);
+  return out + (end - tmp);
+}
+
+char* DVK::put_e(char* out, double v) {
+  char tmp[40];
+  char* end = std::to_chars(tmp, tmp + sizeof tmp, v, std::chars_format::scientific, 13).ptr;
+  for (int k = (int)(end - tmp); k < 21; ++k) *out++ = ' ';
+  std::memcpy(out, tmp, end - tmp);
+  return out + (end - tmp);
+}
+
+char* DVK::put_point_number(char* out, long v) {
+  char tmp[24];
+  char* end = std::to_chars(tmp, tmp + sizeof tmp, v).ptr;
+  const int len = (int)(end - tmp);
+  if (len >= 8) *out++ = ' ';
+  for (int k = len; k < 8; ++k) *out++ = ' ';
+  std::memcpy(out, tmp, len);
+  return out + len;
+}
+
+namespace {
+
+// Internal consistency checks, made before anything is written: the text is the checked
+// expression.
+[[noreturn]] void check_failed(const char* expr) {
+  std::fprintf(stderr, "dvk_export: Assertion `%s' failed.\n", expr);
+  std::abort();
+}
+#define DVK_CHECK(expr) \
+  do { \
+    if (!(expr)) check_failed(#expr); \
+  } while (0)
+
+const char* const TYPE_WORD[5] = {"", "", "bar          ", "triangle     ", "quadrilateral"};
+
+// Longest possible lines: "%8ld" of a long is at most 20 characters, "%21.13e" at most 21.
+const size_t POINT_LINE_MAX = 20 + 3 * 22 + 1;
+const size_t ELEMENT_LINES_MAX = 13 + 1 + 20 + 1 + 1 + 1 + 11 + 1 + 4 * 21 + 1;
+const long SEGMENT_LINES = 32768;
+
+struct Group {
+  long count = 0;  // elements written under this name
+  int number = 0;
+};
+
+// A run of points or elements of one grid.
+struct Piece {
+  const Grid* grid;
+  long begin, end;
+  long first_element;  // number of the first element written, less one
+  int group;
+};
+
+struct Segment {
+  bool points;
+  size_t first, last;  // pieces [first, last)
+  size_t bytes_max;
+};
+
+char* format_points(const Piece& pc, char* o) {
+  const std::vector<GridPt>& pts = pc.grid->mPts;
+  for (long i = pc.begin; i < pc.end; ++i) {
+    const GridPt& p = pts[i];
+    if (p.mapped_to) continue;
+    o = DVK::put_long(o, p.id, 8);
+    *o++ = ' ';
+    o = DVK::put_e(o, p.x);
+    *o++ = ' ';
+    o = DVK::put_e(o, p.y);
+    *o++ = ' ';
+    o = DVK::put_e(o, p.z);
+    *o++ = '\n';
+  }
+  return o;
+}
+
+char* format_elements(const Piece& pc, char* o) {
+  GridPt pts[4];
+  long e = pc.first_element;
+  for (long k = pc.begin; k < pc.end; ++k) {
+    const int n = pc.grid->element((int)k, pts);
+    if (n < 2) continue;
+    std::memcpy(o, TYPE_WORD[n], 13);
+    o += 13;
+    *o++ = ' ';
+    o = DVK::put_long(o, ++e, 6);
+    *o++ = ' ';
+    *o++ = char('0' + n);
+    *o++ = ' ';
+    o = DVK::put_long(o, pc.group, 3);
+    *o++ = '\n';
+    for (int j = 0; j < n; ++j) o = DVK::put_point_number(o, pts[j].id);
+    *o++ = '\n';
+  }
+  return o;
+}
+
+bool write_all(int fd, const char* data, size_t n) {
+  while (n > 0) {
+    const ssize_t w = write(fd, data, n);
+    if (w < 0 && errno == EINTR) continue;
+    if (w <= 0) return false;
+    data += w;
+    n -= (size_t)w;
+  }
+  return true;
+}
+
+// Formats the segments on up to `workers` threads (this one included) and writes them in
+// order; a window of formatted segments bounds the memory. False at the first failed write.
+bool format_and_write(const std::vector<Segment>& segs, const std::vector<Piece>& pieces, int fd,
+                      int workers) {
+  const size_t n = segs.size();
+  const size_t window = 2 * (size_t)workers + 2;
+  std::vector<std::vector<char>> ring(window);
+  std::vector<size_t> length(n, 0);
+  std::vector<char> done(n, 0);
+  std::mutex mu;
+  std::condition_variable cv;
+  size_t next_claim = 0, next_write = 0;
+  bool failed = false;
+
+  auto format = [&](size_t i) {
+    const Segment& s = segs[i];
+    std::vector<char>& buf = ring[i % window];
+    if (buf.size() < s.bytes_max) buf.resize(s.bytes_max);
+    char* o = buf.data();
+    for (size_t k = s.first; k < s.last; ++k)
+      o = s.points ? format_points(pieces[k], o) : format_elements(pieces[k], o);
+    length[i] = (size_t)(o - buf.data());
+  };
+  auto claimable = [&] { return next_claim < n && next_claim < next_write + window; };
+  auto worker = [&] {
+    std::unique_lock<std::mutex> lock(mu);
+    for (;;) {
+      cv.wait(lock, [&] { return failed || next_claim >= n || claimable(); });
+      if (failed || next_claim >= n) return;
+      const size_t i = next_claim++;
+      lock.unlock();
+      format(i);
+      lock.lock();
+      done[i] = 1;
+      cv.notify_all();
+    }
+  };
+
+  std::vector<std::thread> threads;
+  for (int t = 1; t < workers; ++t) threads.emplace_back(worker);
+  {
+    std::unique_lock<std::mutex> lock(mu);
+    while (next_write < n && !failed) {
+      if (done[next_write]) {
+        const size_t i = next_write;
+        lock.unlock();
+        const bool ok = write_all(fd, ring[i % window].data(), length[i]);
+        lock.lock();
+        if (!ok) failed = true;
+        ++next_write;
+        cv.notify_all();
+      } else if (claimable()) {
+        const size_t i = next_claim++;
+        lock.unlock();
+        format(i);
+        lock.lock();
+        done[i] = 1;
+      } else {
+        cv.wait(lock);
+      }
+    }
+    failed = failed || next_write < n;
+    cv.notify_all();
+  }
+  for (std::thread& t : threads) t.join();
+  return !failed;
+}
+
+// Cuts [0, total) of each grid into pieces and groups consecutive pieces into segments of
+// about SEGMENT_LINES units, so many small parts share a segment.
+void add_segment(std::vector<Segment>& segs, bool points, size_t first, size_t last, long units) {
+  if (first == last) return;
+  segs.push_back(Segment{points, first, last, (size_t)units * (points ? POINT_LINE_MAX : ELEMENT_LINES_MAX)});
+}
+
+int worker_count() {
+  const unsigned hw = std::thread::hardware_concurrency();
+  return (int)std::clamp(hw, 1u, 4u);
+}
+
+// Where to write: beside a regular (or missing) target, to be renamed over it; other
+// targets (a terminal, a pipe, /dev/stdout) are written in place.
+struct Target {
+  std::string final_path;  // rename destination; empty when writing in place
+  std::string temp_path;
+  int fd = -1;
+};
+
+bool open_target(const char* path, Target& t) {
+  struct stat st;
+  std::string real = path;
+  const bool exists = stat(path, &st) == 0;
+  auto in_place = [&] {
+    t.fd = open(path, O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0666);
+    return t.fd >= 0;
+  };
+  if (exists && !S_ISREG(st.st_mode)) return in_place();
+  if (exists) {
+    // Replace the file a symbolic link names, not the link.
+    if (char* r = realpath(path, nullptr)) {
+      real = r;
+      std::free(r);
+    }
+  }
+  static unsigned serial = 0;
+  for (int attempt = 0; attempt < 100; ++attempt) {
+    const std::string temp = real + "." + std::to_string(getpid()) + "-" + std::to_string(++serial) + "-" +
+                             std::to_string((unsigned)std::time(nullptr) % 100000) + ".tmp";
+    t.fd = open(temp.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0666);
+    if (t.fd >= 0) {
+      t.final_path = real;
+      t.temp_path = temp;
+      if (exists) (void)fchmod(t.fd, st.st_mode & 07777);
+      return true;
+    }
+    // A directory we may not create files in can still hold a file we may rewrite.
+    if (errno != EEXIST) return in_place();
+  }
+  return in_place();
+}
+
+bool close_target(Target& t, bool ok) {
+  if (close(t.fd) != 0) ok = false;
+  t.fd = -1;
+  if (t.temp_path.empty()) return ok;
+  if (ok && rename(t.temp_path.c_str(), t.final_path.c_str()) != 0) ok = false;
+  if (!ok) unlink(t.temp_path.c_str());
+  return ok;
+}
+
+}  // namespace
+
+// File layout (every line ends with a newline):
+//   no title
+//   NP NE NG                                   "%d %d %d"
+//   NP point lines                             "%8ld %21.13e %21.13e %21.13e": number, x, y, z
+//   per element a declaration                  "%s %6d %1d %3d": type word, number, count, group
+//     and a line of its point numbers          "%8ld" each
+//   NG group lines                             "%3d %s": group number, part name
+// Groups with elements are numbered by the first part of the name that has any, in
+// registry order; names without elements follow in sorted order.
+bool export_dvk_mesh(const char* path, bool) {
+  const std::vector<Grid*>& grids = Grid::gGrids;
+  std::map<std::string, Group> groups;
+  for (const Grid* g : grids) groups.emplace(g->name(), Group());
+  const long NP = Grid::grid_point_count();
+  const long NE = Grid::good_element_count();
+
+  // Points: every representative, numbered by renumber_grid_pts in this very order.
+  std::vector<Piece> pieces;
+  std::vector<Segment> segs;
+  long np = 0, units = 0;
+  size_t seg_first = 0;
+  for (const Grid* g : grids) {
+    const long n = (long)g->mPts.size();
+    for (long b = 0; b < n; b += SEGMENT_LINES) {
+      const long e = std::min(n, b + SEGMENT_LINES);
+      for (long i = b; i < e; ++i) {
+        const GridPt& p = g->mPts[i];
+        if (p.mapped_to) continue;
+        ++np;
+        DVK_CHECK(np == p.id);
+      }
+      pieces.push_back(Piece{g, b, e, 0, 0});
+      units += e - b;
+      if (units >= SEGMENT_LINES) {
+        add_segment(segs, true, seg_first, pieces.size(), units);
+        seg_first = pieces.size();
+        units = 0;
+      }
+    }
+  }
+  add_segment(segs, true, seg_first, pieces.size(), units);
+  DVK_CHECK(np==NP);
+
+  // Elements: count each run first, so its first element number and the group numbers
+  // are known before any is formatted.
+  long ne = 0;
+  int gnum = 0;
+  seg_first = pieces.size();
+  units = 0;
+  GridPt tmp[4];
+  for (const Grid* g : grids) {
+    Group& grp = groups[g->name()];
+    if (grp.count == 0) grp.number = ++gnum;
+    const long n = g->num_elements();
+    long written = 0;
+    const size_t grid_first = pieces.size();
+    for (long b = 0; b < n; b += SEGMENT_LINES) {
+      const long e = std::min(n, b + SEGMENT_LINES);
+      pieces.push_back(Piece{g, b, e, ne + written, grp.number});
+      for (long k = b; k < e; ++k)
+        if (g->element((int)k, tmp) >= 2) ++written;
+    }
+    ne += written;
+    if (written == 0 && grp.count == 0) {
+      --gnum;
+      pieces.resize(grid_first);
+      continue;
+    }
+    grp.count += written;
+    for (size_t k = grid_first; k < pieces.size(); ++k) {
+      units += pieces[k].end - pieces[k].begin;
+      if (units >= SEGMENT_LINES) {
+        add_segment(segs, false, seg_first, k + 1, units);
+        seg_first = k + 1;
+        units = 0;
+      }
+    }
+  }
+  add_segment(segs, false, seg_first, pieces.size(), units);
+  DVK_CHECK(ne==NE);
+
+  std::string head = "no title\n" + std::to_string(NP) + " " + std::to_string(NE) + " " +
+                     std::to_string(groups.size()) + "\n";
+  std::string tail;
+  for (auto& [name, grp] : groups) {
+    if (grp.count == 0) grp.number = ++gnum;
+    char num[24];
+    tail.append(num, DVK::put_long(num, grp.number, 3) - num);
+    tail += ' ';
+    tail += name;
+    tail += '\n';
+  }
+
+  Target target;
+  if (!open_target(path, target)) return false;
+  bool ok = write_all(target.fd, head.data(), head.size());
+  ok = ok && format_and_write(segs, pieces, target.fd, worker_count());
+  ok = ok && write_all(target.fd, tail.data(), tail.size());
+  return close_target(target, ok);
+}
