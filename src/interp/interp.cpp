@@ -31,18 +31,24 @@ struct RunDepth {
   RunDepth& operator=(const RunDepth&) = delete;
 };
 
-// A builder makes one part; its points are then placed by the current transformation.
+// A builder makes one part, left last in Grid::gGrids; its points are then placed by the
+// current transformation.
 bool run_builder(const std::string& builder, BuilderFunc func, scriptstream& s) {
   std::string name;
   if (named_parts) name = part_name;
   else s >> name;
   std::string message;
+  const size_t count_before = Grid::gGrids.size();
+  const Grid* last_before = count_before ? Grid::gGrids.back() : nullptr;
   if (!func(name, s, message)) {
     alert("ERROR: while parsing %s, builder %s failed with message:\n%s", name.c_str(), builder.c_str(),
           message.c_str());
     return false;
   }
-  apply_transformation_to_last();
+  // Only a part the builder just made is placed: a builder that made none must not move
+  // the part before it a second time.
+  if (Grid::gGrids.size() != count_before || (count_before && Grid::gGrids.back() != last_before))
+    apply_transformation_to_last();
   return true;
 }
 
@@ -74,10 +80,10 @@ bool dispatch(const std::string& word, scriptstream& s) {
   return report_unknown_word(word);
 }
 
-// The text of a nested run always ends in a blank, so its last number is read whole.
+// A nested run: a stream of its own whose messages are located from `where` on; run_script
+// puts the enclosing command's location back when it returns.
 bool run_nested(const std::string& text, const MessageLocation& where) {
-  MessageLocationGuard location;
-  scriptstream_priv s(text + " ", where);
+  scriptstream_priv s(text, where);
   return run_script(s);
 }
 
@@ -102,7 +108,7 @@ bool run_script(scriptstream& s) {
     alert("script nesting deeper than 256 levels (a library function or include that calls itself?)");
     return false;
   }
-  MessageLocationGuard location;
+  MessageLocationGuard location;  // the caller's location is back when this run ends
   std::string word;
   while (s.good()) {
     long before = s.tell();
@@ -138,8 +144,7 @@ bool start_script(std::string& text, const std::string& file) {
   reset_script_state();
   bool ok;
   {
-    // A trailing newline lets a last number that ends the file be read whole.
-    scriptstream_priv s(text + "\n", {file, 1});
+    scriptstream_priv s(text, {file, 1});
     ok = run_script(s);
   }
   // What was built before a failure is kept and merged all the same.

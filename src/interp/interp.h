@@ -20,7 +20,9 @@ struct Command {
 extern std::map<std::string, Command> commands;
 
 // -- running scripts
-// Runs commands until `s` is exhausted (true) or one fails (false).
+// Runs commands until `s` is exhausted (true) or one fails (false). Each command's messages
+// carry its file and line. A malformed name thrown by the evaluator ends the run with an
+// alert, and so does nesting deeper than 256 runs (a function or include calling itself).
 bool run_script(scriptstream& s);
 // A whole run from a clean state: destroy parts, reset parameters and names, run, merge, renumber.
 // `file` names the script in messages. Returns false when the run ended on a failing command.

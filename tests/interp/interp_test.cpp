@@ -5,6 +5,7 @@
 #include "grid/pelgrove_MxN.h"
 #include "interp/library.h"
 #include "interp/params.h"
+#include "interp/placement.h"
 #include "script/scriptstream.h"
 #include "support/test_support.h"
 
@@ -268,7 +269,7 @@ TEST_F(InterpTest, BraceContentsTakesOneBalancedBlock) {
   } rows[] = {
       {"{a {b} c} rest", true, "a {b} c", ' '},
       {"  \n{x}y", true, "x", 'y'},
-      {"{}", true, "", EOF},
+      {"{}x", true, "", 'x'},
       {"{a", false, "", EOF},
       {"{a {b}", false, "", EOF},
       {"abc {d}", false, "", 'a'},
@@ -278,7 +279,9 @@ TEST_F(InterpTest, BraceContentsTakesOneBalancedBlock) {
     scriptstream_priv s(row.text, {"b.vmf", 1});
     std::string out;
     EXPECT_EQ(brace_contents(s, out), row.ok);
-    if (row.ok) EXPECT_EQ(out, row.contents);
+    if (row.ok) {
+      EXPECT_EQ(out, row.contents);
+    }
     EXPECT_EQ(s.peek(), row.next);
   }
 }

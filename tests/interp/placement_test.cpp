@@ -2,6 +2,7 @@
 
 #include "grid/Grid.h"
 #include "grid/pelgrove_MxN.h"
+#include "interp/interp.h"
 #include "interp/params.h"
 #include "support/test_support.h"
 
