@@ -347,6 +347,7 @@ bool rational_interp(const std::vector<double>& xs, const std::vector<double>& y
       double h = xs[i + m] - x;
       double t = (xs[i] - x) * d[i] / h;
       if (t == c[i + 1]) {
+        // 0/0 (a zero ordinate, e.g.): keep the value reached so far.
         if (d[i] == c[i + 1] && c[i + 1] == 0.0) return true;
         std::cout << (d[i] == c[i + 1] ? "possible " : "") << "failure at x=" << x << " t=" << t
                   << " c=" << c[i + 1] << " d=" << d[i] << "\n";

@@ -79,4 +79,8 @@ bool extract_stored_expressions(std::istream& in);  // false when exhausted or f
 // Reads "[expr]" text into `out` (white space dropped); otherwise out = "0" and false.
 bool extract_expression(std::istream& in, std::string& out);
 bool extract_expression(scriptstream& in, std::string& out);
+// Settles the choice between the two forms above for the one class that is both.
+inline bool extract_expression(scriptstream_priv& in, std::string& out) {
+  return extract_expression(static_cast<std::istream&>(in), out);
+}
 double extract_double(std::istream& in);  // plain number or evaluated [expression]

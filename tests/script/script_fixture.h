@@ -1,0 +1,30 @@
+// Fixture for the expression-language tests: the run reset plus the process-wide
+// tables this subsystem owns (stored expressions, user functions), emptied per case.
+#pragma once
+
+#include "interp/interp.h"
+#include "interp/params.h"
+#include "script/expression.h"
+#include "script/functions.h"
+#include "script/scriptstream.h"
+#include "support/test_support.h"
+
+class ExprTest : public ScriptTest {
+protected:
+  void SetUp() override {
+    ScriptTest::SetUp();
+    stored_expressions.clear();
+    user_funcs.clear();
+  }
+  void TearDown() override {
+    stored_expressions.clear();
+    user_funcs.clear();
+    ScriptTest::TearDown();
+  }
+  double eval(const std::string& text) { return evaluate_expression(text.c_str()); }
+  // Defines a user function from "<name> <type> <definition>" as the `function` command does.
+  bool define(const std::string& definition) {
+    scriptstream_priv s(definition);
+    return command_user_func(s);
+  }
+};
