@@ -130,14 +130,6 @@ TEST_F(InterpTest, CommandTableHoldsEveryCommandWithItsUsageText) {
   }
 }
 
-TEST_F(InterpTest, EmptyAndBlankScriptsRunNothingAndSucceed) {
-  for (const char* text : {"", "   \n\t\n"}) {
-    SCOPED_TRACE(text);
-    EXPECT_TRUE(run(text));
-    EXPECT_TRUE(sink.entries.empty());
-  }
-}
-
 TEST_F(InterpTest, UnknownWordAsksAndEndsTheRun) {
   EXPECT_FALSE(run("set a 1\nfrobnicate 2\nset b 2\n"));
   auto questions = of_kind("choice");
@@ -296,16 +288,12 @@ TEST_F(InterpTest, BraceContentsReportsWhereTheBlockBegins) {
   EXPECT_EQ(where.line, 12);
 }
 
-TEST_F(InterpTest, GrabTmpScriptEndsTheBlockWithABlank) {
+TEST_F(InterpTest, TmpScriptsEndInABlankAndFailOnlyWhenEmpty) {
   scriptstream_priv s("{set a 1}", {});
   std::string out;
   ASSERT_TRUE(grab_tmp_script(s, out));
   EXPECT_EQ(out, "set a 1 ");
-  scriptstream_priv none("set", {});
-  EXPECT_FALSE(grab_tmp_script(none, out));
-}
 
-TEST_F(InterpTest, RunTmpScriptFailsOnlyForEmptyText) {
   EXPECT_FALSE(run_tmp_script(""));
   EXPECT_TRUE(run_tmp_script("   "));
   EXPECT_TRUE(run_tmp_script("set a 4"));

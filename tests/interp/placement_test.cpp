@@ -84,11 +84,6 @@ TEST_F(PlacementTest, LatestCommandActsFirstOnAPoint) {
   }
 }
 
-TEST_F(PlacementTest, StoredValuesAreRoundedToSixDigits) {
-  ASSERT_TRUE(run("mx 0.1234567"));
-  EXPECT_EQ(place({0, 0, 0}).x, 0.123457);
-}
-
 TEST(PlacementParse, SkipsUnknownPairsAndStopsAtAnUnreadableOne) {
   struct Row {
     const char* text;
@@ -121,16 +116,6 @@ TEST_F(PlacementTest, GridPointsArePlacedThenScaledByUnits) {
   EXPECT_DOUBLE_EQ(g.mPts[1].y, 1);
   EXPECT_EQ(g.mPts[1].id, 7);
   EXPECT_EQ(g.mPts[1].mapped_to, &other);
-}
-
-TEST_F(PlacementTest, OnlyTheLastGridIsPlaced) {
-  new Grid_MxN("first", 1, 0);
-  auto* last = new Grid_MxN("last", 1, 0);
-  ASSERT_TRUE(run("mz 2"));
-  apply_transformation_to_last();
-  EXPECT_EQ(Grid::gGrids[0]->point(0).z, 0);
-  EXPECT_EQ(last->point(0).z, 2);
-  EXPECT_EQ(last->point(1).z, 2);
 }
 
 TEST_F(PlacementTest, MatrixStackSavesAndRestores) {
