@@ -45,6 +45,9 @@ public:
   scriptstream& operator>>(double& value) override;
   scriptstream& operator>>(int& value) override;
   bool good() const override;
+  // Both bases convert to bool; on this class, as on the interface, the test is good().
+  explicit operator bool() const { return good(); }
+  bool operator!() const { return !good(); }
   int peek() override;
   int get() override;
   void ignore(int n = 1, int delim = EOF) override;

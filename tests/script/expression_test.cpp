@@ -162,6 +162,14 @@ TEST_F(ExpressionTest, MalformedIndexSuffixThrows) {
   EXPECT_EQ(thrown_text("x$i"), "");
 }
 
+TEST_F(ExpressionTest, ThrowFromAStoredExpressionLeavesNoTrace) {
+  stored_expressions["bad"] = "x$nosuch";
+  EXPECT_EQ(thrown_text("1+bad"), "poorly formed function or variable name");
+  stored_expressions["bad"] = "2";
+  EXPECT_EQ(eval("bad*3"), 6);
+  EXPECT_TRUE(alerts().empty());
+}
+
 TEST_F(ExpressionTest, StoredExpressionsAreEvaluatedAtEachUse) {
   stored_expressions["r"] = "2*w";
   gParameters["w"] = 3;

@@ -52,8 +52,11 @@ TEST_F(ScriptstreamTest, LastWordKeepsTheStreamGoodUntilTheNextRead) {
   s >> w >> w;
   EXPECT_EQ(w, "b");
   EXPECT_TRUE(s.good());
+  EXPECT_TRUE(s);
   s >> w;
   EXPECT_FALSE(s.good());
+  EXPECT_FALSE(s);
+  EXPECT_TRUE(!s);
   EXPECT_EQ(w, "b");
 }
 
