@@ -227,15 +227,3 @@ TEST_F(ExpressionTest, DeepNestingIsAbandonedWithOneAlert) {
   ASSERT_EQ(alerts().size(), 1u);
   EXPECT_NE(alerts()[0].find("nested"), std::string::npos);
 }
-
-TEST_F(ExpressionTest, PushReducesHigherOrEqualPrecedence) {
-  std::vector<Term> stack = {Term{1, 0, 10}, Term{1, 2, 10}, Term{3, 3, 20}};
-  push(Term{6, 2, 30}, stack);  // nothing binds tighter than '^'
-  EXPECT_EQ(stack.size(), 4u);
-  push(Term{1, 1, 10}, stack);  // folds 2*3^2 into the bottom term
-  ASSERT_EQ(stack.size(), 2u);
-  EXPECT_EQ(stack[0].value, 18);
-  EXPECT_EQ(stack[1].value, 1);
-  push(Term{0, 0, 0}, stack);
-  EXPECT_EQ(stack[0].value, 19);
-}

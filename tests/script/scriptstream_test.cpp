@@ -201,31 +201,6 @@ TEST_F(ScriptstreamTest, ExtractExpressionAtTheEnd) {
   EXPECT_FALSE(open.good());
 }
 
-namespace {
-// Another implementation of the interface: the bracket form is not available on it.
-class OtherStream : public scriptstream {
-public:
-  scriptstream& operator>>(std::string&) override { return *this; }
-  scriptstream& operator>>(double&) override { return *this; }
-  scriptstream& operator>>(int&) override { return *this; }
-  bool good() const override { return true; }
-  int peek() override { return '['; }
-  int get() override { return '['; }
-  void ignore(int, int) override {}
-  void eatwhite() override {}
-  long tell() override { return 0; }
-  MessageLocation location_at(long) override { return {}; }
-  MessageLocation last_word_location() override { return {}; }
-};
-}  // namespace
-
-TEST(Scriptstream, ExtractExpressionNeedsTheScriptStream) {
-  OtherStream s;
-  std::string out = "kept";
-  EXPECT_FALSE(extract_expression(s, out));
-  EXPECT_EQ(out, "kept");
-}
-
 TEST_F(ScriptstreamTest, NumbersPlainOrBracketed) {
   gParameters["w"] = 2;
   struct Row {
@@ -302,15 +277,4 @@ TEST_F(ScriptstreamTest, LocationsCountLinesFromTheOrigin) {
     int newlines = static_cast<int>(std::count(text.begin(), text.begin() + end, '\n'));
     EXPECT_EQ(s.location_at(offset).line, 10 + newlines);
   }
-}
-
-TEST_F(ScriptstreamTest, CommentsDoNotShiftLines) {
-  scriptstream_priv s("# header\n# more\nplate  # a plate\nsize\n", {"c.vmf", 1});
-  std::string w;
-  s >> w;
-  EXPECT_EQ(w, "plate");
-  EXPECT_EQ(s.last_word_location().line, 3);
-  s >> w;
-  EXPECT_EQ(w, "size");
-  EXPECT_EQ(s.last_word_location().line, 4);
 }
