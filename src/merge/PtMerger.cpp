@@ -98,23 +98,6 @@ void PtMerger::box_cell(const GridPt& p, int* ijk) const {
   }
 }
 
-// The box cells whose points a lookup may take: per axis from floor of the low end (0 when
-// that is not positive) to the ceiling of the high end (at most count - 1). False when
-// the range is empty on some axis.
-bool PtMerger::box_range(const GridPt* p, double tol, int* first, int* last) const {
-  const double c[3] = {p->x, p->y, p->z};
-  for (int a = 0; a < 3; ++a) {
-    const double lo = (c[a] - mLow[a] - tol) / mCell[a];
-    const double hi = (c[a] - mLow[a] + tol) / mCell[a];
-    first[a] = 0;
-    if (lo > 0) first[a] = lo >= mCount[a] ? mCount[a] : (int)std::floor(lo);
-    last[a] = mCount[a] - 1;
-    if (last[a] > hi) last[a] = hi <= -1 ? -1 : (int)std::ceil(hi);
-    if (first[a] > last[a]) return false;
-  }
-  return true;
-}
-
 void PtMerger::clear() {
   mItems.clear();
   mLevels.clear();
@@ -173,7 +156,10 @@ void PtMerger::add_to_level(Level& lv, uint32_t item) {
   const double kx = key_of(p.x, lv.inv), ky = key_of(p.y, lv.inv), kz = key_of(p.z, lv.inv);
   // Beyond the key range (or not finite): no lookup that hashes can come within reach.
   if (!(std::fabs(kx) < KEY_LIMIT && std::fabs(ky) < KEY_LIMIT && std::fabs(kz) < KEY_LIMIT)) return;
-  if (2 * (lv.used + 1) > lv.slots.size()) grow(lv);
+  if (2 * (lv.used + 1) > lv.slots.size()) {
+    grow(lv);  // files this item too
+    return;
+  }
   const uint64_t h = mix((int64_t)kx, (int64_t)ky, (int64_t)kz);
   const uint32_t fp = fingerprint(h);
   const size_t mask = lv.slots.size() - 1;
@@ -194,18 +180,14 @@ void PtMerger::grow(Level& lv) {
   lv.slots.assign(lv.slots.size() * 2, Slot{0, 0});
   lv.used = 0;
   const uint32_t n = (uint32_t)lv.next.size();
-  for (uint32_t i = 0; i < n; ++i)
-    if (i < mItems.size()) add_to_level(lv, i);
+  for (uint32_t i = 0; i < n; ++i) add_to_level(lv, i);
 }
 
-GridPt* PtMerger::scan_all(const GridPt* p, double tol, const int* first, const int* last) const {
+GridPt* PtMerger::scan_all(const GridPt* p, double tol) const {
   const double tol2 = tol * tol;
   Best best;
   for (uint32_t i = 0; i < (uint32_t)mItems.size(); ++i) {
     const Item& it = mItems[i];
-    const int cx = it.cell >> 16, cy = (it.cell >> 8) & 0xff, cz = it.cell & 0xff;
-    if (cx < first[0] || cx > last[0] || cy < first[1] || cy > last[1] || cz < first[2] || cz > last[2])
-      continue;
     const GridPt* q = it.pt;
     const double dx = q->x - p->x, dy = q->y - p->y, dz = q->z - p->z;
     const double d2 = dx * dx + dy * dy + dz * dz;
@@ -218,10 +200,8 @@ GridPt* PtMerger::test_pt(const GridPt* p, double tol) {
   if (mItems.empty()) return nullptr;
   const double tol2 = tol * tol;
   if (std::isnan(tol2)) return nullptr;
-  int first[3], last[3];
-  if (!box_range(p, tol, first, last)) return nullptr;
   const double T = std::fabs(tol);
-  if (std::isinf(tol2) || (mDiagonal > 0 && T > mDiagonal)) return scan_all(p, tol, first, last);
+  if (std::isinf(tol2) || (mDiagonal > 0 && T > mDiagonal)) return scan_all(p, tol);
   // With a finite tolerance a point that is not finite is within reach of nothing.
   if (!finite(*p)) return nullptr;
 
@@ -233,10 +213,10 @@ GridPt* PtMerger::test_pt(const GridPt* p, double tol) {
     const double m = (std::fabs(c[a]) + T) * 0x1p-40 + 1e-150;
     k0[a] = key_of(c[a] - T - m, lv.inv);
     k1[a] = key_of(c[a] + T + m, lv.inv);
-    if (!(std::fabs(k0[a]) < KEY_LIMIT && std::fabs(k1[a]) < KEY_LIMIT)) return scan_all(p, tol, first, last);
+    if (!(std::fabs(k0[a]) < KEY_LIMIT && std::fabs(k1[a]) < KEY_LIMIT)) return scan_all(p, tol);
     cells *= k1[a] - k0[a] + 1;
   }
-  if (cells > MAX_WALK) return scan_all(p, tol, first, last);
+  if (cells > MAX_WALK) return scan_all(p, tol);
 
   Best best;
   const size_t mask = lv.slots.size() - 1;
@@ -252,12 +232,7 @@ GridPt* PtMerger::test_pt(const GridPt* p, double tol) {
             const GridPt* q = it.pt;
             const double dx = q->x - p->x, dy = q->y - p->y, dz = q->z - p->z;
             const double d2 = dx * dx + dy * dy + dz * dz;
-            if (!(d2 <= tol2)) continue;
-            const int cx = it.cell >> 16, cy = (it.cell >> 8) & 0xff, cz = it.cell & 0xff;
-            if (cx < first[0] || cx > last[0] || cy < first[1] || cy > last[1] || cz < first[2] ||
-                cz > last[2])
-              continue;
-            best.offer(it.pt, d2, (uint64_t)it.cell << 32 | i);
+            if (d2 <= tol2) best.offer(it.pt, d2, (uint64_t)it.cell << 32 | i);
           }
         }
       }

@@ -25,9 +25,10 @@ public:
   PtMerger(const PtMerger&) = delete;
   PtMerger& operator=(const PtMerger&) = delete;
 
-  // The stored point nearest to p within tol (a point at exactly tol counts), or null.
+  // The stored point nearest to p within |tol| (a point at exactly tol counts), or null.
   // Among equally near points the one in the lowest box cell (x, then y, then z index)
-  // wins, and within a cell the one filed first.
+  // wins, and within a cell the one filed first. Every point within reach is a candidate,
+  // wherever the box cells put it (also on the box's upper faces).
   GridPt* test_pt(const GridPt* p, double tol);
   void insert_pt(GridPt* p);
   // Forgets every filed point; keeps the box and the memory.
@@ -68,8 +69,7 @@ private:
   Level& level_for(double tol);
   void add_to_level(Level& lv, uint32_t item);
   void grow(Level& lv);
-  GridPt* scan_all(const GridPt* p, double tol, const int* first, const int* last) const;
-  bool box_range(const GridPt* p, double tol, int* first, int* last) const;
+  GridPt* scan_all(const GridPt* p, double tol) const;
 
   double mLow[3] = {0, 0, 0};
   int mCount[3] = {1, 1, 1};
