@@ -83,11 +83,10 @@ bool read_all(std::istream& in, std::string& text) {
   return !in.bad();
 }
 
-// Fewest bytes a line can take: a point "1 0 0 0", an element "bar 1 2 1" and "1 2",
-// a group "1 a", each ended by a newline (the last one may lack it).
-const long long MIN_POINT_BYTES = 8, MIN_ELEMENT_BYTES = 14, MIN_GROUP_BYTES = 4;
-// Every group copies every point: beyond this many copies (or 32 per byte of the file)
-// a small file could demand gigabytes.
+// Parts and points are made before they are read, so their counts must fit the bytes
+// left: a point line ("1 0 0 0") takes at least 8, and each group at least one. Elements
+// are only appended as they are read.
+const long long MIN_POINT_BYTES = 8, MIN_GROUP_BYTES = 1;
 const long long MAX_POINT_COPIES = 1ll << 23;
 
 bool check_counts(long long np, long long ne, long long ng, size_t left) {
@@ -100,10 +99,10 @@ bool check_counts(long long np, long long ne, long long ng, size_t left) {
     std::cerr << "reading DVK file failed: " << ne << " elements declared but no group to hold them\n";
     return false;
   }
-  const double need = (double)np * MIN_POINT_BYTES + (double)ne * MIN_ELEMENT_BYTES + (double)ng * MIN_GROUP_BYTES;
+  const double need = (double)np * MIN_POINT_BYTES + (double)ng * MIN_GROUP_BYTES;
   if (np > INT_MAX || ne > INT_MAX || ng > INT_MAX || need > (double)left + 1) {
-    std::cerr << "reading DVK file failed: the header declares " << np << " points, " << ne << " elements and "
-              << ng << " groups, more than the " << left << " bytes that follow can hold\n";
+    std::cerr << "reading DVK file failed: the header declares " << np << " points and " << ng
+              << " groups, more than the " << left << " bytes that follow can hold\n";
     return false;
   }
   const double copies = (double)np * (double)ng;

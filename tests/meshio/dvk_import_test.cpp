@@ -1,0 +1,177 @@
+#include "meshio/dvk.h"
+
+#include "grid/MeshStructs.h"
+#include "grid/RawGrid.h"
+#include "interp/interp.h"
+#include "merge/PtMerger.h"
+#include "support/test_support.h"
+
+#include <iostream>
+#include <sstream>
+#include <string>
+
+namespace {
+
+// Redirects a standard stream into a string for the life of the object.
+class Capture {
+public:
+  explicit Capture(std::ostream& s) : mStream(s), mOld(s.rdbuf(mText.rdbuf())) {}
+  ~Capture() { mStream.rdbuf(mOld); }
+  std::string text() const { return mText.str(); }
+
+private:
+  std::ostream& mStream;
+  std::ostringstream mText;
+  std::streambuf* mOld;
+};
+
+class DvkImportTest : public ScriptTest {
+protected:
+  bool import_text(const std::string& text) {
+    Capture out(std::cout), err(std::cerr);
+    std::istringstream in(text);
+    const bool ok = DVK::import(in);
+    stdout_text = out.text();
+    stderr_text = err.text();
+    return ok;
+  }
+  RawGrid& part(size_t k) { return dynamic_cast<RawGrid&>(*Grid::gGrids.at(k)); }
+  std::string stdout_text, stderr_text;
+};
+
+const char* const HEAD = "title\n2 2 2\n1 0 0 0\n2 1 0 0\n";
+const char* const AGAIN = "the following values may not have been correctly read:\n\t";
+
+}  // namespace
+
+TEST_F(DvkImportTest, EveryGroupBecomesAPartWithAllThePoints) {
+  Capture out(std::cout);
+  ASSERT_TRUE(import_dvk(PELGROVE_TEST_DATA "/dvk/three_groups.dvk"));
+  EXPECT_EQ(out.text(), "reading verts... elements...\n");
+  ASSERT_EQ(Grid::gGrids.size(), 3u);
+  const char* names[] = {"skin", "flap", "wire"};
+  const size_t counts[] = {2, 1, 1};
+  for (size_t k = 0; k < 3; ++k) {
+    SCOPED_TRACE(names[k]);
+    EXPECT_EQ(part(k).name(), names[k]);
+    ASSERT_EQ(part(k).mPts.size(), 6u);
+    EXPECT_EQ(part(k).mPts[5].z, 0.5);
+    EXPECT_EQ(part(k).mPts[5].id, 6);
+    EXPECT_EQ(part(k).elements.size(), counts[k]);
+  }
+  const Mesh::Element& quad = part(1).elements[0];
+  EXPECT_EQ(Mesh::basic_type(quad), Mesh::QUADRILATERAL);
+  EXPECT_EQ(quad.id, 4u);
+  EXPECT_EQ(quad.pts[2], 6u);
+  EXPECT_EQ(Mesh::basic_type(part(2).elements[0]), Mesh::LINE);
+  EXPECT_EQ(Mesh::basic_type(part(0).elements[1]), Mesh::TRIANGLE);
+  EXPECT_FALSE(import_dvk(PELGROVE_TEST_DATA "/dvk/no_such_file.dvk"));
+}
+
+TEST_F(DvkImportTest, ExportImportMergeGivesTheSameFile) {
+  const std::string dir = make_temp_dir();
+  const std::string first = dir + "/first.dvk", second = dir + "/second.dvk";
+  ASSERT_TRUE(run("set tolerance 1e-9\nset ptolerance 1e-9\nset element_type quads\n"
+                  "plate deck 3 2  0 0 0  3 0 0  3 2 0  0 2 0\n"
+                  "set element_type tri_alt\n"
+                  "plate side 3 2  0 0 0  3 0 0  3 0 1.5  0 0 1.5\n"
+                  "line rail 4  0 2 0  0 2 3\n"
+                  "set element_type quads\n"
+                  "cylinder drum 8 2  1 0 4  1 360 4  1 360 5  1 0 5\n"));
+  merge_grid_pts();
+  renumber_grid_pts();
+  ASSERT_TRUE(export_dvk_mesh(first.c_str(), true));
+
+  reset_script_state();
+  Capture out(std::cout);
+  ASSERT_TRUE(import_dvk(first));
+  EXPECT_EQ(Grid::gGrids.size(), 4u);
+  merge_grid_pts();
+  renumber_grid_pts();
+  ASSERT_TRUE(export_dvk_mesh(second.c_str(), true));
+  const std::string a = read_file(first), b = read_file(second);
+  EXPECT_GT(a.size(), 1000u);
+  EXPECT_EQ(a, b);
+  std::system(("rm -rf '" + dir + "'").c_str());
+}
+
+TEST_F(DvkImportTest, FailuresAreDescribedOnStandardError) {
+  struct Row {
+    const char* id;
+    std::string text;
+    std::string message;
+    size_t parts;  // left behind
+  } rows[] = {
+      {"counts unreadable", "title\n2 x 1\n", "", 0},
+      {"point out of sequence", "title\n2 0 1\n1 0 0 0\n3 0 0 0\n", "", 1},
+      {"declaration cut short", std::string(HEAD) + "bar 1 2",
+       "reading DVK file failed at element declaration for #1\n" + std::string(AGAIN) + "bar 1 2\n", 2},
+      {"declaration missing", std::string(HEAD) + "\n",
+       "reading DVK file failed at element declaration for #1\n" + std::string(AGAIN) + "\n", 2},
+      {"triangle with four points", std::string(HEAD) + "triangle 1 4 1\n1 2 1 2\n",
+       "reading DVK file failed at element declaration #1\n'triangle' is an unknown type\n", 2},
+      {"unknown word", std::string(HEAD) + "hexahedron 1 8 1\n",
+       "reading DVK file failed at element declaration #1\n'hexahedron' is an unknown type\n", 2},
+      {"bar points", std::string(HEAD) + "bar 1 2 1\n1 x\n",
+       "reading DVK file failed at bar points for #1\n" + std::string(AGAIN) + "1 0\n", 2},
+      {"triangle points", std::string(HEAD) + "bar 1 2 1\n1 2\ntriangle 2 3 2\n1 2\n",
+       "reading DVK file failed at triangle points for #2\n" + std::string(AGAIN) + "1 2 0\n", 2},
+      {"quadrilateral points", std::string(HEAD) + "quadrilateral 1 4 1\n",
+       "reading DVK file failed at quadrilateral points for #1\n" + std::string(AGAIN) + "0 0 0 0\n", 2},
+      {"group line missing", std::string(HEAD) + "bar 1 2 1\n1 2\nbar 2 2 2\n2 1\n1 a\n", "", 2},
+      {"blank in a group name", std::string(HEAD) + "bar 1 2 1\n1 2\nbar 2 2 2\n2 1\n1 my part\n2 b\n", "", 2},
+  };
+  for (const Row& r : rows) {
+    SCOPED_TRACE(r.id);
+    reset_script_state();
+    EXPECT_FALSE(import_text(r.text));
+    EXPECT_EQ(stderr_text, r.message);
+    EXPECT_EQ(Grid::gGrids.size(), r.parts);
+  }
+}
+
+// Counts are checked before anything is made, and elements may only name existing points.
+TEST_F(DvkImportTest, HostileFilesFailCleanly) {
+  struct Row {
+    const char* id;
+    std::string text;
+    const char* message_start;
+  } rows[] = {
+      {"negative count", "title\n-1 0 1\n", "reading DVK file failed: negative count"},
+      {"elements without groups", "title\n1 1 0\n1 0 0 0\nbar 1 2 1\n1 1\n",
+       "reading DVK file failed: 1 elements declared but no group"},
+      {"more points than bytes", read_file(PELGROVE_TEST_DATA "/dvk/huge_counts.dvk"),
+       "reading DVK file failed: the header declares 2000000000 points"},
+      {"groups times points", "title\n1000 0 100000\n" + std::string(1000000, ' '),
+       "reading DVK file failed: 100000 groups of 1000 points"},
+      {"point number beyond the points", std::string(HEAD) + "bar 1 2 1\n1 3\n1 a\n2 b\n",
+       "reading DVK file failed at bar points for #1\npoint number 3 is not one"},
+      {"point number zero", std::string(HEAD) + "bar 1 2 1\n0 1\n1 a\n2 b\n",
+       "reading DVK file failed at bar points for #1\npoint number 0 is not one"},
+  };
+  for (const Row& r : rows) {
+    SCOPED_TRACE(r.id);
+    reset_script_state();
+    EXPECT_FALSE(import_text(r.text));
+    EXPECT_EQ(stderr_text.substr(0, std::string(r.message_start).size()), r.message_start);
+  }
+  // Nothing was created for the files rejected by their header.
+  reset_script_state();
+  import_text("title\n2000000000 1 1\n");
+  EXPECT_TRUE(Grid::gGrids.empty());
+}
+
+TEST_F(DvkImportTest, GroupNumbersOutsideTheRangeSelectTheLastGroup) {
+  ASSERT_TRUE(import_text("title\n2 3 2\n1 0 0 0\n2 1 0 0\n"
+                          "bar 1 2 0\n1 2\nbar 2 2 7\n2 1\nbar 3 2 1\n1 2\n9 last\n1 first\n"));
+  EXPECT_EQ(stderr_text, "");
+  EXPECT_EQ(stdout_text, "reading verts... elements...\n");
+  EXPECT_EQ(part(0).name(), "first");
+  EXPECT_EQ(part(1).name(), "last");
+  EXPECT_EQ(part(0).elements.size(), 1u);
+  EXPECT_EQ(part(1).elements.size(), 2u);
+  // A blank in the last group name only shortens it.
+  reset_script_state();
+  ASSERT_TRUE(import_text("title\n1 0 1\n1 0 0 0\n1 my part\n"));
+  EXPECT_EQ(part(0).name(), "my");
+}
