@@ -46,7 +46,7 @@ const char* const AGAIN = "the following values may not have been correctly read
 
 TEST_F(DvkImportTest, EveryGroupBecomesAPartWithAllThePoints) {
   Capture out(std::cout);
-  ASSERT_TRUE(import_dvk(PELGROVE_TEST_DATA "/dvk/three_groups.dvk"));
+  ASSERT_TRUE(import_dvk(PELGROVE_TEST_DATA "/dvk_three_groups.dvk"));
   EXPECT_EQ(out.text(), "reading verts... elements...\n");
   ASSERT_EQ(Grid::gGrids.size(), 3u);
   const char* names[] = {"skin", "flap", "wire"};
@@ -65,7 +65,7 @@ TEST_F(DvkImportTest, EveryGroupBecomesAPartWithAllThePoints) {
   EXPECT_EQ(quad.pts[2], 6u);
   EXPECT_EQ(Mesh::basic_type(part(2).elements[0]), Mesh::LINE);
   EXPECT_EQ(Mesh::basic_type(part(0).elements[1]), Mesh::TRIANGLE);
-  EXPECT_FALSE(import_dvk(PELGROVE_TEST_DATA "/dvk/no_such_file.dvk"));
+  EXPECT_FALSE(import_dvk(PELGROVE_TEST_DATA "/dvk_no_such_file.dvk"));
 }
 
 TEST_F(DvkImportTest, ExportImportMergeGivesTheSameFile) {
@@ -140,7 +140,7 @@ TEST_F(DvkImportTest, HostileFilesFailCleanly) {
       {"negative count", "title\n-1 0 1\n", "reading DVK file failed: negative count"},
       {"elements without groups", "title\n1 1 0\n1 0 0 0\nbar 1 2 1\n1 1\n",
        "reading DVK file failed: 1 elements declared but no group"},
-      {"more points than bytes", read_file(PELGROVE_TEST_DATA "/dvk/huge_counts.dvk"),
+      {"more points than bytes", read_file(PELGROVE_TEST_DATA "/dvk_huge_counts.dvk"),
        "reading DVK file failed: the header declares 2000000000 points"},
       {"groups times points", "title\n1000 0 100000\n" + std::string(1000000, ' '),
        "reading DVK file failed: 100000 groups of 1000 points"},
