@@ -30,7 +30,7 @@ TEST(Paths, FileExistsNeedsNonZeroSize) {
 TEST(Paths, FindFileTriesEveryEntryIncludingTheLast) {
   std::string a = make_temp_dir(), b = make_temp_dir();
   write_file(b + "/tool", "#!");
-  setenv("PELGROVE_TEST_LIST", (a + ":" + b + "/").c_str(), 1);
+  setenv("PELGROVE_TEST_LIST", (a + ":" + b).c_str(), 1);
   EXPECT_EQ(find_file("tool", "PELGROVE_TEST_LIST"), b + "/tool");
   EXPECT_EQ(find_file("nothing-here", "PELGROVE_TEST_LIST"), "");
   unsetenv("PELGROVE_TEST_LIST");
