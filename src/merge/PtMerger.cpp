@@ -2,12 +2,14 @@
 
 #include <algorithm>
 #include <cmath>
+#include <cstdlib>
 #include <cstring>
 #include <limits>
+#include <new>
+#include <sys/mman.h>
 
 namespace {
 
-const uint32_t NONE = 0xffffffffu;
 // Cell keys beyond this magnitude are not hashed; lookups that would need them scan.
 const double KEY_LIMIT = 1152921504606846976.0;  // 2^60
 // A lookup that would walk more hashed cells than this scans every filed point instead.
@@ -30,8 +32,22 @@ uint32_t fingerprint(uint64_t h) {
 }
 
 // Cells are centred on multiples of the cell size: round lattice coordinates (and a flat
-// z = 0) sit mid-cell, so their tolerance box usually stays inside one cell.
-double key_of(double c, double inv) { return std::floor(c * inv + 0.5); }
+// z = 0) sit mid-cell, so their tolerance box usually stays inside one cell. False beyond
+// the key range (or for a coordinate that is not finite).
+bool key_of(double c, double inv, int64_t& k) {
+  const double v = c * inv + 0.5;
+  if (!(std::fabs(v) < KEY_LIMIT)) return false;
+  k = (int64_t)v;  // floor without a library call
+  if ((double)k > v) --k;
+  return true;
+}
+
+bool hash_of(const GridPt& p, double inv, uint64_t& h) {
+  int64_t kx, ky, kz;
+  if (!key_of(p.x, inv, kx) || !key_of(p.y, inv, ky) || !key_of(p.z, inv, kz)) return false;
+  h = mix(kx, ky, kz);
+  return true;
+}
 
 bool finite(const GridPt& p) { return std::isfinite(p.x) && std::isfinite(p.y) && std::isfinite(p.z); }
 
@@ -41,15 +57,16 @@ size_t table_size(size_t n) {
   return cap;
 }
 
-// The walk order of the box cells is x, then y, then z index, then filing order.
+// Equally near candidates are ranked by their key: the box cell (walked x, then y, then
+// z index) and then the filing order within the set searched.
 struct Best {
-  GridPt* pt = nullptr;
+  uint32_t item = PtMerger::NONE;
   double d2 = 0;
   uint64_t key = 0;
 
-  void offer(GridPt* q, double dq, uint64_t kq) {
-    if (!pt || dq < d2 || (dq == d2 && kq < key)) {
-      pt = q;
+  void offer(uint32_t i, double dq, uint64_t kq) {
+    if (item == PtMerger::NONE || dq < d2 || (dq == d2 && kq < key)) {
+      item = i;
       d2 = dq;
       key = kq;
     }
@@ -57,6 +74,24 @@ struct Best {
 };
 
 }  // namespace
+
+void* huge_page_alloc(size_t bytes) {
+  const size_t huge = 2u << 20;
+  void* mem;
+  if (bytes >= huge) {
+    bytes = (bytes + huge - 1) & ~(huge - 1);
+    mem = std::aligned_alloc(huge, bytes);
+    if (mem) madvise(mem, bytes, MADV_HUGEPAGE);
+  } else {
+    mem = std::malloc(bytes ? bytes : 1);
+  }
+  if (!mem) throw std::bad_alloc();
+  return mem;
+}
+
+void huge_page_free(void* p) {
+  std::free(p);
+}
 
 PtMerger::PtMerger(const GridPt& lo, const GridPt& hi) {
   const double l[3] = {lo.x, lo.y, lo.z}, h[3] = {hi.x, hi.y, hi.z};
@@ -101,7 +136,11 @@ void PtMerger::box_cell(const GridPt& p, int* ijk) const {
 void PtMerger::clear() {
   mItems.clear();
   mLevels.clear();
+  mLastLevel = (size_t)-1;
+  mProbePt = nullptr;
   mReserve = 0;
+  mPart = 0;
+  mPartSize = 0;
 }
 
 void PtMerger::reserve(size_t n) {
@@ -113,8 +152,20 @@ void PtMerger::insert_pt(GridPt* p) {
   int ijk[3];
   box_cell(*p, ijk);
   const uint32_t item = (uint32_t)mItems.size();
-  mItems.push_back(Item{p, (uint32_t)(ijk[0] << 16 | ijk[1] << 8 | ijk[2])});
+  mItems.push_back(Item{p, (uint32_t)(ijk[0] << 16 | ijk[1] << 8 | ijk[2]), 0, 0});
+  if (mPart) add_to_part(item);
   for (Level& lv : mLevels) add_to_level(lv, item);
+  mProbePt = nullptr;
+}
+
+void PtMerger::begin_part() {
+  ++mPart;
+  mPartSize = 0;
+}
+
+void PtMerger::add_to_part(uint32_t item) {
+  mItems[item].part = mPart;
+  mItems[item].part_seq = mPartSize++;
 }
 
 // Levels are shared by tolerances within a factor of a few: a tolerance T walks cells of
@@ -126,6 +177,7 @@ double PtMerger::level_size(double tol) const {
 }
 
 const PtMerger::Level* PtMerger::find_level(double tol) const {
+  if (tol == mLastTol && mLastLevel < mLevels.size()) return &mLevels[mLastLevel];
   if (!(tol > 0)) return mLevels.empty() ? nullptr : &mLevels.front();
   const double want = level_size(tol);
   for (const Level& lv : mLevels)
@@ -134,7 +186,12 @@ const PtMerger::Level* PtMerger::find_level(double tol) const {
 }
 
 PtMerger::Level& PtMerger::level_for(double tol) {
-  if (const Level* found = find_level(tol)) return const_cast<Level&>(*found);
+  if (const Level* found = find_level(tol)) {
+    mLastTol = tol;
+    mLastLevel = (size_t)(found - mLevels.data());
+    return const_cast<Level&>(*found);
+  }
+  mProbePt = nullptr;
   mLevels.emplace_back();
   Level& lv = mLevels.back();
   lv.size = level_size(tol);
@@ -149,27 +206,42 @@ void PtMerger::prepare(double tol) {
   if (std::isfinite(tol)) level_for(std::fabs(tol));
 }
 
-void PtMerger::add_to_level(Level& lv, uint32_t item) {
-  const GridPt& p = *mItems[item].pt;
-  if (lv.next.size() <= item) lv.next.resize(item + 1, NONE);
-  lv.next[item] = NONE;
-  const double kx = key_of(p.x, lv.inv), ky = key_of(p.y, lv.inv), kz = key_of(p.z, lv.inv);
-  // Beyond the key range (or not finite): no lookup that hashes can come within reach.
-  if (!(std::fabs(kx) < KEY_LIMIT && std::fabs(ky) < KEY_LIMIT && std::fabs(kz) < KEY_LIMIT)) return;
-  if (2 * (lv.used + 1) > lv.slots.size()) {
-    grow(lv);  // files this item too
-    return;
-  }
-  const uint64_t h = mix((int64_t)kx, (int64_t)ky, (int64_t)kz);
+// The slot of the chain for hash h, or the empty slot where that chain would start. Cells
+// whose fingerprints collide may share a chain: its points are told apart by distance.
+size_t PtMerger::probe(const Level& lv, uint64_t h) const {
   const uint32_t fp = fingerprint(h);
   const size_t mask = lv.slots.size() - 1;
   size_t s = h & mask;
   while (lv.slots[s].fp && lv.slots[s].fp != fp) s = (s + 1) & mask;
+  return s;
+}
+
+void PtMerger::add_to_level(Level& lv, uint32_t item) {
+  const GridPt& p = *mItems[item].pt;
+  if (lv.next.size() == item)
+    lv.next.push_back(NONE);
+  else
+    lv.next[item] = NONE;
+  if (2 * (lv.used + 1) > lv.slots.size()) {
+    grow(lv);  // files this item too
+    return;
+  }
+  uint64_t h;
+  size_t s;
+  if (&p == mProbePt && &lv == &mLevels[mProbeLevel]) {
+    // The lookup just before found the slot, and nothing was filed since.
+    h = mProbeHash;
+    s = mProbeSlot;
+  } else {
+    // Beyond the key range (or not finite): no lookup that hashes can come within reach.
+    if (!hash_of(p, lv.inv, h)) return;
+    s = probe(lv, h);
+  }
   if (lv.slots[s].fp) {
     lv.next[item] = lv.slots[s].head;
     lv.slots[s].head = item;
   } else {
-    lv.slots[s] = Slot{fp, item};
+    lv.slots[s] = Slot{fingerprint(h), item};
     ++lv.used;
   }
 }
@@ -177,73 +249,88 @@ void PtMerger::add_to_level(Level& lv, uint32_t item) {
 // Cells whose fingerprints collide may share a chain, so the table is rebuilt from the
 // points rather than from the chains.
 void PtMerger::grow(Level& lv) {
+  mProbePt = nullptr;
   lv.slots.assign(lv.slots.size() * 2, Slot{0, 0});
   lv.used = 0;
   const uint32_t n = (uint32_t)lv.next.size();
   for (uint32_t i = 0; i < n; ++i) add_to_level(lv, i);
 }
 
-GridPt* PtMerger::scan_all(const GridPt* p, double tol) const {
+uint32_t PtMerger::scan_all(const GridPt* p, double tol, bool part_only) const {
   const double tol2 = tol * tol;
   Best best;
   for (uint32_t i = 0; i < (uint32_t)mItems.size(); ++i) {
     const Item& it = mItems[i];
+    if (part_only && it.part != mPart) continue;
     const GridPt* q = it.pt;
     const double dx = q->x - p->x, dy = q->y - p->y, dz = q->z - p->z;
     const double d2 = dx * dx + dy * dy + dz * dz;
-    if (d2 <= tol2) best.offer(it.pt, d2, (uint64_t)it.cell << 32 | i);
+    if (d2 <= tol2) best.offer(i, d2, (uint64_t)it.cell << 32 | (part_only ? it.part_seq : i));
   }
-  return best.pt;
+  return best.item;
 }
 
 GridPt* PtMerger::test_pt(const GridPt* p, double tol) {
-  if (mItems.empty()) return nullptr;
+  const uint32_t i = nearest(p, tol, false);
+  return i == NONE ? nullptr : mItems[i].pt;
+}
+
+GridPt* PtMerger::test_part_pt(const GridPt* p, double tol) {
+  const uint32_t i = nearest(p, tol, true);
+  return i == NONE ? nullptr : mItems[i].pt;
+}
+
+uint32_t PtMerger::nearest(const GridPt* p, double tol, bool part_only) {
+  if (mItems.empty() || (part_only && mPartSize == 0)) return NONE;
   const double tol2 = tol * tol;
-  if (std::isnan(tol2)) return nullptr;
+  if (std::isnan(tol2)) return NONE;
   const double T = std::fabs(tol);
-  if (std::isinf(tol2) || (mDiagonal > 0 && T > mDiagonal)) return scan_all(p, tol);
+  if (std::isinf(tol2) || (mDiagonal > 0 && T > mDiagonal)) return scan_all(p, tol, part_only);
   // With a finite tolerance a point that is not finite is within reach of nothing.
-  if (!finite(*p)) return nullptr;
+  if (!finite(*p)) return NONE;
 
   Level& lv = level_for(T);
   const double c[3] = {p->x, p->y, p->z};
-  double k0[3], k1[3], cells = 1;
+  int64_t k0[3], k1[3];
+  double cells = 1;
   for (int a = 0; a < 3; ++a) {
     // The margin covers rounding in the distance test and squares that underflow to 0.
     const double m = (std::fabs(c[a]) + T) * 0x1p-40 + 1e-150;
-    k0[a] = key_of(c[a] - T - m, lv.inv);
-    k1[a] = key_of(c[a] + T + m, lv.inv);
-    if (!(std::fabs(k0[a]) < KEY_LIMIT && std::fabs(k1[a]) < KEY_LIMIT)) return scan_all(p, tol);
-    cells *= k1[a] - k0[a] + 1;
+    if (!key_of(c[a] - T - m, lv.inv, k0[a]) || !key_of(c[a] + T + m, lv.inv, k1[a]))
+      return scan_all(p, tol, part_only);
+    cells *= (double)(k1[a] - k0[a] + 1);
   }
-  if (cells > MAX_WALK) return scan_all(p, tol);
+  if (cells > MAX_WALK) return scan_all(p, tol, part_only);
 
   Best best;
-  const size_t mask = lv.slots.size() - 1;
-  for (int64_t kx = (int64_t)k0[0]; kx <= (int64_t)k1[0]; ++kx)
-    for (int64_t ky = (int64_t)k0[1]; ky <= (int64_t)k1[1]; ++ky)
-      for (int64_t kz = (int64_t)k0[2]; kz <= (int64_t)k1[2]; ++kz) {
+  const bool one_cell = cells == 1;
+  for (int64_t kx = k0[0]; kx <= k1[0]; ++kx)
+    for (int64_t ky = k0[1]; ky <= k1[1]; ++ky)
+      for (int64_t kz = k0[2]; kz <= k1[2]; ++kz) {
         const uint64_t h = mix(kx, ky, kz);
-        const uint32_t fp = fingerprint(h);
-        for (size_t s = h & mask; lv.slots[s].fp; s = (s + 1) & mask) {
-          if (lv.slots[s].fp != fp) continue;
-          for (uint32_t i = lv.slots[s].head; i != NONE; i = lv.next[i]) {
-            const Item& it = mItems[i];
-            const GridPt* q = it.pt;
-            const double dx = q->x - p->x, dy = q->y - p->y, dz = q->z - p->z;
-            const double d2 = dx * dx + dy * dy + dz * dz;
-            if (d2 <= tol2) best.offer(it.pt, d2, (uint64_t)it.cell << 32 | i);
-          }
+        const size_t s = probe(lv, h);
+        if (one_cell) {
+          // The cell of p itself: filing p next can start from here.
+          mProbePt = p;
+          mProbeLevel = (size_t)(&lv - mLevels.data());
+          mProbeHash = h;
+          mProbeSlot = s;
+        }
+        if (!lv.slots[s].fp) continue;
+        for (uint32_t i = lv.slots[s].head; i != NONE; i = lv.next[i]) {
+          const Item& it = mItems[i];
+          if (part_only && it.part != mPart) continue;
+          const GridPt* q = it.pt;
+          const double dx = q->x - p->x, dy = q->y - p->y, dz = q->z - p->z;
+          const double d2 = dx * dx + dy * dy + dz * dz;
+          if (d2 <= tol2) best.offer(i, d2, (uint64_t)it.cell << 32 | (part_only ? it.part_seq : i));
         }
       }
-  return best.pt;
+  return best.item;
 }
 
 void PtMerger::prefetch(const GridPt* p, double tol) const {
   const Level* lv = find_level(std::fabs(tol));
-  if (!lv) return;
-  const double kx = key_of(p->x, lv->inv), ky = key_of(p->y, lv->inv), kz = key_of(p->z, lv->inv);
-  if (!(std::fabs(kx) < KEY_LIMIT && std::fabs(ky) < KEY_LIMIT && std::fabs(kz) < KEY_LIMIT)) return;
-  const uint64_t h = mix((int64_t)kx, (int64_t)ky, (int64_t)kz);
-  __builtin_prefetch(&lv->slots[h & (lv->slots.size() - 1)]);
+  uint64_t h;
+  if (lv && hash_of(*p, lv->inv, h)) __builtin_prefetch(&lv->slots[h & (lv->slots.size() - 1)]);
 }

@@ -16,9 +16,31 @@ void merge_grid_pts();
 // Component-wise bounds of all points of all parts (zero when there are none).
 void grid_range(GridPt& lo, GridPt& hi);
 
-// Nearest-point search over the points filed so far; never owns them.
+// Allocates blocks of 2 MiB and more on huge-page boundaries, advised for huge pages: a
+// hash table is read at random, and a TLB miss per lookup would cost more than the lookup.
+void* huge_page_alloc(size_t bytes);
+void huge_page_free(void* p);
+template <class T>
+struct HugePageAllocator {
+  typedef T value_type;
+  HugePageAllocator() = default;
+  template <class U>
+  HugePageAllocator(const HugePageAllocator<U>&) {}
+  T* allocate(size_t n) { return static_cast<T*>(huge_page_alloc(n * sizeof(T))); }
+  void deallocate(T* p, size_t) { huge_page_free(p); }
+  template <class U>
+  bool operator==(const HugePageAllocator<U>&) const { return true; }
+};
+template <class T>
+using HugeVector = std::vector<T, HugePageAllocator<T>>;
+
+// Nearest-point search over the points filed so far; never owns them. Besides the whole
+// set it keeps a part view: the points filed or added since begin_part, searched on their
+// own with their own filing order (what a separate merger per part would hold).
 class PtMerger {
 public:
+  static constexpr uint32_t NONE = 0xffffffffu;
+
   // Box cells: D/20 nominal size (D the box diagonal), at most 20 per axis; a box of zero
   // extent is one cell.
   PtMerger(const GridPt& lo, const GridPt& hi);
@@ -30,11 +52,23 @@ public:
   // wins, and within a cell the one filed first. Every point within reach is a candidate,
   // wherever the box cells put it (also on the box's upper faces).
   GridPt* test_pt(const GridPt* p, double tol);
+  // Files p (also into the part view, once a part was begun).
   void insert_pt(GridPt* p);
-  // Forgets every filed point; keeps the box and the memory.
+  // Forgets every filed point; keeps the box.
   void clear();
   // Room for n points without growing.
   void reserve(size_t n);
+
+  // -- the part view
+  // Starts an empty part view; the points filed before stay in the whole set.
+  void begin_part();
+  // As test_pt over the part view, in its own filing order.
+  GridPt* test_part_pt(const GridPt* p, double tol);
+  // Index of the point a lookup returns, for add_to_part; NONE for none.
+  uint32_t nearest(const GridPt* p, double tol, bool part_only);
+  GridPt* point(uint32_t item) const { return mItems[item].pt; }
+  // Puts an already filed point into the part view.
+  void add_to_part(uint32_t item);
 
   size_t size() const { return mItems.size(); }
   int cell_count(int axis) const { return mCount[axis]; }
@@ -44,13 +78,15 @@ public:
 
   // Makes lookups at 0 share the cells of lookups at tol (call before filing).
   void prepare(double tol);
-  // Hashes each lookup (in merge order) ahead of time so its table slot is in cache.
+  // Hashes a coming lookup ahead of time so its table slot is in cache.
   void prefetch(const GridPt* p, double tol) const;
 
 private:
   struct Item {
     GridPt* pt;
     uint32_t cell;  // box cell packed as x << 16 | y << 8 | z: orders like the x, y, z walk
+    uint32_t part;  // part view that holds it (0: none)
+    uint32_t part_seq;
   };
   struct Slot {
     uint32_t fp;    // fingerprint of the hashed cell key; 0 marks an empty slot
@@ -59,7 +95,7 @@ private:
   // One hash of the filed points, for one cell size.
   struct Level {
     double size = 0, inv = 0;
-    std::vector<Slot> slots;
+    HugeVector<Slot> slots;
     std::vector<uint32_t> next;  // per item: next item of the same hashed cell
     size_t used = 0;
   };
@@ -67,9 +103,10 @@ private:
   double level_size(double tol) const;
   const Level* find_level(double tol) const;
   Level& level_for(double tol);
+  size_t probe(const Level& lv, uint64_t h) const;
   void add_to_level(Level& lv, uint32_t item);
   void grow(Level& lv);
-  GridPt* scan_all(const GridPt* p, double tol) const;
+  uint32_t scan_all(const GridPt* p, double tol, bool part_only) const;
 
   double mLow[3] = {0, 0, 0};
   int mCount[3] = {1, 1, 1};
@@ -79,4 +116,13 @@ private:
   std::vector<Item> mItems;
   std::vector<Level> mLevels;
   size_t mReserve = 0;
+  double mLastTol = -1;  // the level of the last tolerance asked for
+  size_t mLastLevel = (size_t)-1;
+  // Where the last single-cell lookup of mProbePt ended, so filing it next needs no hash.
+  const GridPt* mProbePt = nullptr;
+  size_t mProbeLevel = 0;
+  uint64_t mProbeHash = 0;
+  size_t mProbeSlot = 0;
+  uint32_t mPart = 0;      // current part view (0: none begun)
+  uint32_t mPartSize = 0;  // points in it
 };

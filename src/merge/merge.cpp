@@ -1,5 +1,6 @@
 // merge_grid_pts: the global merger collects the representatives of the parts done so
-// far; each part joins its points to them (tolerance), then to each other (ptolerance).
+// far; each part joins its points to them (tolerance), then to each other (ptolerance)
+// and to the earlier representatives it already touches.
 #include "merge/PtMerger.h"
 
 #include "grid/pelgrove_MxN.h"
@@ -54,31 +55,35 @@ void finite_range(GridPt& lo, GridPt& hi) {
 // How far ahead of its lookup a point's table slot is fetched.
 const size_t PREFETCH_AHEAD = 16;
 
-void merge_part(Grid& g, const std::vector<uint32_t>& order, PtMerger& global, PtMerger& part) {
+// The part's own merger is the part view of the global one: it holds the representatives
+// phase 1 found and those the part adds, in their own filing order, and shares the table.
+void merge_part(Grid& g, const std::vector<uint32_t>& order, PtMerger& merger) {
   GridPt* pts = g.mPts.data();
   const double t = g.tolerance(), pt = g.ptolerance();
   const size_t n = order.size();
-  part.clear();
-  part.reserve(n);
-  part.prepare(pt);
-  // Phase 1: join to representatives of earlier parts; the part merger learns the ones
-  // this part touches, so ptolerance can reach them too.
+  merger.begin_part();
+  merger.prepare(t);
+  merger.prepare(pt);
+  // Phase 1: join to representatives of earlier parts; the part view learns the ones this
+  // part touches, so ptolerance can reach them too.
   for (size_t q = 0; q < n; ++q) {
-    if (q + PREFETCH_AHEAD < n) global.prefetch(pts + order[q + PREFETCH_AHEAD], t);
+    if (q + 2 * PREFETCH_AHEAD < n) __builtin_prefetch(pts + order[q + 2 * PREFETCH_AHEAD]);
+    if (q + PREFETCH_AHEAD < n) merger.prefetch(pts + order[q + PREFETCH_AHEAD], t);
     GridPt* P = pts + order[q];
-    if (!P->mapped_to) P->mapped_to = global.test_pt(P, t);
-    if (!P->mapped_to) continue;
-    GridPt* R = P->mapped_to;
-    if (!part.test_pt(R, 0)) part.insert_pt(R);
+    if (P->mapped_to) continue;
+    const uint32_t r = merger.nearest(P, t, false);
+    if (r == PtMerger::NONE) continue;
+    P->mapped_to = merger.point(r);
+    if (merger.nearest(P->mapped_to, 0, true) == PtMerger::NONE) merger.add_to_part(r);
   }
   // Phase 2: join within the part; a point left alone becomes a representative.
   for (size_t q = 0; q < n; ++q) {
+    if (q + 2 * PREFETCH_AHEAD < n) __builtin_prefetch(pts + order[q + 2 * PREFETCH_AHEAD]);
+    if (q + PREFETCH_AHEAD < n) merger.prefetch(pts + order[q + PREFETCH_AHEAD], pt);
     GridPt* P = pts + order[q];
     if (P->mapped_to) continue;
-    P->mapped_to = part.test_pt(P, pt);
-    if (P->mapped_to) continue;
-    global.insert_pt(P);
-    part.insert_pt(P);
+    P->mapped_to = merger.test_part_pt(P, pt);
+    if (!P->mapped_to) merger.insert_pt(P);
   }
 }
 
@@ -103,12 +108,12 @@ void merge_grid_pts() {
   }
   GridPt lo, hi;
   finite_range(lo, hi);
-  PtMerger global(lo, hi), part(lo, hi);
-  global.reserve(total);
+  PtMerger merger(lo, hi);
+  merger.reserve(total);
   std::vector<uint32_t> order;
   for (Grid* g : Grid::gGrids) {
     if (g->mPts.empty()) continue;
     visit_order(*g, order);
-    merge_part(*g, order, global, part);
+    merge_part(*g, order, merger);
   }
 }

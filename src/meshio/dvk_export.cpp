@@ -23,34 +23,6 @@
 #include <unistd.h>
 #include <vector>
 
-// -- formatting
-
-char* DVK::put_long(char* out, long v, int width) {
-  char tmp[24];
-  char* end = std::to_chars(tmp, tmp + sizeof tmp, v).ptr;
-  for (int k = (int)(end - tmp); k < width; ++k) *out++ = ' ';
-  std::memcpy(out, tmp, end - tmp);
-  return out + (end - tmp);
-}
-
-char* DVK::put_e(char* out, double v) {
-  char tmp[40];
-  char* end = std::to_chars(tmp, tmp + sizeof tmp, v, std::chars_format::scientific, 13).ptr;
-  for (int k = (int)(end - tmp); k < 21; ++k) *out++ = ' ';
-  std::memcpy(out, tmp, end - tmp);
-  return out + (end - tmp);
-}
-
-char* DVK::put_point_number(char* out, long v) {
-  char tmp[24];
-  char* end = std::to_chars(tmp, tmp + sizeof tmp, v).ptr;
-  const int len = (int)(end - tmp);
-  if (len >= 8) *out++ = ' ';
-  for (int k = len; k < 8; ++k) *out++ = ' ';
-  std::memcpy(out, tmp, len);
-  return out + len;
-}
-
 namespace {
 
 // Internal consistency checks, made before anything is written: the text is the checked

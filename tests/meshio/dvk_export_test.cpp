@@ -80,16 +80,22 @@ TEST(DvkFormat, CoordinatesMatchPrintf) {
   std::mt19937_64 rng(2024);
   std::uniform_real_distribution<double> mantissa(-10, 10);
   std::uniform_int_distribution<int> exponent(-320, 308);
-  for (int k = 0; k < 200000; ++k) {
+  std::uniform_real_distribution<double> decade(-15, 41);
+  for (int k = 0; k < 400000; ++k) {
     double v;
-    if (k % 3 == 0) {
+    switch (k % 5) {
+    case 0: {
       uint64_t bits = rng();
       std::memcpy(&v, &bits, sizeof v);
-    } else if (k % 3 == 1) {
-      v = mantissa(rng) * std::pow(10.0, exponent(rng));
-    } else {
+      break;
+    }
+    case 1: v = mantissa(rng) * std::pow(10.0, exponent(rng)); break;
+    case 2:
       // Fourteen significant digits and a 5 after them: rounding at the last printed digit.
       v = (std::floor(mantissa(rng) * 1e13) + 0.5) / 1e13 * std::pow(10.0, exponent(rng) / 10);
+      break;
+    case 3: v = std::copysign(std::pow(10.0, decade(rng)), mantissa(rng)); break;
+    default: v = (double)(rng() % 4001) / (double)(1 + rng() % 2000) - 1; break;  // lattice coordinates
     }
     const std::string want = printf_string("%21.13e", v);
     if (formatted_e(v) != want) {

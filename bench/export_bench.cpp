@@ -1,0 +1,52 @@
+// Ascii mesh export of the merged plates workload: formatting alone (/dev/null, written
+// in place) and a regular file (written beside the target and renamed). Items are bytes.
+#include "bench_models.h"
+
+#include "merge/PtMerger.h"
+#include "meshio/dvk.h"
+
+#include <benchmark/benchmark.h>
+
+#include <cstdio>
+#include <string>
+#include <sys/stat.h>
+#include <unistd.h>
+
+namespace {
+
+long file_size(const std::string& path) {
+  struct stat st;
+  return stat(path.c_str(), &st) == 0 ? (long)st.st_size : 0;
+}
+
+void prepare(int K, int n) {
+  build_plates(K, n);
+  merge_grid_pts();
+  renumber_grid_pts();
+}
+
+void BM_ExportPlatesFormatOnly(benchmark::State& state) {
+  prepare((int)state.range(0), (int)state.range(1));
+  const std::string probe = "/tmp/pelgrove-export-bench-size.dvk";
+  export_dvk_mesh(probe.c_str(), true);
+  const long bytes = file_size(probe);
+  std::remove(probe.c_str());
+  for (auto _ : state)
+    if (!export_dvk_mesh("/dev/null", true)) state.SkipWithError("export failed");
+  state.SetBytesProcessed(state.iterations() * bytes);
+  Grid::destroy_grids();
+}
+BENCHMARK(BM_ExportPlatesFormatOnly)->Args({10, 100})->Args({10, 200})->Unit(benchmark::kMillisecond);
+
+void BM_ExportPlatesToFile(benchmark::State& state) {
+  prepare((int)state.range(0), (int)state.range(1));
+  const std::string path = "/tmp/pelgrove-export-bench-" + std::to_string(getpid()) + ".dvk";
+  for (auto _ : state)
+    if (!export_dvk_mesh(path.c_str(), true)) state.SkipWithError("export failed");
+  state.SetBytesProcessed(state.iterations() * file_size(path));
+  std::remove(path.c_str());
+  Grid::destroy_grids();
+}
+BENCHMARK(BM_ExportPlatesToFile)->Args({10, 100})->Args({10, 200})->Unit(benchmark::kMillisecond);
+
+}  // namespace
