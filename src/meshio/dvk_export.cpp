@@ -17,8 +17,10 @@
 #include <fcntl.h>
 #include <map>
 #include <mutex>
+#include <new>
 #include <string>
 #include <sys/stat.h>
+#include <system_error>
 #include <thread>
 #include <unistd.h>
 #include <vector>
@@ -125,14 +127,20 @@ bool format_and_write(const std::vector<Segment>& segs, const std::vector<Piece>
   size_t next_claim = 0, next_write = 0;
   bool failed = false;
 
+  // False when the segment's buffer cannot be had.
   auto format = [&](size_t i) {
     const Segment& s = segs[i];
     std::vector<char>& buf = ring[i % window];
-    if (buf.size() < s.bytes_max) buf.resize(s.bytes_max);
+    try {
+      if (buf.size() < s.bytes_max) buf.resize(s.bytes_max);
+    } catch (const std::bad_alloc&) {
+      return false;
+    }
     char* o = buf.data();
     for (size_t k = s.first; k < s.last; ++k)
       o = s.points ? format_points(pieces[k], o) : format_elements(pieces[k], o);
     length[i] = (size_t)(o - buf.data());
+    return true;
   };
   auto claimable = [&] { return next_claim < n && next_claim < next_write + window; };
   auto worker = [&] {
@@ -142,15 +150,20 @@ bool format_and_write(const std::vector<Segment>& segs, const std::vector<Piece>
       if (failed || next_claim >= n) return;
       const size_t i = next_claim++;
       lock.unlock();
-      format(i);
+      const bool ok = format(i);
       lock.lock();
       done[i] = 1;
+      failed = failed || !ok;
       cv.notify_all();
     }
   };
 
   std::vector<std::thread> threads;
-  for (int t = 1; t < workers; ++t) threads.emplace_back(worker);
+  try {
+    for (int t = 1; t < workers; ++t) threads.emplace_back(worker);
+  } catch (const std::system_error&) {
+    // Fewer threads only cost time.
+  }
   {
     std::unique_lock<std::mutex> lock(mu);
     while (next_write < n && !failed) {
@@ -165,9 +178,10 @@ bool format_and_write(const std::vector<Segment>& segs, const std::vector<Piece>
       } else if (claimable()) {
         const size_t i = next_claim++;
         lock.unlock();
-        format(i);
+        const bool ok = format(i);
         lock.lock();
         done[i] = 1;
+        failed = failed || !ok;
       } else {
         cv.wait(lock);
       }

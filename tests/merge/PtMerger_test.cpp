@@ -120,3 +120,42 @@ TEST(PtMerger, TolerancesOfEveryScaleSeeEveryPoint) {
     }
   }
 }
+
+// The part view answers as a separate merger holding only the points added to it, in the
+// order they were added, would.
+TEST(PtMerger, PartViewAnswersLikeAMergerOfItsOwn) {
+  std::mt19937_64 rng(99);
+  auto coord = [&] { return (double)(rng() % 9) / 4; };
+  for (int round = 0; round < 30; ++round) {
+    SCOPED_TRACE(round);
+    const GridPt lo = xyz(0, 0, 0), hi = xyz(2, 2, 2);
+    PtMerger merger(lo, hi);
+    std::deque<GridPt> pts;
+    for (int k = 0; k < 60; ++k) {
+      pts.push_back(xyz(coord(), coord(), coord()));
+      merger.insert_pt(&pts.back());
+    }
+    for (int part = 0; part < 3; ++part) {
+      merger.begin_part();
+      ReferenceMerger own(lo, hi);
+      for (int k = 0; k < 40; ++k) {
+        if (rng() % 2) {
+          // An earlier point joins the view, as a representative found by a lookup does.
+          GridPt probe = xyz(coord(), coord(), coord());
+          const uint32_t r = merger.nearest(&probe, 0.3, false);
+          if (r != PtMerger::NONE && !merger.test_part_pt(merger.point(r), 0)) {
+            merger.add_to_part(r);
+            own.insert_pt(merger.point(r));
+          }
+        } else {
+          pts.push_back(xyz(coord(), coord(), coord()));
+          merger.insert_pt(&pts.back());
+          own.insert_pt(&pts.back());
+        }
+        GridPt q = xyz(coord(), coord(), coord());
+        const double tol = (double)(rng() % 4) / 4;
+        ASSERT_EQ(merger.test_part_pt(&q, tol), own.test_pt(&q, tol)) << "step " << k;
+      }
+    }
+  }
+}

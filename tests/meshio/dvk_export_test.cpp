@@ -137,6 +137,11 @@ TEST_F(DvkExportTest, SinglePlateFile) {
             "  1 p\n");
 }
 
+TEST_F(DvkExportTest, EmptyModelHasOnlyTheHeader) {
+  build("");
+  EXPECT_EQ(exported(), "no title\n0 0 0\n");
+}
+
 TEST_F(DvkExportTest, SharedPointsTakeTheRepresentativesNumbers) {
   build("set element_type tri0\n"
         "plate a 1 1  0 0 0  1 0 0  1 1 0  0 1 0\n"
