@@ -33,9 +33,9 @@ median() { sort -n | awk '{ v[NR] = $1 } END { print v[int((NR + 1) / 2)] }'; }
 
 printf "%-6s %10s %10s %7s %12s %12s %7s  %s\n" model "ref s" "ours s" ratio "ref MiB" "ours MiB" ratio output
 declare -A ours_time
-for spec in 1M:100 4M:200; do
-  model=${spec%%:*}
-  n=${spec##*:}
+for row in 1M:100 4M:200; do
+  model=${row%%:*}
+  n=${row##*:}
   : >"$work/ref.txt"
   : >"$work/ours.txt"
   for ((r = 0; r < rounds; r++)); do
