@@ -57,9 +57,11 @@ size_t table_size(size_t n) {
   return cap;
 }
 
+}  // namespace
+
 // Equally near candidates are ranked by their key: the box cell (walked x, then y, then
 // z index) and then the filing order within the set searched.
-struct Best {
+struct PtMerger::Best {
   uint32_t item = PtMerger::NONE;
   double d2 = 0;
   uint64_t key = 0;
@@ -72,8 +74,6 @@ struct Best {
     }
   }
 };
-
-}  // namespace
 
 void* huge_page_alloc(size_t bytes) {
   const size_t huge = 2u << 20;
@@ -303,30 +303,67 @@ uint32_t PtMerger::nearest(const GridPt* p, double tol, bool part_only) {
   if (cells > MAX_WALK) return scan_all(p, tol, part_only);
 
   Best best;
-  const bool one_cell = cells == 1;
   for (int64_t kx = k0[0]; kx <= k1[0]; ++kx)
     for (int64_t ky = k0[1]; ky <= k1[1]; ++ky)
       for (int64_t kz = k0[2]; kz <= k1[2]; ++kz) {
         const uint64_t h = mix(kx, ky, kz);
         const size_t s = probe(lv, h);
-        if (one_cell) {
-          // The cell of p itself: filing p next can start from here.
-          mProbePt = p;
-          mProbeLevel = (size_t)(&lv - mLevels.data());
-          mProbeHash = h;
-          mProbeSlot = s;
-        }
-        if (!lv.slots[s].fp) continue;
-        for (uint32_t i = lv.slots[s].head; i != NONE; i = lv.next[i]) {
-          const Item& it = mItems[i];
-          if (part_only && it.part != mPart) continue;
-          const GridPt* q = it.pt;
-          const double dx = q->x - p->x, dy = q->y - p->y, dz = q->z - p->z;
-          const double d2 = dx * dx + dy * dy + dz * dz;
-          if (d2 <= tol2) best.offer(i, d2, (uint64_t)it.cell << 32 | (part_only ? it.part_seq : i));
-        }
+        // The cell of p itself: filing p next can start from here.
+        if (cells == 1) remember_probe(p, lv, h, s);
+        walk(lv, s, p, tol2, part_only, best);
       }
   return best.item;
+}
+
+void PtMerger::walk(const Level& lv, size_t s, const GridPt* p, double tol2, bool part_only, Best& best) const {
+  if (!lv.slots[s].fp) return;
+  for (uint32_t i = lv.slots[s].head; i != NONE; i = lv.next[i]) {
+    const Item& it = mItems[i];
+    if (part_only && it.part != mPart) continue;
+    const GridPt* q = it.pt;
+    const double dx = q->x - p->x, dy = q->y - p->y, dz = q->z - p->z;
+    const double d2 = dx * dx + dy * dy + dz * dz;
+    if (d2 <= tol2) best.offer(i, d2, (uint64_t)it.cell << 32 | (part_only ? it.part_seq : i));
+  }
+}
+
+void PtMerger::remember_probe(const GridPt* p, const Level& lv, uint64_t h, size_t s) {
+  mProbePt = p;
+  mProbeLevel = (size_t)(&lv - mLevels.data());
+  mProbeHash = h;
+  mProbeSlot = s;
+}
+
+// The lookup of nearest, less its checks and cell range, for a box known to lie in one cell.
+bool PtMerger::one_cell(const GridPt* p, double tol, uint64_t& h) {
+  const double T = std::fabs(tol);
+  if (!(T * T < HUGE_VAL) || (mDiagonal > 0 && T > mDiagonal) || !finite(*p)) return false;
+  const Level& lv = level_for(T);
+  const double c[3] = {p->x, p->y, p->z};
+  int64_t k[3];
+  for (int a = 0; a < 3; ++a) {
+    const double m = (std::fabs(c[a]) + T) * 0x1p-40 + 1e-150;
+    int64_t k1;
+    if (!key_of(c[a] - T - m, lv.inv, k[a]) || !key_of(c[a] + T + m, lv.inv, k1) || k1 != k[a]) return false;
+  }
+  h = mix(k[0], k[1], k[2]);
+  return true;
+}
+
+uint32_t PtMerger::nearest_in_cell(const GridPt* p, double tol, bool part_only, uint64_t h) {
+  if (mItems.empty() || (part_only && mPartSize == 0)) return NONE;
+  const Level& lv = level_for(std::fabs(tol));
+  const size_t s = probe(lv, h);
+  remember_probe(p, lv, h, s);
+  Best best;
+  walk(lv, s, p, tol * tol, part_only, best);
+  return best.item;
+}
+
+size_t PtMerger::level_index(double tol) { return (size_t)(&level_for(std::fabs(tol)) - mLevels.data()); }
+
+void PtMerger::prefetch_cell(uint64_t h, double tol) const {
+  if (const Level* lv = find_level(std::fabs(tol))) __builtin_prefetch(&lv->slots[h & (lv->slots.size() - 1)]);
 }
 
 void PtMerger::prefetch(const GridPt* p, double tol) const {

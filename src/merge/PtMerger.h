@@ -78,6 +78,15 @@ public:
 
   // Makes lookups at 0 share the cells of lookups at tol (call before filing).
   void prepare(double tol);
+  // Which hashed cells lookups at tol walk; lookups of equal index share cells.
+  size_t level_index(double tol);
+
+  // -- the merge loop's shortcut
+  // True when a lookup at tol walks a single hashed cell, whose hash h is then given;
+  // nearest_in_cell then answers as nearest does, at tol or below on the same level.
+  bool one_cell(const GridPt* p, double tol, uint64_t& h);
+  uint32_t nearest_in_cell(const GridPt* p, double tol, bool part_only, uint64_t h);
+  void prefetch_cell(uint64_t h, double tol) const;
   // Hashes a coming lookup ahead of time so its table slot is in cache.
   void prefetch(const GridPt* p, double tol) const;
 
@@ -100,6 +109,9 @@ private:
     size_t used = 0;
   };
 
+  struct Best;
+  void walk(const Level& lv, size_t s, const GridPt* p, double tol2, bool part_only, Best& best) const;
+  void remember_probe(const GridPt* p, const Level& lv, uint64_t h, size_t s);
   double level_size(double tol) const;
   const Level* find_level(double tol) const;
   Level& level_for(double tol);

@@ -55,35 +55,56 @@ void finite_range(GridPt& lo, GridPt& hi) {
 // How far ahead of its lookup a point's table slot is fetched.
 const size_t PREFETCH_AHEAD = 16;
 
+// Per visited point: the hash of the one cell its lookups walk, when they walk one.
+struct Cell {
+  uint64_t hash;
+  bool one;
+};
+
 // The part's own merger is the part view of the global one: it holds the representatives
 // phase 1 found and those the part adds, in their own filing order, and shares the table.
-void merge_part(Grid& g, const std::vector<uint32_t>& order, PtMerger& merger) {
+void merge_part(Grid& g, const std::vector<uint32_t>& order, PtMerger& merger, std::vector<Cell>& cells) {
   GridPt* pts = g.mPts.data();
   const double t = g.tolerance(), pt = g.ptolerance();
   const size_t n = order.size();
   merger.begin_part();
   merger.prepare(t);
   merger.prepare(pt);
+  // Both phases walk the same cell of a point when both tolerances share a level and the
+  // larger one's box stays in the point's cell: hash it once, fetch its slot ahead.
+  const bool shared = std::isfinite(t) && std::isfinite(pt) && merger.level_index(t) == merger.level_index(pt);
+  const double reach = std::max(std::fabs(t), std::fabs(pt));
+  cells.resize(n);
+  auto hash_ahead = [&](size_t q) {
+    Cell& c = cells[q];
+    c.one = shared && merger.one_cell(pts + order[q], reach, c.hash);
+    if (c.one) merger.prefetch_cell(c.hash, t);
+  };
+  auto lookup = [&](size_t q, GridPt* P, double tol, bool part_only) {
+    return cells[q].one ? merger.nearest_in_cell(P, tol, part_only, cells[q].hash) : merger.nearest(P, tol, part_only);
+  };
+  for (size_t q = 0; q < std::min(n, PREFETCH_AHEAD); ++q) hash_ahead(q);
   // Phase 1: join to representatives of earlier parts; the part view learns the ones this
   // part touches, so ptolerance can reach them too.
   for (size_t q = 0; q < n; ++q) {
-    if (q + 2 * PREFETCH_AHEAD < n) __builtin_prefetch(pts + order[q + 2 * PREFETCH_AHEAD]);
-    if (q + PREFETCH_AHEAD < n) merger.prefetch(pts + order[q + PREFETCH_AHEAD], t);
+    if (q + PREFETCH_AHEAD < n) hash_ahead(q + PREFETCH_AHEAD);
     GridPt* P = pts + order[q];
     if (P->mapped_to) continue;
-    const uint32_t r = merger.nearest(P, t, false);
+    const uint32_t r = lookup(q, P, t, false);
     if (r == PtMerger::NONE) continue;
     P->mapped_to = merger.point(r);
     if (merger.nearest(P->mapped_to, 0, true) == PtMerger::NONE) merger.add_to_part(r);
   }
   // Phase 2: join within the part; a point left alone becomes a representative.
   for (size_t q = 0; q < n; ++q) {
-    if (q + 2 * PREFETCH_AHEAD < n) __builtin_prefetch(pts + order[q + 2 * PREFETCH_AHEAD]);
-    if (q + PREFETCH_AHEAD < n) merger.prefetch(pts + order[q + PREFETCH_AHEAD], pt);
+    if (q + PREFETCH_AHEAD < n && cells[q + PREFETCH_AHEAD].one) merger.prefetch_cell(cells[q + PREFETCH_AHEAD].hash, pt);
     GridPt* P = pts + order[q];
     if (P->mapped_to) continue;
-    P->mapped_to = merger.test_part_pt(P, pt);
-    if (!P->mapped_to) merger.insert_pt(P);
+    const uint32_t r = lookup(q, P, pt, true);
+    if (r != PtMerger::NONE)
+      P->mapped_to = merger.point(r);
+    else
+      merger.insert_pt(P);
   }
 }
 
@@ -111,9 +132,10 @@ void merge_grid_pts() {
   PtMerger merger(lo, hi);
   merger.reserve(total);
   std::vector<uint32_t> order;
+  std::vector<Cell> cells;
   for (Grid* g : Grid::gGrids) {
     if (g->mPts.empty()) continue;
     visit_order(*g, order);
-    merge_part(*g, order, merger);
+    merge_part(*g, order, merger, cells);
   }
 }
