@@ -13,7 +13,8 @@ bool export_dvk_mesh(const char* path, bool unused);
 namespace DVK {
 bool import(std::istream& in);
 
-// -- formatting (the same bytes as the printf conversions named)
+// -- formatting (the same bytes as the printf conversions named); each may write blanks
+// up to 8 bytes past the end it returns, which the next field overwrites
 char* put_long(char* out, long v, int width);  // "%<width>ld"
 char* put_e(char* out, double v);              // "%21.13e"
 // A point number on an element line: "%8ld", with a blank before numbers that fill

@@ -131,7 +131,8 @@ bool format_and_write(const std::vector<Segment>& segs, const std::vector<Piece>
     const Segment& s = segs[i];
     std::vector<char>& buf = ring[i % window];
     try {
-      if (buf.size() < s.bytes_max) buf.resize(s.bytes_max);
+      // The conversions may write a few blanks past the last field.
+      if (buf.size() < s.bytes_max + 64) buf.resize(s.bytes_max + 64);
     } catch (const std::bad_alloc&) {
       return false;
     }

@@ -60,18 +60,12 @@ char* DVK::put_e(char* out, double v) {
     d /= 10;
     ++E;
   }
-  // [-]d.ddddddddddddde[+-]XX[X]
-  char buf[24];
-  char* b = buf + sizeof buf;
+  // [-]d.ddddddddddddde[+-]XX, right-aligned in 21: the exponent has two digits here.
+  std::memset(out, ' ', 21);
+  char* b = out + 21;
   const int ae = E < 0 ? -E : E;
-  if (ae >= 100) {
-    *--b = char('0' + ae % 10);
-    b -= 2;
-    std::memcpy(b, DIGIT_PAIRS + 2 * (ae / 10), 2);
-  } else {
-    b -= 2;
-    std::memcpy(b, DIGIT_PAIRS + 2 * ae, 2);
-  }
+  b -= 2;
+  std::memcpy(b, DIGIT_PAIRS + 2 * ae, 2);
   *--b = E < 0 ? '-' : '+';
   *--b = 'e';
   for (int k = 0; k < 6; ++k) {
@@ -83,26 +77,49 @@ char* DVK::put_e(char* out, double v) {
   *--b = '.';
   *--b = char('0' + d / 10);
   if (v < 0) *--b = '-';
-  const int len = (int)(buf + sizeof buf - b);
-  for (int k = len; k < 21; ++k) *out++ = ' ';
-  std::memcpy(out, b, len);
-  return out + len;
+  return out + 21;
 }
 
-char* DVK::put_long(char* out, long v, int width) {
-  char tmp[24];
-  char* end = std::to_chars(tmp, tmp + sizeof tmp, v).ptr;
-  for (int k = (int)(end - tmp); k < width; ++k) *out++ = ' ';
-  std::memcpy(out, tmp, end - tmp);
-  return out + (end - tmp);
+namespace {
+
+const long POW10_LONG[9] = {1, 10, 100, 1000, 10000, 100000, 1000000, 10000000, 100000000};
+
+// v in [0, 10^width), width 1..8, right-aligned in width; may write blanks up to out + 8.
+char* put_small(char* out, long v, int width) {
+  std::memcpy(out, "        ", 8);
+  char* b = out + width;
+  while (v >= 100) {
+    b -= 2;
+    std::memcpy(b, DIGIT_PAIRS + 2 * (v % 100), 2);
+    v /= 100;
+  }
+  if (v >= 10) {
+    b -= 2;
+    std::memcpy(b, DIGIT_PAIRS + 2 * v, 2);
+  } else {
+    *--b = char('0' + v);
+  }
+  return out + width;
 }
 
-char* DVK::put_point_number(char* out, long v) {
+char* put_any(char* out, long v, int width, bool separate) {
   char tmp[24];
   char* end = std::to_chars(tmp, tmp + sizeof tmp, v).ptr;
   const int len = (int)(end - tmp);
-  if (len >= 8) *out++ = ' ';
-  for (int k = len; k < 8; ++k) *out++ = ' ';
+  if (separate && len >= width) *out++ = ' ';
+  for (int k = len; k < width; ++k) *out++ = ' ';
   std::memcpy(out, tmp, len);
   return out + len;
+}
+
+}  // namespace
+
+char* DVK::put_long(char* out, long v, int width) {
+  if (width >= 1 && width <= 8 && v >= 0 && v < POW10_LONG[width]) return put_small(out, v, width);
+  return put_any(out, v, width, false);
+}
+
+char* DVK::put_point_number(char* out, long v) {
+  if (v >= 0 && v < 10000000) return put_small(out, v, 8);
+  return put_any(out, v, 8, true);
 }
