@@ -43,7 +43,8 @@ long double scaled(double a, int scale) {
 
 char* DVK::put_e(char* out, double v) {
   const double a = std::fabs(v);
-  if (!(a >= 1e-14 && a < 1e40)) return put_e_exact(out, v);
+  // Scales 10^-27..10^26 keep the product to one rounding (the estimate of E may be one low).
+  if (!(a >= 1e-12 && a < 1e40)) return put_e_exact(out, v);
   // Decimal exponent from the binary one: E or one below it.
   int e2;
   std::frexp(a, &e2);
