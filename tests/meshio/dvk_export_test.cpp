@@ -70,7 +70,8 @@ protected:
 TEST(DvkFormat, CoordinatesMatchPrintf) {
   const double fixed[] = {0.0, -0.0, 1.0, -1.0, 9.99999999999995e+02, 9.999999999999949e+02,
                           9.99999999999995e-300, 0.5, 1e-320, -4.9e-324, 1.7976931348623157e308,
-                          -2.2250738585072014e-308, 123456789012345.6, 0.1, 2.5e-5,
+                          -2.2250738585072014e-308, 123456789012345.6, 0.1, 2.5e-5, 1e-12, 9.99999999999995e-13,
+                          1e-13, 1e-14, 1.00000000000005e-12, 1e40, 9.999999999999999e39, -1e39,
                           std::numeric_limits<double>::infinity(), -std::numeric_limits<double>::infinity(),
                           std::nan(""), -std::nan("")};
   for (double v : fixed) {
