@@ -27,78 +27,48 @@ protected:
   }
 };
 
-void expect_points(const Grid_MxN* g, const std::vector<int>& at, const std::vector<Xyz>& want) {
-  ASSERT_TRUE(g);
-  for (size_t k = 0; k < at.size(); ++k) {
-    SCOPED_TRACE(testing::Message() << "point " << at[k]);
-    const GridPt& p = g->mPts.at(at[k]);
-    EXPECT_NEAR(p.x, want[k].x, 1e-12);
-    EXPECT_NEAR(p.y, want[k].y, 1e-12);
-    EXPECT_NEAR(p.z, want[k].z, 1e-12);
-  }
-}
-
-TEST_F(BuilderRun, RegistersTheDirectBuilders) {
-  const std::pair<const char*, BuilderFunc> expected[] = {
-      {"plate", plate}, {"cylinder", cylinder}, {"sphere", sphere},
-      {"line", line},   {"arc", cylindrical_arc}, {"orbit", spherical_arc}};
-  for (auto [name, func] : expected) {
-    SCOPED_TRACE(name);
-    ASSERT_EQ(gBuilders.count(name), 1u);
-    EXPECT_EQ(gBuilders[name].func, func);
-  }
-}
-
-TEST_F(BuilderRun, PointPositions) {
-  const double h = std::sqrt(0.5);
-  struct Row {
-    const char* script;
-    std::vector<int> at;
-    std::vector<Xyz> want;
-  };
-  const Row rows[] = {
-      {"plate p 2 1  0 0 0  1 0 0  1 1 0  0 1 0", {0, 2, 4, 5}, {{0, 0, 0}, {1, 0, 0}, {0.5, 1, 0}, {1, 1, 0}}},
-      // a skewed patch shows each corner's weight: b at (M, 0), c at (M, N), d at (0, N)
-      {"plate p 2 2  0 0 0  4 0 0  4 2 1  0 2 0", {2, 4, 5, 6, 8},
-       {{4, 0, 0}, {2, 1, 0.25}, {4, 1, 0.5}, {0, 2, 0}, {4, 2, 1}}},
-      {"plate p [1+1] [3/2]  0 0 0  [2*2] 0 0  4 2 0  0 2 0", {1, 5}, {{2, 0, 0}, {4, 2, 0}}},
-      {"line l 2  0 0 0  4 0 0", {0, 1, 2}, {{4, 0, 0}, {2, 0, 0}, {0, 0, 0}}},
-      {"arc a 4  1 0 0  1 90 0", {0, 2, 4}, {{0, 1, 0}, {h, h, 0}, {1, 0, 0}}},
-      {"arc h 2  2 180 4  2 0 0", {0, 1, 2}, {{2, 0, 0}, {0, 2, 2}, {-2, 0, 4}}},
-      {"orbit o 2  3 90 90  3 90 0", {0, 1, 2}, {{3, 0, 0}, {3 * h, 3 * h, 0}, {0, 3, 0}}},
-      {"cylinder c 1 1  1 0 0  1 90 0  1 90 2  1 0 2", {0, 1, 2, 3}, {{1, 0, 0}, {0, 1, 0}, {1, 0, 2}, {0, 1, 2}}},
-      {"sphere s 2 1  2 90 0  2 90 90  2 0 90  2 0 0", {0, 1, 2, 4}, {{2, 0, 0}, {2 * h, 2 * h, 0}, {0, 2, 0}, {0, 0, 2}}},
-  };
-  for (const Row& r : rows) {
-    SCOPED_TRACE(r.script);
-    expect_points(build(r.script), r.at, r.want);
-  }
-}
-
-TEST_F(BuilderRun, TransitionPlates) {
-  struct Row {
+TEST_F(BuilderRun, PointPositionsAndLatticeSize) {
+  const double h = std::sqrt(0.5), third = 1.0 / 3;
+  const struct {
     const char* script;
     int M, N;
     std::vector<int> at;
     std::vector<Xyz> want;
-  };
-  const Row rows[] = {
+  } rows[] = {
+      {"plate p 2 1  0 0 0  1 0 0  1 1 0  0 1 0", 2, 1, {0, 2, 4, 5}, {{0, 0, 0}, {1, 0, 0}, {0.5, 1, 0}, {1, 1, 0}}},
+      // a skewed patch shows each corner's weight: b at (M, 0), c at (M, N), d at (0, N)
+      {"plate p 2 2  0 0 0  4 0 0  4 2 1  0 2 0", 2, 2, {2, 4, 5, 6, 8},
+       {{4, 0, 0}, {2, 1, 0.25}, {4, 1, 0.5}, {0, 2, 0}, {4, 2, 1}}},
+      {"plate p [1+1] [3/2]  0 0 0  [2*2] 0 0  4 2 0  0 2 0", 2, 1, {1, 5}, {{2, 0, 0}, {4, 2, 0}}},
+      {"line l 2  0 0 0  4 0 0", 2, 0, {0, 1, 2}, {{4, 0, 0}, {2, 0, 0}, {0, 0, 0}}},
+      {"arc a 4  1 0 0  1 90 0", 4, 0, {0, 2, 4}, {{0, 1, 0}, {h, h, 0}, {1, 0, 0}}},
+      {"arc h 2  2 180 4  2 0 0", 2, 0, {0, 1, 2}, {{2, 0, 0}, {0, 2, 2}, {-2, 0, 4}}},
+      {"orbit o 2  3 90 90  3 90 0", 2, 0, {0, 1, 2}, {{3, 0, 0}, {3 * h, 3 * h, 0}, {0, 3, 0}}},
+      {"cylinder c 1 1  1 0 0  1 90 0  1 90 2  1 0 2", 1, 1, {0, 1, 2, 3}, {{1, 0, 0}, {0, 1, 0}, {1, 0, 2}, {0, 1, 2}}},
+      {"sphere s 2 1  2 90 0  2 90 90  2 0 90  2 0 0", 2, 1, {0, 1, 2, 4},
+       {{2, 0, 0}, {2 * h, 2 * h, 0}, {0, 2, 0}, {0, 0, 2}}},
+      // transitions: the coarse side's neighbouring points snap together
       {"plate p 2:4 1  0 0 0  1 0 0  1 1 0  0 1 0", 4, 1, {0, 1, 2, 3, 4, 5, 6, 7, 8, 9},
-       {{0, 0, 0}, {0, 0, 0}, {0.5, 0, 0}, {1, 0, 0}, {1, 0, 0},
-        {0, 1, 0}, {0.25, 1, 0}, {0.5, 1, 0}, {0.75, 1, 0}, {1, 1, 0}}},
-      {"plate p 4:2 1  0 0 0  1 0 0  1 1 0  0 1 0", 4, 1, {1, 3, 6, 8},
-       {{0.25, 0, 0}, {0.75, 0, 0}, {0, 1, 0}, {1, 1, 0}}},
+       {{0, 0, 0}, {0, 0, 0}, {0.5, 0, 0}, {1, 0, 0}, {1, 0, 0}, {0, 1, 0}, {0.25, 1, 0}, {0.5, 1, 0}, {0.75, 1, 0}, {1, 1, 0}}},
+      {"plate p 4:2 1  0 0 0  1 0 0  1 1 0  0 1 0", 4, 1, {1, 3, 6, 8}, {{0.25, 0, 0}, {0.75, 0, 0}, {0, 1, 0}, {1, 1, 0}}},
       // N divisions along a-d (column 0), N2 along b-c (column 1)
-      {"plate p 1 2:4  0 0 0  1 0 0  1 1 0  0 1 0", 1, 4, {2, 3, 6, 7},
-       {{0, 0, 0}, {1, 0.25, 0}, {0, 1, 0}, {1, 0.75, 0}}},
+      {"plate p 1 2:4  0 0 0  1 0 0  1 1 0  0 1 0", 1, 4, {2, 3, 6, 7}, {{0, 0, 0}, {1, 0.25, 0}, {0, 1, 0}, {1, 0.75, 0}}},
+      // halfway up a 2 -> 4 transition the row snaps to its own 3 divisions
+      {"plate p 2:4 2  0 0 0  1 0 0  1 1 0  0 1 0", 4, 2, {5, 6, 7, 8, 9},
+       {{0, 0.5, 0}, {third, 0.5, 0}, {2 * third, 0.5, 0}, {2 * third, 0.5, 0}, {1, 0.5, 0}}},
   };
-  for (const Row& r : rows) {
+  for (const auto& r : rows) {
     SCOPED_TRACE(r.script);
     const Grid_MxN* g = build(r.script);
-    expect_points(g, r.at, r.want);
-    if (!g) continue;
+    ASSERT_TRUE(g);
     EXPECT_EQ(g->M, r.M);
     EXPECT_EQ(g->N, r.N);
+    for (size_t k = 0; k < r.at.size(); ++k) {
+      const GridPt& p = g->mPts.at(r.at[k]);
+      EXPECT_NEAR(p.x, r.want[k].x, 1e-12) << "point " << r.at[k];
+      EXPECT_NEAR(p.y, r.want[k].y, 1e-12) << "point " << r.at[k];
+      EXPECT_NEAR(p.z, r.want[k].z, 1e-12) << "point " << r.at[k];
+    }
   }
 }
 

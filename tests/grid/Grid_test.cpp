@@ -52,36 +52,26 @@ TEST(MergeReduction, ReducesByRepresentativeIdentity) {
   }
 }
 
-TEST(MergeReductionDeathTest, MoreThanFourIndicesIsAProgrammingError) {
-  std::vector<GridPt> pts(8);
-  long idx[5] = {0, 1, 2, 3, 4};
-  EXPECT_DEBUG_DEATH(Grid::fix_merged_indices(5, idx, pts), "N<=");
-}
-
-TEST_F(GridRegistry, GridsRegisterInCreationOrderAndRemoveThemselves) {
+TEST_F(GridRegistry, GridsRegisterInOrderAndCopyTheParametersInForce) {
+  gParameters["tolerance"] = 0.25;
+  gParameters["color.g"] = 0.5;
+  gParameters.erase("ptolerance");
+  gParameters.erase("color.a");
   Grid* a = new Grid_MxN("a", 1, 1);
   Grid* b = new Grid_MxN("b", 1, 1);
+  gParameters["tolerance"] = 9;  // later changes do not reach an existing part
   Grid* c = new RawGrid("c");
+  EXPECT_EQ(a->tolerance(), 0.25);
+  EXPECT_EQ(c->tolerance(), 9);
+  EXPECT_EQ(a->color()[1], 0.5f);
+  EXPECT_EQ(a->ptolerance(), 0.0);  // missing parameters are made, as 0
+  EXPECT_EQ(a->color()[3], 0.0f);
+  EXPECT_EQ(gParameters.count("ptolerance") + gParameters.count("color.a"), 2u);
   EXPECT_EQ(Grid::gGrids, (std::vector<Grid*>{a, b, c}));
   delete b;
   EXPECT_EQ(Grid::gGrids, (std::vector<Grid*>{a, c}));
   Grid::destroy_grids();
   EXPECT_TRUE(Grid::gGrids.empty());
-}
-
-TEST_F(GridRegistry, NewGridCopiesParametersCreatingMissingOnes) {
-  gParameters["tolerance"] = 0.25;
-  gParameters["color.g"] = 0.5;
-  gParameters.erase("ptolerance");
-  gParameters.erase("color.a");
-  Grid* g = new RawGrid("g");
-  gParameters["tolerance"] = 9;  // later changes do not reach an existing part
-  EXPECT_EQ(g->tolerance(), 0.25);
-  EXPECT_EQ(g->color()[1], 0.5f);
-  EXPECT_EQ(g->ptolerance(), 0.0);
-  EXPECT_EQ(g->color()[3], 0.0f);
-  EXPECT_EQ(gParameters.count("ptolerance"), 1u);
-  EXPECT_EQ(gParameters.count("color.a"), 1u);
 }
 
 TEST_F(GridRegistry, CountsSkipMergedPointsCollapsedAndDeletedElements) {
@@ -113,28 +103,25 @@ TEST_F(GridRegistry, RenumberingCopiesTheRepresentativesIdAtThatMoment) {
   EXPECT_EQ(ids, (std::vector<int64_t>{1, 2, 77, 3, 3, 1}));
 }
 
+// Elements with more points than four slots hold, point number 0, or numbers beyond the
+// points read back empty.
 TEST_F(GridRegistry, RawGridElementsReadBackAsZeroBasedIndices) {
   RawGrid* g = new RawGrid("raw");
   g->mPts.resize(9);
   for (int i = 0; i < 9; ++i) g->mPts[i].x = i;
-  auto add = [&](Mesh::ElementTypeBits bits, std::vector<uint32_t> pts) {
-    Mesh::Element e;
+  const std::pair<Mesh::ElementTypeBits, std::vector<uint32_t>> elements[] = {
+      {Mesh::QUADRILATERAL, {1, 2, 3, 4}}, {Mesh::LINE, {8, 9}}, {Mesh::HEXAHEDRON, {1, 2, 3, 4, 5, 6, 7, 8}},
+      {Mesh::TRIANGLE, {1, 0, 2}}, {Mesh::TRIANGLE, {1, 2, 10}}};
+  for (const auto& [bits, pts] : elements) {
+    Mesh::Element& e = g->elements.emplace_back();
     e.type = Mesh::type(bits, 1, 0);
     std::copy(pts.begin(), pts.end(), e.pts);
-    g->elements.push_back(e);
-  };
-  add(Mesh::QUADRILATERAL, {1, 2, 3, 4});
-  add(Mesh::LINE, {8, 9});
-  add(Mesh::HEXAHEDRON, {1, 2, 3, 4, 5, 6, 7, 8});  // more than the four-slot interface holds
-  add(Mesh::TRIANGLE, {1, 0, 2});                   // point number 0 is invalid
-  add(Mesh::TRIANGLE, {1, 2, 10});                  // beyond the points
+  }
   const std::vector<std::vector<long>> expected = {{0, 1, 2, 3}, {7, 8}, {}, {}, {}};
   ASSERT_EQ(g->num_elements(), 5);
   for (int k = 0; k < 5; ++k) {
-    SCOPED_TRACE(k);
     long idx[4];
-    int n = g->element(k, idx);
-    EXPECT_EQ(std::vector<long>(idx, idx + n), expected[k]);
+    EXPECT_EQ(std::vector<long>(idx, idx + g->element(k, idx)), expected[k]) << k;
   }
   g->mPts[3].mapped_to = &g->mPts[8];
   g->mPts[2].mapped_to = &g->mPts[8];

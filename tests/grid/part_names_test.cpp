@@ -27,7 +27,6 @@ TEST_F(PartNames, NamingCommandsSetTheCurrentName) {
       {"begin_numbered 2.5", "2.5", {}},
       {"begin_numbered 1000000", "1e+06", {}},
       {"begin_numbered 3.14159265", "3.14159", {}},
-      {"begin rib push_name begin_numbered 3", "rib.3", {"rib"}},
   };
   for (const Row& r : rows) {
     SCOPED_TRACE(r.script);
@@ -40,17 +39,13 @@ TEST_F(PartNames, NamingCommandsSetTheCurrentName) {
   }
 }
 
-TEST_F(PartNames, BuildersTakeTheNameInForce) {
-  ASSERT_TRUE(run("plate p1 1 1  0 0 0  1 0 0  1 1 0  0 1 0"));
-  ASSERT_TRUE(run("begin wing push_name begin_numbered 2" + unit_plate));
-  ASSERT_EQ(Grid::gGrids.size(), 2u);
-  EXPECT_EQ(Grid::gGrids[0]->name(), "p1");
-  EXPECT_EQ(Grid::gGrids[1]->name(), "wing.2");
-}
-
+// Builders take the name in force; delete marks every part of the name, keeping its points.
 TEST_F(PartNames, DeleteMarksEveryPartOfTheName) {
-  ASSERT_TRUE(run("begin x" + unit_plate + "begin y" + unit_plate + "begin x" + unit_plate + "delete x"));
+  ASSERT_TRUE(run("begin x" + unit_plate + "begin rib push_name begin_numbered 2" + unit_plate + "pop_name begin x" +
+                  unit_plate + "delete x"));
   ASSERT_EQ(Grid::gGrids.size(), 3u);
+  EXPECT_EQ(Grid::gGrids[1]->name(), "rib.2");
+  EXPECT_EQ(Grid::gGrids[2]->name(), "x");
   EXPECT_EQ(Grid::gGrids[0]->num_elements(), 0);
   EXPECT_EQ(Grid::gGrids[1]->num_elements(), 2);
   EXPECT_EQ(Grid::gGrids[2]->num_elements(), 0);

@@ -28,6 +28,7 @@ private:
 class DvkImportTest : public ScriptTest {
 protected:
   bool import_text(const std::string& text) {
+    reset_script_state();
     Capture out(std::cout), err(std::cerr);
     std::istringstream in(text);
     const bool ok = DVK::import(in);
@@ -39,8 +40,8 @@ protected:
   std::string stdout_text, stderr_text;
 };
 
-const char* const HEAD = "title\n2 2 2\n1 0 0 0\n2 1 0 0\n";
-const char* const AGAIN = "the following values may not have been correctly read:\n\t";
+const std::string HEAD = "title\n2 2 2\n1 0 0 0\n2 1 0 0\n";
+const std::string AGAIN = "the following values may not have been correctly read:\n\t";
 
 }  // namespace
 
@@ -69,19 +70,15 @@ TEST_F(DvkImportTest, EveryGroupBecomesAPartWithAllThePoints) {
 }
 
 TEST_F(DvkImportTest, ExportImportMergeGivesTheSameFile) {
-  const std::string dir = make_temp_dir();
-  const std::string first = dir + "/first.dvk", second = dir + "/second.dvk";
+  const std::string dir = make_temp_dir(), first = dir + "/first.dvk", second = dir + "/second.dvk";
   ASSERT_TRUE(run("set tolerance 1e-9\nset ptolerance 1e-9\nset element_type quads\n"
                   "plate deck 3 2  0 0 0  3 0 0  3 2 0  0 2 0\n"
-                  "set element_type tri_alt\n"
-                  "plate side 3 2  0 0 0  3 0 0  3 0 1.5  0 0 1.5\n"
+                  "set element_type tri_alt\nplate side 3 2  0 0 0  3 0 0  3 0 1.5  0 0 1.5\n"
                   "line rail 4  0 2 0  0 2 3\n"
-                  "set element_type quads\n"
-                  "cylinder drum 8 2  1 0 4  1 360 4  1 360 5  1 0 5\n"));
+                  "set element_type quads\ncylinder drum 8 2  1 0 4  1 360 4  1 360 5  1 0 5\n"));
   merge_grid_pts();
   renumber_grid_pts();
   ASSERT_TRUE(export_dvk_mesh(first.c_str(), true));
-
   reset_script_state();
   Capture out(std::cout);
   ASSERT_TRUE(import_dvk(first));
@@ -89,41 +86,36 @@ TEST_F(DvkImportTest, ExportImportMergeGivesTheSameFile) {
   merge_grid_pts();
   renumber_grid_pts();
   ASSERT_TRUE(export_dvk_mesh(second.c_str(), true));
-  const std::string a = read_file(first), b = read_file(second);
+  const std::string a = read_file(first);
   EXPECT_GT(a.size(), 1000u);
-  EXPECT_EQ(a, b);
+  EXPECT_EQ(a, read_file(second));
   std::system(("rm -rf '" + dir + "'").c_str());
 }
 
 TEST_F(DvkImportTest, FailuresAreDescribedOnStandardError) {
-  struct Row {
+  const struct {
     const char* id;
-    std::string text;
-    std::string message;
+    std::string text, message;
     size_t parts;  // left behind
   } rows[] = {
       {"counts unreadable", "title\n2 x 1\n", "", 0},
       {"point out of sequence", "title\n2 0 1\n1 0 0 0\n3 0 0 0\n", "", 1},
-      {"declaration cut short", std::string(HEAD) + "bar 1 2",
-       "reading DVK file failed at element declaration for #1\n" + std::string(AGAIN) + "bar 1 2\n", 2},
-      {"declaration missing", std::string(HEAD) + "\n",
-       "reading DVK file failed at element declaration for #1\n" + std::string(AGAIN) + "\n", 2},
-      {"triangle with four points", std::string(HEAD) + "triangle 1 4 1\n1 2 1 2\n",
+      {"declaration cut short", HEAD + "bar 1 2", "reading DVK file failed at element declaration for #1\n" + AGAIN + "bar 1 2\n", 2},
+      {"declaration missing", HEAD + "\n", "reading DVK file failed at element declaration for #1\n" + AGAIN + "\n", 2},
+      {"triangle with four points", HEAD + "triangle 1 4 1\n1 2 1 2\n",
        "reading DVK file failed at element declaration #1\n'triangle' is an unknown type\n", 2},
-      {"unknown word", std::string(HEAD) + "hexahedron 1 8 1\n",
+      {"unknown word", HEAD + "hexahedron 1 8 1\n",
        "reading DVK file failed at element declaration #1\n'hexahedron' is an unknown type\n", 2},
-      {"bar points", std::string(HEAD) + "bar 1 2 1\n1 x\n",
-       "reading DVK file failed at bar points for #1\n" + std::string(AGAIN) + "1 0\n", 2},
-      {"triangle points", std::string(HEAD) + "bar 1 2 1\n1 2\ntriangle 2 3 2\n1 2\n",
-       "reading DVK file failed at triangle points for #2\n" + std::string(AGAIN) + "1 2 0\n", 2},
-      {"quadrilateral points", std::string(HEAD) + "quadrilateral 1 4 1\n",
-       "reading DVK file failed at quadrilateral points for #1\n" + std::string(AGAIN) + "0 0 0 0\n", 2},
-      {"group line missing", std::string(HEAD) + "bar 1 2 1\n1 2\nbar 2 2 2\n2 1\n1 a\n", "", 2},
-      {"blank in a group name", std::string(HEAD) + "bar 1 2 1\n1 2\nbar 2 2 2\n2 1\n1 my part\n2 b\n", "", 2},
+      {"bar points", HEAD + "bar 1 2 1\n1 x\n", "reading DVK file failed at bar points for #1\n" + AGAIN + "1 0\n", 2},
+      {"triangle points", HEAD + "bar 1 2 1\n1 2\ntriangle 2 3 2\n1 2\n",
+       "reading DVK file failed at triangle points for #2\n" + AGAIN + "1 2 0\n", 2},
+      {"quadrilateral points", HEAD + "quadrilateral 1 4 1\n",
+       "reading DVK file failed at quadrilateral points for #1\n" + AGAIN + "0 0 0 0\n", 2},
+      {"group line missing", HEAD + "bar 1 2 1\n1 2\nbar 2 2 2\n2 1\n1 a\n", "", 2},
+      {"blank in a group name", HEAD + "bar 1 2 1\n1 2\nbar 2 2 2\n2 1\n1 my part\n2 b\n", "", 2},
   };
-  for (const Row& r : rows) {
+  for (const auto& r : rows) {
     SCOPED_TRACE(r.id);
-    reset_script_state();
     EXPECT_FALSE(import_text(r.text));
     EXPECT_EQ(stderr_text, r.message);
     EXPECT_EQ(Grid::gGrids.size(), r.parts);
@@ -132,10 +124,9 @@ TEST_F(DvkImportTest, FailuresAreDescribedOnStandardError) {
 
 // Counts are checked before anything is made, and elements may only name existing points.
 TEST_F(DvkImportTest, HostileFilesFailCleanly) {
-  struct Row {
+  const struct {
     const char* id;
-    std::string text;
-    const char* message_start;
+    std::string text, message_start;
   } rows[] = {
       {"negative count", "title\n-1 0 1\n", "reading DVK file failed: negative count"},
       {"elements without groups", "title\n1 1 0\n1 0 0 0\nbar 1 2 1\n1 1\n",
@@ -144,34 +135,28 @@ TEST_F(DvkImportTest, HostileFilesFailCleanly) {
        "reading DVK file failed: the header declares 2000000000 points"},
       {"groups times points", "title\n1000 0 100000\n" + std::string(1000000, ' '),
        "reading DVK file failed: 100000 groups of 1000 points"},
-      {"point number beyond the points", std::string(HEAD) + "bar 1 2 1\n1 3\n1 a\n2 b\n",
+      {"point number beyond the points", HEAD + "bar 1 2 1\n1 3\n1 a\n2 b\n",
        "reading DVK file failed at bar points for #1\npoint number 3 is not one"},
-      {"point number zero", std::string(HEAD) + "bar 1 2 1\n0 1\n1 a\n2 b\n",
+      {"point number zero", HEAD + "bar 1 2 1\n0 1\n1 a\n2 b\n",
        "reading DVK file failed at bar points for #1\npoint number 0 is not one"},
   };
-  for (const Row& r : rows) {
+  for (const auto& r : rows) {
     SCOPED_TRACE(r.id);
-    reset_script_state();
     EXPECT_FALSE(import_text(r.text));
-    EXPECT_EQ(stderr_text.substr(0, std::string(r.message_start).size()), r.message_start);
+    EXPECT_EQ(stderr_text.substr(0, r.message_start.size()), r.message_start);
   }
-  // Nothing was created for the files rejected by their header.
-  reset_script_state();
-  import_text("title\n2000000000 1 1\n");
+  import_text("title\n2000000000 1 1\n");  // rejected by its header: nothing made
   EXPECT_TRUE(Grid::gGrids.empty());
 }
 
 TEST_F(DvkImportTest, GroupNumbersOutsideTheRangeSelectTheLastGroup) {
-  ASSERT_TRUE(import_text("title\n2 3 2\n1 0 0 0\n2 1 0 0\n"
-                          "bar 1 2 0\n1 2\nbar 2 2 7\n2 1\nbar 3 2 1\n1 2\n9 last\n1 first\n"));
+  ASSERT_TRUE(import_text("title\n2 3 2\n1 0 0 0\n2 1 0 0\nbar 1 2 0\n1 2\nbar 2 2 7\n2 1\nbar 3 2 1\n1 2\n9 last\n1 first\n"));
   EXPECT_EQ(stderr_text, "");
   EXPECT_EQ(stdout_text, "reading verts... elements...\n");
   EXPECT_EQ(part(0).name(), "first");
   EXPECT_EQ(part(1).name(), "last");
   EXPECT_EQ(part(0).elements.size(), 1u);
   EXPECT_EQ(part(1).elements.size(), 2u);
-  // A blank in the last group name only shortens it.
-  reset_script_state();
-  ASSERT_TRUE(import_text("title\n1 0 1\n1 0 0 0\n1 my part\n"));
+  ASSERT_TRUE(import_text("title\n1 0 1\n1 0 0 0\n1 my part\n"));  // a blank only shortens the last name
   EXPECT_EQ(part(0).name(), "my");
 }
