@@ -114,16 +114,4 @@ TEST_F(BuilderRun, FailureMessages) {
   }
 }
 
-// The run stops at the failing builder; the parts made before it stay.
-TEST_F(BuilderRun, FailingBuilderStopsTheScript) {
-  EXPECT_FALSE(run("plate a 1 1  0 0 0  1 0 0  1 1 0  0 1 0\n"
-                   "plate b 0 1  0 0 0  1 0 0  1 1 0  0 1 0\n"
-                   "plate c 1 1  0 0 0  1 0 0  1 1 0  0 1 0\n"));
-  ASSERT_EQ(Grid::gGrids.size(), 1u);
-  EXPECT_EQ(Grid::gGrids[0]->name(), "a");
-  ASSERT_EQ(alerts().size(), 1u);
-  EXPECT_NE(alerts()[0].find("expecting M N  a b c d\ndimension for M must be positive"), std::string::npos)
-      << alerts()[0];
-}
-
 }  // namespace

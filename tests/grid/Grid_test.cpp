@@ -15,16 +15,15 @@ namespace {
 using GridRegistry = ScriptTest;
 
 TEST(MergeReduction, ReducesByRepresentativeIdentity) {
-  struct Row {
+  // The element is points 4 5 6 7 (all at the origin: coincident is not merged);
+  // point 0 is a representative outside it.
+  const struct {
     const char* id;
     int n;
     std::vector<std::pair<int, int>> links;  // point -> representative
     int expected;
     std::vector<long> idx;  // the first `expected` indices after the call
-  };
-  // The element is points 4 5 6 7 (all at the origin: coincident is not merged);
-  // point 0 is a representative outside it.
-  const Row rows[] = {
+  } rows[] = {
       {"bar", 2, {}, 2, {4, 5}},
       {"collapsed bar", 2, {{5, 4}}, 1, {}},
       {"triangle", 3, {}, 3, {4, 5, 6}},
@@ -42,7 +41,7 @@ TEST(MergeReduction, ReducesByRepresentativeIdentity) {
       {"one index", 1, {}, 0, {}},
       {"out-of-range raw element", -1, {}, 0, {}},
   };
-  for (const Row& r : rows) {
+  for (const auto& r : rows) {
     SCOPED_TRACE(r.id);
     std::vector<GridPt> pts(8);
     for (auto [from, to] : r.links) pts[from].mapped_to = &pts[to];
@@ -72,20 +71,6 @@ TEST_F(GridRegistry, GridsRegisterInOrderAndCopyTheParametersInForce) {
   EXPECT_EQ(Grid::gGrids, (std::vector<Grid*>{a, c}));
   Grid::destroy_grids();
   EXPECT_TRUE(Grid::gGrids.empty());
-}
-
-TEST_F(GridRegistry, CountsSkipMergedPointsCollapsedAndDeletedElements) {
-  gParameters["element_type"] = 0;
-  Grid_MxN* quads = new Grid_MxN("quads", 2, 1);  // 6 points, 2 cells
-  Grid_MxN* chain = new Grid_MxN("chain", 3, 0);  // 4 points, 3 bars
-  (new Grid_MxN("gone", 1, 1))->set_deleted(true);
-  EXPECT_EQ(Grid::grid_point_count(), 14);
-  EXPECT_EQ(Grid::good_element_count(), 5);
-  chain->mPts[0].mapped_to = &quads->mPts[0];  // shared between parts: counted once
-  chain->mPts[2].mapped_to = &chain->mPts[1];  // second bar collapses
-  quads->mPts[5].mapped_to = &quads->mPts[4];  // second cell becomes a triangle, still good
-  EXPECT_EQ(Grid::grid_point_count(), 11);
-  EXPECT_EQ(Grid::good_element_count(), 4);
 }
 
 TEST_F(GridRegistry, RenumberingCopiesTheRepresentativesIdAtThatMoment) {

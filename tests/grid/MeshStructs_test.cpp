@@ -9,13 +9,12 @@
 namespace {
 
 TEST(MeshStructs, AccessorsReadTheirBitFields) {
-  struct Row {
+  const struct {
     const char* id;
     Mesh::ElementType word, extended;
     uint32_t basic, index, dim, order, flags, auxi, npts, nbytes;
     std::string name;
-  };
-  const Row rows[] = {
+  } rows[] = {
       {"zero word", 0, 0, 0, 0, 0, 0, 0, 0, 1, 20, "point"},
       {"triangle, auxi 5", 0x00501232, 0x00500232, 0x232, 2, 2, 1, 0x00500000, 5, 3, 28, "triangle"},
       {"bit 31 and auxi 1", 0x80101243, 0x80100243, 0x243, 3, 2, 1, 0x80100000, 1, 4, 32, "quadrilateral"},
@@ -26,7 +25,7 @@ TEST(MeshStructs, AccessorsReadTheirBitFields) {
       {"plane", 0x100F, 0x00F, 0x00F, 15, 0, 1, 0, 0, 0, 16, "plane"},
       {"order 4", 0x4232, 0x232, 0x232, 2, 2, 4, 0, 0, 0, 16, "triangle"},
   };
-  for (const Row& r : rows) {
+  for (const auto& r : rows) {
     SCOPED_TRACE(r.id);
     Mesh::Element e;
     e.type = r.word;
@@ -54,18 +53,14 @@ TEST(MeshStructs, BuiltTypesOfTheFiveShapes) {
 // A packed stream: type word, id, point numbers, 4 bytes of padding; elements sit at any offset.
 TEST(MeshStructs, WalksAPackedStream) {
   std::vector<char> buf(128, 0);
-  size_t at = 0;
-  const std::pair<Mesh::ElementTypeBits, uint32_t> elements[] = {
-      {Mesh::TRIANGLE, 1}, {Mesh::QUADRILATERAL, 2}, {Mesh::LINE, 3}};
-  for (auto [bits, id] : elements) {
-    Mesh::ElementType t = Mesh::type(bits, 1, 0);
-    std::memcpy(&buf[at], &t, 8);
-    std::memcpy(&buf[at + 8], &id, 4);
-    at += 16 + 4 * ((bits >> 4) & 0xF);
+  std::vector<long> offsets;
+  for (Mesh::ElementTypeBits bits : {Mesh::TRIANGLE, Mesh::QUADRILATERAL, Mesh::LINE}) {
+    const Mesh::ElementType t = Mesh::type(bits, 1, 0);
+    std::memcpy(&buf[offsets.empty() ? 0 : offsets.back()], &t, 8);
+    offsets.push_back((offsets.empty() ? 0 : offsets.back()) + 16 + 4 * ((bits >> 4) & 0xF));
   }
   const Mesh::Element* e = reinterpret_cast<const Mesh::Element*>(buf.data());
-  std::vector<long> offsets;
-  for (int k = 0; k < 3; ++k) offsets.push_back(reinterpret_cast<const char*>(e = Mesh::next(e)) - buf.data());
+  for (long at : offsets) EXPECT_EQ(reinterpret_cast<const char*>(e = Mesh::next(e)) - buf.data(), at);
   EXPECT_EQ(offsets, (std::vector<long>{28, 60, 84}));
 }
 

@@ -23,8 +23,6 @@ TEST_F(PartNames, NamingCommandsSetTheCurrentName) {
       {"begin a push_name begin b pop_name", "a", {}},
       {"begin a push_name begin b pop_name pop_name", "unnamed", {}},
       {"begin a push_name push_name begin c", "a.c", {"a", "a"}},  // the top alone prefixes
-      {"begin_numbered 3", "3", {}},
-      {"begin_numbered 2.5", "2.5", {}},
       {"begin_numbered 1000000", "1e+06", {}},
       {"begin_numbered 3.14159265", "3.14159", {}},
   };

@@ -27,13 +27,12 @@ Elements all_elements(const Grid_MxN& g) {
 }
 
 TEST_F(GridMxN, EnumeratesElementsOfEachType) {
-  struct Row {
+  const struct {
     const char* id;
     double type;
     int M, N;
     Elements expected;
-  };
-  const Row rows[] = {
+  } rows[] = {
       {"quads", 0, 2, 1, {{0, 1, 4, 3}, {1, 2, 5, 4}}},
       {"uniform", 1, 2, 1, {{0, 1, 4}, {0, 4, 3}, {1, 2, 5}, {1, 5, 4}}},
       {"alternating", 2, 2, 1, {{0, 1, 4}, {0, 4, 3}, {1, 2, 4}, {4, 2, 5}}},
@@ -44,7 +43,7 @@ TEST_F(GridMxN, EnumeratesElementsOfEachType) {
       {"unknown type", 5, 1, 1, {{}, {}}},
       {"no cells across", 0, 0, 3, {}},
   };
-  for (const Row& r : rows) {
+  for (const auto& r : rows) {
     SCOPED_TRACE(r.id);
     Grid_MxN* g = make_grid(r.type, r.M, r.N);
     EXPECT_EQ(g->num_grid_points(), (r.M + 1) * (r.N + 1));
@@ -75,22 +74,18 @@ const Elements along02 = {{0, 1, 3}, {0, 3, 2}};
 const Elements along13 = {{0, 1, 2}, {2, 1, 3}};
 
 TEST_F(GridMxN, ShorterDiagonalSplitsTheCell) {
-  struct Row {
+  const struct {
     const char* id;
     double type, L;
     const Elements& expected;
-  };
-  const Row rows[] = {
+  } rows[] = {
       {"best: equal diagonals split along p1-p3", 3, 1.0, along13},
       {"best: p1-p3 slightly longer", 3, 1.01, along02},
       {"good: equal keeps p0-p2", 4, 1.0, along02},
       {"good: 4 % shorter keeps p0-p2", 4, 0.96, along02},
       {"good: 6 % shorter splits along p1-p3", 4, 0.94, along13},
   };
-  for (const Row& r : rows) {
-    SCOPED_TRACE(r.id);
-    EXPECT_EQ(all_elements(*kite(r.type, r.L)), r.expected);
-  }
+  for (const auto& r : rows) EXPECT_EQ(all_elements(*kite(r.type, r.L)), r.expected) << r.id;
 }
 
 TEST_F(GridMxN, DiagonalFollowsMergedGeometryAtEachQuery) {
@@ -102,11 +97,10 @@ TEST_F(GridMxN, DiagonalFollowsMergedGeometryAtEachQuery) {
 }
 
 TEST(LatticeFits, IntCountsBoundTheLattice) {
-  struct Row {
+  const struct {
     long M, N;
     bool fits;
-  };
-  const Row rows[] = {
+  } rows[] = {
       {32768, 32767, true},   // 2 147 418 112 triangles
       {32768, 32768, false},  // 2^31 triangles
       {1073741823, 1, false}, // triangles fit, 2^31 points do not
@@ -114,9 +108,8 @@ TEST(LatticeFits, IntCountsBoundTheLattice) {
       {INT_MAX, 0, false},
       {-1, 1, false},
   };
-  for (const Row& r : rows) {
-    SCOPED_TRACE(testing::Message() << r.M << " x " << r.N);
-    EXPECT_EQ(lattice_fits(r.M, r.N), r.fits);
+  for (const auto& r : rows) {
+    EXPECT_EQ(lattice_fits(r.M, r.N), r.fits) << r.M << " x " << r.N;
   }
 }
 

@@ -37,7 +37,7 @@ void cloud(const std::string& name, const std::vector<GridPt>& pts, double tol, 
 
 // Random models of the kinds that stress the merge: shared borders nudged to within,
 // exactly at or beyond the tolerance, clouds full of coincident points, closed cylinders,
-// equidistant candidates, mixed (also negative) tolerances, lines, columns and dots.
+// equidistant candidates, lines, columns and dots with mixed (also negative) tolerances.
 void make_model(int kind, uint64_t seed) {
   std::mt19937_64 rng(seed);
   auto uniform = [&](int lo, int hi) { return std::uniform_int_distribution<int>(lo, hi)(rng); };
@@ -63,6 +63,7 @@ void make_model(int kind, uint64_t seed) {
                 uniform(0, 8) / 8.0, uniform(0, 2) / 8.0);
       cloud(name("c", k), pts, pick({0, 1.0 / 64, 1.0 / 16, 0.3}), pick({0, 1.0 / 64, 1.0 / 8}));
     }
+    if (uniform(0, 1)) cloud("origin", std::vector<GridPt>(uniform(1, 5)), pick({0, 0.1}), 0);
   } else if (kind == 2) {  // stacked closed cylinders whose seams meet only within rounding
     const double tol = pick({0, 1e-9, 1e-3});
     for (int k = uniform(1, 3) - 1; k >= 0; --k) {
@@ -80,21 +81,15 @@ void make_model(int kind, uint64_t seed) {
     std::vector<GridPt> mids(40);
     for (GridPt& p : mids) p = xyz(uniform(0, 2 * n - 1) * h / 2, uniform(0, 2 * n - 1) * h / 2, uniform(0, 2) * h / 2);
     cloud("mids", mids, pick({h / 2, h * 0.7071067811865476, h}), pick({0, h / 2}));
-  } else if (kind == 4) {  // curved and flat parts with tolerances of their own
+  } else {  // curved, flat, line and single-point parts with tolerances of their own
     for (int k = uniform(2, 5); k > 0; --k) {
-      const int M = uniform(1, 6), N = uniform(0, 6);
+      const int M = uniform(0, 6), N = uniform(0, 6);
       const double tol = pick({0, 0.01, 0.05, -0.05, 0.2}), ptol = pick({0, 0.01, 0.1, 0.3});
       const double ox = uniform(0, 3) * 0.5, oy = uniform(0, 3) * 0.5;
       lattice(name("m", k), M, N, tol, ptol, [&](int i, int j) {
-        return xyz(ox + 0.5 * i / M + 0.003 * uniform(-2, 2), oy + 0.5 * j / std::max(N, 1), 0.1 * std::sin(i + j) * (k % 2));
+        return xyz(ox + 0.5 * i / std::max(M, 1) + 0.003 * uniform(-2, 2), oy + 0.5 * j / std::max(N, 1), 0.1 * std::sin(i + j) * (k % 2));
       });
     }
-  } else {  // lines, columns, single points, parts all at the origin
-    const double tol = pick({0, 0.1});
-    lattice("line", uniform(1, 5), 0, tol, tol, [&](int i, int) { return xyz(0.25 * i, 0, 0); });
-    lattice("column", 0, uniform(1, 5), tol, tol, [&](int, int j) { return xyz(0, 0.25 * j, 0); });
-    lattice("dot", 0, 0, tol, tol, [&](int, int) { return xyz(0.5, 0, 0); });
-    if (uniform(0, 1)) cloud("origin", std::vector<GridPt>(uniform(1, 5)), tol, tol);
   }
 }
 
@@ -103,9 +98,9 @@ void make_model(int kind, uint64_t seed) {
 // The merge makes the plain walk's links; every link is direct and within reach; two
 // representatives of one part lie beyond its ptolerance; merging again changes nothing.
 TEST_F(MergeTest, MatchesThePlainBucketWalkAndKeepsItsInvariants) {
-  const char* const kinds[] = {"plates", "clouds", "cylinders", "ties", "mixed", "degenerate"};
-  for (int kind = 0; kind < 6; ++kind)
-    for (uint64_t seed = 1; seed <= 80; ++seed) {
+  const char* const kinds[] = {"plates", "clouds", "cylinders", "ties", "mixed"};
+  for (int kind = 0; kind < 5; ++kind)
+    for (uint64_t seed = 1; seed <= 100; ++seed) {
       SCOPED_TRACE(std::string(kinds[kind]) + " seed " + std::to_string(seed));
       Grid::destroy_grids();
       make_model(kind, seed * 7919 + kind);
@@ -177,22 +172,4 @@ TEST_F(MergeTest, ClosedCylinderSeamLinksToTheCorners) {
   EXPECT_EQ(pt(M, N)->mapped_to, nullptr);
   EXPECT_EQ(pt(0, N)->mapped_to, pt(M, N));
   for (int j = 1; j < N; ++j) EXPECT_EQ(pt(0, j)->mapped_to, pt(M, j)) << j;
-}
-
-TEST_F(MergeTest, RangeIncludesTheOriginAndAFlatModelHasOneCellInZ) {
-  GridPt lo, hi;
-  auto range = [&] {
-    grid_range(lo, hi);
-    return std::vector<double>{lo.x, lo.y, lo.z, hi.x, hi.y, hi.z};
-  };
-  EXPECT_EQ(range(), std::vector<double>(6, 0.0));
-  cloud("a", {xyz(2, 3, 4), xyz(5, -1, 6)}, 0, 0);
-  EXPECT_EQ(range(), std::vector<double>({0, -1, 0, 5, 3, 6}));
-  Grid::destroy_grids();
-  lattice("a", 4, 4, 0, 0, [](int i, int j) { return xyz(i, j, 0); });
-  range();
-  PtMerger m(lo, hi);
-  EXPECT_EQ(m.cell_count(0), 14);  // 4 / (sqrt(32) / 20)
-  EXPECT_EQ(m.cell_count(2), 1);
-  EXPECT_EQ(m.cell_size(2), 1.0);
 }
