@@ -1,5 +1,6 @@
 #include "app/run_batch.h"
 
+#include "grid/Grid.h"
 #include "interp/interp.h"
 #include "meshio/dvk.h"
 #include "util/message.h"
@@ -27,5 +28,6 @@ bool run_batch(const char* input, const char* output) {
   bool clean = alert_count() == 0;
   set_message_location({});
   bool written = export_dvk_mesh(output, true);
+  Grid::destroy_grids();
   return written && ran && clean;
 }
