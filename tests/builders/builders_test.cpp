@@ -49,10 +49,13 @@ TEST_F(BuilderRun, PointPositionsAndLatticeSize) {
        {{2, 0, 0}, {2 * h, 2 * h, 0}, {0, 2, 0}, {0, 0, 2}}},
       // transitions: the coarse side's neighbouring points snap together
       {"plate p 2:4 1  0 0 0  1 0 0  1 1 0  0 1 0", 4, 1, {0, 1, 2, 3, 4, 5, 6, 7, 8, 9},
-       {{0, 0, 0}, {0, 0, 0}, {0.5, 0, 0}, {1, 0, 0}, {1, 0, 0}, {0, 1, 0}, {0.25, 1, 0}, {0.5, 1, 0}, {0.75, 1, 0}, {1, 1, 0}}},
-      {"plate p 4:2 1  0 0 0  1 0 0  1 1 0  0 1 0", 4, 1, {1, 3, 6, 8}, {{0.25, 0, 0}, {0.75, 0, 0}, {0, 1, 0}, {1, 1, 0}}},
+       {{0, 0, 0}, {0, 0, 0}, {0.5, 0, 0}, {1, 0, 0}, {1, 0, 0},
+        {0, 1, 0}, {0.25, 1, 0}, {0.5, 1, 0}, {0.75, 1, 0}, {1, 1, 0}}},
+      {"plate p 4:2 1  0 0 0  1 0 0  1 1 0  0 1 0", 4, 1, {1, 3, 6, 8},
+       {{0.25, 0, 0}, {0.75, 0, 0}, {0, 1, 0}, {1, 1, 0}}},
       // N divisions along a-d (column 0), N2 along b-c (column 1)
-      {"plate p 1 2:4  0 0 0  1 0 0  1 1 0  0 1 0", 1, 4, {2, 3, 6, 7}, {{0, 0, 0}, {1, 0.25, 0}, {0, 1, 0}, {1, 0.75, 0}}},
+      {"plate p 1 2:4  0 0 0  1 0 0  1 1 0  0 1 0", 1, 4, {2, 3, 6, 7},
+       {{0, 0, 0}, {1, 0.25, 0}, {0, 1, 0}, {1, 0.75, 0}}},
       // halfway up a 2 -> 4 transition the row snaps to its own 3 divisions
       {"plate p 2:4 2  0 0 0  1 0 0  1 1 0  0 1 0", 4, 2, {5, 6, 7, 8, 9},
        {{0, 0.5, 0}, {third, 0.5, 0}, {2 * third, 0.5, 0}, {2 * third, 0.5, 0}, {1, 0.5, 0}}},
@@ -73,13 +76,12 @@ TEST_F(BuilderRun, PointPositionsAndLatticeSize) {
 }
 
 TEST_F(BuilderRun, FailureMessages) {
-  struct Row {
+  const std::string patch = "expecting M N  a b c d\n", curve = "expecting N  a b\n";
+  const struct {
     BuilderFunc func;
     const char* args;
     const char* reason;
-  };
-  const std::string patch = "expecting M N  a b c d\n", curve = "expecting N  a b\n";
-  const Row rows[] = {
+  } rows[] = {
       {plate, "", "could not read dimension for M"},
       {plate, "2:x 1", "could not read dimension for M"},
       {plate, "0 1", "dimension for M must be positive"},
@@ -103,7 +105,7 @@ TEST_F(BuilderRun, FailureMessages) {
       {cylindrical_arc, "z", "could not read dimension N"},
       {spherical_arc, "3  1 0", "could not read coordinate values for a"},
   };
-  for (const Row& r : rows) {
+  for (const auto& r : rows) {
     SCOPED_TRACE(r.args);
     scriptstream_priv in(std::string(r.args) + "\n");
     std::string message = "stale";

@@ -79,7 +79,8 @@ void make_model(int kind, uint64_t seed) {
     for (int k = uniform(0, 1); k >= 0; --k)
       lattice(name("base", k), n, n, 0, 0, [&](int i, int j) { return xyz(i * h, j * h, k * h); });
     std::vector<GridPt> mids(40);
-    for (GridPt& p : mids) p = xyz(uniform(0, 2 * n - 1) * h / 2, uniform(0, 2 * n - 1) * h / 2, uniform(0, 2) * h / 2);
+    for (GridPt& p : mids)
+      p = xyz(uniform(0, 2 * n - 1) * h / 2, uniform(0, 2 * n - 1) * h / 2, uniform(0, 2) * h / 2);
     cloud("mids", mids, pick({h / 2, h * 0.7071067811865476, h}), pick({0, h / 2}));
   } else {  // curved, flat, line and single-point parts with tolerances of their own
     for (int k = uniform(2, 5); k > 0; --k) {
@@ -87,7 +88,8 @@ void make_model(int kind, uint64_t seed) {
       const double tol = pick({0, 0.01, 0.05, -0.05, 0.2}), ptol = pick({0, 0.01, 0.1, 0.3});
       const double ox = uniform(0, 3) * 0.5, oy = uniform(0, 3) * 0.5;
       lattice(name("m", k), M, N, tol, ptol, [&](int i, int j) {
-        return xyz(ox + 0.5 * i / std::max(M, 1) + 0.003 * uniform(-2, 2), oy + 0.5 * j / std::max(N, 1), 0.1 * std::sin(i + j) * (k % 2));
+        return xyz(ox + 0.5 * i / std::max(M, 1) + 0.003 * uniform(-2, 2), oy + 0.5 * j / std::max(N, 1),
+                   0.1 * std::sin(i + j) * (k % 2));
       });
     }
   }
@@ -139,7 +141,8 @@ TEST_F(MergeTest, WhatJoinsAndWhichRepresentativeWins) {
       {"exactly at tolerance", {xyz(1, 1, 1), xyz(3, 0, 0)}, {xyz(1.125, 1, 1)}, 0.125, 0, {0}},
       {"just beyond tolerance", {xyz(1, 1, 1), xyz(3, 0, 0)}, {xyz(1.125 + 0x1p-50, 1, 1)}, 0.125, 0, {-1}},
       // (1, 1) is 0.25 from all four; x = 0.75 lies in the lowest box cell
-      {"equal distances: lowest cell", {xyz(1.25, 1, 0), xyz(0.75, 1, 0), xyz(1, 1.25, 0), xyz(1, 0.75, 0), xyz(4, 4, 0)},
+      {"equal distances: lowest cell",
+       {xyz(1.25, 1, 0), xyz(0.75, 1, 0), xyz(1, 1.25, 0), xyz(1, 0.75, 0), xyz(4, 4, 0)},
        {xyz(1, 1, 0)}, 0.25, 0, {1}},
       {"equal distances in one cell: first filed", {xyz(1.125, 1, 0), xyz(0.875, 1, 0), xyz(8, 8, 0)},
        {xyz(1, 1, 0)}, 0.125, 0, {0}},

@@ -12,17 +12,13 @@
 
 namespace {
 
-// Redirects a standard stream into a string for the life of the object.
-class Capture {
-public:
-  explicit Capture(std::ostream& s) : mStream(s), mOld(s.rdbuf(mText.rdbuf())) {}
-  ~Capture() { mStream.rdbuf(mOld); }
-  std::string text() const { return mText.str(); }
-
-private:
-  std::ostream& mStream;
-  std::ostringstream mText;
-  std::streambuf* mOld;
+// Redirects a standard stream into `text` for the life of the object.
+struct Capture {
+  explicit Capture(std::ostream& s) : stream(s), old(s.rdbuf(text.rdbuf())) {}
+  ~Capture() { stream.rdbuf(old); }
+  std::ostream& stream;
+  std::ostringstream text;
+  std::streambuf* old;
 };
 
 class DvkImportTest : public ScriptTest {
@@ -32,8 +28,8 @@ protected:
     Capture out(std::cout), err(std::cerr);
     std::istringstream in(text);
     const bool ok = DVK::import(in);
-    stdout_text = out.text();
-    stderr_text = err.text();
+    stdout_text = out.text.str();
+    stderr_text = err.text.str();
     return ok;
   }
   RawGrid& part(size_t k) { return dynamic_cast<RawGrid&>(*Grid::gGrids.at(k)); }
@@ -49,7 +45,7 @@ const std::string AGAIN = "the following values may not have been correctly read
 TEST_F(DvkImportTest, EveryGroupBecomesAPartWithAllThePoints) {
   Capture out(std::cout);
   ASSERT_TRUE(import_dvk(PELGROVE_TEST_DATA "/dvk_three_groups.dvk"));
-  EXPECT_EQ(out.text(), "reading verts... elements...\n");
+  EXPECT_EQ(out.text.str(), "reading verts... elements...\n");
   ASSERT_EQ(Grid::gGrids.size(), 3u);
   const std::string names[] = {"skin", "flap", "wire"};
   const size_t counts[] = {2, 1, 1};
@@ -98,7 +94,8 @@ TEST_F(DvkImportTest, FailuresAreDescribedOnStandardError) {
   } rows[] = {
       {"counts unreadable", "title\n2 x 1\n", "", 0},
       {"point out of sequence", "title\n2 0 1\n1 0 0 0\n3 0 0 0\n", "", 1},
-      {"declaration cut short", HEAD + "bar 1 2", "reading DVK file failed at element declaration for #1\n" + AGAIN + "bar 1 2\n", 2},
+      {"declaration cut short", HEAD + "bar 1 2",
+       "reading DVK file failed at element declaration for #1\n" + AGAIN + "bar 1 2\n", 2},
       {"triangle with four points", HEAD + "triangle 1 4 1\n1 2 1 2\n",
        "reading DVK file failed at element declaration #1\n'triangle' is an unknown type\n", 2},
       {"bar points", HEAD + "bar 1 2 1\n1 x\n", "reading DVK file failed at bar points for #1\n" + AGAIN + "1 0\n", 2},
@@ -145,7 +142,8 @@ TEST_F(DvkImportTest, HostileFilesFailCleanly) {
 }
 
 TEST_F(DvkImportTest, GroupNumbersOutsideTheRangeSelectTheLastGroup) {
-  ASSERT_TRUE(import_text("title\n2 3 2\n1 0 0 0\n2 1 0 0\nbar 1 2 0\n1 2\nbar 2 2 7\n2 1\nbar 3 2 1\n1 2\n9 last\n1 first\n"));
+  ASSERT_TRUE(import_text("title\n2 3 2\n1 0 0 0\n2 1 0 0\n"
+                          "bar 1 2 0\n1 2\nbar 2 2 7\n2 1\nbar 3 2 1\n1 2\n9 last\n1 first\n"));
   EXPECT_EQ(stderr_text, "");
   EXPECT_EQ(stdout_text, "reading verts... elements...\n");
   EXPECT_EQ(part(0).name(), "first");
