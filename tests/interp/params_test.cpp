@@ -19,15 +19,10 @@ const std::string kElementTypeHelp =
     "tri1 or tri_alt  to generate alternately oriented triangles\n"
     "tri2 or tri_best to generate the best triangulation for the grid\n"
     "tri3 or tri_good to select only perceptably better diagonals\n";
-const std::string kBadName =
-    "Invalid parameter Name 'a-b'\nparameter names should only consist of letters, numbers, '_', and '.'";
 
-struct Case {
-  const char* script;
-  bool ok;
-  std::string alert;   // the one alert expected, "" for none
-  const char* params;  // "name=value ..." after the run; "name=-" for a name that must not exist
-};
+// One run: its script, whether it succeeds, the one alert expected ("" for none), and
+// "name=value ..." pairs to find afterwards ("name=-" for a name that must not exist).
+struct Case { const char* script; bool ok; std::string alert; const char* params; };
 
 class ParamsTest : public ScriptTest {
 protected:
@@ -95,7 +90,8 @@ TEST_F(ParamsTest, SetAndArray) {
       {"array a { 1 2 [1+2] } array a {7}", true, "", "a.0=7 a.2=3 a.size=1"},  // the old a.2 stays
       {"array e { } array x-y { 4 }", true, "", "e.size=- x-y.0=4"},           // names not checked
       {"set", false, "set command requires a parameter name", ""},
-      {"set a-b 1", false, kBadName, ""},
+      {"set a-b 1", false,
+       "Invalid parameter Name 'a-b'\nparameter names should only consist of letters, numbers, '_', and '.'", ""},
       {"set a", false, "expected a valid numeric value to set the parameter 'a'", ""},
       {"set a b", false, "expected a valid numeric value to set the parameter 'a'", ""},
       {"set rgb 1 2", false, "expected three values to set the current rgb color", ""},
