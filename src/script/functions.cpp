@@ -115,7 +115,7 @@ void show_allowed_functions(const std::string& name) {
     text += "User Defined:\n";
     for (const auto& entry : user_funcs) text += entry.first + "\n";
   }
-  show_text_list(text, "Allowed Functions");
+  show_text_list(text, "Allowed Functions", true);
 }
 
 // Reads `count` numbers into `out` one at a time, so an absurd count fails when the

@@ -53,7 +53,7 @@ int BatchSink::choice(const MessageLocation& where, const std::string& question,
 }
 
 void BatchSink::show_list(const std::string& text, const std::string& title) {
-  std::string out = title + ":\n";
+  std::string out = prefix(message_location()) + title + ":\n";
   size_t start = 0;
   while (start < text.size()) {
     size_t nl = text.find('\n', start);
@@ -111,7 +111,8 @@ int ask_choice(const std::string& question, const std::vector<std::string>& answ
   return current_sink->choice(current_location, question, answers, default_answer);
 }
 
-void show_text_list(const std::string& text, const std::string& title) {
+void show_text_list(const std::string& text, const std::string& title, bool reports_error) {
+  if (reports_error) ++alerts_raised;
   current_sink->show_list(text, title);
 }
 

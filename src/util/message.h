@@ -88,6 +88,7 @@ void alert_text(const std::string& text);
 // Returns the chosen answer's index.
 int ask_choice(const std::string& question, const std::vector<std::string>& answers,
                int default_answer = 0);
-void show_text_list(const std::string& text, const std::string& title);
+// `reports_error`: the list answers a mistake in the script (it then counts like an alert).
+void show_text_list(const std::string& text, const std::string& title, bool reports_error = false);
 // printf into a std::string.
 std::string string_printf(const char* format, ...) __attribute__((format(printf, 1, 2)));

@@ -102,6 +102,14 @@ TEST(Batch, AlertDuringExpressionFailsTheRunButKeepsGoing) {
   EXPECT_TRUE(contains(p.out, "a=2\n")) << p.out;
 }
 
+TEST(Batch, UnknownFunctionListsTheFunctionsAndFailsTheRun) {
+  Batch b;
+  ProcessResult p = b.run("set a 1\nset c [2+nosuch(1)]\nprint c\n");
+  EXPECT_EQ(p.status, 1);
+  EXPECT_TRUE(contains(p.err, "s.vmf:2: Allowed Functions:\n  Unknown Function named 'nosuch' requested\n")) << p.err;
+  EXPECT_TRUE(contains(p.out, "c=2\n")) << p.out;
+}
+
 TEST(Batch, BoxExampleIsOneClosedMesh) {
   Batch b;
   ProcessResult p = run_pelgrove({"--run", std::string(PELGROVE_SOURCE_DIR) + "/examples/box.vmf", "out.dvk"}, b.dir);

@@ -34,7 +34,7 @@ TEST(Message, BatchQuestionPrintsFirstLineAndTakesDefault) {
 
 TEST(Message, BatchListDropsFormatCodes) {
   std::string out = batch_output([](BatchSink& s) { s.show_list("head\n@b@cfunctions\nsin\n", "Allowed Functions"); });
-  EXPECT_EQ(out, "Allowed Functions:\n  head\n  functions\n  sin\n");
+  EXPECT_EQ(out, "pelgrove: Allowed Functions:\n  head\n  functions\n  sin\n");
 }
 
 TEST(Message, AlertsGoToTheInstalledSinkWithTheCurrentLocationAndAreCounted) {
