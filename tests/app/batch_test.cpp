@@ -123,3 +123,19 @@ TEST(Interactive, WithoutDisplayFailsWithAMessage) {
   EXPECT_EQ(p.status, 1);
   EXPECT_FALSE(p.err.empty());
 }
+
+TEST(Install, InstalledTreeLoadsItsPartLibrary) {
+  // An installed layout: <prefix>/bin/pelgrove beside <prefix>/share/etc/pelgrove.
+  std::string prefix = make_temp_dir();
+  std::string copy = "mkdir -p '" + prefix + "/bin' && cp '" + PELGROVE_BINARY + "' '" + prefix + "/bin/' && cp -r '" +
+                     PELGROVE_SOURCE_DIR + "/share' '" + prefix + "/'";
+  ASSERT_EQ(std::system(copy.c_str()), 0);
+  write_file(prefix + "/crate.vmf", "set element_type quads\nbegin crate box 1 1 1 2\n");
+  std::string run = "cd '" + prefix + "' && env -u VORN_HOME HOME='" + prefix + "' PATH=/usr/bin:/bin bin/pelgrove" +
+                    " --run crate.vmf crate.dvk > out.txt 2> err.txt";
+  EXPECT_EQ(std::system(run.c_str()), 0) << read_file(prefix + "/err.txt");
+  EXPECT_TRUE(contains(read_file(prefix + "/out.txt"), "preloading " + prefix + "/share/etc/pelgrove/10-parts.vmf... ok"))
+      << read_file(prefix + "/out.txt");
+  // A closed 2 x 2 x 2 box: 6 * 4 quadrilaterals on 6 * 2 * 2 + 2 points.
+  EXPECT_EQ(read_file(prefix + "/crate.dvk").substr(0, 16), "no title\n26 24 6");
+}
