@@ -7,6 +7,7 @@
 #include <sys/wait.h>
 
 #include <cstdio>
+#include <filesystem>
 #include <cstdlib>
 #include <fstream>
 #include <sstream>
@@ -45,12 +46,25 @@ std::string quote(const std::string& a) {
 }
 }  // namespace
 
+namespace {
+// Directories made by make_temp_dir, removed when the test program ends.
+struct TempDirs {
+  std::vector<std::string> dirs;
+  ~TempDirs() {
+    std::error_code ignored;
+    for (const auto& d : dirs) std::filesystem::remove_all(d, ignored);
+  }
+};
+TempDirs temp_dirs;
+}  // namespace
+
 std::string make_temp_dir() {
   std::string tmpl = std::string(getenv("TMPDIR") ? getenv("TMPDIR") : "/tmp") + "/pelgrove-test-XXXXXX";
   std::vector<char> buf(tmpl.begin(), tmpl.end());
   buf.push_back(0);
   const char* d = mkdtemp(buf.data());
   if (!d) throw std::runtime_error("mkdtemp failed");
+  temp_dirs.dirs.push_back(d);
   return d;
 }
 
