@@ -139,3 +139,32 @@ TEST(Install, InstalledTreeLoadsItsPartLibrary) {
   // A closed 2 x 2 x 2 box: 6 * 4 quadrilaterals on 6 * 2 * 2 + 2 points.
   EXPECT_EQ(read_file(prefix + "/crate.dvk").substr(0, 16), "no title\n26 24 6");
 }
+
+TEST(Libraries, DirectoriesAndFilesLoadInOrderAndDefineFunctions) {
+  Batch b;
+  const std::string lib1 = b.dir + "/lib1", lib2 = b.dir + "/lib2";
+  ASSERT_EQ(std::system(("mkdir -p '" + lib1 + "' '" + lib2 + "'").c_str()), 0);
+  write_file(lib1 + "/a9.vmf", "set from_a9 9\n");
+  write_file(lib1 + "/a10.vmf", "define twice 1 { set got [$1*2] }\n");
+  write_file(lib1 + "/b.vmf", "set from_b 1\n");
+  write_file(lib1 + "/notes.txt", "not a library\n");
+  write_file(lib2 + "/broken.vmf", "set bad-name 1\n");
+  write_file(b.dir + "/single.vmf", "set from_file 5\n");
+  write_file(b.dir + "/s.vmf", "twice 21\nprint got\nprint from_a9\nprint from_file\n");
+  ProcessResult p = run_pelgrove({"--L", lib1, "--L", lib2, "--l", "single.vmf", "--run", "s.vmf", "out.dvk"}, b.dir);
+  EXPECT_EQ(p.status, 0) << p.err;
+  // Within a directory the numerically sorted names load last to first.
+  size_t b_vmf = p.out.find("preloading " + lib1 + "/b.vmf... ok\n");
+  size_t a10 = p.out.find("preloading " + lib1 + "/a10.vmf... ok\n");
+  size_t a9 = p.out.find("preloading " + lib1 + "/a9.vmf... ok\n");
+  size_t broken = p.out.find("preloading " + lib2 + "/broken.vmf... failed\n");
+  size_t single = p.out.find("single.vmf... ok\n");
+  ASSERT_NE(a9, std::string::npos) << p.out;
+  EXPECT_LT(b_vmf, a10);
+  EXPECT_LT(a10, a9);
+  EXPECT_LT(a9, broken);
+  EXPECT_LT(broken, single);
+  EXPECT_FALSE(contains(p.out, "notes.txt"));
+  EXPECT_TRUE(contains(p.err, lib2 + "/broken.vmf:1: Invalid parameter Name 'bad-name'")) << p.err;
+  EXPECT_TRUE(contains(p.out, "got=42\nfrom_a9=9\nfrom_file=5\n")) << p.out;
+}
