@@ -259,14 +259,7 @@ void PtMerger::grow(Level& lv) {
 uint32_t PtMerger::scan_all(const GridPt* p, double tol, bool part_only) const {
   const double tol2 = tol * tol;
   Best best;
-  for (uint32_t i = 0; i < (uint32_t)mItems.size(); ++i) {
-    const Item& it = mItems[i];
-    if (part_only && it.part != mPart) continue;
-    const GridPt* q = it.pt;
-    const double dx = q->x - p->x, dy = q->y - p->y, dz = q->z - p->z;
-    const double d2 = dx * dx + dy * dy + dz * dz;
-    if (d2 <= tol2) best.offer(i, d2, (uint64_t)it.cell << 32 | (part_only ? it.part_seq : i));
-  }
+  for (uint32_t i = 0; i < (uint32_t)mItems.size(); ++i) consider(i, p, tol2, part_only, best);
   return best.item;
 }
 
@@ -317,14 +310,16 @@ uint32_t PtMerger::nearest(const GridPt* p, double tol, bool part_only) {
 
 void PtMerger::walk(const Level& lv, size_t s, const GridPt* p, double tol2, bool part_only, Best& best) const {
   if (!lv.slots[s].fp) return;
-  for (uint32_t i = lv.slots[s].head; i != NONE; i = lv.next[i]) {
-    const Item& it = mItems[i];
-    if (part_only && it.part != mPart) continue;
-    const GridPt* q = it.pt;
-    const double dx = q->x - p->x, dy = q->y - p->y, dz = q->z - p->z;
-    const double d2 = dx * dx + dy * dy + dz * dz;
-    if (d2 <= tol2) best.offer(i, d2, (uint64_t)it.cell << 32 | (part_only ? it.part_seq : i));
-  }
+  for (uint32_t i = lv.slots[s].head; i != NONE; i = lv.next[i]) consider(i, p, tol2, part_only, best);
+}
+
+void PtMerger::consider(uint32_t i, const GridPt* p, double tol2, bool part_only, Best& best) const {
+  const Item& it = mItems[i];
+  if (part_only && it.part != mPart) return;
+  const GridPt* q = it.pt;
+  const double dx = q->x - p->x, dy = q->y - p->y, dz = q->z - p->z;
+  const double d2 = dx * dx + dy * dy + dz * dz;
+  if (d2 <= tol2) best.offer(i, d2, (uint64_t)it.cell << 32 | (part_only ? it.part_seq : i));
 }
 
 void PtMerger::remember_probe(const GridPt* p, const Level& lv, uint64_t h, size_t s) {

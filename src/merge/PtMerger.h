@@ -111,6 +111,8 @@ private:
 
   struct Best;
   void walk(const Level& lv, size_t s, const GridPt* p, double tol2, bool part_only, Best& best) const;
+  // Offers filed item i to `best` when it is within reach of p.
+  void consider(uint32_t i, const GridPt* p, double tol2, bool part_only, Best& best) const;
   void remember_probe(const GridPt* p, const Level& lv, uint64_t h, size_t s);
   double level_size(double tol) const;
   const Level* find_level(double tol) const;
