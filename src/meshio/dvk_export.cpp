@@ -143,18 +143,22 @@ bool format_and_write(const std::vector<Segment>& segs, const std::vector<Piece>
     return true;
   };
   auto claimable = [&] { return next_claim < n && next_claim < next_write + window; };
+  // Claims and formats the next segment; called and returns with the lock held.
+  auto format_next = [&](std::unique_lock<std::mutex>& lock) {
+    const size_t i = next_claim++;
+    lock.unlock();
+    const bool ok = format(i);
+    lock.lock();
+    done[i] = 1;
+    failed = failed || !ok;
+    cv.notify_all();
+  };
   auto worker = [&] {
     std::unique_lock<std::mutex> lock(mu);
     for (;;) {
       cv.wait(lock, [&] { return failed || next_claim >= n || claimable(); });
       if (failed || next_claim >= n) return;
-      const size_t i = next_claim++;
-      lock.unlock();
-      const bool ok = format(i);
-      lock.lock();
-      done[i] = 1;
-      failed = failed || !ok;
-      cv.notify_all();
+      format_next(lock);
     }
   };
 
@@ -176,12 +180,7 @@ bool format_and_write(const std::vector<Segment>& segs, const std::vector<Piece>
         ++next_write;
         cv.notify_all();
       } else if (claimable()) {
-        const size_t i = next_claim++;
-        lock.unlock();
-        const bool ok = format(i);
-        lock.lock();
-        done[i] = 1;
-        failed = failed || !ok;
+        format_next(lock);
       } else {
         cv.wait(lock);
       }
