@@ -1,6 +1,7 @@
 // pelgrove: start-up — options, builders and commands, libraries, then batch or interactive mode.
 #include "app/run_batch.h"
 #include "builders/builders.h"
+#include "interp/interp.h"
 #include "interp/library.h"
 #include "ui/ui.h"
 #include "util/CLO.h"
@@ -20,6 +21,7 @@ int main(int argc, char** argv) {
   clo_lib_dir.values.push_back(VORN_DIR() + "/share/etc/pelgrove");
   if (!CLO::process_options(argc, argv, true) || clo_help.invoked()) return 1;
   map_builders("");
+  map_commands();
   if (!clo_lib_dir.values.empty()) load_libraries(clo_lib_dir.values);
   if (!clo_lib_file.values.empty()) load_library_files(clo_lib_file.values);
   if (clo_run.invoked()) return 1 - run_batch(clo_run.value(0).c_str(), clo_run.value(1).c_str());

@@ -4,7 +4,6 @@
 #include "builders/builders.h"
 
 #include "grid/pelgrove_MxN.h"
-#include "interp/interp.h"
 #include "script/scriptstream.h"
 #include "util/message.h"
 
@@ -81,7 +80,6 @@ void map_builders(const std::string&) {
   register_builder("line", line);
   register_builder("arc", cylindrical_arc);
   register_builder("orbit", spherical_arc);
-  map_commands();
 }
 
 // -- reading

@@ -24,7 +24,7 @@ struct Builder {
 // -- state
 extern std::map<std::string, Builder> gBuilders;
 
-// Registers the built-in builders, then fills the command table (map_commands).
+// Registers the built-in builders. The command table is filled separately (map_commands).
 void map_builders(const std::string& unused);
 
 struct GridData {

@@ -1,6 +1,6 @@
 #include "grid/Grid.h"
 
-#include "interp/params.h"
+#include "script/parameters.h"
 
 #include <algorithm>
 #include <cassert>

@@ -1,6 +1,6 @@
 #include "grid/pelgrove_MxN.h"
 
-#include "interp/params.h"
+#include "script/parameters.h"
 
 #include <cassert>
 #include <climits>

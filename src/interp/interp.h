@@ -42,7 +42,7 @@ bool run_block(const std::string& text, const MessageLocation& where);
 // transformation), empty var_stack, reset the part names. Called by start_script and tests.
 void reset_script_state();
 
-// Fills `commands`; called once by map_builders at start-up.
+// Fills `commands`; called once at start-up, after map_builders.
 void map_commands();
 
 // -- commands of this module

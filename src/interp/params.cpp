@@ -8,10 +8,6 @@
 #include <iterator>
 #include <sstream>
 
-std::map<std::string, double> gParameters;
-std::map<std::string, double> gParameters_preloaded;
-std::vector<VarValue> var_stack;
-std::vector<std::map<std::string, double>> gParameterFrames;
 bool trace_back = false;
 
 namespace {
@@ -51,10 +47,6 @@ const char* const kElementTypeHelp =
     "tri1 or tri_alt  to generate alternately oriented triangles\n"
     "tri2 or tri_best to generate the best triangulation for the grid\n"
     "tri3 or tri_good to select only perceptably better diagonals\n";
-
-bool name_char(char c) {
-  return (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z') || (c >= '0' && c <= '9') || c == '_' || c == '.';
-}
 
 // Reads one number (plain or [expression]) into the parameter `name`. The entry exists
 // before the number is read, so "[x+1]" for a new x sees 0; on failure it keeps its value.
@@ -141,40 +133,6 @@ void reset_params() {
   gTransformation.clear();
   // Library files may add parameters but never change a predefined default.
   gParameters.insert(gParameters_preloaded.begin(), gParameters_preloaded.end());
-}
-
-bool valid_param_name(const std::string& name) {
-  for (char c : name)
-    if (!name_char(c)) return false;
-  return true;
-}
-
-bool push_var(const std::string& name) {
-  var_stack.push_back({name, gParameters[name]});
-  return true;
-}
-
-// Takes the most recent entry of that name, wherever it stands; entries above it stay.
-bool pop_var(const std::string& name) {
-  for (auto it = var_stack.rbegin(); it != var_stack.rend(); ++it) {
-    if (it->name != name) continue;
-    gParameters[name] = it->value;
-    var_stack.erase(std::next(it).base());
-    return true;
-  }
-  return false;
-}
-
-bool push_var_frame() {
-  gParameterFrames.push_back(gParameters);
-  return true;
-}
-
-bool pop_var_frame() {
-  if (gParameterFrames.empty()) return false;
-  gParameters = std::move(gParameterFrames.back());
-  gParameterFrames.pop_back();
-  return true;
 }
 
 // -- commands

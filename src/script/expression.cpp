@@ -2,7 +2,7 @@
 
 #include "script/expression.h"
 
-#include "interp/params.h"
+#include "script/parameters.h"
 #include "script/functions.h"
 #include "script/scriptstream.h"
 #include "util/message.h"

@@ -16,6 +16,7 @@ void ScriptTest::SetUp() {
   static bool mapped = false;
   if (!mapped) {
     map_builders("");
+    map_commands();
     mapped = true;
   }
   set_message_sink(&sink);

@@ -1,0 +1,50 @@
+#include "script/parameters.h"
+
+#include <iterator>
+
+std::map<std::string, double> gParameters;
+std::map<std::string, double> gParameters_preloaded;
+std::vector<VarValue> var_stack;
+std::vector<std::map<std::string, double>> gParameterFrames;
+
+namespace {
+
+bool name_char(char c) {
+  return (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z') || (c >= '0' && c <= '9') || c == '_' || c == '.';
+}
+
+}  // namespace
+
+bool valid_param_name(const std::string& name) {
+  for (char c : name)
+    if (!name_char(c)) return false;
+  return true;
+}
+
+bool push_var(const std::string& name) {
+  var_stack.push_back({name, gParameters[name]});
+  return true;
+}
+
+// Takes the most recent entry of that name, wherever it stands; entries above it stay.
+bool pop_var(const std::string& name) {
+  for (auto it = var_stack.rbegin(); it != var_stack.rend(); ++it) {
+    if (it->name != name) continue;
+    gParameters[name] = it->value;
+    var_stack.erase(std::next(it).base());
+    return true;
+  }
+  return false;
+}
+
+bool push_var_frame() {
+  gParameterFrames.push_back(gParameters);
+  return true;
+}
+
+bool pop_var_frame() {
+  if (gParameterFrames.empty()) return false;
+  gParameters = std::move(gParameterFrames.back());
+  gParameterFrames.pop_back();
+  return true;
+}

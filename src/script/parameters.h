@@ -1,0 +1,30 @@
+// parameters: the parameter store. Every numeric script state lives in gParameters; the
+// evaluator reads and assigns it, parts copy colour, tolerances and element type from it
+// when they are made. The commands that change it live in interp/params.
+#pragma once
+
+#include <map>
+#include <string>
+#include <vector>
+
+struct VarValue {
+  std::string name;
+  double value = 0.0;
+};
+
+// Per run: reset by reset_params (called from start_script).
+extern std::map<std::string, double> gParameters;
+// Set once after library loading; merged into every reset. Lives for the process.
+extern std::map<std::string, double> gParameters_preloaded;
+// Per run: emptied by start_script.
+extern std::vector<VarValue> var_stack;
+// Saved whole tables; lives for the process (not cleared between runs).
+extern std::vector<std::map<std::string, double>> gParameterFrames;
+
+// -- operations
+bool push_var(const std::string& name);
+bool pop_var(const std::string& name);
+bool push_var_frame();
+bool pop_var_frame();
+// True when `name` consists only of letters, digits, '_' and '.'.
+bool valid_param_name(const std::string& name);
