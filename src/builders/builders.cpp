@@ -3,6 +3,7 @@
 // a grid is made, so a builder that fails on its arguments leaves the part list alone.
 #include "builders/builders.h"
 
+#include "grid/memory.h"
 #include "grid/pelgrove_MxN.h"
 #include "script/scriptstream.h"
 #include "util/message.h"
@@ -40,9 +41,15 @@ bool read_dimension(scriptstream& in, int& first, int& second) {
 
 // Point and element numbers are ints: a lattice whose counts they cannot hold is refused
 // rather than allowed to wrap.
+// The memory a lattice needs is checked before it is allocated, too.
 bool too_large(std::string& message, int M, int N) {
-  if (lattice_fits(M, N)) return false;
-  message += string_printf("lattice of %d x %d cells is too large", M, N);
+  if (!lattice_fits(M, N)) {
+    message += string_printf("lattice of %d x %d cells is too large", M, N);
+    return true;
+  }
+  std::string why;
+  if (points_fit_memory((M + 1.0) * (N + 1.0), why)) return false;
+  message += string_printf("lattice of %d x %d cells: ", M, N) + why;
   return true;
 }
 
