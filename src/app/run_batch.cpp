@@ -4,7 +4,6 @@
 #include "grid/memory.h"
 #include "interp/interp.h"
 #include "interp/library.h"
-#include "meshio/dvk.h"
 #include "util/message.h"
 
 #include <new>
@@ -12,7 +11,7 @@
 
 // A run that stopped for lack of memory left an unfinished model: no mesh is written
 // for it, so no output file stands for a model the script did not make.
-bool run_batch(const char* input, const char* output) {
+bool run_batch(const char* input, const char* output, const Mesh_Format& format) {
   std::string text, why;
   if (!read_script_file(input, text, why, false)) {
     if (!why.empty()) alert_text(why);
@@ -34,11 +33,36 @@ bool run_batch(const char* input, const char* output) {
     alert_text(std::string(output) + " not written: the model does not fit in memory");
   } else {
     try {
-      written = export_dvk_mesh(output, true);
+      written = format.write(output, true);
     } catch (const std::bad_alloc&) {
       alert_text(std::string("out of memory while writing ") + output);
     }
   }
   Grid::destroy_grids();
   return written && ran && clean;
+}
+
+namespace {
+std::string format_info() {
+  std::string info = "the value names the format of the --run output file:";
+  for (const Mesh_Format& f : mesh_formats()) {
+    info += "\n" + std::string(f.name) + "  " + f.description;
+    if (&f == &mesh_formats()[0]) info += " (the default)";
+  }
+  return info;
+}
+}  // namespace
+
+CLO_format::CLO_format(const std::string& name) : CLO_t(name, format_info()) { values[0] = mesh_formats()[0].name; }
+
+bool CLO_format::operator()(int i, int& argc, char** argv) {
+  if (!CLO_t::operator()(i, argc, argv)) return false;
+  if (!find_mesh_format(values[0]))
+    fail(("unknown format '" + values[0] + "'; the formats are " + mesh_format_names()).c_str(), 2);
+  return true;
+}
+
+const Mesh_Format& CLO_format::format() const {
+  const Mesh_Format* f = find_mesh_format(values[0]);
+  return f ? *f : mesh_formats()[0];
 }
