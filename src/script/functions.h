@@ -44,6 +44,10 @@ extern int deBoor2_interpX_debug;
 
 // -- evaluation
 double call_func(std::string name, double x);
+// The built-in that call_func runs for `name` (built-ins come before user functions), or null.
+// `pure`, if given, is set when it has no side effect (no alert, no random sequence).
+using BuiltinFunc = double (*)(double);
+BuiltinFunc find_builtin(const std::string& name, bool* pure = nullptr);
 // Reads "<type> <definition>" and stores the function; false for an unknown type or bad count.
 bool store_user_func(const std::string& name, scriptstream& in);
 bool command_user_func(scriptstream& in);  // function <func_name> <type> <definition>
