@@ -3,6 +3,7 @@
 // a grid is made, so a builder that fails on its arguments leaves the part list alone.
 #include "builders/builders.h"
 
+#include "builders/import.h"
 #include "builders/parametric.h"
 #include "grid/pelgrove_MxN.h"
 #include "script/scriptstream.h"
@@ -87,6 +88,7 @@ void map_builders(const std::string&) {
   register_builder("pline", pline);
   register_builder("parc", pcylindrical_arc);
   register_builder("porbit", pspherical_arc);
+  register_builder("import", import_geom);
 }
 
 // -- reading

@@ -48,6 +48,8 @@ double call_func(std::string name, double x);
 // `pure`, if given, is set when it has no side effect (no alert, no random sequence).
 using BuiltinFunc = double (*)(double);
 BuiltinFunc find_builtin(const std::string& name, bool* pure = nullptr);
+// Names of the built-in functions in lookup order (aliases such as "fabs" included).
+std::vector<std::string> builtin_function_names();
 // Reads "<type> <definition>" and stores the function; false for an unknown type or bad count.
 bool store_user_func(const std::string& name, scriptstream& in);
 bool command_user_func(scriptstream& in);  // function <func_name> <type> <definition>
