@@ -2,12 +2,14 @@
 
 #include "grid/Grid.h"
 #include "merge/PtMerger.h"
+#include "merge/mesh_check.h"
 #include "meshio/dvk.h"
 #include "script/parameters.h"
 
 #include <algorithm>
 #include <cerrno>
 #include <cmath>
+#include <cstdio>
 #include <cstring>
 #include <fstream>
 #include <iostream>
@@ -67,4 +69,32 @@ double default_compare_tolerance(const FlatMesh& model) {
   auto it = gParameters.find("tolerance");
   const double tol = it != gParameters.end() ? std::fabs(it->second) : 0;
   return std::max(tol, 1e-12 * size);
+}
+
+bool report_mesh(const MeshReports& reports) {
+  if (reports.check == MeshReports::TEXT) std::cout << mesh_check_text(check_mesh());
+  if (reports.check == MeshReports::JSON) std::cout << mesh_check_json(check_mesh());
+  std::cout << std::flush;
+  if (reports.compare.empty()) return true;
+  FlatMesh ref;
+  std::string error;
+  if (!load_reference_mesh(reports.compare, ref, error)) {
+    std::cerr << "pelgrove: " << error << "\n";
+    return false;
+  }
+  const FlatMesh model = flatten_grids();
+  const double tol = reports.tolerance >= 0 ? reports.tolerance : default_compare_tolerance(ref);
+  const MeshComparison r = compare_meshes(model, ref, tol);
+  char within[32];
+  std::snprintf(within, sizeof within, "%.9g", tol);
+  std::cout << "compare with " << reports.compare << " (points within " << within << "): ";
+  if (r.differences == 0) {
+    std::cout << "the meshes match (" << model.points() << " points, " << model.elements() << " elements, "
+              << model.names.size() << " groups)\n";
+    return true;
+  }
+  std::cout << r.differences << (r.differences == 1 ? " difference\n" : " differences\n");
+  for (const auto& d : r.first) std::cout << "  " << d << "\n";
+  if (r.differences > (long)r.first.size()) std::cout << "  ... and " << r.differences - (long)r.first.size() << " more\n";
+  return false;
 }

@@ -20,7 +20,7 @@ bool read_whole_file(const char* path, std::string& text) {
 }
 }  // namespace
 
-bool run_batch(const char* input, const char* output) {
+bool run_batch(const char* input, const char* output, const MeshReports& reports) {
   std::string text;
   if (!read_whole_file(input, text)) return false;
   reset_alert_count();
@@ -28,6 +28,7 @@ bool run_batch(const char* input, const char* output) {
   bool clean = alert_count() == 0;
   set_message_location({});
   bool written = export_dvk_mesh(output, true);
+  bool same = report_mesh(reports);
   Grid::destroy_grids();
-  return written && ran && clean;
+  return written && ran && clean && same;
 }

@@ -88,4 +88,31 @@ TEST_F(MeshCompareTest, UnreadableReferenceSaysWhyAndKeepsTheModel) {
   EXPECT_EQ(Grid::gGrids.size(), parts);
 }
 
+TEST(MeshReportsBatch, CheckAndCompareThroughTheBinary) {
+  const std::string dir = make_temp_dir(), box = PELGROVE_SOURCE_DIR "/examples/box.vmf";
+  ASSERT_EQ(run_pelgrove({"--run", box, dir + "/golden.dvk"}, dir).status, 0);
+  struct Case {
+    std::vector<std::string> args;
+    int status;
+    const char* out;  // the standard output holds this
+    const char* err;  // the standard error holds this
+  } cases[] = {
+      {{"--check=json", "--run", box, "out.dvk"}, 0, "{\"points\":386,", ""},
+      {{"--check", "--run", box, "out.dvk"}, 0, "points: 386\n", ""},
+      {{"--compare", "golden.dvk", "--run", box, "out.dvk"}, 0,
+       "compare with golden.dvk (points within 1e-06): the meshes match (386 points, 384 elements, 6 groups)", ""},
+      {{"--compare", "golden.dvk", "--run", PELGROVE_SOURCE_DIR "/examples/transition.vmf", "out.dvk"}, 1,
+       "compare with golden.dvk (points within 1e-06): ", ""},
+      {{"--compare", "none.dvk", "--run", box, "out.dvk"}, 1, "",
+       "pelgrove: cannot open reference mesh 'none.dvk': No such file or directory"},
+  };
+  for (const Case& c : cases) {
+    const ProcessResult r = run_pelgrove(c.args, dir);
+    EXPECT_EQ(r.status, c.status) << c.args[0] << " " << r.err;
+    EXPECT_NE(r.out.find(c.out), std::string::npos) << c.args[0] << ": " << r.out;
+    if (c.args[0] == "--check=json") EXPECT_EQ(r.out.substr(0, 1), "{") << "only the object on standard output";
+    EXPECT_NE(r.err.find(c.err), std::string::npos) << c.args[0] << ": " << r.err;
+  }
+}
+
 }  // namespace
