@@ -110,7 +110,9 @@ TEST(MeshReportsBatch, CheckAndCompareThroughTheBinary) {
     const ProcessResult r = run_pelgrove(c.args, dir);
     EXPECT_EQ(r.status, c.status) << c.args[0] << " " << r.err;
     EXPECT_NE(r.out.find(c.out), std::string::npos) << c.args[0] << ": " << r.out;
-    if (c.args[0] == "--check=json") EXPECT_EQ(r.out.substr(0, 1), "{") << "only the object on standard output";
+    if (c.args[0] == "--check=json") {
+      EXPECT_EQ(r.out.substr(0, 1), "{") << "only the object on standard output";
+    }
     EXPECT_NE(r.err.find(c.err), std::string::npos) << c.args[0] << ": " << r.err;
   }
 }
