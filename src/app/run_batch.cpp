@@ -11,7 +11,8 @@
 
 // A run that stopped for lack of memory left an unfinished model: no mesh is written
 // for it, so no output file stands for a model the script did not make.
-bool run_batch(const char* input, const char* output, const Mesh_Format& format) {
+bool run_batch(const char* input, const char* output, const Mesh_Format& format,
+               const MeshReports& reports) {
   std::string text, why;
   if (!read_script_file(input, text, why, false)) {
     if (!why.empty()) alert_text(why);
@@ -38,8 +39,9 @@ bool run_batch(const char* input, const char* output, const Mesh_Format& format)
       alert_text(std::string("out of memory while writing ") + output);
     }
   }
+  bool same = !out_of_memory() && report_mesh(reports);
   Grid::destroy_grids();
-  return written && ran && clean;
+  return written && ran && clean && same;
 }
 
 namespace {
