@@ -1,15 +1,22 @@
 #include "support/test_support.h"
 
 #include "builders/builders.h"
+#include "grid/Grid.h"
 #include "interp/interp.h"
+#include "merge/PtMerger.h"
 #include "script/scriptstream.h"
 
+#include <sys/resource.h>
 #include <sys/wait.h>
+
+#include <algorithm>
+#include <csignal>
 
 #include <cstdio>
 #include <filesystem>
 #include <cstdlib>
 #include <fstream>
+#include <map>
 #include <sstream>
 
 void ScriptTest::SetUp() {
@@ -34,6 +41,14 @@ void ScriptTest::TearDown() {
 bool ScriptTest::run(const std::string& text) {
   scriptstream_priv s(text, {"test.vmf", 1});
   return run_script(s);
+}
+
+bool ScriptTest::build(const std::string& text) {
+  reset_script_state();
+  const bool ok = run(text);
+  merge_grid_pts();
+  renumber_grid_pts();
+  return ok;
 }
 
 namespace {
@@ -93,5 +108,64 @@ ProcessResult run_pelgrove(const std::vector<std::string>& args, const std::stri
   r.err = read_file(dir + "/.stderr");
   std::remove((dir + "/.stdout").c_str());
   std::remove((dir + "/.stderr").c_str());
+  return r;
+}
+
+std::vector<std::string> dir_entries(const std::string& dir) {
+  std::vector<std::string> names;
+  for (const auto& e : std::filesystem::directory_iterator(dir)) names.push_back(e.path().filename());
+  std::sort(names.begin(), names.end());
+  return names;
+}
+
+bool with_file_size_limit(size_t bytes, const std::function<bool()>& write) {
+  rlimit saved, small;
+  getrlimit(RLIMIT_FSIZE, &saved);
+  small = saved;
+  small.rlim_cur = bytes;
+  void (*old_handler)(int) = std::signal(SIGXFSZ, SIG_IGN);
+  setrlimit(RLIMIT_FSIZE, &small);
+  const bool result = write();
+  setrlimit(RLIMIT_FSIZE, &saved);
+  std::signal(SIGXFSZ, old_handler);
+  return result;
+}
+
+uint64_t le_at(const std::string& data, size_t offset, int bytes) {
+  uint64_t v = 0;
+  for (int k = bytes - 1; k >= 0; --k) v = v << 8 | (unsigned char)data.at(offset + k);
+  return v;
+}
+
+EdgeReport dvk_edge_report(const std::string& dvk_text) {
+  std::istringstream in(dvk_text);
+  std::string line;
+  std::getline(in, line);  // title
+  long np = 0, ne = 0, ng = 0;
+  in >> np >> ne >> ng;
+  std::getline(in, line);
+  for (long i = 0; i < np; ++i) std::getline(in, line);
+  std::map<std::pair<long, long>, int> directed;
+  EdgeReport r;
+  for (long e = 0; e < ne; ++e) {
+    std::string type;
+    long number = 0, count = 0, group = 0;
+    in >> type >> number >> count >> group;
+    std::vector<long> pts(count);
+    for (long& p : pts) in >> p;
+    if (!in || count < 3) continue;
+    ++r.surface_elements;
+    for (long k = 0; k < count; ++k) ++directed[{pts[k], pts[(k + 1) % count]}];
+  }
+  for (const auto& [edge, uses] : directed) {
+    auto back = directed.find({edge.second, edge.first});
+    int reverse = back == directed.end() ? 0 : back->second;
+    if (uses > 1) ++r.same_direction_edges;
+    if (edge.first < edge.second || reverse == 0) {
+      int total = uses + reverse;
+      if (total == 1) ++r.free_edges;
+      if (total > 2) ++r.crowded_edges;
+    }
+  }
   return r;
 }
