@@ -1,9 +1,10 @@
-// Ascii mesh export of the merged plates workload: formatting alone (/dev/null, written
-// in place) and a regular file (written beside the target and renamed). Items are bytes.
+// Mesh export of the merged plates workload: ascii formatting alone (/dev/null, written
+// in place), ascii and binary files (written beside the target and renamed). Items are bytes.
 #include "bench_models.h"
 
 #include "merge/PtMerger.h"
 #include "meshio/dvk.h"
+#include "meshio/vbf.h"
 
 #include <benchmark/benchmark.h>
 
@@ -48,5 +49,17 @@ void BM_ExportPlatesToFile(benchmark::State& state) {
   Grid::destroy_grids();
 }
 BENCHMARK(BM_ExportPlatesToFile)->Args({10, 100})->Args({10, 200})->Unit(benchmark::kMillisecond);
+
+// The binary mesh of the same workload to a regular file. Items are bytes.
+void BM_ExportPlatesVbf(benchmark::State& state) {
+  prepare((int)state.range(0), (int)state.range(1));
+  const std::string path = "/tmp/pelgrove-export-bench-" + std::to_string(getpid()) + ".vbf";
+  for (auto _ : state)
+    if (!export_vbf_mesh(path.c_str(), true)) state.SkipWithError("export failed");
+  state.SetBytesProcessed(state.iterations() * file_size(path));
+  std::remove(path.c_str());
+  Grid::destroy_grids();
+}
+BENCHMARK(BM_ExportPlatesVbf)->Args({10, 100})->Args({10, 200})->Unit(benchmark::kMillisecond);
 
 }  // namespace
