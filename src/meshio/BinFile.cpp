@@ -171,6 +171,7 @@ bool oBinFile::Close() {
   if (!mFile.is_open()) return false;
   WriteHeader();
   mWritten = mFile.commit();
+  if (!mWritten) std::cerr << "could not write binary file '" << mName << "'\n";
   return mWritten;
 }
 
