@@ -223,6 +223,12 @@ double call_func(std::string name, double x) {
   return 0.0;
 }
 
+std::vector<std::string> builtin_function_names() {
+  std::vector<std::string> names;
+  for (const Builtin& b : kBuiltins) names.push_back(b.name);
+  return names;
+}
+
 const char* const kUserFuncTypes =
     "the types are poly, bezier, fit, r_fit, b_fit and B_fit (see: function <func_name> <type> <definition>)";
 
