@@ -40,7 +40,7 @@ std::string format_info() {
     info += "\n" + std::string(f.name) + "  " + f.description;
     if (&f == &mesh_formats()[0]) info += " (the default)";
   }
-  return info;
+  return info + "\nwithout --format, an output name ending in one of these extensions chooses it";
 }
 }  // namespace
 
