@@ -55,7 +55,9 @@ std::string format_info() {
 }
 }  // namespace
 
-CLO_format::CLO_format(const std::string& name) : CLO_t(name, format_info()) { values[0] = mesh_formats()[0].name; }
+CLO_format::CLO_format(const std::string& name) : CLO_t(name, format_info()) {
+  values[0] = mesh_formats()[0].name;
+}
 
 bool CLO_format::operator()(int i, int& argc, char** argv) {
   if (!CLO_t::operator()(i, argc, argv)) return false;

@@ -160,6 +160,7 @@ bool run_script(scriptstream& s) {
       alert_text("out of memory while running '" + word + "'");
       return false;
     }
+    if (!gPinnedParameters.empty()) apply_pins();  // whatever the command assigned
     if (!ok) return false;
   }
   return true;
@@ -182,6 +183,9 @@ bool start_script(std::string& text, const std::string& file) {
     ok = run_script(s);
   }
   end_message_run();
+  set_message_location({});
+  for (const std::string& name : unread_pins())
+    if (!predefined_param(name)) warning("parameter '%s' given with --D was never read", name.c_str());
   // What was built before a failure is kept and merged all the same.
   merge_grid_pts();
   renumber_grid_pts();
@@ -284,6 +288,7 @@ bool show_version(scriptstream&) {
 bool command_print(scriptstream& s) {
   std::string name;
   s >> name;
+  note_param_read(name);
   auto p = gParameters.find(name);
   if (p == gParameters.end()) return false;
   std::cout << name << "=" << format_number(p->second) << '\n' << std::flush;
