@@ -11,6 +11,7 @@
 #include "merge/PtMerger.h"
 #include "script/functions.h"
 #include "script/scriptstream.h"
+#include "util/progress.h"
 
 #include <cstdio>
 #include <iostream>
@@ -147,6 +148,7 @@ bool run_script(scriptstream& s) {
       continue;
     }
     set_message_location(s.last_word_location());
+    progress_add();
     bool ok;
     try {
       ok = dispatch(word, s);
@@ -177,6 +179,7 @@ void reset_script_state() {
 bool start_script(std::string& text, const std::string& file) {
   reset_script_state();
   bool ok;
+  progress_phase("running " + file, "commands");
   begin_message_run();
   {
     scriptstream_priv s(text, {file, 1});
@@ -187,6 +190,9 @@ bool start_script(std::string& text, const std::string& file) {
   for (const std::string& name : unread_pins())
     if (!predefined_param(name)) warning("parameter '%s' given with --D was never read", name.c_str());
   // What was built before a failure is kept and merged all the same.
+  long points = 0;
+  for (const Grid* g : Grid::gGrids) points += (long)g->mPts.size();
+  progress_phase("merging", "points", points);
   merge_grid_pts();
   renumber_grid_pts();
   return ok;
@@ -284,13 +290,17 @@ bool show_version(scriptstream&) {
 }
 
 // print <variable_name>
-// An unknown name stops the script without a message.
+// An unknown name stops the script.
 bool command_print(scriptstream& s) {
   std::string name;
   s >> name;
   note_param_read(name);
   auto p = gParameters.find(name);
-  if (p == gParameters.end()) return false;
+  if (p == gParameters.end()) {
+    alert_text("print: no parameter named '" + name + "'");
+    return false;
+  }
+  progress_clear();
   std::cout << name << "=" << format_number(p->second) << '\n' << std::flush;
   return true;
 }
