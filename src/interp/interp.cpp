@@ -259,6 +259,12 @@ bool run_tmp_script(const ScriptText& text, const MessageLocation& where) {
   return run_nested(text, where);
 }
 
+bool run_tmp_script(std::string&& text, const MessageLocation& where) {
+  if (text.empty()) return false;
+  scriptstream_priv s(std::move(text), where);
+  return run_script(s);
+}
+
 // Unlike run_tmp_script, an empty block is a block that does nothing: it succeeds.
 bool run_block(const std::string& text, const MessageLocation& where) {
   push_part_name();

@@ -38,6 +38,7 @@ bool grab_tmp_script(scriptstream& s, std::string& out, MessageLocation* where =
 // `where` is the location of the text's first character (for messages).
 bool run_tmp_script(const std::string& text, const MessageLocation& where = message_location());
 bool run_tmp_script(const ScriptText& text, const MessageLocation& where);
+bool run_tmp_script(std::string&& text, const MessageLocation& where);  // the stream takes the text
 // Runs a block between an implicit push_name and pop_name (control-flow bodies, library calls).
 bool run_block(const std::string& text, const MessageLocation& where);
 bool run_block(const ScriptText& text, const MessageLocation& where);

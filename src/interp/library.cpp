@@ -85,6 +85,16 @@ void warn_about_file(const std::string& path, const std::string& text) {
   warning_text(text);
 }
 
+// Bytes of the files whose runs are in progress (nested includes).
+long included_bytes = 0;
+struct IncludedBytes {
+  long n;
+  explicit IncludedBytes(long bytes) : n(bytes) { included_bytes += n; }
+  ~IncludedBytes() { included_bytes -= n; }
+  IncludedBytes(const IncludedBytes&) = delete;
+  IncludedBytes& operator=(const IncludedBytes&) = delete;
+};
+
 void report_preload(const std::string& path, bool ok) {
   std::cout << "preloading " << path << (ok ? "... ok\n" : "... failed\n") << std::flush;
 }
@@ -206,7 +216,16 @@ bool include_file(const std::string& name) {
   std::unique_ptr<MessageContextGuard> from;
   if (!message_location().file.empty())
     from = std::make_unique<MessageContextGuard>(message_location(), "in '" + name + "', included from here");
-  bool ok = !text.empty() && run_tmp_script(text, {path, 1});
+  // Files that include each other are all held while they run: together they stay within
+  // what one script may hold.
+  if (included_bytes + (long)text.size() > kMaxScriptBytes) {
+    alert_text("include: '" + path + "' would make the files being included hold more than " +
+               std::to_string(kMaxScriptBytes >> 20) + " MiB");
+    pop_filename();
+    return false;
+  }
+  IncludedBytes held((long)text.size());
+  bool ok = !text.empty() && run_tmp_script(std::move(text), {path, 1});
   pop_filename();
   return ok;
 }

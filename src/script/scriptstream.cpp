@@ -32,6 +32,13 @@ void skip_white(std::istream& in) {
 
 // -- lexical helpers
 
+std::string without_comments(std::string text) {
+  strip_comments(text);
+  // The last word of a script must be followed by white space to be read whole.
+  if (!text.empty() && !is_white(static_cast<unsigned char>(text.back()))) text += '\n';
+  return text;
+}
+
 // '#' or '!' starts a comment even inside a word: there is no quoting. Each comment is
 // blanked character for character, so every offset in the text stays valid.
 void strip_comments(std::string& text) {
@@ -49,13 +56,7 @@ void strip_comments(std::string& text) {
   }
 }
 
-std::string copy_without_comments(const std::string& text) {
-  std::string copy = text;
-  strip_comments(copy);
-  // The last word of a script must be followed by white space to be read whole.
-  if (!copy.empty() && !is_white(static_cast<unsigned char>(copy.back()))) copy += '\n';
-  return copy;
-}
+std::string copy_without_comments(const std::string& text) { return without_comments(text); }
 
 // @name = expr ;   (any number in a row; stored as text, evaluated at each use)
 bool extract_stored_expressions(std::istream& in) {
@@ -137,8 +138,8 @@ script_buf::pos_type script_buf::seekpos(pos_type, std::ios_base::openmode) { re
 
 // -- scriptstream_priv
 
-scriptstream_priv::scriptstream_priv(const std::string& text, const MessageLocation& origin)
-    : script_buf(ScriptText::of(copy_without_comments(text))),
+scriptstream_priv::scriptstream_priv(std::string text, const MessageLocation& origin)
+    : script_buf(ScriptText::of(without_comments(std::move(text)))),
       std::istream(static_cast<script_buf*>(this)),
       mComments(stripped_comments),
       mOrigin(origin) {}

@@ -73,7 +73,7 @@ class scriptstream_priv : private script_buf, public scriptstream, public std::i
 public:
   // A copy of `text` with its comments blanked out; `origin` names the file and the line on
   // which `text` begins (line 1 of a whole file).
-  explicit scriptstream_priv(const std::string& text, const MessageLocation& origin = {"", 1});
+  explicit scriptstream_priv(std::string text, const MessageLocation& origin = {"", 1});
   // A range of text that was already stripped (a block of another stream): shared, not
   // copied, and without comments of its own.
   scriptstream_priv(const ScriptText& block, const MessageLocation& origin);
@@ -117,6 +117,7 @@ extern std::map<std::string, std::string> stored_expressions;
 // -- lexical helpers
 void strip_comments(std::string& text);  // blanks out '#'/'!' comments in place
 std::string copy_without_comments(const std::string& text);  // ends in white space when non-empty
+std::string without_comments(std::string text);  // the same, stripping `text` itself
 bool extract_stored_expressions(std::istream& in);  // false when exhausted or failed
 // Reads "[expr]" text into `out` (white space dropped); otherwise out = "0" and false.
 bool extract_expression(std::istream& in, std::string& out);
