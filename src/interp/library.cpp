@@ -240,6 +240,7 @@ void load_libraries(const std::vector<std::string>& dirs) {
     fl_filename_free_list(&entries, n);
   }
   gParameters_preloaded = gParameters;
+  keep_startup_state();
 }
 
 void load_library_files(const std::vector<std::string>& files) {
@@ -248,4 +249,5 @@ void load_library_files(const std::vector<std::string>& files) {
     report_preload(file, ok);
   }
   gParameters_preloaded = gParameters;
+  keep_startup_state();
 }
