@@ -3,10 +3,13 @@
 #include "builders/builders.h"
 #include "interp/interp.h"
 #include "interp/library.h"
+#include "interp/listing.h"
 #include "ui/ui.h"
 #include "util/CLO.h"
 #include "util/paths.h"
 
+#include <iostream>
+#include <sstream>
 #include <string>
 
 CLO_v<std::string> clo_lib_file("--l", "the value specifies a specific library file to load");
@@ -16,14 +19,20 @@ CLO_v<std::string> clo_lib_dir("--L",
 CLO_t<std::string, 2> clo_run("--run",
     "the two values specify input.vmf output.dvk and runs the input script without starting the User Interface");
 CLO_help clo_help("--h");
+CLO_t<std::string, 1> clo_list("--list",
+    "the value names a table to print and exit: builders, commands, functions, parts or parameters");
 
 int main(int argc, char** argv) {
   clo_lib_dir.values.push_back(VORN_DIR() + "/share/etc/pelgrove");
   if (!CLO::process_options(argc, argv, true) || clo_help.invoked()) return 1;
   map_builders("");
   map_commands();
+  std::ostringstream loading;  // a --list table stays free of the library-loading lines
+  std::streambuf* out = clo_list.invoked() ? std::cout.rdbuf(loading.rdbuf()) : nullptr;
   if (!clo_lib_dir.values.empty()) load_libraries(clo_lib_dir.values);
   if (!clo_lib_file.values.empty()) load_library_files(clo_lib_file.values);
+  if (out) std::cout.rdbuf(out);
+  if (clo_list.invoked()) return print_listing(clo_list.value(0), std::cout, std::cerr);
   if (clo_run.invoked()) return 1 - run_batch(clo_run.value(0).c_str(), clo_run.value(1).c_str());
   return run_interactive(argc, argv);
 }

@@ -3,6 +3,7 @@
 // a grid is made, so a builder that fails on its arguments leaves the part list alone.
 #include "builders/builders.h"
 
+#include "builders/import.h"
 #include "grid/pelgrove_MxN.h"
 #include "script/scriptstream.h"
 #include "util/message.h"
@@ -80,6 +81,7 @@ void map_builders(const std::string&) {
   register_builder("line", line);
   register_builder("arc", cylindrical_arc);
   register_builder("orbit", spherical_arc);
+  register_builder("import", import_geom);
 }
 
 // -- reading

@@ -160,10 +160,12 @@ void keep_startup_state() { startup = {stored_expressions, matrix_stack, gParame
 bool start_script(std::string& text, const std::string& file) {
   reset_script_state();
   bool ok;
+  begin_message_run();
   {
     scriptstream_priv s(text, {file, 1});
     ok = run_script(s);
   }
+  end_message_run();
   // What was built before a failure is kept and merged all the same.
   merge_grid_pts();
   renumber_grid_pts();

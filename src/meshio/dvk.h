@@ -5,13 +5,16 @@
 
 #include <istream>
 #include <string>
+#include <string_view>
 
 // Writes every part's effective points and elements; false when the file cannot be written.
 // The file is replaced only when the whole mesh was written.
 bool export_dvk_mesh(const char* path, bool unused);
 
 namespace DVK {
-bool import(std::istream& in);
+// Reads the file's bytes into new parts; false with the reason in `why`, leaving no part.
+bool import(std::string_view bytes, std::string& why);
+bool import(std::istream& in);  // as above; the reason goes to standard error
 
 // -- formatting (the same bytes as the printf conversions named); each may write blanks
 // up to 8 bytes past the end it returns, which the next field overwrites
@@ -21,4 +24,5 @@ char* put_e(char* out, double v);              // "%21.13e"
 // the field, so they stay separated.
 char* put_point_number(char* out, long v);
 }  // namespace DVK
-bool import_dvk(const std::string& name);
+bool import_dvk(const std::string& name, std::string& why);
+bool import_dvk(const std::string& name);  // the reason goes to standard error

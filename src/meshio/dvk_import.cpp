@@ -1,10 +1,11 @@
 // DVK::import: reads an ascii mesh file back as one RawGrid per group, each group holding
 // a full copy of the point list (merging joins the copies). Counts are checked against the
-// bytes left before anything is allocated; failures are described on standard error.
+// bytes left before anything is allocated; a failure is described in `why` and leaves no part.
 #include "meshio/dvk.h"
 
 #include "grid/MeshStructs.h"
 #include "grid/RawGrid.h"
+#include "meshio/import_support.h"
 
 #include <charconv>
 #include <climits>
@@ -17,97 +18,31 @@
 
 namespace {
 
-// A RawGrid whose name the group section sets after its elements were read.
-class DVK_Part : public RawGrid {
-public:
-  using RawGrid::RawGrid;
-  void rename(const std::string& name) { mName = name; }
-};
+// Parts and points are made after the whole file was read; the counts must still fit the
+// bytes left before the lists that hold them are sized: a point line ("1 0 0 0") takes at
+// least 8 bytes, each group line at least 4 ("1 a\n").
+const long long MIN_POINT_BYTES = 8, MIN_GROUP_BYTES = 4;
 
-// Reads the words and numbers of a text held in memory, with the stream extraction's
-// rules: blanks and newlines separate, a number ends at the first character that cannot
-// continue it.
-class Reader {
-public:
-  explicit Reader(const std::string& text) : mP(text.data()), mEnd(text.data() + text.size()) {}
-
-  bool skip_line() {
-    while (mP < mEnd && *mP != '\n') ++mP;
-    if (mP == mEnd) return false;
-    ++mP;
-    return true;
-  }
-  size_t left() const { return (size_t)(mEnd - mP); }
-
-  bool read(long long& v) {
-    if (!start()) return false;
-    auto [end, ec] = std::from_chars(mP, mEnd, v);
-    if (ec != std::errc()) return false;
-    mP = end;
-    return true;
-  }
-  bool read(double& v) {
-    if (!start()) return false;
-    auto [end, ec] = std::from_chars(mP, mEnd, v);
-    if (ec != std::errc()) return false;
-    mP = end;
-    return true;
-  }
-  bool read(std::string& w) {
-    skip_blanks();
-    const char* b = mP;
-    while (mP < mEnd && !blank(*mP)) ++mP;
-    w.assign(b, mP);
-    return mP > b;
-  }
-
-private:
-  static bool blank(char c) { return c == ' ' || c == '\n' || c == '\t' || c == '\r' || c == '\v' || c == '\f'; }
-  void skip_blanks() {
-    while (mP < mEnd && blank(*mP)) ++mP;
-  }
-  // Skips blanks and a '+' sign, which extraction accepts and from_chars does not.
-  bool start() {
-    skip_blanks();
-    if (mP < mEnd && *mP == '+' && mP + 1 < mEnd && *(mP + 1) != '-' && *(mP + 1) != '+') ++mP;
-    return mP < mEnd;
-  }
-
-  const char* mP;
-  const char* mEnd;
-};
-
-bool read_all(std::istream& in, std::string& text) {
-  char buf[1 << 16];
-  while (in.read(buf, sizeof buf) || in.gcount() > 0) text.append(buf, (size_t)in.gcount());
-  return !in.bad();
-}
-
-// Parts and points are made before they are read, so their counts must fit the bytes
-// left: a point line ("1 0 0 0") takes at least 8, and each group at least one. Elements
-// are only appended as they are read.
-const long long MIN_POINT_BYTES = 8, MIN_GROUP_BYTES = 1;
-const long long MAX_POINT_COPIES = 1ll << 23;
-
-bool check_counts(long long np, long long ne, long long ng, size_t left) {
+bool check_counts(long long np, long long ne, long long ng, size_t left, size_t size, std::string& why) {
   if (np < 0 || ne < 0 || ng < 0) {
-    std::cerr << "reading DVK file failed: negative count in the header (" << np << " " << ne << " " << ng
-              << ")\n";
+    why = "reading DVK file failed: negative count in the header (" + std::to_string(np) + " " +
+          std::to_string(ne) + " " + std::to_string(ng) + ")\n";
     return false;
   }
   if (ng == 0 && ne > 0) {
-    std::cerr << "reading DVK file failed: " << ne << " elements declared but no group to hold them\n";
+    why = "reading DVK file failed: " + std::to_string(ne) + " elements declared but no group to hold them\n";
     return false;
   }
   const double need = (double)np * MIN_POINT_BYTES + (double)ng * MIN_GROUP_BYTES;
   if (np > INT_MAX || ne > INT_MAX || ng > INT_MAX || need > (double)left + 1) {
-    std::cerr << "reading DVK file failed: the header declares " << np << " points and " << ng
-              << " groups, more than the " << left << " bytes that follow can hold\n";
+    why = "reading DVK file failed: the header declares " + std::to_string(np) + " points and " +
+          std::to_string(ng) + " groups, more than the " + std::to_string(left) + " bytes that follow can hold\n";
     return false;
   }
-  const double copies = (double)np * (double)ng;
-  if (copies > (double)MAX_POINT_COPIES && copies > 32.0 * (double)left) {
-    std::cerr << "reading DVK file failed: " << ng << " groups of " << np << " points each are too many\n";
+  // every group receives a full copy of the point list
+  std::string copies;
+  if (!check_point_copies(np, ng, size, copies)) {
+    why = "reading DVK file failed: " + copies + "\n";
     return false;
   }
   return true;
@@ -129,113 +64,144 @@ const Shape* find_shape(const std::string& word, long long count) {
 // Groups numbered outside 1..NG fall into the last group.
 size_t group_index(long long g, size_t ng) { return g >= 1 && g <= (long long)ng ? (size_t)(g - 1) : ng - 1; }
 
-bool read_points(Reader& r, long long np, std::vector<DVK_Part*>& parts) {
-  std::vector<GridPt> scratch;
-  std::vector<GridPt>& pts = parts.empty() ? scratch : parts[0]->mPts;
+bool read_points(TextReader& r, long long np, std::vector<GridPt>& pts, std::string& why) {
   pts.resize((size_t)np);
-  long long i = 1;
-  for (; i <= np; ++i) {
-    long long number;
+  for (long long i = 1; i <= np; ++i) {
+    long long number = 0;
     GridPt& p = pts[(size_t)(i - 1)];
-    if (!r.read(number) || !r.read(p.x) || !r.read(p.y) || !r.read(p.z) || number != i) {
-      p = GridPt();
-      break;
+    if (!r.read(number) || !r.read(p.x) || !r.read(p.y) || !r.read(p.z)) {
+      why = "reading DVK file failed at point #" + std::to_string(i) + ": expected a number and x y z\n";
+      return false;
+    }
+    if (number != i) {
+      why = "reading DVK file failed at point #" + std::to_string(i) + ": the line is numbered " +
+            std::to_string(number) + "\n";
+      return false;
     }
     p.id = i;
   }
-  // Every group holds the points read so far; the rest stay at the origin.
-  for (size_t k = 1; k < parts.size(); ++k) parts[k]->mPts = pts;
-  return i > np;
+  return true;
 }
 
-bool read_elements(Reader& r, long long ne, long long np, std::vector<DVK_Part*>& parts) {
+bool read_elements(TextReader& r, long long ne, long long np, std::vector<StagedPart>& parts, std::string& why) {
+  const std::string again = "\nthe following values may not have been correctly read:\n\t";
   for (long long k = 1; k <= ne; ++k) {
+    const std::string at = "#" + std::to_string(k);
     std::string word;
     long long number = 0, count = 0, group = 0;
     int got = 0;
     if (r.read(word) && ++got && r.read(number) && ++got && r.read(count) && ++got && r.read(group)) ++got;
     if (got < 4) {
-      std::cerr << "reading DVK file failed at element declaration for #" << k
-                << "\nthe following values may not have been correctly read:\n\t";
-      if (got > 0) std::cerr << word;
-      if (got > 1) std::cerr << " " << number;
-      if (got > 2) std::cerr << " " << count;
-      std::cerr << "\n";
+      why = "reading DVK file failed at element declaration for " + at + again;
+      if (got > 0) why += word;
+      if (got > 1) why += " " + std::to_string(number);
+      if (got > 2) why += " " + std::to_string(count);
+      why += "\n";
       return false;
     }
     const Shape* shape = find_shape(word, count);
     if (!shape) {
-      std::cerr << "reading DVK file failed at element declaration #" << k << "\n'" << word
-                << "' is an unknown type\n";
+      why = "reading DVK file failed at element declaration " + at + "\n'" + word + "' is an unknown type\n";
       return false;
     }
     long long pts[4] = {0, 0, 0, 0};
     bool ok = true;
     for (int j = 0; j < shape->count && ok; ++j) ok = r.read(pts[j]);
     if (!ok) {
-      std::cerr << "reading DVK file failed at " << shape->word << " points for #" << k
-                << "\nthe following values may not have been correctly read:\n\t";
-      for (int j = 0; j < shape->count; ++j) std::cerr << (j ? " " : "") << pts[j];
-      std::cerr << "\n";
+      why = std::string("reading DVK file failed at ") + shape->word + " points for " + at + again;
+      for (int j = 0; j < shape->count; ++j) why += (j ? " " : "") + std::to_string(pts[j]);
+      why += "\n";
       return false;
     }
-    Mesh::Element e;
-    e.type = Mesh::type(shape->bits, 1, 0);
-    e.id = (uint32_t)number;
+    uint32_t idx[4];
     for (int j = 0; j < shape->count; ++j) {
       if (pts[j] < 1 || pts[j] > np) {
-        std::cerr << "reading DVK file failed at " << shape->word << " points for #" << k << "\npoint number "
-                  << pts[j] << " is not one of the " << np << " points\n";
+        why = std::string("reading DVK file failed at ") + shape->word + " points for " + at + "\npoint number " +
+              std::to_string(pts[j]) + " is not one of the " + std::to_string(np) + " points\n";
         return false;
       }
-      e.pts[j] = (uint32_t)pts[j];
+      idx[j] = (uint32_t)pts[j];
     }
-    parts[group_index(group, parts.size())]->elements.push_back(e);
+    parts[group_index(group, parts.size())].add_element(shape->bits, (uint32_t)number, idx, shape->count);
   }
   return true;
 }
 
-bool read_groups(Reader& r, std::vector<DVK_Part*>& parts) {
+bool read_groups(TextReader& r, std::vector<StagedPart>& parts, std::string& why) {
   for (size_t k = 0; k < parts.size(); ++k) {
     long long group;
     std::string name;
-    if (!r.read(group) || !r.read(name)) return false;
-    parts[group_index(group, parts.size())]->rename(name);
+    if (!r.read(group) || !r.read(name)) {
+      why = "reading DVK file failed at group line #" + std::to_string(k + 1) + ": expected a number and a name\n";
+      return false;
+    }
+    parts[group_index(group, parts.size())].name = name;
   }
   return true;
+}
+
+bool read_all(std::istream& in, std::string& text) {
+  char buf[1 << 16];
+  while (in.read(buf, sizeof buf) || in.gcount() > 0) {
+    text.append(buf, (size_t)in.gcount());
+    if (text.size() > MAX_IMPORT_BYTES) return false;
+  }
+  return !in.bad();
 }
 
 }  // namespace
 
-bool DVK::import(std::istream& in) {
-  std::string text;
-  if (!read_all(in, text)) return false;
-  Reader r(text);
+// Everything is read and checked before the first part is made: a file that fails
+// leaves the part list as it was.
+bool DVK::import(std::string_view bytes, std::string& why) {
+  TextReader r(bytes);
   long long np, ne, ng;
-  if (!r.skip_line() || !r.read(np) || !r.read(ne) || !r.read(ng)) return false;
-  if (!check_counts(np, ne, ng, r.left())) return false;
-
-  std::vector<DVK_Part*> parts;
+  if (!r.skip_line() || !r.read(np) || !r.read(ne) || !r.read(ng)) {
+    why = "reading DVK file failed: the second line must hold the counts of points, elements and groups\n";
+    return false;
+  }
+  if (!check_counts(np, ne, ng, r.left(), bytes.size(), why)) return false;
   try {
+    std::vector<GridPt> pts;
+    std::vector<StagedPart> parts((size_t)ng);
+    for (StagedPart& p : parts) p.name = "anonymous surface";
     std::cout << "reading verts..." << std::flush;
-    for (long long k = 0; k < ng; ++k) {
-      parts.push_back(new DVK_Part("anonymous surface"));
-      parts.back()->mPts.reserve((size_t)np);
-    }
-    if (!read_points(r, np, parts)) return false;
+    if (!read_points(r, np, pts, why)) return false;
     std::cout << " elements..." << std::flush;
-    if (!read_elements(r, ne, np, parts)) return false;
-    if (!read_groups(r, parts)) return false;
+    if (!read_elements(r, ne, np, parts, why)) return false;
+    if (!read_groups(r, parts, why)) return false;
+    for (StagedPart& p : parts) p.pts = pts;
+    commit_parts(parts);
   } catch (const std::bad_alloc&) {
-    std::cerr << "reading DVK file failed: not enough memory for " << ng << " groups of " << np << " points\n";
+    why = "reading DVK file failed: not enough memory for " + std::to_string(ng) + " groups of " +
+          std::to_string(np) + " points\n";
     return false;
   }
   std::cout << std::endl;
   return true;
 }
 
+bool DVK::import(std::istream& in) {
+  std::string text, why;
+  if (!read_all(in, text)) {
+    std::cerr << "reading DVK file failed: the file cannot be read whole\n";
+    return false;
+  }
+  if (DVK::import(text, why)) return true;
+  std::cerr << why;
+  return false;
+}
+
+bool import_dvk(const std::string& name, std::string& why) {
+  std::string bytes;
+  if (!load_import_file(name, bytes, why)) return false;
+  return DVK::import(bytes, why);
+}
+
 bool import_dvk(const std::string& name) {
-  std::ifstream in(name);
-  if (!in) return false;
-  return DVK::import(in);
+  std::string why;
+  if (import_dvk(name, why)) return true;
+  std::cerr << why;
+  if (!why.empty() && why.back() != '\n') std::cerr << "\n";
+  return false;
 }

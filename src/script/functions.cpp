@@ -223,6 +223,12 @@ double call_func(std::string name, double x) {
   return 0.0;
 }
 
+std::vector<std::string> builtin_function_names() {
+  std::vector<std::string> names;
+  for (const Builtin& b : kBuiltins) names.push_back(b.name);
+  return names;
+}
+
 // poly <n> <c0> .. | bezier <n> <b0> .. | fit|r_fit|b_fit <n> <x0> <y0> .. | B_fit <order> <n> <x0> <y0> ..
 bool store_user_func(const std::string& name, scriptstream& in) {
   std::string type;

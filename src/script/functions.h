@@ -44,6 +44,8 @@ extern int deBoor2_interpX_debug;
 
 // -- evaluation
 double call_func(std::string name, double x);
+// Names of the built-in functions in lookup order (aliases such as "fabs" included).
+std::vector<std::string> builtin_function_names();
 // Reads "<type> <definition>" and stores the function; false for an unknown type or bad count.
 bool store_user_func(const std::string& name, scriptstream& in);
 bool command_user_func(scriptstream& in);  // function <func_name> <type> <definition>

@@ -3,22 +3,38 @@
 #include <cstdarg>
 #include <cstdio>
 #include <iostream>
+#include <map>
 
 namespace {
 BatchSink batch_sink;
 MessageSink* current_sink = &batch_sink;
 MessageLocation current_location;
 int alerts_raised = 0;
+int warnings_raised = 0;
+std::vector<MessageNote> context;  // outermost first
 
-// "FILE:LINE: " or "pelgrove: " when no script command is running.
-std::string prefix(const MessageLocation& where) {
-  if (where.file.empty()) return "pelgrove: ";
-  return where.file + ":" + std::to_string(where.line) + ": ";
-}
+// Shown before a repeated message is only counted: alerts, warnings.
+constexpr int kAlertsShown = 3;
+constexpr int kWarningsShown = 1;
+// Distinct messages tracked per run; past this, new ones are shown without counting.
+constexpr size_t kMaxTracked = 100000;
+constexpr size_t kMaxNotesShown = 10;
 
-// Every line of a multi-line text carries the prefix, so each stays greppable.
-void write_prefixed(const MessageLocation& where, const std::string& text) {
-  std::string p = prefix(where), out;
+struct Repeat {
+  bool is_alert;
+  MessageLocation where;
+  std::string text;
+  int count = 0;
+};
+bool run_active = false;
+std::map<std::string, size_t> repeat_index;  // key -> index into repeats
+std::vector<Repeat> repeats;                 // in order of first appearance
+
+std::string prefix(const MessageLocation& where) { return message_prefix(where); }
+
+// Every line of a multi-line text carries the prefix (`tag` after it), so each stays greppable.
+std::string prefixed(const MessageLocation& where, const std::string& text, const char* tag = "") {
+  std::string p = prefix(where) + tag, out;
   size_t start = 0;
   do {
     size_t nl = text.find('\n', start);
@@ -26,7 +42,26 @@ void write_prefixed(const MessageLocation& where, const std::string& text) {
     out += p + text.substr(start, nl - start) + "\n";
     start = nl + 1;
   } while (start < text.size());
-  std::cerr << out << std::flush;
+  return out;
+}
+
+void write_prefixed(const MessageLocation& where, const std::string& text, const char* tag = "") {
+  std::cerr << prefixed(where, text, tag) + format_notes(message_notes()) << std::flush;
+}
+
+// False when the message was shown often enough in this run; it is then only counted.
+bool should_show(bool is_alert, const std::string& text) {
+  if (!run_active) return true;
+  std::string key = (is_alert ? "a" : "w") + prefix(current_location) + text;
+  for (const MessageNote& n : context) key += '\0' + prefix(n.where);
+  auto it = repeat_index.find(key);
+  if (it == repeat_index.end()) {
+    if (repeats.size() >= kMaxTracked) return true;
+    it = repeat_index.emplace(key, repeats.size()).first;
+    repeats.push_back({is_alert, current_location, text});
+  }
+  Repeat& r = repeats[it->second];
+  return ++r.count <= (is_alert ? kAlertsShown : kWarningsShown);
 }
 
 std::string vformat(const char* format, va_list args) {
@@ -40,6 +75,10 @@ std::string vformat(const char* format, va_list args) {
   return s;
 }
 }  // namespace
+
+void MessageSink::warning(const MessageLocation& where, const std::string& text) {
+  write_prefixed(where, text, "warning: ");
+}
 
 void BatchSink::alert(const MessageLocation& where, const std::string& text) {
   write_prefixed(where, text);
@@ -67,17 +106,21 @@ void BatchSink::show_list(const std::string& text, const std::string& title) {
 }
 
 void CaptureSink::alert(const MessageLocation& where, const std::string& text) {
-  entries.push_back({"alert", where, text, ""});
+  entries.push_back({"alert", where, text, "", message_notes()});
+}
+
+void CaptureSink::warning(const MessageLocation& where, const std::string& text) {
+  entries.push_back({"warning", where, text, "", message_notes()});
 }
 
 int CaptureSink::choice(const MessageLocation& where, const std::string& question,
                         const std::vector<std::string>&, int default_answer) {
-  entries.push_back({"choice", where, question, ""});
+  entries.push_back({"choice", where, question, "", message_notes()});
   return answer >= 0 ? answer : default_answer;
 }
 
 void CaptureSink::show_list(const std::string& text, const std::string& title) {
-  entries.push_back({"list", message_location(), text, title});
+  entries.push_back({"list", message_location(), text, title, message_notes()});
 }
 
 std::vector<std::string> CaptureSink::alerts() const {
@@ -87,16 +130,84 @@ std::vector<std::string> CaptureSink::alerts() const {
   return texts;
 }
 
+std::vector<std::string> CaptureSink::warnings() const {
+  std::vector<std::string> texts;
+  for (const auto& e : entries)
+    if (e.kind == "warning") texts.push_back(e.text);
+  return texts;
+}
+
+std::string message_prefix(const MessageLocation& where) {
+  if (where.file.empty()) return "pelgrove: ";
+  if (where.line <= 0) return where.file + ": ";
+  return where.file + ":" + std::to_string(where.line) + ": ";
+}
+
+MessageContextGuard::MessageContextGuard(const MessageLocation& from, const std::string& text) {
+  context.push_back({from, text});
+}
+
+MessageContextGuard::~MessageContextGuard() { context.pop_back(); }
+
+std::vector<MessageNote> message_notes() { return {context.rbegin(), context.rend()}; }
+
+// A deep recursion would bury the message under its notes: the innermost few and a count.
+std::string format_notes(const std::vector<MessageNote>& notes) {
+  std::string out;
+  for (size_t i = 0; i < notes.size() && i < kMaxNotesShown; ++i)
+    out += prefix(notes[i].where) + "note: " + notes[i].text + "\n";
+  if (notes.size() > kMaxNotesShown)
+    out += prefix(notes.back().where) + "note: (" + std::to_string(notes.size() - kMaxNotesShown) +
+           " more levels)\n";
+  return out;
+}
+
+void begin_message_run() {
+  repeat_index.clear();
+  repeats.clear();
+  run_active = true;
+}
+
+// Alerts shown as often as allowed get one summary line; warnings were meant to be shown once.
+void end_message_run() {
+  run_active = false;
+  std::vector<Repeat> done;
+  done.swap(repeats);
+  repeat_index.clear();
+  for (const Repeat& r : done) {
+    if (!r.is_alert || r.count <= kAlertsShown) continue;
+    std::string first = r.text.substr(0, r.text.find('\n'));
+    current_sink->alert(r.where, first + " (repeated " + std::to_string(r.count - kAlertsShown) + " more times)");
+  }
+}
+
 MessageSink& message_sink() { return *current_sink; }
 void set_message_sink(MessageSink* sink) { current_sink = sink ? sink : &batch_sink; }
 const MessageLocation& message_location() { return current_location; }
 void set_message_location(const MessageLocation& where) { current_location = where; }
 int alert_count() { return alerts_raised; }
-void reset_alert_count() { alerts_raised = 0; }
+int warning_count() { return warnings_raised; }
+void reset_alert_count() {
+  alerts_raised = 0;
+  warnings_raised = 0;
+}
 
 void alert_text(const std::string& text) {
   ++alerts_raised;
-  current_sink->alert(current_location, text);
+  if (should_show(true, text)) current_sink->alert(current_location, text);
+}
+
+void warning_text(const std::string& text) {
+  ++warnings_raised;
+  if (should_show(false, text)) current_sink->warning(current_location, text);
+}
+
+void warning(const char* format, ...) {
+  va_list args;
+  va_start(args, format);
+  std::string text = vformat(format, args);
+  va_end(args);
+  warning_text(text);
 }
 
 void alert(const char* format, ...) {
@@ -112,7 +223,10 @@ int ask_choice(const std::string& question, const std::vector<std::string>& answ
 }
 
 void show_text_list(const std::string& text, const std::string& title, bool reports_error) {
-  if (reports_error) ++alerts_raised;
+  if (reports_error) {
+    ++alerts_raised;
+    if (!should_show(true, title + "\n" + text)) return;
+  }
   current_sink->show_list(text, title);
 }
 

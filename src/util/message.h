@@ -1,7 +1,8 @@
-// message: the one channel for alerts, questions and text lists.
+// message: the one channel for alerts, warnings, questions and text lists.
 // Interactive mode shows dialogs, batch mode writes "FILE:LINE: TEXT" to standard error,
-// tests capture everything. Owns the current sink and the script location that prefixes
-// every message (set by the interpreter before each command).
+// tests capture everything. Owns the current sink, the script location that prefixes
+// every message (set by the interpreter before each command), the stack of places the
+// current command was reached from, and the per-run count of repeated messages.
 #pragma once
 
 #include <string>
@@ -10,7 +11,13 @@
 // Where a message comes from: the script file and line of the command being run.
 struct MessageLocation {
   std::string file;  // empty when no script command is running
-  int line = 0;
+  int line = 0;  // 0: the message concerns the file as a whole
+};
+
+// One level of where a message was reached from ("in 'ring', called from here").
+struct MessageNote {
+  MessageLocation where;
+  std::string text;
 };
 
 class MessageSink {
@@ -18,6 +25,9 @@ public:
   virtual ~MessageSink() = default;
   // A modal notice; `text` may span several lines.
   virtual void alert(const MessageLocation& where, const std::string& text) = 0;
+  // A notice that changes nothing: the run goes on and its outcome stays. The default
+  // writes "FILE:LINE: warning: TEXT" and the notes to standard error.
+  virtual void warning(const MessageLocation& where, const std::string& text);
   // A question with two or three answers; returns the index of the chosen answer.
   // `default_answer` is what Escape (or a headless run) chooses.
   virtual int choice(const MessageLocation& where, const std::string& question,
@@ -26,7 +36,11 @@ public:
   virtual void show_list(const std::string& text, const std::string& title) = 0;
 };
 
-// Writes every message to standard error; questions take their default answer.
+// Sinks read message_notes() inside alert() and warning() for the levels the message was
+// reached through.
+
+// Writes every message to standard error, each note on a line of its own after it;
+// questions take their default answer.
 class BatchSink : public MessageSink {
 public:
   void alert(const MessageLocation& where, const std::string& text) override;
@@ -39,21 +53,24 @@ public:
 class CaptureSink : public MessageSink {
 public:
   struct Entry {
-    std::string kind;  // "alert", "choice" or "list"
+    std::string kind;  // "alert", "warning", "choice" or "list"
     MessageLocation where;
-    std::string text;  // alert text, question, or list text
+    std::string text;  // alert or warning text, question, or list text
     std::string title; // list title
+    std::vector<MessageNote> notes;  // innermost first
   };
   std::vector<Entry> entries;
   int answer = -1;
 
   void alert(const MessageLocation& where, const std::string& text) override;
+  void warning(const MessageLocation& where, const std::string& text) override;
   int choice(const MessageLocation& where, const std::string& question,
              const std::vector<std::string>& answers, int default_answer) override;
   void show_list(const std::string& text, const std::string& title) override;
 
-  // Texts of the alerts only, in order.
+  // Texts of the alerts (or the warnings) only, in order.
   std::vector<std::string> alerts() const;
+  std::vector<std::string> warnings() const;
   void clear() { entries.clear(); }
 };
 
@@ -81,10 +98,35 @@ private:
   MessageLocation mSaved;
 };
 
+// Adds a note (the place the current command was reached from) for the scope's lifetime.
+class MessageContextGuard {
+public:
+  MessageContextGuard(const MessageLocation& from, const std::string& text);
+  ~MessageContextGuard();
+  MessageContextGuard(const MessageContextGuard&) = delete;
+  MessageContextGuard& operator=(const MessageContextGuard&) = delete;
+};
+// The notes in effect, innermost first.
+std::vector<MessageNote> message_notes();
+// The notes as batch lines: "FILE:LINE: note: TEXT\n" each (at most ten, then a count).
+std::string format_notes(const std::vector<MessageNote>& notes);
+// "FILE:LINE: ", "FILE: " for a whole file, "pelgrove: " outside any script.
+std::string message_prefix(const MessageLocation& where);
+
+// Between these, the same alert from the same place is shown three times and a warning
+// once; the rest are counted and reported once by end_message_run as
+// "TEXT (repeated N more times)". Outside a run every message is shown.
+void begin_message_run();
+void end_message_run();
+
 // -- reporting
 // printf-style alert at the current location.
 void alert(const char* format, ...) __attribute__((format(printf, 1, 2)));
 void alert_text(const std::string& text);
+// printf-style warning at the current location: never counted as an alert.
+void warning(const char* format, ...) __attribute__((format(printf, 1, 2)));
+void warning_text(const std::string& text);
+int warning_count();  // warnings raised since the last reset_alert_count
 // Returns the chosen answer's index.
 int ask_choice(const std::string& question, const std::vector<std::string>& answers,
                int default_answer = 0);

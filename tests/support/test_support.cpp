@@ -10,6 +10,7 @@
 #include <filesystem>
 #include <cstdlib>
 #include <fstream>
+#include <map>
 #include <sstream>
 
 void ScriptTest::SetUp() {
@@ -93,5 +94,38 @@ ProcessResult run_pelgrove(const std::vector<std::string>& args, const std::stri
   r.err = read_file(dir + "/.stderr");
   std::remove((dir + "/.stdout").c_str());
   std::remove((dir + "/.stderr").c_str());
+  return r;
+}
+
+EdgeReport dvk_edge_report(const std::string& dvk_text) {
+  std::istringstream in(dvk_text);
+  std::string line;
+  std::getline(in, line);  // title
+  long np = 0, ne = 0, ng = 0;
+  in >> np >> ne >> ng;
+  std::getline(in, line);
+  for (long i = 0; i < np; ++i) std::getline(in, line);
+  std::map<std::pair<long, long>, int> directed;
+  EdgeReport r;
+  for (long e = 0; e < ne; ++e) {
+    std::string type;
+    long number = 0, count = 0, group = 0;
+    in >> type >> number >> count >> group;
+    std::vector<long> pts(count);
+    for (long& p : pts) in >> p;
+    if (!in || count < 3) continue;
+    ++r.surface_elements;
+    for (long k = 0; k < count; ++k) ++directed[{pts[k], pts[(k + 1) % count]}];
+  }
+  for (const auto& [edge, uses] : directed) {
+    auto back = directed.find({edge.second, edge.first});
+    int reverse = back == directed.end() ? 0 : back->second;
+    if (uses > 1) ++r.same_direction_edges;
+    if (edge.first < edge.second || reverse == 0) {
+      int total = uses + reverse;
+      if (total == 1) ++r.free_edges;
+      if (total > 2) ++r.crowded_edges;
+    }
+  }
   return r;
 }

@@ -31,3 +31,14 @@ ProcessResult run_pelgrove(const std::vector<std::string>& args, const std::stri
 std::string make_temp_dir();
 void write_file(const std::string& path, const std::string& text);
 std::string read_file(const std::string& path);
+
+// Edges of the surface elements (triangles, quadrilaterals) of a DVK mesh text. Each element
+// walks its boundary in point order; a consistently oriented mesh traverses every shared
+// edge once in each direction.
+struct EdgeReport {
+  int surface_elements = 0;
+  int free_edges = 0;            // used by one element only
+  int same_direction_edges = 0;  // traversed twice the same way: neighbours face opposite sides
+  int crowded_edges = 0;         // used by more than two elements
+};
+EdgeReport dvk_edge_report(const std::string& dvk_text);

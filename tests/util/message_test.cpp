@@ -4,6 +4,7 @@
 #include <gtest/gtest.h>
 
 #include <functional>
+#include <memory>
 #include <sstream>
 
 namespace {
@@ -55,4 +56,68 @@ TEST(Message, AlertsGoToTheInstalledSinkWithTheCurrentLocationAndAreCounted) {
   EXPECT_EQ(sink.entries[0].where.file, "lib.vmf");
   EXPECT_EQ(sink.entries[0].where.line, 12);
   EXPECT_EQ(alert_count(), 1);
+}
+
+TEST(Message, PrefixNamesFileAndLineOrTheWholeFile) {
+  struct Row {
+    MessageLocation where;
+    const char* prefix;
+  } rows[] = {{{"a.vmf", 3}, "a.vmf:3: "}, {{"out.dvk", 0}, "out.dvk: "}, {{"", 5}, "pelgrove: "}};
+  for (const auto& r : rows) EXPECT_EQ(message_prefix(r.where), r.prefix);
+}
+
+// Warnings and alerts reached through library calls: the message, then one note per level.
+TEST(Message, BatchLinesCarryWarningTagAndNotesInnermostFirst) {
+  std::string out = batch_output([](BatchSink& s) {
+    MessageContextGuard outer({"model.vmf", 14}, "in 'ring', called from here");
+    MessageContextGuard inner({"lib.vmf", 2}, "in 'arc', called from here");
+    s.warning({"lib.vmf", 7}, "ignored '<'");
+    s.alert({"lib.vmf", 7}, "bad");
+  });
+  EXPECT_EQ(out,
+            "lib.vmf:7: warning: ignored '<'\n"
+            "lib.vmf:2: note: in 'arc', called from here\n"
+            "model.vmf:14: note: in 'ring', called from here\n"
+            "lib.vmf:7: bad\n"
+            "lib.vmf:2: note: in 'arc', called from here\n"
+            "model.vmf:14: note: in 'ring', called from here\n");
+  EXPECT_TRUE(message_notes().empty());
+}
+
+TEST(Message, DeepNestingShowsTenNotesAndACount) {
+  std::vector<std::unique_ptr<MessageContextGuard>> levels;
+  for (int i = 1; i <= 12; ++i) levels.push_back(std::make_unique<MessageContextGuard>(MessageLocation{"m.vmf", i}, "x"));
+  std::string notes = format_notes(message_notes());
+  EXPECT_EQ(notes.find("m.vmf:12: note: x\n"), 0u);
+  EXPECT_NE(notes.find("m.vmf:3: note: x\n"), std::string::npos);
+  EXPECT_EQ(notes.find("m.vmf:2: note: x\n"), std::string::npos);
+  EXPECT_NE(notes.find("m.vmf:1: note: (2 more levels)\n"), std::string::npos);
+}
+
+// Within a run, a repeated alert is shown three times and summarised once; a warning is
+// shown once; all are counted. Different places are different messages.
+TEST(Message, RepeatsWithinARunAreSummarisedAtItsEnd) {
+  CaptureSink sink;
+  set_message_sink(&sink);
+  reset_alert_count();
+  begin_message_run();
+  for (int i = 0; i < 5; ++i) {
+    set_message_location({"s.vmf", 4});
+    alert("same");
+    warning("quirk");
+    set_message_location({"s.vmf", 5});
+    warning("quirk");
+  }
+  end_message_run();
+  alert("after the run");
+  alert("after the run");
+  set_message_sink(nullptr);
+  set_message_location({});
+  std::vector<std::string> seen;
+  for (const auto& e : sink.entries) seen.push_back(e.kind + " " + std::to_string(e.where.line) + " " + e.text);
+  EXPECT_EQ(seen, (std::vector<std::string>{"alert 4 same", "warning 4 quirk", "warning 5 quirk", "alert 4 same",
+                                            "alert 4 same", "alert 4 same (repeated 2 more times)",
+                                            "alert 5 after the run", "alert 5 after the run"}));
+  EXPECT_EQ(alert_count(), 7);
+  EXPECT_EQ(warning_count(), 10);
 }

@@ -1,0 +1,11 @@
+// import: the builder that reads a mesh file written by another program into parts.
+#pragma once
+
+#include <string>
+
+class scriptstream;
+
+// -- builders
+// import <type> <file>: the type arrives as the part name (vet, dxf, unv, gds, dvk or
+// xpatch). A failed import leaves no part and names the file and what was wrong.
+bool import_geom(std::string type, scriptstream& in, std::string& message);

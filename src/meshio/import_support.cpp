@@ -1,0 +1,169 @@
+#include "meshio/import_support.h"
+
+#include "grid/RawGrid.h"
+
+#include <algorithm>
+#include <charconv>
+#include <cstdio>
+#include <iostream>
+#include <sys/stat.h>
+
+bool load_import_file(const std::string& name, std::string& bytes, std::string& why) {
+  FILE* f = std::fopen(name.c_str(), "rb");
+  if (!f) {
+    why = "the file cannot be opened";
+    return false;
+  }
+  struct stat st;
+  if (fstat(fileno(f), &st) != 0 || !S_ISREG(st.st_mode)) {
+    std::fclose(f);
+    why = "not a regular file";
+    return false;
+  }
+  if ((unsigned long long)st.st_size > MAX_IMPORT_BYTES) {
+    std::fclose(f);
+    why = "the file holds " + std::to_string((long long)st.st_size) + " bytes, more than the " +
+          std::to_string(MAX_IMPORT_BYTES) + " an import reads";
+    return false;
+  }
+  bytes.resize((size_t)st.st_size);
+  const size_t got = std::fread(bytes.data(), 1, bytes.size(), f);
+  const bool failed = std::ferror(f);
+  std::fclose(f);
+  bytes.resize(got);  // a file that shrank while read is taken as far as it went
+  if (failed) {
+    why = "the file cannot be read";
+    return false;
+  }
+  return true;
+}
+
+// -- TextReader
+
+namespace {
+bool blank(char c) { return c == ' ' || c == '\n' || c == '\t' || c == '\r' || c == '\v' || c == '\f'; }
+
+// from_chars without a leading '+', which text files may carry and it refuses.
+template <typename T>
+const char* parse(const char* p, const char* end, T& v) {
+  if (p < end && *p == '+' && p + 1 < end && p[1] != '-' && p[1] != '+') ++p;
+  auto [next, ec] = std::from_chars(p, end, v);
+  return ec == std::errc() ? next : nullptr;
+}
+}  // namespace
+
+int TextReader::line() const { return 1 + (int)std::count(mBegin, mP, '\n'); }
+
+bool TextReader::next_line(std::string_view& out) {
+  if (mP == mEnd) return false;
+  const char* b = mP;
+  while (mP < mEnd && *mP != '\n') ++mP;
+  const char* e = mP;
+  if (mP < mEnd) ++mP;
+  if (e > b && e[-1] == '\r') --e;
+  out = std::string_view(b, size_t(e - b));
+  return true;
+}
+
+bool TextReader::skip_line() {
+  std::string_view ignored;
+  return next_line(ignored);
+}
+
+void TextReader::skip_blanks() {
+  while (mP < mEnd && blank(*mP)) ++mP;
+}
+
+bool TextReader::start() {
+  skip_blanks();
+  return mP < mEnd;
+}
+
+bool TextReader::read(long long& v) {
+  if (!start()) return false;
+  const char* next = parse(mP, mEnd, v);
+  if (!next) return false;
+  mP = next;
+  return true;
+}
+
+bool TextReader::read(double& v) {
+  if (!start()) return false;
+  const char* next = parse(mP, mEnd, v);
+  if (!next) return false;
+  mP = next;
+  return true;
+}
+
+bool TextReader::read(std::string& word) {
+  skip_blanks();
+  const char* b = mP;
+  while (mP < mEnd && !blank(*mP)) ++mP;
+  word.assign(b, mP);
+  return mP > b;
+}
+
+template <typename T>
+static bool parse_view(std::string_view& text, T& v) {
+  const char* p = text.data();
+  const char* end = p + text.size();
+  while (p < end && blank(*p)) ++p;
+  const char* next = parse(p, end, v);
+  if (!next) return false;
+  text = std::string_view(next, size_t(end - next));
+  return true;
+}
+
+bool parse_number(std::string_view& text, long long& v) { return parse_view(text, v); }
+bool parse_number(std::string_view& text, double& v) { return parse_view(text, v); }
+
+std::string_view trim(std::string_view text) {
+  while (!text.empty() && blank(text.front())) text.remove_prefix(1);
+  while (!text.empty() && blank(text.back())) text.remove_suffix(1);
+  return text;
+}
+
+// -- staging
+
+uint32_t StagedPart::add_point(double x, double y, double z) {
+  GridPt p;
+  p.x = x;
+  p.y = y;
+  p.z = z;
+  p.id = (int64_t)pts.size() + 1;
+  pts.push_back(p);
+  return (uint32_t)pts.size();
+}
+
+void StagedPart::add_element(Mesh::ElementTypeBits bits, uint32_t id, const uint32_t* p, int n) {
+  Mesh::Element e;
+  e.type = Mesh::type(bits, 1, 0);
+  e.id = id;
+  std::copy(p, p + n, e.pts);
+  elements.push_back(e);
+}
+
+void commit_parts(std::vector<StagedPart>& parts) {
+  for (StagedPart& s : parts) {
+    RawGrid* g = new RawGrid(s.name);
+    g->mPts = std::move(s.pts);
+    g->elements = std::move(s.elements);
+  }
+  parts.clear();
+}
+
+// A copy of a point costs about fifty bytes: allow a few dozen copies per byte of file
+// beyond a small allowance, so memory stays proportional to the file.
+bool check_point_copies(long long npts, long long nparts, size_t bytes, std::string& why) {
+  const double copies = (double)npts * (double)nparts;
+  if (copies <= 65536.0 + 16.0 * (double)bytes) return true;
+  why = std::to_string(nparts) + " parts of " + std::to_string(npts) +
+        " points each are out of proportion to a file of " + std::to_string(bytes) + " bytes";
+  return false;
+}
+
+void warn_volume_elements(size_t count, const std::string& part) {
+  if (count == 0) return;
+  std::cerr << "WARNING... " << count << " volume elements (tetrahedra, hexahedra) kept in part '" << part
+            << "' are skipped as surface elements\n";
+}

@@ -1,0 +1,145 @@
+// xpatch facet layout, line by line:
+//   a title line (skipped)
+//   G <rest>                       number of parts
+//   G times: <part name line>, then k <rest>: part k (0-based) takes that name
+//   NV, then NV lines "x y z"      every part receives the whole vertex list
+//   NB <rest>                      number of facet blocks
+//   NB times: <part name line>, then C V <rest>: C facets of V (must be 3) vertices,
+//             then C lines whose first three numbers are 1-based vertices
+#include "meshio/import_xpatch.h"
+
+#include "meshio/import_support.h"
+
+#include <iostream>
+#include <map>
+#include <new>
+
+namespace {
+
+struct Lines {
+  TextReader r;
+  std::string& why;
+
+  bool fail(const std::string& what) {
+    why = "line " + std::to_string(r.line()) + ": " + what;
+    return false;
+  }
+  bool text(std::string& out, const char* what) {
+    std::string_view line;
+    if (!r.next_line(line)) return fail(std::string("expected ") + what + ", found the end of the file");
+    out = std::string(trim(line));
+    return true;
+  }
+  // `n` numbers at the start of the next line; the rest of the line is skipped.
+  template <typename T>
+  bool numbers(T* out, int n, const std::string& what) {
+    const int at = r.line();
+    std::string_view line;
+    if (!r.next_line(line)) return fail("expected " + what + ", found the end of the file");
+    for (int k = 0; k < n; ++k)
+      if (!parse_number(line, out[k])) {
+        why = "line " + std::to_string(at) + ": expected " + what;
+        return false;
+      }
+    return true;
+  }
+};
+
+// Names the blocks refer to; a name declared twice keeps its last index.
+typedef std::map<std::string, long long> PartNames;
+
+bool read_parts(Lines& in, std::vector<StagedPart>& parts, PartNames& names) {
+  long long g;
+  if (!in.numbers(&g, 1, "the number of parts")) return false;
+  // each declaration takes two lines of at least one character
+  if (g < 0 || (double)g * 4 > (double)in.r.left() + 1)
+    return in.fail(std::to_string(g) + " parts cannot be declared in the rest of the file");
+  parts.resize((size_t)g);
+  for (StagedPart& p : parts) p.name = "anonymous surface";
+  for (long long i = 0; i < g; ++i) {
+    std::string name;
+    long long k;
+    if (!in.text(name, "a part name") || !in.numbers(&k, 1, "the index of part '" + name + "'")) return false;
+    names[name] = k;
+    if (k >= 0 && k < g) parts[(size_t)k].name = name;
+  }
+  return true;
+}
+
+bool read_vertices(Lines& in, std::vector<GridPt>& pts) {
+  long long nv;
+  if (!in.numbers(&nv, 1, "the number of vertices")) return false;
+  if (nv < 0 || nv > UINT32_MAX - 1 || (double)nv * 6 > (double)in.r.left() + 1)
+    return in.fail(std::to_string(nv) + " vertices cannot be held by the rest of the file");
+  pts.resize((size_t)nv);
+  for (long long i = 0; i < nv; ++i) {
+    double xyz[3];
+    if (!in.numbers(xyz, 3, "x y z of vertex " + std::to_string(i + 1))) return false;
+    pts[(size_t)i] = GridPt{xyz[0], xyz[1], xyz[2], i + 1, nullptr};
+  }
+  return true;
+}
+
+bool read_blocks(Lines& in, std::vector<StagedPart>& parts, const PartNames& names, size_t nv) {
+  long long nb;
+  if (!in.numbers(&nb, 1, "the number of facet blocks")) return false;
+  if (nb < 0) return in.fail("negative number of facet blocks");
+  uint32_t id = 0;
+  for (long long b = 0; b < nb; ++b) {
+    std::string name;
+    long long cv[2];
+    if (!in.text(name, "the part name of a facet block") ||
+        !in.numbers(cv, 2, "the facet count and vertices per facet of block '" + name + "'"))
+      return false;
+    if (cv[0] <= 0) continue;
+    if (cv[1] != 3)
+      return in.fail("block '" + name + "' has " + std::to_string(cv[1]) + " vertices per facet; only 3 are read");
+    if (parts.empty()) return in.fail("facets but no part to hold them");
+    auto it = names.find(name);
+    const long long k = it == names.end() || it->second < 0 || it->second >= (long long)parts.size() ? 0 : it->second;
+    StagedPart& part = parts[(size_t)k];
+    for (long long f = 0; f < cv[0]; ++f) {
+      long long v[3];
+      if (!in.numbers(v, 3, "three vertices of facet " + std::to_string(f + 1) + " of block '" + name + "'"))
+        return false;
+      uint32_t corners[3];
+      for (int j = 0; j < 3; ++j) {
+        if (v[j] < 1 || v[j] > (long long)nv)
+          return in.fail("facet vertex " + std::to_string(v[j]) + " is not one of the " + std::to_string(nv));
+        corners[j] = (uint32_t)v[j];
+      }
+      part.add_element(Mesh::TRIANGLE, ++id, corners, 3);
+    }
+  }
+  return true;
+}
+
+}  // namespace
+
+bool XPATCH::import(std::string_view bytes, std::string& why) {
+  Lines in{TextReader(bytes), why};
+  try {
+    std::vector<StagedPart> parts;
+    PartNames names;
+    std::vector<GridPt> pts;
+    in.r.skip_line();
+    if (!read_parts(in, parts, names)) return false;
+    std::cout << "reading verts..." << std::flush;
+    if (!read_vertices(in, pts)) return false;
+    if (!check_point_copies((long long)pts.size(), (long long)parts.size(), bytes.size(), why)) return false;
+    std::cout << " elements..." << std::flush;
+    if (!read_blocks(in, parts, names, pts.size())) return false;
+    for (StagedPart& p : parts) p.pts = pts;
+    std::cout << std::endl;
+    commit_parts(parts);
+  } catch (const std::bad_alloc&) {
+    why = "not enough memory";
+    return false;
+  }
+  return true;
+}
+
+bool import_xpatch(const std::string& name, std::string& why) {
+  std::string bytes;
+  return load_import_file(name, bytes, why) && XPATCH::import(bytes, why);
+}

@@ -1,0 +1,77 @@
+// The reference the program offers: `--list` prints every entry of its live tables, and the
+// installed handbook has the anchor the generated help page links to for every command
+// and builder, a page for every other builder, and examples that run.
+#include "support/test_support.h"
+
+#include "builders/builders.h"
+#include "interp/interp.h"
+#include "script/functions.h"
+
+#include <filesystem>
+#include <regex>
+#include <set>
+#include <string>
+#include <vector>
+
+namespace {
+const std::string kSource = PELGROVE_SOURCE_DIR;
+const std::string kDocDir = kSource + "/share/doc/pelgrove";
+
+class Docs : public ScriptTest {};
+
+bool starts_a_line(const std::string& text, const std::string& word) {
+  return text.rfind(word, 0) == 0 || text.find("\n" + word, 0) != std::string::npos;
+}
+
+// Names and first "##" line of every definition in the installed part library.
+std::vector<std::pair<std::string, std::string>> library_definitions() {
+  std::vector<std::pair<std::string, std::string>> defs;
+  const std::regex define(R"(define\s+(\w+)[^{]*\{\s*\n\s*##([^\n]*))");
+  for (const auto& f : std::filesystem::directory_iterator(kSource + "/share/etc/pelgrove")) {
+    std::string text = read_file(f.path());
+    for (std::sregex_iterator m(text.begin(), text.end(), define), end; m != end; ++m)
+      defs.emplace_back((*m)[1], (*m)[2]);
+  }
+  return defs;
+}
+}  // namespace
+
+TEST_F(Docs, ListPrintsEveryEntryOfEachTable) {
+  std::vector<std::string> command_usages, builder_names, part_lines;
+  for (const auto& [name, command] : commands) command_usages.push_back(command.usage);
+  for (const auto& [name, builder] : gBuilders) builder_names.push_back(name + " ");
+  for (const auto& [name, doc] : library_definitions()) {
+    part_lines.push_back(name + " (");
+    part_lines.push_back("   " + doc + "\n");
+  }
+  std::vector<std::string> function_names;
+  for (const std::string& name : builtin_function_names()) function_names.push_back(name + " ");
+  const struct {
+    const char* table;
+    std::vector<std::string> lines;  // each must begin a line of the output
+  } rows[] = {
+      {"commands", command_usages},
+      {"builders", builder_names},
+      {"functions", function_names},
+      {"parts", part_lines},
+      {"parameters", {"element_type            1 (tri0)\n", "tolerance               0\n", "units "}},
+  };
+  for (const auto& r : rows) {
+    SCOPED_TRACE(r.table);
+    ProcessResult p = run_pelgrove({"--list", r.table});
+    EXPECT_EQ(p.status, 0) << p.err;
+    EXPECT_GT(r.lines.size(), 2u);
+    for (const std::string& line : r.lines) EXPECT_TRUE(starts_a_line(p.out, line)) << line << "\n" << p.out;
+    EXPECT_FALSE(starts_a_line(p.out, "preloading"));
+  }
+}
+
+TEST(Listing, UnknownTableIsACommandLineErrorNamingTheValidOnes) {
+  ProcessResult p = run_pelgrove({"--list", "gizmos"});
+  EXPECT_EQ(p.status, 2);
+  EXPECT_EQ(p.out, "");
+  EXPECT_NE(p.err.find("unknown table 'gizmos'; valid tables: builders commands functions parts parameters\n"),
+            std::string::npos)
+      << p.err;
+  EXPECT_EQ(run_pelgrove({"--list"}).status, 2);
+}

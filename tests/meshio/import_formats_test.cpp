@@ -1,0 +1,179 @@
+#include "meshio/dvk.h"
+#include "meshio/import_dxf.h"
+#include "meshio/import_gds.h"
+#include "meshio/import_unv.h"
+#include "meshio/import_vet.h"
+#include "meshio/import_xpatch.h"
+#include "support/import_runner.h"
+#include "support/test_support.h"
+
+#include <sstream>
+#include <vector>
+
+namespace {
+
+struct Xyz {
+  double x, y, z;
+};
+struct Corners {
+  size_t part, element;
+  std::vector<Xyz> want;
+};
+
+bool gds_no_log(std::string_view bytes, std::string& why) {
+  std::ostringstream log;
+  return GDS::import(bytes, log, why);
+}
+
+typedef bool (*Reader)(std::string_view, std::string&);
+
+class ImportFormats : public ScriptTest {};
+
+}  // namespace
+
+// One small file per format: parts, their point and element counts, and the corners of
+// chosen elements read through their point numbers.
+TEST_F(ImportFormats, SampleFilesGiveTheirPartsPointsAndElements) {
+  const struct {
+    const char* file;
+    Reader read;
+    std::vector<std::string> names;
+    std::vector<size_t> points, elements;
+    std::vector<Corners> corners;
+    std::string out, err;
+  } rows[] = {
+      {"square.vet", VET::import, {"surface"}, {4}, {2},
+       {{0, 0, {{0, 0, 0}, {1, 0, 0}, {1, 1, 0}}}, {0, 1, {{0, 0, 0}, {1, 1, 0}, {0, 1, 0}}}},
+       "reading verts... edges... triangles...\n", ""},
+      {"square.xpatch", XPATCH::import, {"hull", "wing"}, {4, 4}, {1, 1},
+       {{0, 0, {{0, 0, 0}, {1, 0, 0}, {1, 1, 0}}}, {1, 0, {{0, 0, 0}, {1, 1, 0}, {0, 1, 0}}}},
+       "reading verts... elements...\n", ""},
+      // a repeated fourth corner makes a triangle; a face of two corners is reported
+      {"square.dxf", DXF::import, {"hull", "wing", "rail"}, {3, 4, 3}, {1, 1, 2},
+       {{0, 0, {{0, 0, 0}, {1, 0, 0}, {1, 1, 0}}},
+        {1, 0, {{0, 0, 0}, {1, 1, 0}, {0, 1, 0}, {-1, 1, 0.5}}},
+        {2, 1, {{1, 0, 2}, {1, 1, 2}}}},
+       "", "unknown element 8[2 pts] w/ final z=5\ndone importing DXF\n"},
+      // node labels 10..80 are found by search
+      {"cube.unv", UNV::import, {"Ungrouped"}, {8}, {5},
+       {{0, 0, {{0, 0, 0}, {1, 0, 0}, {1, 1, 0}}},
+        {0, 2, {{0, 0, 0}, {0, 0, 1}}},
+        {0, 3, {{0, 0, 0}, {1, 0, 0}, {0, 1, 0}, {0, 0, 1}}},
+        {0, 4, {{0, 0, 0}, {1, 0, 0}, {1, 1, 0}, {0, 1, 0}, {0, 0, 1}, {1, 0, 1}, {1, 1, 1}, {0, 1, 1}}}},
+       "reading verts... elements...\n",
+       "WARNING: group importing not yet implemented\n"
+       "WARNING... 2 volume elements (tetrahedra, hexahedra) kept in part 'Ungrouped' are skipped as surface "
+       "elements\n"},
+      // database units of 0.001; a path of width 0.2 turning left at (1, 0) is mitred
+      {"layers.gds", gds_no_log, {"TOP_Layer001", "TOP_Layer002", "TOP_Layer003"}, {5, 10, 11}, {1, 1, 2},
+       {{0, 0, {{0, 0, 0}, {1, 0, 0}, {1, 1, 0}, {0, 1, 0}}},
+        {1, 0, {{0, 0, 0}, {1, 0, 0}, {0, 1, 0}}},
+        {2, 0, {{0, -0.1, 0}, {1.1, -0.1, 0}, {0.9, 0.1, 0}, {0, 0.1, 0}}},
+        {2, 1, {{1.1, -0.1, 0}, {1.1, 1, 0}, {0.9, 1, 0}, {0.9, 0.1, 0}}}},
+       "", "Polygon with 5(>4) sides\n"},
+  };
+  for (const auto& r : rows) {
+    SCOPED_TRACE(r.file);
+    const ImportRun run = run_import(r.read, read_file(std::string(PELGROVE_TEST_DATA "/") + r.file));
+    ASSERT_TRUE(run.ok) << run.why;
+    EXPECT_EQ(run.out, r.out);
+    EXPECT_EQ(run.err, r.err);
+    ASSERT_EQ(Grid::gGrids.size(), r.names.size());
+    for (size_t k = 0; k < r.names.size(); ++k) {
+      EXPECT_EQ(raw_part(k).name(), r.names[k]);
+      EXPECT_EQ(raw_part(k).mPts.size(), r.points[k]) << r.names[k];
+      EXPECT_EQ(raw_part(k).elements.size(), r.elements[k]) << r.names[k];
+      for (size_t i = 0; i < raw_part(k).mPts.size(); ++i) EXPECT_EQ(raw_part(k).mPts[i].id, (int64_t)i + 1);
+    }
+    for (const Corners& c : r.corners) {
+      const RawGrid& g = raw_part(c.part);
+      ASSERT_LT(c.element, g.elements.size());
+      const Mesh::Element& e = g.elements[c.element];
+      ASSERT_EQ(Mesh::npts(e), c.want.size()) << "element " << c.element;
+      for (size_t j = 0; j < c.want.size(); ++j) {
+        const GridPt& p = g.mPts.at(e.pts[j] - 1);
+        EXPECT_NEAR(p.x, c.want[j].x, 1e-9);
+        EXPECT_NEAR(p.y, c.want[j].y, 1e-9);
+        EXPECT_NEAR(p.z, c.want[j].z, 1e-9);
+      }
+    }
+  }
+}
+
+// A triangle's corners do not depend on which way its edges point.
+TEST_F(ImportFormats, VetCornersIgnoreEdgeDirections) {
+  const char* edges[] = {"1 2\n2 3\n3 1\n", "2 1\n3 2\n1 3\n", "1 2\n3 2\n3 1\n", "2 1\n2 3\n1 3\n"};
+  for (const char* e : edges) {
+    SCOPED_TRACE(e);
+    const ImportRun run = run_import(VET::import, std::string("3 3 1\n0 0 0\n1 0 0\n0 1 0\n") + e + "1 2 3\n");
+    ASSERT_TRUE(run.ok) << run.why;
+    const Mesh::Element& t = raw_part(0).elements.at(0);
+    EXPECT_EQ(std::vector<uint32_t>(t.pts, t.pts + 3), (std::vector<uint32_t>{1, 2, 3}));
+  }
+}
+
+// Tetrahedra and hexahedra stay in the part but the surface element interface skips them.
+TEST_F(ImportFormats, VolumeElementsAreNoSurfaceElements) {
+  ASSERT_TRUE(run_import(UNV::import, read_file(PELGROVE_TEST_DATA "/cube.unv")).ok);
+  const RawGrid& g = raw_part(0);
+  long idx[4];
+  const int want[] = {3, 4, 2, 0, 0};
+  for (int k = 0; k < 5; ++k) EXPECT_EQ(g.element(k, idx), want[k]) << k;
+  EXPECT_EQ(Grid::good_element_count(), 3);
+}
+
+// Warnings go to standard error with their fixed texts; some end the import.
+TEST_F(ImportFormats, WarningsAndTheirOutcome) {
+  const std::string nodes = "    -1\n  2411\n         1\n0 0 0\n         2\n1 0 0\n         3\n0 1 0\n    -1\n";
+  const std::string gds_head = std::string("\0\x06\0\x02\x02\x58\0\x06\x02\x06LB", 12);
+  const struct {
+    const char* id;
+    Reader read;
+    std::string bytes;
+    bool ok;
+    std::string err;
+  } rows[] = {
+      {"unv labels repeat", UNV::import, "    -1\n  2411\n 1\n0 0 0\n 2\n0 0 0\n 2\n0 0 0\n    -1\n", false,
+       "ERROR... points are not ordered monotonically ordered\n"},
+      {"unv unknown element", UNV::import, nodes + "    -1\n  2412\n 1 92 1 1 7 3\n 1 2 3\n    -1\n", false,
+       "aborting... unknown element type 92\n"},
+      {"unv elements out of order", UNV::import,
+       nodes + "    -1\n  2412\n 2 91 1 1 7 3\n 1 2 3\n 1 91 1 1 7 3\n 1 2 3\n    -1\n", true,
+       "WARNING... elements are not ordered 1..N\n"},
+      {"unv other datasets", UNV::import, "    -1\n  2417\nx\n    -1\n    -1\n  151\ny\n    -1\n", true,
+       "WARNING: group importing not yet implemented\n"},
+      {"dxf stray code", DXF::import, "  5\nAB\n", false, "aborting at dataset type 5\nAB\n"},
+      {"dxf other code 0", DXF::import, "  0\nBLOCK\n  0\nEOF\n", true,
+       "section 0 type BLOCK not processed\ndone importing DXF\n"},
+      {"dxf polyline of one vertex", DXF::import,
+       "0\nSECTION\n2\nENTITIES\n0\nPOLYLINE\n8\nL\n0\nVERTEX\n10\n1\n20\n2\n30\n3\n0\nSEQEND\n0\nENDSEC\n0\nEOF\n", true,
+       "unknown element 1[1 pts] w/ final z=3\ndone importing DXF\n"},
+      {"gds data type mismatch", gds_no_log, gds_head + std::string("\0\x06\x0d\x03\0\x01\0\x04\x04\0", 10), true,
+       "expexting type 2 and stream indicates 3 is next\n"},
+      {"gds unknown record", gds_no_log,
+       gds_head + std::string("\0\x04\x70\0\0\x04\x04\0", 8), true,
+       "while reading entities\n\t skipping dataset type 112\n"},
+  };
+  for (const auto& r : rows) {
+    SCOPED_TRACE(r.id);
+    const ImportRun run = run_import(r.read, r.bytes);
+    EXPECT_EQ(run.ok, r.ok) << run.why;
+    EXPECT_EQ(run.err, r.err);
+    if (!r.ok) {
+      EXPECT_TRUE(Grid::gGrids.empty());
+    }
+  }
+}
+
+TEST_F(ImportFormats, GdsTraceNamesTheRecords) {
+  std::ostringstream log;
+  std::string why;
+  reset_script_state();
+  StreamCapture err(std::cerr);
+  ASSERT_TRUE(GDS::import(read_file(PELGROVE_TEST_DATA "/layers.gds"), log, why)) << why;
+  const std::string lines[] = {"Version 600\n", "Library name: LIB\n", "1 library unit = 0.001 user units\n",
+                               "Structure Name: TOP\n", "Begin Boundary Element\n", "Layer002\n",
+                               "Begin Path Element\n", "Begin Text Element\n", "String to Present: label\n",
+                               "... Element End ...\n", "--- Structure End ---\n", "=== Library End ===\n"};
+  for (const std::string& l : lines) EXPECT_NE(log.str().find(l), std::string::npos) << l;
+}
