@@ -18,6 +18,7 @@ CLO_v<std::string> clo_lib_dir("--L",
     "as well as the default '$VORN_HOME/share/etc/pelgrove'");
 CLO_t<std::string, 2> clo_run("--run",
     "the two values specify input.vmf output.dvk and runs the input script without starting the User Interface");
+CLO_format clo_format("--format");
 CLO_help clo_help("--h");
 CLO_t<std::string, 1> clo_list("--list",
     "the value names a table to print and exit: builders, commands, functions, parts or parameters");
@@ -33,6 +34,7 @@ int main(int argc, char** argv) {
   if (!clo_lib_file.values.empty()) load_library_files(clo_lib_file.values);
   if (out) std::cout.rdbuf(out);
   if (clo_list.invoked()) return print_listing(clo_list.value(0), std::cout, std::cerr);
-  if (clo_run.invoked()) return 1 - run_batch(clo_run.value(0).c_str(), clo_run.value(1).c_str());
+  if (clo_run.invoked())
+    return 1 - run_batch(clo_run.value(0).c_str(), clo_run.value(1).c_str(), clo_format.format());
   return run_interactive(argc, argv);
 }

@@ -1,7 +1,22 @@
-// run_batch: batch mode — run one script headless and write its mesh as a DVK file.
+// run_batch: batch mode — run one script headless and write its mesh in the chosen format.
 #pragma once
+
+#include "meshio/formats.h"
+#include "util/CLO.h"
+
+#include <string>
 
 // Reads `input`, runs it from a clean state, writes the merged mesh to `output`.
 // True only when the file was written and the run raised no alert and ended on no failure;
 // the mesh of what was built is written in every case but an unreadable input.
-bool run_batch(const char* input, const char* output);
+bool run_batch(const char* input, const char* output, const Mesh_Format& format = mesh_formats()[0]);
+
+// --format <name>: the writer of the --run output file, listed in the help. An unknown
+// name ends the process with status 2 after the help and the valid names.
+class CLO_format : public CLO_t<std::string, 1> {
+public:
+  explicit CLO_format(const std::string& name);
+  bool operator()(int i, int& argc, char** argv) override;
+  // The chosen writer: the first of the table when the option was not given.
+  const Mesh_Format& format() const;
+};

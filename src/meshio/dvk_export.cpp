@@ -1,27 +1,23 @@
 // export_dvk_mesh: the ascii mesh of all parts. The file is cut into segments of about
-// 32k lines that are formatted on every core and written in order; a regular file is
-// written beside its target and renamed over it only when every byte went out.
+// 32k lines that are formatted on every core and written in order, whole or not at all
+// (Atomic_File).
 #include "meshio/dvk.h"
 
 #include "grid/Grid.h"
+#include "util/atomic_file.h"
 
 #include <algorithm>
-#include <cerrno>
 #include <climits>
 #include <condition_variable>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
-#include <ctime>
-#include <fcntl.h>
 #include <map>
 #include <mutex>
 #include <new>
 #include <string>
-#include <sys/stat.h>
 #include <system_error>
 #include <thread>
-#include <unistd.h>
 #include <vector>
 
 namespace {
@@ -101,20 +97,9 @@ char* format_elements(const Piece& pc, char* o) {
   return o;
 }
 
-bool write_all(int fd, const char* data, size_t n) {
-  while (n > 0) {
-    const ssize_t w = write(fd, data, n);
-    if (w < 0 && errno == EINTR) continue;
-    if (w <= 0) return false;
-    data += w;
-    n -= (size_t)w;
-  }
-  return true;
-}
-
 // Formats the segments on up to `workers` threads (this one included) and writes them in
 // order; a window of formatted segments bounds the memory. False at the first failed write.
-bool format_and_write(const std::vector<Segment>& segs, const std::vector<Piece>& pieces, int fd,
+bool format_and_write(const std::vector<Segment>& segs, const std::vector<Piece>& pieces, Atomic_File& out,
                       int workers) {
   const size_t n = segs.size();
   const size_t window = 2 * (size_t)workers + 2;
@@ -174,7 +159,7 @@ bool format_and_write(const std::vector<Segment>& segs, const std::vector<Piece>
       if (done[next_write]) {
         const size_t i = next_write;
         lock.unlock();
-        const bool ok = write_all(fd, ring[i % window].data(), length[i]);
+        const bool ok = out.write(ring[i % window].data(), length[i]);
         lock.lock();
         if (!ok) failed = true;
         ++next_write;
@@ -202,56 +187,6 @@ void add_segment(std::vector<Segment>& segs, bool points, size_t first, size_t l
 int worker_count() {
   const unsigned hw = std::thread::hardware_concurrency();
   return (int)std::clamp(hw, 1u, 4u);
-}
-
-// Where to write: beside a regular (or missing) target, to be renamed over it; other
-// targets (a terminal, a pipe, /dev/stdout) are written in place.
-struct Target {
-  std::string final_path;  // rename destination; empty when writing in place
-  std::string temp_path;
-  int fd = -1;
-};
-
-bool open_target(const char* path, Target& t) {
-  struct stat st;
-  std::string real = path;
-  const bool exists = stat(path, &st) == 0;
-  auto in_place = [&] {
-    t.fd = open(path, O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0666);
-    return t.fd >= 0;
-  };
-  if (exists && !S_ISREG(st.st_mode)) return in_place();
-  if (exists) {
-    // Replace the file a symbolic link names, not the link.
-    if (char* r = realpath(path, nullptr)) {
-      real = r;
-      std::free(r);
-    }
-  }
-  static unsigned serial = 0;
-  for (int attempt = 0; attempt < 100; ++attempt) {
-    const std::string temp = real + "." + std::to_string(getpid()) + "-" + std::to_string(++serial) + "-" +
-                             std::to_string((unsigned)std::time(nullptr) % 100000) + ".tmp";
-    t.fd = open(temp.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0666);
-    if (t.fd >= 0) {
-      t.final_path = real;
-      t.temp_path = temp;
-      if (exists) (void)fchmod(t.fd, st.st_mode & 07777);
-      return true;
-    }
-    // A directory we may not create files in can still hold a file we may rewrite.
-    if (errno != EEXIST) return in_place();
-  }
-  return in_place();
-}
-
-bool close_target(Target& t, bool ok) {
-  if (close(t.fd) != 0) ok = false;
-  t.fd = -1;
-  if (t.temp_path.empty()) return ok;
-  if (ok && rename(t.temp_path.c_str(), t.final_path.c_str()) != 0) ok = false;
-  if (!ok) unlink(t.temp_path.c_str());
-  return ok;
 }
 
 }  // namespace
@@ -349,10 +284,11 @@ bool export_dvk_mesh(const char* path, bool) {
     tail += '\n';
   }
 
-  Target target;
-  if (!open_target(path, target)) return false;
-  bool ok = write_all(target.fd, head.data(), head.size());
-  ok = ok && format_and_write(segs, pieces, target.fd, worker_count());
-  ok = ok && write_all(target.fd, tail.data(), tail.size());
-  return close_target(target, ok);
+  Atomic_File out;
+  if (!out.open(path)) return false;
+  bool ok = out.write(head.data(), head.size());
+  ok = ok && format_and_write(segs, pieces, out, worker_count());
+  ok = ok && out.write(tail.data(), tail.size());
+  if (!ok) out.discard();
+  return out.commit();
 }

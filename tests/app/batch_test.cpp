@@ -1,4 +1,5 @@
 // The program end to end: options, exit statuses, batch runs and where messages point.
+#include "meshio/BinFile.h"
 #include "support/test_support.h"
 
 #include <string>
@@ -172,4 +173,61 @@ TEST(Libraries, DirectoriesAndFilesLoadInOrderAndDefineFunctions) {
   EXPECT_FALSE(contains(p.out, "notes.txt"));
   EXPECT_TRUE(contains(p.err, lib2 + "/broken.vmf:1: Invalid parameter Name 'bad-name'")) << p.err;
   EXPECT_TRUE(contains(p.out, "got=42\nfrom_a9=9\nfrom_file=5\n")) << p.out;
+}
+
+// --format picks the writer of the --run output; an unknown name is a command-line error.
+TEST(Batch, FormatOptionChoosesTheWriter) {
+  const std::string plates = "set element_type quads\nplate a 2 1  0 0 0  2 0 0  2 1 0  0 1 0\n"
+                             "plate b 1 1  0 1 0  2 1 0  2 2 0  0 2 0\n";
+  struct Row {
+    std::vector<std::string> args;
+    int status;
+    const char* err;
+    const char* mesh_begins;  // the output's first bytes; "VBF": a binary mesh of 8 points, 3 elements
+  } rows[] = {
+      {{"--run", "s.vmf", "out"}, 0, "", "no title\n8 3 2\n"},
+      {{"--format", "dvk", "--run", "s.vmf", "out"}, 0, "", "no title\n8 3 2\n"},
+      {{"--run", "s.vmf", "out", "--format", "vbf"}, 0, "", "VBF"},
+      {{"--format", "vbf", "--format", "dvk", "--run", "s.vmf", "out"}, 0, "", "no title\n8 3 2\n"},
+      {{"--format", "VBF", "--run", "s.vmf", "out"}, 2,
+       "--format <value>\n\t\tthe value names the format of the --run output file:\n\t\tdvk  ascii mesh file (.dvk) "
+       "(the default)\n\t\tvbf  binary mesh file (.vbf)\n",
+       nullptr},
+      {{"--format", "stl", "--run", "s.vmf", "out"}, 2,
+       "***ERROR***\n\t--format <value>\n\tunknown format 'stl'; the formats are dvk, vbf\n", nullptr},
+      {{"--run", "s.vmf", "out", "--format"}, 2, "***ERROR***\n\t--format <value>\n\tdid not have all values\n", nullptr},
+  };
+  for (const auto& r : rows) {
+    std::string id;
+    for (const auto& a : r.args) id += a + " ";
+    SCOPED_TRACE(id);
+    Batch b;
+    write_file(b.dir + "/s.vmf", plates);
+    ProcessResult p = run_pelgrove(r.args, b.dir);
+    EXPECT_EQ(p.status, r.status);
+    EXPECT_TRUE(contains(p.err, r.err)) << p.err;
+    const std::string out = read_file(b.dir + "/out");
+    if (!r.mesh_begins) {
+      EXPECT_EQ(out, "");
+    } else if (std::string(r.mesh_begins) == "VBF") {
+      iBinFile f(b.dir + "/out");
+      ASSERT_TRUE(f.IsOpen());
+      EXPECT_EQ(f.SectionCount(), 4);
+      EXPECT_EQ(f.SectionSize(0), 8u);
+      EXPECT_EQ(f.SectionSize(1), 3u);
+    } else {
+      EXPECT_EQ(out.substr(0, std::string(r.mesh_begins).size()), r.mesh_begins);
+    }
+  }
+}
+
+TEST(Batch, FailedWriteFailsTheRun) {
+  for (const char* format : {"dvk", "vbf"}) {
+    SCOPED_TRACE(format);
+    Batch b;
+    write_file(b.dir + "/s.vmf", "plate a 1 1  0 0 0  1 0 0  1 1 0  0 1 0\n");
+    ProcessResult p = run_pelgrove({"--format", format, "--run", "s.vmf", "missing/out"}, b.dir);
+    EXPECT_EQ(p.status, 1);
+    EXPECT_EQ(dir_entries(b.dir), std::vector<std::string>{"s.vmf"});
+  }
 }

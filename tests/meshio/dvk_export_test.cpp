@@ -1,17 +1,10 @@
 #include "meshio/dvk.h"
 
 #include "grid/Grid.h"
-#include "interp/interp.h"
-#include "merge/PtMerger.h"
 #include "support/test_support.h"
-
-#include <sys/resource.h>
-#include <sys/stat.h>
-#include <unistd.h>
 
 #include <bit>
 #include <cmath>
-#include <csignal>
 #include <cstdio>
 #include <filesystem>
 #include <limits>
@@ -38,19 +31,11 @@ protected:
     std::filesystem::remove_all(dir);
     ScriptTest::TearDown();
   }
-  // Runs the script, merges and numbers as a script run does, and exports.
+  // Builds the script's mesh as a script run does, and exports it.
   std::string exported(const std::string& script) {
-    reset_script_state();
-    EXPECT_TRUE(run(script)) << script;
-    merge_grid_pts();
-    renumber_grid_pts();
+    EXPECT_TRUE(build(script)) << script;
     EXPECT_TRUE(export_dvk_mesh((dir + "/out.dvk").c_str(), true));
     return read_file(dir + "/out.dvk");
-  }
-  std::vector<std::string> files() const {
-    std::vector<std::string> names;
-    for (const auto& e : std::filesystem::directory_iterator(dir)) names.push_back(e.path().filename());
-    return names;
   }
   std::string dir = make_temp_dir();
 };
@@ -135,55 +120,4 @@ TEST_F(DvkExportTest, GroupNumbersFollowTheFirstPartWithElements) {
       if (line.compare(0, 4, "    ") != 0) lines += line + "\n";
     EXPECT_EQ(lines, r.lines);
   }
-}
-
-// A failed write leaves the old file whole and no temporary behind; a good one keeps its mode.
-TEST_F(DvkExportTest, ReplacesAFileWholeOrNotAtAll) {
-  const std::string path = dir + "/mesh.dvk";
-  write_file(path, "old contents\n");
-  chmod(path.c_str(), 0640);
-  exported("set element_type quads\nplate p 20 20  0 0 0  1 0 0  1 1 0  0 1 0\n");
-  std::filesystem::remove(dir + "/out.dvk");
-  rlimit saved, small;  // every write past 1000 bytes fails with EFBIG
-  getrlimit(RLIMIT_FSIZE, &saved);
-  small = saved;
-  small.rlim_cur = 1000;
-  void (*old_handler)(int) = std::signal(SIGXFSZ, SIG_IGN);
-  setrlimit(RLIMIT_FSIZE, &small);
-  const bool written = export_dvk_mesh(path.c_str(), true);
-  setrlimit(RLIMIT_FSIZE, &saved);
-  std::signal(SIGXFSZ, old_handler);
-  EXPECT_FALSE(written);
-  EXPECT_EQ(read_file(path), "old contents\n");
-  EXPECT_EQ(files(), std::vector<std::string>{"mesh.dvk"});
-
-  ASSERT_TRUE(export_dvk_mesh(path.c_str(), true));
-  EXPECT_EQ(read_file(path).substr(0, 17), "no title\n441 400 ");
-  EXPECT_EQ(files(), std::vector<std::string>{"mesh.dvk"});
-  struct stat st;
-  ASSERT_EQ(stat(path.c_str(), &st), 0);
-  EXPECT_EQ(st.st_mode & 0777, 0640u);
-}
-
-// Missing directories, directories and full devices fail; devices are written in place
-// and links followed.
-TEST_F(DvkExportTest, TargetsOtherThanPlainFiles) {
-  exported("plate p 1 1  0 0 0  1 0 0  1 1 0  0 1 0\n");
-  std::filesystem::remove(dir + "/out.dvk");
-  EXPECT_FALSE(export_dvk_mesh((dir + "/missing/out.dvk").c_str(), true));
-  EXPECT_FALSE(export_dvk_mesh(dir.c_str(), true));
-  EXPECT_FALSE(export_dvk_mesh("/dev/full", true));
-  EXPECT_EQ(files(), std::vector<std::string>{});
-
-  struct stat st;
-  ASSERT_TRUE(export_dvk_mesh("/dev/null", true));
-  ASSERT_EQ(stat("/dev/null", &st), 0);
-  EXPECT_TRUE(S_ISCHR(st.st_mode));
-  const std::string real = dir + "/real.dvk", link = dir + "/link.dvk";
-  write_file(real, "old\n");
-  ASSERT_EQ(symlink(real.c_str(), link.c_str()), 0);
-  ASSERT_TRUE(export_dvk_mesh(link.c_str(), true));
-  ASSERT_EQ(lstat(link.c_str(), &st), 0);
-  EXPECT_TRUE(S_ISLNK(st.st_mode));
-  EXPECT_EQ(read_file(real).substr(0, 9), "no title\n");
 }

@@ -1,10 +1,16 @@
 #include "support/test_support.h"
 
 #include "builders/builders.h"
+#include "grid/Grid.h"
 #include "interp/interp.h"
+#include "merge/PtMerger.h"
 #include "script/scriptstream.h"
 
+#include <sys/resource.h>
 #include <sys/wait.h>
+
+#include <algorithm>
+#include <csignal>
 
 #include <cstdio>
 #include <filesystem>
@@ -35,6 +41,14 @@ void ScriptTest::TearDown() {
 bool ScriptTest::run(const std::string& text) {
   scriptstream_priv s(text, {"test.vmf", 1});
   return run_script(s);
+}
+
+bool ScriptTest::build(const std::string& text) {
+  reset_script_state();
+  const bool ok = run(text);
+  merge_grid_pts();
+  renumber_grid_pts();
+  return ok;
 }
 
 namespace {
@@ -95,6 +109,32 @@ ProcessResult run_pelgrove(const std::vector<std::string>& args, const std::stri
   std::remove((dir + "/.stdout").c_str());
   std::remove((dir + "/.stderr").c_str());
   return r;
+}
+
+std::vector<std::string> dir_entries(const std::string& dir) {
+  std::vector<std::string> names;
+  for (const auto& e : std::filesystem::directory_iterator(dir)) names.push_back(e.path().filename());
+  std::sort(names.begin(), names.end());
+  return names;
+}
+
+bool with_file_size_limit(size_t bytes, const std::function<bool()>& write) {
+  rlimit saved, small;
+  getrlimit(RLIMIT_FSIZE, &saved);
+  small = saved;
+  small.rlim_cur = bytes;
+  void (*old_handler)(int) = std::signal(SIGXFSZ, SIG_IGN);
+  setrlimit(RLIMIT_FSIZE, &small);
+  const bool result = write();
+  setrlimit(RLIMIT_FSIZE, &saved);
+  std::signal(SIGXFSZ, old_handler);
+  return result;
+}
+
+uint64_t le_at(const std::string& data, size_t offset, int bytes) {
+  uint64_t v = 0;
+  for (int k = bytes - 1; k >= 0; --k) v = v << 8 | (unsigned char)data.at(offset + k);
+  return v;
 }
 
 EdgeReport dvk_edge_report(const std::string& dvk_text) {

@@ -6,6 +6,8 @@
 
 #include <gtest/gtest.h>
 
+#include <cstdint>
+#include <functional>
 #include <string>
 #include <vector>
 
@@ -17,6 +19,8 @@ protected:
   void TearDown() override;
   // Runs `text` as a top-level script named "test.vmf" (no merge); returns run_script's result.
   bool run(const std::string& text);
+  // Runs `text` from a clean state, then merges and numbers the points as a script run does.
+  bool build(const std::string& text);
   // Alert texts captured so far.
   std::vector<std::string> alerts() const { return sink.alerts(); }
 };
@@ -31,6 +35,13 @@ ProcessResult run_pelgrove(const std::vector<std::string>& args, const std::stri
 std::string make_temp_dir();
 void write_file(const std::string& path, const std::string& text);
 std::string read_file(const std::string& path);
+// Names in `dir`, sorted.
+std::vector<std::string> dir_entries(const std::string& dir);
+// Calls `write` while every write past `bytes` of a file fails (EFBIG, as on a full disk);
+// returns its result.
+bool with_file_size_limit(size_t bytes, const std::function<bool()>& write);
+// Little-endian unsigned integer of `bytes` bytes at `offset` of `data`.
+uint64_t le_at(const std::string& data, size_t offset, int bytes);
 
 // Edges of the surface elements (triangles, quadrilaterals) of a DVK mesh text. Each element
 // walks its boundary in point order; a consistently oriented mesh traverses every shared

@@ -1,0 +1,22 @@
+// formats: the mesh file writers by name, for the --format option and the Export menu.
+// One table; a new writer is one more row.
+#pragma once
+
+#include <span>
+#include <string>
+
+struct Mesh_Format {
+  const char* name;         // as given to --format: "dvk"
+  const char* pattern;      // file-chooser filter: "*.dvk"
+  const char* description;  // one line for help texts
+  // Writes the merged, renumbered parts to path; false when the file was not written
+  // (the flag is not consulted).
+  bool (*write)(const char* path, bool unused);
+};
+
+// Every writer, the default (dvk) first. Usable before main (constant-initialised).
+std::span<const Mesh_Format> mesh_formats();
+// The writer named `name`, or null.
+const Mesh_Format* find_mesh_format(const std::string& name);
+// The names, separated by ", ": "dvk, vbf".
+std::string mesh_format_names();

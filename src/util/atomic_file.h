@@ -1,0 +1,46 @@
+// atomic_file: writes a file whole or not at all. A regular (or missing) target is
+// written beside itself and renamed over it only when every byte went out; other targets
+// (a terminal, a pipe, a device) are written in place. Shared by the mesh writers.
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+#include <string>
+#include <vector>
+
+class Atomic_File {
+public:
+  Atomic_File() = default;
+  ~Atomic_File();  // an uncommitted file is discarded
+  Atomic_File(const Atomic_File&) = delete;
+  Atomic_File& operator=(const Atomic_File&) = delete;
+
+  // False when nothing can be written at `path` (a missing directory, a directory).
+  bool open(const char* path);
+  bool is_open() const { return mFd >= 0; }
+  // False once any write failed (or no file is open); a failure sticks until commit.
+  bool good() const { return mFd >= 0 && !mFailed; }
+
+  // Appends n bytes (buffered).
+  bool write(const void* data, size_t n);
+  // Rewrites n bytes at an offset below size(); needs a seekable target.
+  bool write_at(uint64_t offset, const void* data, size_t n);
+  // Bytes appended so far.
+  uint64_t size() const { return mSize; }
+
+  // Flushes, closes and puts the file in place; false, leaving no temporary and the old
+  // target untouched, when anything failed.
+  bool commit();
+  // Gives up: closes and removes the temporary.
+  void discard();
+
+private:
+  bool flush();
+
+  int mFd = -1;
+  bool mFailed = false;
+  uint64_t mSize = 0;
+  std::string mFinalPath;  // rename destination; empty when writing in place
+  std::string mTempPath;
+  std::vector<char> mBuffer;
+};
