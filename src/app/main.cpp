@@ -23,18 +23,34 @@ CLO_help clo_help("--h");
 CLO_t<std::string, 1> clo_list("--list",
     "the value names a table to print and exit: builders, commands, functions, parts or parameters");
 
+CLO_flag clo_check("--check", "after the run, print a report on the mesh: counts, merged points, free and\n"
+    "non-manifold edges, orientation, collapsed elements, shape extremes, near misses");
+CLO_flag clo_check_json("--check=json", "the same report as one JSON object");
+CLO_t<std::string, 1> clo_compare("--compare",
+    "the value names a reference mesh (.dvk): after the run, compare the mesh with it and\n"
+    "exit 1 on any difference");
+CLO_t<double, 1> clo_tol("--tol", "the distance within which --compare takes two points as one\n"
+    "(default: the run's tolerance, at least 1e-12 of the model's size)");
+
 int main(int argc, char** argv) {
   clo_lib_dir.values.push_back(VORN_DIR() + "/share/etc/pelgrove");
   if (!CLO::process_options(argc, argv, true) || clo_help.invoked()) return 1;
   map_builders("");
   map_commands();
-  std::ostringstream loading;  // a --list table stays free of the library-loading lines
-  std::streambuf* out = clo_list.invoked() ? std::cout.rdbuf(loading.rdbuf()) : nullptr;
+  // A --list table or a --check report on standard output stays free of the library-loading lines.
+  std::ostringstream loading;
+  const bool quiet = clo_list.invoked() || clo_check.invoked() || clo_check_json.invoked();
+  std::streambuf* out = quiet ? std::cout.rdbuf(loading.rdbuf()) : nullptr;
   if (!clo_lib_dir.values.empty()) load_libraries(clo_lib_dir.values);
   if (!clo_lib_file.values.empty()) load_library_files(clo_lib_file.values);
   if (out) std::cout.rdbuf(out);
   if (clo_list.invoked()) return print_listing(clo_list.value(0), std::cout, std::cerr);
+  MeshReports reports;
+  if (clo_check.invoked()) reports.check = MeshReports::TEXT;
+  if (clo_check_json.invoked()) reports.check = MeshReports::JSON;
+  if (clo_compare.invoked()) reports.compare = clo_compare.value(0);
+  if (clo_tol.invoked()) reports.tolerance = clo_tol.value(0);
   if (clo_run.invoked())
-    return 1 - run_batch(clo_run.value(0).c_str(), clo_run.value(1).c_str(), clo_format.format());
+    return 1 - run_batch(clo_run.value(0).c_str(), clo_run.value(1).c_str(), clo_format.format(), reports);
   return run_interactive(argc, argv);
 }

@@ -19,7 +19,8 @@ bool read_whole_file(const char* path, std::string& text) {
 }
 }  // namespace
 
-bool run_batch(const char* input, const char* output, const Mesh_Format& format) {
+bool run_batch(const char* input, const char* output, const Mesh_Format& format,
+               const MeshReports& reports) {
   std::string text;
   if (!read_whole_file(input, text)) return false;
   reset_alert_count();
@@ -27,8 +28,9 @@ bool run_batch(const char* input, const char* output, const Mesh_Format& format)
   bool clean = alert_count() == 0;
   set_message_location({});
   bool written = format.write(output, true);
+  bool same = report_mesh(reports);
   Grid::destroy_grids();
-  return written && ran && clean;
+  return written && ran && clean && same;
 }
 
 namespace {

@@ -1,6 +1,7 @@
 // run_batch: batch mode — run one script headless and write its mesh in the chosen format.
 #pragma once
 
+#include "app/mesh_reports.h"
 #include "meshio/formats.h"
 #include "util/CLO.h"
 
@@ -9,7 +10,10 @@
 // Reads `input`, runs it from a clean state, writes the merged mesh to `output`.
 // True only when the file was written and the run raised no alert and ended on no failure;
 // the mesh of what was built is written in every case but an unreadable input.
-bool run_batch(const char* input, const char* output, const Mesh_Format& format = mesh_formats()[0]);
+// `reports` are printed after the mesh was written; a comparison that finds differences
+// makes the result false too.
+bool run_batch(const char* input, const char* output, const Mesh_Format& format = mesh_formats()[0],
+               const MeshReports& reports = {});
 
 // --format <name>: the writer of the --run output file, listed in the help. An unknown
 // name ends the process with status 2 after the help and the valid names.

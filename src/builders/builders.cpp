@@ -4,6 +4,7 @@
 #include "builders/builders.h"
 
 #include "builders/import.h"
+#include "builders/parametric.h"
 #include "grid/pelgrove_MxN.h"
 #include "script/scriptstream.h"
 #include "util/message.h"
@@ -39,14 +40,6 @@ bool read_dimension(scriptstream& in, int& first, int& second) {
   return in.good();
 }
 
-// Point and element numbers are ints: a lattice whose counts they cannot hold is refused
-// rather than allowed to wrap.
-bool too_large(std::string& message, int M, int N) {
-  if (lattice_fits(M, N)) return false;
-  message += string_printf("lattice of %d x %d cells is too large", M, N);
-  return true;
-}
-
 void register_builder(const char* name, BuilderFunc func) { gBuilders[name] = Builder(name, func); }
 
 // Makes the patch of a successfully read record: plain or transition lattice.
@@ -74,6 +67,14 @@ bool read_and_fill_curve(const std::string& name, scriptstream& in, std::string&
 
 }  // namespace
 
+// Point and element numbers are ints: a lattice whose counts they cannot hold is refused
+// rather than allowed to wrap.
+bool too_large(std::string& message, int M, int N) {
+  if (lattice_fits(M, N)) return false;
+  message += string_printf("lattice of %d x %d cells is too large", M, N);
+  return true;
+}
+
 void map_builders(const std::string&) {
   register_builder("plate", plate);
   register_builder("cylinder", cylinder);
@@ -81,6 +82,12 @@ void map_builders(const std::string&) {
   register_builder("line", line);
   register_builder("arc", cylindrical_arc);
   register_builder("orbit", spherical_arc);
+  register_builder("pplate", pplate);
+  register_builder("pcylinder", pcylinder);
+  register_builder("psphere", psphere);
+  register_builder("pline", pline);
+  register_builder("parc", pcylindrical_arc);
+  register_builder("porbit", pspherical_arc);
   register_builder("import", import_geom);
 }
 

@@ -1,6 +1,7 @@
 #include "interp/interp.h"
 
 #include "builders/builders.h"
+#include "builders/parametric.h"
 #include "grid/Grid.h"
 #include "interp/control.h"
 #include "interp/library.h"
@@ -271,6 +272,9 @@ bool command_simple_form(scriptstream& s) {
 // -- the command table
 
 void map_commands() {
+  // The parametric builders take and run their per-point scripts through these.
+  gGrabScriptHook = grab_tmp_script;
+  gRunScriptHook = run_tmp_script;
   commands = {
       {"stop", {"stop", stop_script}},
       {"version", {"version", show_version}},

@@ -16,9 +16,8 @@
 
 namespace {
 
-// Deeper nesting than this (parentheses, function arguments, stored expressions)
-// abandons the evaluation instead of exhausting the stack.
-constexpr int kMaxDepth = 2000;
+// Deeper nesting than kMaxExpressionDepth abandons the evaluation instead of exhausting the stack.
+constexpr int kMaxDepth = kMaxExpressionDepth;
 int gDepth = 0;
 
 // Stored expressions being evaluated, innermost last: a name met again refers to itself.
@@ -33,6 +32,8 @@ struct ExpandingGuard {
   explicit ExpandingGuard(const std::string& name) { gExpanding.push_back(name); }
   ~ExpandingGuard() { gExpanding.pop_back(); }
 };
+
+}  // namespace
 
 bool is_name_char(char c) {
   unsigned char u = static_cast<unsigned char>(c);
@@ -50,7 +51,10 @@ bool operator_term(char c, Term& term) {
   return true;
 }
 
-void combine(double& below, int op, double value) {
+// Kept out of line so that every caller runs the same instructions: which operand's NaN an
+// addition or multiplication of two NaNs returns depends on the operand order the compiler
+// picked for that one copy.
+[[gnu::noinline]] void combine(double& below, int op, double value) {
   switch (op) {
     case 1: below += value; break;
     case 2: below -= value; break;
@@ -62,7 +66,8 @@ void combine(double& below, int op, double value) {
   }
 }
 
-}  // namespace
+NestedEvaluation::NestedEvaluation(int levels) : mLevels(levels) { gDepth += levels; }
+NestedEvaluation::~NestedEvaluation() { gDepth -= mLevels; }
 
 int truncate_to_int(double x) {
   if (std::isnan(x)) return 0;

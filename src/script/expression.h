@@ -24,3 +24,26 @@ bool evaluate_variable(std::string& name, Term& term);
 void push(const Term& term, std::vector<Term>& stack);
 // Truncation toward zero that saturates at the int range (NaN gives 0).
 int truncate_to_int(double x);
+
+// -- scanning rules shared with the expression compiler (compiled_expression)
+// Nesting (parentheses, function arguments, stored expressions) deeper than this is abandoned.
+constexpr int kMaxExpressionDepth = 2000;
+// Letters, digits, '_' and '.'.
+bool is_name_char(char c);
+// Operator character -> its Term (code, precedence, value 0); false for any other character.
+bool operator_term(char c, Term& term);
+// below <- below op value for operator code op (0 combines nothing). The one copy of the
+// arithmetic, so that a NaN result carries the same sign and payload for every caller.
+void combine(double& below, int op, double value);
+// Counts `levels` more evaluations as in progress while it lives: code that stands in for
+// that many nested scans keeps the depth limit where the scan itself would meet it.
+class NestedEvaluation {
+public:
+  explicit NestedEvaluation(int levels);
+  ~NestedEvaluation();
+  NestedEvaluation(const NestedEvaluation&) = delete;
+  NestedEvaluation& operator=(const NestedEvaluation&) = delete;
+
+private:
+  int mLevels;
+};

@@ -7,6 +7,7 @@
 
 #include <lapacke.h>
 
+#include <algorithm>
 #include <cmath>
 #include <cstdlib>
 #include <iostream>
@@ -214,9 +215,19 @@ double PolyFit_func::operator()(double x) {
 
 // -- evaluation
 
+BuiltinFunc find_builtin(const std::string& name, bool* pure) {
+  // Built-ins that alert on some arguments or use the random sequence.
+  static const std::string kSideEffects[] = {"log", "y0", "y1", "rand", "srand", "frand", "sfrand"};
+  for (const Builtin& b : kBuiltins) {
+    if (name != b.name) continue;
+    if (pure) *pure = std::find(std::begin(kSideEffects), std::end(kSideEffects), name) == std::end(kSideEffects);
+    return b.fn;
+  }
+  return nullptr;
+}
+
 double call_func(std::string name, double x) {
-  for (const Builtin& b : kBuiltins)
-    if (name == b.name) return b.fn(x);
+  if (BuiltinFunc builtin = find_builtin(name)) return builtin(x);
   auto user = user_funcs.find(name);
   if (user != user_funcs.end()) return (*user->second)(x);
   show_allowed_functions(name);

@@ -44,6 +44,10 @@ extern int deBoor2_interpX_debug;
 
 // -- evaluation
 double call_func(std::string name, double x);
+// The built-in that call_func runs for `name` (built-ins come before user functions), or null.
+// `pure`, if given, is set when it has no side effect (no alert, no random sequence).
+using BuiltinFunc = double (*)(double);
+BuiltinFunc find_builtin(const std::string& name, bool* pure = nullptr);
 // Names of the built-in functions in lookup order (aliases such as "fabs" included).
 std::vector<std::string> builtin_function_names();
 // Reads "<type> <definition>" and stores the function; false for an unknown type or bad count.

@@ -94,6 +94,21 @@ public:
   }
 };
 
+// An option that takes no value: the word alone.
+class CLO_flag : public CLO {
+public:
+  CLO_flag(const std::string& n, const std::string& i) : name(n), info_text(i) {}
+  const char* usage() override { return name.c_str(); }
+  const char* info() override { return info_text.c_str(); }
+  bool operator()(int i, int& argc, char** argv) override {
+    if (name != argv[i]) return false;
+    remove(i, 1, argc, argv);
+    mInvoked = true;
+    return true;
+  }
+  std::string name, info_text;
+};
+
 class CLO_help : public CLO {
 public:
   explicit CLO_help(const std::string& n) : name(n) {}

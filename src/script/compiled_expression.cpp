@@ -1,0 +1,342 @@
+// compiled_expression: the evaluator's scan run once with programs in place of values.
+// Where evaluate_expression sets a term's value, the compiler sets the term's code; where
+// push combines a term into the one below, the compiler appends the term's code and its
+// operator to the code below. Evaluating the program left to right then computes every
+// operand, calls every function and combines every pair in the evaluator's order.
+
+#include "script/compiled_expression.h"
+
+#include "script/expression.h"
+#include "script/parameters.h"
+#include "script/scriptstream.h"
+
+#include <algorithm>
+#include <bit>
+#include <cctype>
+#include <cmath>
+#include <cstdlib>
+#include <cstring>
+
+using Op = CompiledExpression::Op;
+using Instr = CompiledExpression::Instr;
+using Code = std::vector<Instr>;
+
+namespace {
+
+// Beyond this nesting the text is left to the evaluator (which stops at kMaxExpressionDepth).
+constexpr int kMaxCompileDepth = 200;
+
+// Thrown inside the compiler when the text must run through the evaluator.
+struct Interpret {};
+
+// A Term whose value is the code that computes it.
+struct CodeTerm {
+  int op = 1;
+  Code code;
+  int precedence = 10;
+};
+
+Instr constant(double value) {
+  Instr in;
+  in.value = value;
+  return in;
+}
+
+// Operator code 1..6 -> the stack form; the K and P forms follow it in the same order.
+Op arithmetic(int op) {
+  static const Op kOps[] = {Op::Add, Op::Add, Op::Sub, Op::Mul, Op::Div, Op::Mod, Op::Pow};
+  return kOps[op];
+}
+Op with_constant(Op op) { return Op(int(op) - int(Op::Add) + int(Op::AddK)); }
+Op with_param(Op op) { return Op(int(op) - int(Op::Add) + int(Op::AddP)); }
+
+bool single(const Code& code, Op op) { return code.size() == 1 && code[0].op == op; }
+
+// below <- below op top, in as few instructions as give the same operations in the same order:
+// two constants fold (the same operation, done once); a constant or parameter on the right
+// becomes the instruction's operand; so does a constant on the left of + or *, since c + x and
+// c * x are exactly x + c and x * c unless both are NaNs (whose payloads would swap), and a
+// constant from the text is not a NaN (a folded one may be, and stays on the left).
+void combine_code(Code& below, int op, Code& top) {
+  if (op == 0) throw Interpret{};  // the end marker is never below another term
+  const Op arith = arithmetic(op);
+  if (single(below, Op::Const) && single(top, Op::Const)) {
+    ::combine(below[0].value, op, top[0].value);
+    return;
+  }
+  if (single(top, Op::Const) || single(top, Op::Param)) {
+    Instr in = top[0];
+    in.op = top[0].op == Op::Const ? with_constant(arith) : with_param(arith);
+    below.push_back(in);
+    return;
+  }
+  const bool commutative = arith == Op::Add || arith == Op::Mul;
+  if (commutative && single(below, Op::Const) && !std::isnan(below[0].value)) {
+    Instr in = below[0];
+    in.op = with_constant(arith);
+    below = std::move(top);
+    below.push_back(in);
+    return;
+  }
+  below.insert(below.end(), top.begin(), top.end());
+  Instr in;
+  in.op = arith;
+  below.push_back(in);
+}
+
+// push, with code for values.
+void push(CodeTerm& term, std::vector<CodeTerm>& stack) {
+  while (stack.size() >= 2 && stack.back().precedence >= term.precedence) {
+    CodeTerm top = std::move(stack.back());
+    stack.pop_back();
+    combine_code(stack.back().code, top.op, top.code);
+  }
+  stack.push_back(term);
+}
+
+class Compiler {
+public:
+  Compiler(const char* text, std::vector<std::string>& names,
+           std::vector<std::pair<std::string, const double*>>& params)
+      : mText(text), mLength(static_cast<int>(std::strlen(text))), mNames(names), mParams(params) {}
+
+  // evaluate_expression(pos, text) at nesting `depth` (1 for the whole text).
+  Code scan(int& pos, int depth);
+  // No stored expression, user function or built-in with a side effect was met.
+  bool pure() const { return mPure; }
+
+private:
+  // A plain name: the run of name characters. A '$' after it makes an index suffix, whose
+  // value is known only when evaluating.
+  std::string read_name(int& pos) const {
+    std::string name;
+    while (pos < mLength && is_name_char(mText[pos])) name += mText[pos++];
+    if (pos < mLength && mText[pos] == '$') throw Interpret{};
+    return name;
+  }
+  // evaluate_variable: a stored expression is evaluated at each use, a parameter is read
+  // from its map entry; an unknown name ends the scan with or without an alert.
+  Code reference(const std::string& name, int depth) {
+    Instr in;
+    if (stored_expressions.count(name)) {
+      mPure = false;
+      in.op = Op::Stored;
+      in.depth = depth;
+      in.name = name_index(name);
+      return {in};
+    }
+    auto param = gParameters.find(name);
+    if (param == gParameters.end()) throw Interpret{};
+    in.op = Op::Param;
+    in.param = &param->second;
+    mParams.emplace_back(name, in.param);
+    return {in};
+  }
+  Instr call(const std::string& name) {
+    Instr in;
+    bool pure = false;
+    if ((in.fn = find_builtin(name, &pure))) {
+      in.op = Op::Builtin;
+      in.memo = pure;
+      if (!pure) mPure = false;
+    } else {
+      mPure = false;
+      in.op = Op::Call;
+      in.name = name_index(name);
+    }
+    return in;
+  }
+  int name_index(const std::string& name) {
+    mNames.push_back(name);
+    return static_cast<int>(mNames.size()) - 1;
+  }
+
+  const char* mText;
+  const int mLength;
+  std::vector<std::string>& mNames;
+  std::vector<std::pair<std::string, const double*>>& mParams;
+  bool mPure = true;
+};
+
+// Step for step the loop of evaluate_expression; the branches that the evaluator decides
+// only when evaluating, or that alert, throw Interpret.
+Code Compiler::scan(int& pos, int depth) {
+  if (depth > kMaxCompileDepth || depth > kMaxExpressionDepth) throw Interpret{};
+  const char* text = mText;
+  const int length = mLength;
+
+  std::vector<CodeTerm> stack(1);
+  stack[0].code = {constant(0.0)};
+  CodeTerm term;
+  auto push_step = [&] {
+    push(term, stack);
+    ++pos;
+  };
+
+  while (pos < length) {
+    const char c = text[pos];
+    const unsigned char u = static_cast<unsigned char>(c);
+    if (std::isspace(u)) {
+      ++pos;
+    } else if (std::isdigit(u) || c == '.') {
+      char* end = nullptr;
+      double value = std::strtod(text + pos, &end);
+      if (end == text + pos) {
+        ++pos;
+        continue;
+      }
+      term.code = {constant(value)};
+      pos = static_cast<int>(end - text) - 1;
+      push_step();
+    } else if (Term op; operator_term(c, op)) {
+      term = CodeTerm{op.op, {}, op.precedence};
+      ++pos;
+    } else if (std::isalpha(u)) {
+      std::string name = read_name(pos);
+      const char next = pos < length ? text[pos] : 0;
+      if (next == '(') {
+        ++pos;
+        term.code = scan(pos, depth + 1);
+        term.code.push_back(call(name));
+        --pos;
+        push_step();
+      } else if (next == '=') {
+        throw Interpret{};  // assignments change the parameters later names read
+      } else {
+        term.code = reference(name, depth);
+        --pos;
+        push_step();
+      }
+    } else if (c == '$') {
+      ++pos;
+      term.code = reference(read_name(pos), depth);
+      --pos;
+      push_step();
+    } else if (c == '(') {
+      ++pos;
+      term.code = scan(pos, depth + 1);
+      --pos;
+      if (text[pos] != ')') throw Interpret{};  // "Unbalanced parentheses"
+      push_step();
+    } else if (c == ')' || c == ';') {
+      ++pos;
+      break;
+    } else {
+      ++pos;
+    }
+  }
+
+  CodeTerm end{0, {}, 0};
+  push(end, stack);
+  return std::move(stack.front().code);
+}
+
+// Operand stack depth the program needs.
+size_t stack_size(const Code& code) {
+  size_t size = 0, most = 0;
+  for (const Instr& in : code) {
+    if (in.op == Op::Const || in.op == Op::Param || in.op == Op::Stored) most = std::max(most, ++size);
+    else if (in.op >= Op::Add && in.op <= Op::Pow) --size;
+  }
+  return most;
+}
+
+// + and * leave the compiler free to swap operands, which decides the NaN that two NaNs
+// give; a NaN result is computed again by the evaluator's own arithmetic.
+inline void add(double& below, double value) {
+  const double sum = below + value;
+  if (std::isnan(sum)) ::combine(below, 1, value);
+  else below = sum;
+}
+inline void multiply(double& below, double value) {
+  const double product = below * value;
+  if (std::isnan(product)) ::combine(below, 3, value);
+  else below = product;
+}
+
+// A pure built-in is a function of its argument's bits: along a lattice row, terms of the
+// other parameter repeat and are computed once.
+inline double call_builtin(Instr& in, double arg) {
+  if (!in.memo) return in.fn(arg);
+  const auto bits = std::bit_cast<unsigned long long>(arg);
+  if (in.memo_set && in.memo_arg == bits) return in.memo_result;
+  in.memo_set = true;
+  in.memo_arg = bits;
+  return in.memo_result = in.fn(arg);
+}
+
+}  // namespace
+
+CompiledExpression::CompiledExpression(std::string text) : mText(std::move(text)) { recompile(); }
+
+void CompiledExpression::recompile() {
+  mCode.clear();
+  mNames.clear();
+  mParams.clear();
+  mCompiled = false;
+  mPure = false;
+  try {
+    Compiler compiler(mText.c_str(), mNames, mParams);
+    int pos = 0;
+    mCode = compiler.scan(pos, 1);
+    mCompiled = true;
+    mPure = compiler.pure();
+  } catch (const Interpret&) {
+    mCode.clear();
+    mNames.clear();
+    mParams.clear();
+  }
+  mStack.assign(stack_size(mCode), 0.0);
+}
+
+bool CompiledExpression::bindings_valid() const {
+  for (const auto& [name, value] : mParams) {
+    if (stored_expressions.count(name)) return false;
+    auto param = gParameters.find(name);
+    if (param == gParameters.end() || &param->second != value) return false;
+  }
+  for (const Instr& in : mCode)
+    if (in.op == Op::Stored && !stored_expressions.count(mNames[in.name])) return false;
+  return true;
+}
+
+double CompiledExpression::evaluate() {
+  if (!mCompiled) return evaluate_expression(mText.c_str());
+  double* sp = mStack.data() - 1;
+  for (Instr& in : mCode) {
+    switch (in.op) {
+      case Op::Const: *++sp = in.value; break;
+      case Op::Param: *++sp = *in.param; break;
+      case Op::Stored: {
+        // The scan would be `depth` evaluations deep when it met the name.
+        NestedEvaluation nested(in.depth);
+        Term term;
+        std::string name = mNames[in.name];
+        evaluate_variable(name, term);
+        *++sp = term.value;
+        break;
+      }
+      case Op::Builtin: *sp = call_builtin(in, *sp); break;
+      case Op::Call: *sp = call_func(mNames[in.name], *sp); break;
+      case Op::Add: --sp; add(*sp, sp[1]); break;
+      case Op::Sub: --sp; *sp -= sp[1]; break;
+      case Op::Mul: --sp; multiply(*sp, sp[1]); break;
+      case Op::Div: --sp; *sp /= sp[1]; break;
+      case Op::Mod: --sp; *sp = std::fmod(*sp, sp[1]); break;
+      case Op::Pow: --sp; *sp = std::pow(*sp, sp[1]); break;
+      case Op::AddK: add(*sp, in.value); break;
+      case Op::SubK: *sp -= in.value; break;
+      case Op::MulK: multiply(*sp, in.value); break;
+      case Op::DivK: *sp /= in.value; break;
+      case Op::ModK: *sp = std::fmod(*sp, in.value); break;
+      case Op::PowK: *sp = std::pow(*sp, in.value); break;
+      case Op::AddP: add(*sp, *in.param); break;
+      case Op::SubP: *sp -= *in.param; break;
+      case Op::MulP: multiply(*sp, *in.param); break;
+      case Op::DivP: *sp /= *in.param; break;
+      case Op::ModP: *sp = std::fmod(*sp, *in.param); break;
+      case Op::PowP: *sp = std::pow(*sp, *in.param); break;
+    }
+  }
+  return *sp;
+}

@@ -1,0 +1,447 @@
+#include "ui/Fl_Gl_Viewer.h"
+
+#include "ui/Gl_Jpeg.h"
+
+#include <FL/Fl.H>
+#include <FL/Fl_Browser.H>
+#include <FL/Fl_Double_Window.H>
+#include <FL/Fl_File_Chooser.H>
+#include <FL/Fl_Menu_Item.H>
+#include <FL/gl.h>
+
+#include <cmath>
+#include <cstdio>
+#include <memory>
+
+namespace {
+// One freeze-frame, shared by every viewer.
+std::unique_ptr<glBuffer> gFreezeFrame;
+
+enum MenuItem { AUTO_CENTER, AUTO_SCALE, VIEW_XY, VIEW_YZ, VIEW_ZX, CLIPPING, BACKGROUND, LIGHTING,
+                JPEG, HELP };
+
+void menu_cb(Fl_Widget*, void*) {}
+
+#define ITEM(label, id, flags) {label, 0, menu_cb, reinterpret_cast<void*>(long(id)), flags, 0, 0, 0, 0}
+Fl_Menu_Item popup_items[] = {
+    ITEM("auto Center", AUTO_CENTER, 0),
+    ITEM("auto Scale", AUTO_SCALE, FL_MENU_DIVIDER),
+    ITEM("X-Y View", VIEW_XY, 0),
+    ITEM("Y-Z View", VIEW_YZ, 0),
+    ITEM("Z-X View", VIEW_ZX, 0),
+    ITEM("modify clipping", CLIPPING, FL_MENU_DIVIDER),
+    ITEM("invert background", BACKGROUND, 0),
+    ITEM("modify lighting", LIGHTING, FL_MENU_DIVIDER),
+    ITEM("create jpeg...", JPEG, FL_MENU_DIVIDER),
+    ITEM("Help", HELP, 0),
+    {nullptr, 0, nullptr, nullptr, 0, 0, 0, 0, 0}};
+#undef ITEM
+
+const Gl_Vec3 DIAGONAL{1 / std::sqrt(3.0), 1 / std::sqrt(3.0), 1 / std::sqrt(3.0)};
+}  // namespace
+
+Fl_Gl_Viewer::Fl_Gl_Viewer(int x, int y, int w, int h, const char* label)
+    : Fl_Gl_Window(x, y, w, h, label) {
+  mode(FL_RGB | FL_DOUBLE | FL_DEPTH);
+  mCamera.viewport(w, h);
+}
+
+Fl_Gl_Viewer::~Fl_Gl_Viewer() = default;
+
+// -- scene and camera
+
+void Fl_Gl_Viewer::scene(RC<Gl_Scene> s, bool fit) {
+  mScene = s;
+  if (fit) {
+    autocenter();
+    autoscale();
+  }
+  redraw();
+}
+
+void Fl_Gl_Viewer::zoom_into(RC<Gl_Scene> s) {
+  if (!s) return;
+  center_on(s->center());
+  scale_to(s->diameter());
+}
+
+void Fl_Gl_Viewer::autocenter() { center_on(mScene ? mScene->center() : Gl_Vec3{0, 0, 0}); }
+
+void Fl_Gl_Viewer::autoscale() { scale_to(mScene ? mScene->diameter() : 1.0); }
+
+void Fl_Gl_Viewer::scale_to(double d) {
+  mCamera.diameter(d);
+  mCamera.fov(mCamera.fov());
+  mCamera.zoom(1);
+  redraw();
+}
+
+void Fl_Gl_Viewer::center_on(const Gl_Vec3& p) {
+  mCamera.center(p);
+  redraw();
+}
+
+void Fl_Gl_Viewer::toggle_background() {
+  mWhite = !mWhite;
+  redraw();
+}
+
+void Fl_Gl_Viewer::view_xy() {
+  mCamera.orientation(Gl_Quat());
+  redraw();
+}
+
+void Fl_Gl_Viewer::view_yz() {
+  mCamera.orientation(quat_from_axis_angle(DIAGONAL, -120));
+  redraw();
+}
+
+void Fl_Gl_Viewer::view_zx() {
+  mCamera.orientation(quat_from_axis_angle(DIAGONAL, 120));
+  redraw();
+}
+
+void Fl_Gl_Viewer::edit_clipping() { fl_edit_gl_clipping(mClipping, this); }
+void Fl_Gl_Viewer::edit_lighting() { fl_edit_gl_lighting(mLighting, this); }
+
+void Fl_Gl_Viewer::snapshot() {
+  const char* path = fl_file_chooser("JPEG file name", "*.jpg", nullptr);
+  if (path && *path) snapshot_to(path);
+}
+
+bool Fl_Gl_Viewer::snapshot_to(const std::string& path) {
+  if (!shown()) return false;
+  render_back_buffer();
+  return gl_window_to_jpg(path, w(), h());
+}
+
+bool Fl_Gl_Viewer::read_view(glBuffer& out, int components) {
+  if (!shown()) return false;
+  render_back_buffer();
+  return read_gl_pixels(w(), h(), components, out);
+}
+
+void Fl_Gl_Viewer::render_back_buffer() {
+  prepare_context(true);
+  draw();
+  glFinish();
+  glReadBuffer(GL_BACK);
+}
+
+void Fl_Gl_Viewer::show_help() {
+  static Fl_Double_Window* win = nullptr;
+  static Fl_Browser* browser = nullptr;
+  if (!win) {
+    win = new Fl_Double_Window(560, 380, "Viewer Interaction");
+    browser = new Fl_Browser(0, 0, 560, 380);
+    static const int widths[] = {170, 180, 0};
+    browser->column_widths(widths);
+    browser->column_char('\t');
+    win->resizable(browser);
+    win->end();
+  }
+  browser->clear();
+  for (const auto& line : viewer_help_lines(mConfig)) browser->add(line.c_str());
+  win->show();
+}
+
+bool Fl_Gl_Viewer::frozen() const { return gFreezeFrame != nullptr; }
+
+// The first toggle keeps the current picture; the next lets it go.
+void Fl_Gl_Viewer::toggle_freeze() {
+  if (gFreezeFrame) {
+    gFreezeFrame.reset();
+    redraw();
+    return;
+  }
+  if (!shown()) return;
+  render_back_buffer();
+  auto b = std::make_unique<glBuffer>();
+  // Without memory for the copy the view simply stays live.
+  if (!read_gl_pixels(w(), h(), 3, *b)) {
+    fprintf(stderr, "could not allocate bytes for glBuffer\n");
+    return;
+  }
+  gFreezeFrame = std::move(b);
+  redraw();
+}
+
+// -- picking
+
+std::vector<unsigned> Fl_Gl_Viewer::pick_at(double x, double y, double pw, double ph) {
+  if (!mScene || !shown() || !(pw > 0) || !(ph > 0)) return {};
+  prepare_context(true);
+  std::vector<GLuint> buf(1 << 16);
+  glSelectBuffer(GLsizei(buf.size()), buf.data());
+  glRenderMode(GL_SELECT);
+  glInitNames();
+  // The pick window [x - pw/2, x + pw/2] x [y - ph/2, y + ph/2] fills the view.
+  glMatrixMode(GL_PROJECTION);
+  glLoadIdentity();
+  glScaled(2 / pw, 2 / ph, 1);
+  glTranslated(-x, -y, 0);
+  const Gl_Projection& p = mCamera.projection();
+  if (p.perspective) glFrustum(p.left, p.right, p.bottom, p.top, p.near, p.far);
+  else glOrtho(p.left, p.right, p.bottom, p.top, p.near, p.far);
+  glMatrixMode(GL_MODELVIEW);
+  glLoadMatrixf(mCamera.model_view().data());
+  apply_clipping(mClipping);
+  mScene->draw();
+  const GLint hits = glRenderMode(GL_RENDER);
+  test4errors("Fl_Gl_Viewer::pick_at()");
+  return nearest_hit_names(buf.data(), hits, buf.size());
+}
+
+unsigned Fl_Gl_Viewer::pick_pixel(int px, int py) {
+  const double W = std::max(1, w()), H = std::max(1, h());
+  const auto names = pick_at(2 * px / W - 1, 1 - 2 * py / H, 3 / W, 3 / H);
+  return names.empty() ? 0 : names[0];
+}
+
+// -- drawing
+
+void Fl_Gl_Viewer::resize(int x, int y, int w, int h) {
+  Fl_Gl_Window::resize(x, y, w, h);
+  mCamera.viewport(w, h);
+  valid(0);
+}
+
+void Fl_Gl_Viewer::reinitialize() {
+  glViewport(0, 0, w(), h());
+  mCamera.viewport(w(), h());
+  glEnable(GL_BLEND);
+  glBlendFunc(GL_SRC_ALPHA, GL_ONE_MINUS_SRC_ALPHA);
+  glEnable(GL_DEPTH_TEST);
+  glEnable(GL_POLYGON_OFFSET_FILL);
+  glPolygonOffset(1, float(2 * polygon_offset_unit_scale()));
+  // glColor sets the material too, so scenes may colour with either.
+  glColorMaterial(GL_FRONT_AND_BACK, GL_AMBIENT_AND_DIFFUSE);
+  glEnable(GL_COLOR_MATERIAL);
+  valid(1);
+}
+
+void Fl_Gl_Viewer::prepare_context(bool make_current_now) {
+  if (make_current_now) make_current();
+  if (context() != mLastContext) {
+    mLastContext = context();
+    gl_new_context_generation();
+    valid(0);
+  }
+  gl_delete_deferred_buffers();
+  if (!valid()) reinitialize();
+}
+
+void Fl_Gl_Viewer::draw() {
+  prepare_context(false);
+  if (frozen()) {
+    const float c = mWhite ? 1.0f : 0.0f;
+    glClearColor(c, c, c, 1);
+    glClear(GL_COLOR_BUFFER_BIT | GL_DEPTH_BUFFER_BIT);
+    for (int i = 0; i < Gl_ClippingState::MAX_PLANES; ++i) glDisable(GL_CLIP_PLANE0 + i);
+    glDisable(GL_DEPTH_TEST);
+    draw_gl_buffer(*gFreezeFrame);
+    glEnable(GL_DEPTH_TEST);
+    return;
+  }
+  draw_scene();
+}
+
+void Fl_Gl_Viewer::draw_scene() {
+  const float c = mWhite ? 1.0f : 0.0f;
+  glClearColor(c, c, c, 1);
+  glClear(GL_COLOR_BUFFER_BIT | GL_DEPTH_BUFFER_BIT);
+  // Lights are placed with identity matrices: they stay fixed relative to the eye.
+  glMatrixMode(GL_PROJECTION);
+  glLoadIdentity();
+  glMatrixMode(GL_MODELVIEW);
+  glLoadIdentity();
+  apply_lighting(mLighting);
+  const Gl_Projection& p = mCamera.projection();
+  glMatrixMode(GL_PROJECTION);
+  if (p.perspective) glFrustum(p.left, p.right, p.bottom, p.top, p.near, p.far);
+  else glOrtho(p.left, p.right, p.bottom, p.top, p.near, p.far);
+  glMatrixMode(GL_MODELVIEW);
+  glLoadMatrixf(mCamera.model_view().data());
+  apply_clipping(mClipping);
+  if (mScene) mScene->draw();
+  draw_clip_dots();
+  test4errors("Fl_Gl_Viewer::draw()");
+}
+
+// A dot of size 8 at the right edge for each plane within reach of the view.
+void Fl_Gl_Viewer::draw_clip_dots() {
+  glPushAttrib(GL_ENABLE_BIT | GL_POINT_BIT | GL_CURRENT_BIT);
+  for (int i = 0; i < Gl_ClippingState::MAX_PLANES; ++i) glDisable(GL_CLIP_PLANE0 + i);
+  glDisable(GL_LIGHTING);
+  glDisable(GL_DEPTH_TEST);
+  glMatrixMode(GL_PROJECTION);
+  glPushMatrix();
+  glLoadIdentity();
+  glMatrixMode(GL_MODELVIEW);
+  glPushMatrix();
+  glLoadIdentity();
+  glPointSize(8);
+  glBegin(GL_POINTS);
+  const int n = std::min<int>(mClipping.planes.size(), Gl_ClippingState::MAX_PLANES);
+  for (int i = 0; i < n; ++i) {
+    double s;
+    if (!clip_dot_height(mClipping.planes[i], mCamera.center(), mCamera.diameter(), s)) continue;
+    const auto col = clip_dot_color(i);
+    glColor3f(col[0], col[1], col[2]);
+    glVertex2d(1 - 8.0 / std::max(1, w()), s);
+  }
+  glEnd();
+  glPopMatrix();
+  glMatrixMode(GL_PROJECTION);
+  glPopMatrix();
+  glMatrixMode(GL_MODELVIEW);
+  glPopAttrib();
+}
+
+bool Fl_Gl_Viewer::grab_clip_dot(int x, int y) {
+  if (x < w() - 5) return false;
+  const int n = std::min<int>(mClipping.planes.size(), Gl_ClippingState::MAX_PLANES);
+  for (int i = 0; i < n; ++i) {
+    double s;
+    if (!clip_dot_height(mClipping.planes[i], mCamera.center(), mCamera.diameter(), s)) continue;
+    const double dot_y = (1 - s) * 0.5 * h();
+    if (std::fabs(y - dot_y) <= 4) {
+      mDragPlane = i;
+      return true;
+    }
+  }
+  return false;
+}
+
+// -- events
+
+void Fl_Gl_Viewer::popup_menu() {
+  const Fl_Menu_Item* m = popup_items->popup(Fl::event_x(), Fl::event_y(), "OpenGL Viewer");
+  if (!m) return;
+  switch (static_cast<MenuItem>(reinterpret_cast<long>(m->user_data()))) {
+  case AUTO_CENTER: autocenter(); break;
+  case AUTO_SCALE: autoscale(); break;
+  case VIEW_XY: view_xy(); break;
+  case VIEW_YZ: view_yz(); break;
+  case VIEW_ZX: view_zx(); break;
+  case CLIPPING: edit_clipping(); break;
+  case BACKGROUND: toggle_background(); break;
+  case LIGHTING: edit_lighting(); break;
+  case JPEG: snapshot(); break;
+  case HELP: show_help(); break;
+  }
+}
+
+bool Fl_Gl_Viewer::run_action(Gl_Action a, int step) {
+  switch (a) {
+  case GL_ACTION_MODEL_ROTATION_LR: handle_model_rotation_lr(step); break;
+  case GL_ACTION_MODEL_ROTATION_DU: handle_model_rotation_du(step); break;
+  case GL_ACTION_CAMERA_PAN_LR: handle_camera_pan_lr(step); break;
+  case GL_ACTION_CAMERA_PAN_DU: handle_camera_pan_du(step); break;
+  case GL_ACTION_CAMERA_TRUCK: handle_camera_truck(step); break;
+  case GL_ACTION_CAMERA_ZOOM: handle_camera_zoom(step); break;
+  case GL_ACTION_CAMERA_FOV: handle_camera_fov(step); break;
+  case GL_ACTION_ZOOM_INTO: {
+    RC<Gl_Scene_Composite> c = mScene.cast<Gl_Scene_Composite>();
+    if (!c) break;
+    const unsigned name = pick_pixel(Fl::event_x(), Fl::event_y());
+    if (name >= 1 && name <= c->size()) zoom_into((*c)[name - 1]);
+    break;
+  }
+  case GL_ACTION_BACKGROUND: toggle_background(); break;
+  case GL_ACTION_PICK: {
+    const unsigned name = pick_pixel(Fl::event_x(), Fl::event_y());
+    if (!name) break;
+    if (mPickCb) mPickCb(name, mPickData);
+    else printf(" selected %u\n", name), fflush(stdout);
+    break;
+  }
+  case GL_ACTION_FREEZE: toggle_freeze(); break;
+  default: return false;
+  }
+  redraw();
+  return true;
+}
+
+int Fl_Gl_Viewer::handle(int event) {
+  switch (event) {
+  case FL_PUSH:
+    mLastX = Fl::event_x(), mLastY = Fl::event_y();
+    if (grab_clip_dot(mLastX, mLastY)) return 1;
+    if (Fl::focus() != this) take_focus();
+    if (mConfig.match_mouse(Fl::event_state()) == GL_ACTION_POPUP) popup_menu();
+    return 1;
+  case FL_DRAG: {
+    const int x = Fl::event_x(), y = Fl::event_y();
+    if (mDragPlane >= 0 && mDragPlane < (int)mClipping.planes.size()) {
+      Gl_ClipInfo& c = mClipping.planes[mDragPlane];
+      c.origin = clip_origin_at(c, mCamera.center(), mCamera.diameter(), 1 - 2.0 * y / std::max(1, h()));
+      redraw();
+      return 1;
+    }
+    switch (mConfig.match_mouse(Fl::event_state())) {
+    case GL_ACTION_MODEL_ROTATION: handle_model_rotation(mLastX, mLastY); break;
+    case GL_ACTION_CAMERA_ROTATION: handle_camera_rotation(mLastX, mLastY); break;
+    case GL_ACTION_CAMERA_PAN: handle_camera_pan(mLastX, mLastY); break;
+    case GL_ACTION_CAMERA_TRUCK: handle_camera_truck(mLastX, mLastY); break;
+    case GL_ACTION_CAMERA_ZOOM: handle_camera_zoom(mLastX, mLastY); break;
+    case GL_ACTION_CAMERA_FOV: handle_camera_fov(mLastX, mLastY); break;
+    default: break;
+    }
+    mLastX = x, mLastY = y;
+    redraw();
+    return 1;
+  }
+  case FL_RELEASE:
+    mDragPlane = -1;
+    return 1;
+  case FL_FOCUS:
+  case FL_UNFOCUS:
+  case FL_ENTER:
+  case FL_LEAVE:
+  case FL_MOVE:
+    return 1;
+  case FL_KEYBOARD: {
+    if (Fl::focus() != this) return 0;
+    const UserConfig::Key* k = mConfig.match_key(Fl::event_key(), Fl::event_state());
+    return k && run_action(k->action, k->step) ? 1 : 0;
+  }
+  default:
+    return Fl_Gl_Window::handle(event);
+  }
+}
+
+// -- interaction handlers
+
+void Fl_Gl_Viewer::handle_model_rotation(int x, int y) {
+  const Gl_Vec3 p1 = trackball_point(x, y, w(), h());
+  const Gl_Vec3 p2 = trackball_point(Fl::event_x(), Fl::event_y(), w(), h());
+  mCamera.rotate(trackball_rotation(p1, p2));
+}
+
+void Fl_Gl_Viewer::handle_camera_rotation(int, int) {}
+void Fl_Gl_Viewer::handle_camera_truck(int, int) {}
+
+// The model follows the pointer.
+void Fl_Gl_Viewer::handle_camera_pan(int x, int y) {
+  mCamera.screen_pan(-double(Fl::event_x() - x) / std::max(1, w()),
+                     double(Fl::event_y() - y) / std::max(1, h()));
+}
+
+void Fl_Gl_Viewer::handle_camera_zoom(int, int y) {
+  mCamera.zoom(mCamera.zoom() * std::exp2((Fl::event_y() - y) * 0.125 * mConfig.zoom_step));
+}
+
+void Fl_Gl_Viewer::handle_camera_fov(int, int y) {
+  mCamera.fov(mCamera.fov() + (y - Fl::event_y()) * 0.125 * mConfig.fov_step);
+}
+
+void Fl_Gl_Viewer::handle_model_rotation_lr(int n) { mCamera.rotate(key_rotation_lr(n, mConfig.rotation_step)); }
+void Fl_Gl_Viewer::handle_model_rotation_du(int n) { mCamera.rotate(key_rotation_du(n, mConfig.rotation_step)); }
+void Fl_Gl_Viewer::handle_camera_rotation_lr(int) {}
+void Fl_Gl_Viewer::handle_camera_rotation_du(int) {}
+void Fl_Gl_Viewer::handle_camera_pan_lr(int n) { mCamera.screen_pan(n * mConfig.pan_step, 0); }
+void Fl_Gl_Viewer::handle_camera_pan_du(int n) { mCamera.screen_pan(0, n * mConfig.pan_step); }
+void Fl_Gl_Viewer::handle_camera_truck(int) {}
+void Fl_Gl_Viewer::handle_camera_zoom(int n) { mCamera.zoom(mCamera.zoom() * std::exp2(n * mConfig.zoom_step)); }
+void Fl_Gl_Viewer::handle_camera_fov(int n) { mCamera.fov(mCamera.fov() + n * mConfig.fov_step); }

@@ -1,0 +1,159 @@
+#include "builders/parametric.h"
+
+#include "builders/builders.h"
+#include "grid/pelgrove_MxN.h"
+#include "interp/interp.h"
+#include "script/parameters.h"
+#include "script/scriptstream.h"
+#include "support/test_support.h"
+
+#include <gtest/gtest.h>
+
+#include <cmath>
+#include <string>
+#include <vector>
+
+namespace {
+
+struct Xyz {
+  double x, y, z;
+};
+
+class ParametricTest : public ScriptTest {
+protected:
+  void TearDown() override {
+    stored_expressions.clear();
+    ScriptTest::TearDown();
+  }
+  // Runs a script from a clean state and returns the part named `name`.
+  const Grid_MxN* build(const std::string& script, const std::string& name = "p") {
+    reset_script_state();
+    EXPECT_TRUE(run(script));
+    for (const Grid* g : Grid::gGrids)
+      if (g->name() == name) return dynamic_cast<const Grid_MxN*>(g);
+    ADD_FAILURE() << "no part " << name;
+    return nullptr;
+  }
+};
+
+// Points (at the given indices) of the part each script makes, and the lattice size. Point
+// (i, j) is stored at j*(M+1)+i; per-point scripts see s, u and v and may end a curve or
+// one column of a surface early, leaving the rest on the unit segment or square.
+TEST_F(ParametricTest, PointsFollowTheExpressions) {
+  const double h = std::sqrt(0.5);
+  const struct {
+    const char* script;
+    int M, N;
+    std::vector<int> at;
+    std::vector<Xyz> want;
+  } rows[] = {
+      {"pline p 2 [s] [0] [0]", 2, 0, {0, 1, 2}, {{1, 0, 0}, {0.5, 0, 0}, {0, 0, 0}}},
+      {"pline p [5/2] [2*s] [s^2] [1]", 2, 0, {0, 1, 2}, {{2, 1, 1}, {1, 0.25, 1}, {0, 0, 1}}},
+      {"pplate p 1 1 [u] [v] [u*v]", 1, 1, {0, 1, 2, 3}, {{0, 0, 0}, {1, 0, 0}, {0, 1, 0}, {1, 1, 1}}},
+      {"pplate p 2 1 [u+10] [v*2] [sin(u)]", 2, 1, {1, 5}, {{10.5, 0, std::sin(0.5)}, {11, 2, std::sin(1.0)}}},
+      // transition lattice: the coarse row snaps its parameters
+      {"pplate p 2:4 1 [u] [v] [0]", 4, 1, {0, 1, 2, 3, 4, 6}, {{0, 0, 0}, {0, 0, 0}, {0.5, 0, 0},
+                                                                 {1, 0, 0}, {1, 0, 0}, {0.25, 1, 0}}},
+      // cylindrical (r, theta, z) and spherical (r, theta, phi), angles in degrees
+      {"parc p 2 [1] [90*s] [s]", 2, 0, {0, 1, 2}, {{0, 1, 1}, {h, h, 0.5}, {1, 0, 0}}},
+      {"porbit p 1 [2] [90] [90*s]", 1, 0, {0, 1}, {{0, 2, 0}, {2, 0, 0}}},
+      {"pcylinder p 1 1 [1] [90*u] [v]", 1, 1, {1, 3}, {{0, 1, 0}, {0, 1, 1}}},
+      {"psphere p 1 1 [2] [90*v] [90*u]", 1, 1, {0, 2, 3}, {{0, 0, 2}, {2, 0, 0}, {0, 2, 0}}},
+      // stored expressions and parameters the expressions read
+      {"set k 3 @r = k*s ; pline p 1 [r] [k] [0]", 1, 0, {0, 1}, {{3, 3, 0}, {0, 3, 0}}},
+      // per-point scripts
+      {"pline p { set t [s*10] } 2 [t] [s] [0]", 2, 0, {0, 1, 2}, {{10, 1, 0}, {5, 0.5, 0}, {0, 0, 0}}},
+      {"pplate p { set w [u+v] } 1 1 [w] [0] [w*2]", 1, 1, {0, 1, 3}, {{0, 0, 0}, {1, 0, 2}, {2, 0, 4}}},
+      // the script fails only at s = 2/3: that point and all after it stay on the segment
+      {"pline p { ifneg [(s-0.5)*(s-0.9)] { nosuchword } } 3 [s+10] [0] [0]", 3, 0, {0, 1, 2, 3},
+       {{11, 0, 0}, {2.0 / 3, 0, 0}, {1.0 / 3, 0, 0}, {0, 0, 0}}},
+      // ... only at (u, v) = (0, 0.5): the rest of that column stays, the next column is done
+      {"pplate p { ifneg [(u+v-0.3)*(u+v-0.7)] { nosuchword } } 1 2 [u+10] [v+10] [0]", 1, 2,
+       {0, 2, 4, 1, 3, 5}, {{10, 10, 0}, {0, 0.5, 0}, {0, 1, 0}, {11, 10, 0}, {11, 10.5, 0}, {11, 11, 0}}},
+  };
+  for (const auto& r : rows) {
+    SCOPED_TRACE(r.script);
+    const Grid_MxN* g = build(r.script);
+    ASSERT_TRUE(g);
+    EXPECT_EQ(g->M, r.M);
+    EXPECT_EQ(g->N, r.N);
+    for (size_t k = 0; k < r.at.size(); ++k) {
+      const GridPt& p = g->mPts.at(r.at[k]);
+      EXPECT_NEAR(p.x, r.want[k].x, 1e-12) << "point " << r.at[k];
+      EXPECT_NEAR(p.y, r.want[k].y, 1e-12) << "point " << r.at[k];
+      EXPECT_NEAR(p.z, r.want[k].z, 1e-12) << "point " << r.at[k];
+    }
+  }
+}
+
+TEST_F(ParametricTest, FailureMessages) {
+  const std::string curve = "expecting N  [<x expression>] [<y expression>] [<z expression>]\n";
+  const std::string patch = "expecting M N  [<x expression>] [<y expression>] [<z expression>]\n";
+  const struct {
+    BuilderFunc func;
+    const char* args;
+    std::string message;
+  } rows[] = {
+      {pline, "", curve + "could not read dimension N"},
+      {pline, "0 [s] [0] [0]", "N cannot be zero"},
+      {pcylindrical_arc, "-2 [s] [0] [0]", "N cannot be zero"},
+      {pline, "3 [s] [s]", curve + "could not read expression for z values"},
+      {pspherical_arc, "3 1", curve + "could not read expression for x values"},
+      {pline, "{ set t 1 } 3 [s] 2", curve + "could not read expression for y values"},
+      {pline, "2147483647 [s] [0] [0]", curve + "lattice of 2147483647 x 0 cells is too large"},
+      {pplate, "0 1 [u] [v] [0]", patch + "dimension for M must be positive"},
+      {pcylinder, "3:0 2", patch + "secondary dimension for M must be positive"},
+      {psphere, "2 1:0", patch + "secondary dimension for N must be positive"},
+      {pplate, "2 2 [u]", patch + "could not read expression for y values"},
+      {pplate, "65536 65536 [u] [v] [0]", patch + "lattice of 65536 x 65536 cells is too large"},
+  };
+  for (const auto& r : rows) {
+    SCOPED_TRACE(r.args);
+    scriptstream_priv in(std::string(r.args) + "\n");
+    std::string message = "stale";
+    EXPECT_FALSE(r.func("part", in, message));
+    EXPECT_EQ(message, r.message);
+    EXPECT_TRUE(Grid::gGrids.empty());
+  }
+}
+
+// s, u and v hold their earlier values afterwards (0 when they did not exist), also when a
+// per-point script failed or assigned them.
+TEST_F(ParametricTest, LatticeParametersAreRestored) {
+  const struct {
+    const char* script;
+    double s, u, v;
+  } rows[] = {
+      {"set s 5 set u 6 set v 7 pline p 2 [s] [0] [0] pplate q 2 2 [u] [v] [0]", 5, 6, 7},
+      {"pplate q 1 1 [u] [v] [0]", 0, 0, 0},
+      {"set s 2 pline p { set s 9 nosuchword } 2 [s] [0] [0]", 2, 0, 0},
+      {"set u 1 pplate q { set v 8 } 1 1 [u=3] [v] [0]", 0, 1, 0},
+  };
+  for (const auto& r : rows) {
+    SCOPED_TRACE(r.script);
+    reset_script_state();
+    gParameters.erase("s");
+    gParameters.erase("u");
+    gParameters.erase("v");
+    run(r.script);
+    EXPECT_EQ(gParameters.count("s") ? gParameters["s"] : 0, r.s);
+    EXPECT_EQ(gParameters.count("u") ? gParameters["u"] : 0, r.u);
+    EXPECT_EQ(gParameters.count("v") ? gParameters["v"] : 0, r.v);
+  }
+}
+
+// A per-point script that makes parts of its own: the builder's part is still the last one,
+// so it is the part that gets placed.
+TEST_F(ParametricTest, PartMadeBetweenPointsDoesNotTakeThePlacement) {
+  const Grid_MxN* g = build("mz 5 pline p { line q 1  0 0 0  1 0 0 } 1 [s] [2] [0]");
+  ASSERT_TRUE(g);
+  EXPECT_EQ(Grid::gGrids.back(), g);
+  EXPECT_EQ(Grid::gGrids.size(), 3u);
+  for (const Grid* part : Grid::gGrids) {
+    const auto* lattice = dynamic_cast<const Grid_MxN*>(part);
+    ASSERT_TRUE(lattice);
+    for (const GridPt& p : lattice->mPts) EXPECT_EQ(p.z, 5) << part->name();
+  }
+}
+
+}  // namespace

@@ -1,0 +1,92 @@
+#include "support/gl_support.h"
+
+#include "builders/builders.h"
+#include "interp/interp.h"
+
+#include <FL/Fl.H>
+#include <FL/Fl_Window.H>
+
+#include <cstdio>
+#include <cstdlib>
+#include <jpeglib.h>
+
+Rgb Picture::at(int x, int y_from_top) const {
+  const size_t k = 3 * (size_t(height - 1 - y_from_top) * width + x);
+  return {rgb[k], rgb[k + 1], rgb[k + 2]};
+}
+
+int Picture::count(Rgb c, int tol, int x0, int x1) const {
+  if (x1 < 0) x1 = width;
+  int n = 0;
+  for (int y = 0; y < height; ++y)
+    for (int x = x0; x < x1; ++x) {
+      const Rgb p = at(x, y);
+      n += std::abs(p.r - c.r) <= tol && std::abs(p.g - c.g) <= tol && std::abs(p.b - c.b) <= tol;
+    }
+  return n;
+}
+
+int Picture::count_if(const std::function<bool(Rgb)>& keep) const {
+  int n = 0;
+  for (int y = 0; y < height; ++y)
+    for (int x = 0; x < width; ++x) n += keep(at(x, y));
+  return n;
+}
+
+ViewerWindow::ViewerWindow(int w, int h) {
+  mWin = std::make_unique<Fl_Window>(w, h);
+  mViewer = new Fl_Gl_Viewer(0, 0, w, h);
+  mWin->end();
+  mWin->show();
+  while (!mViewer->shown() || !mViewer->visible()) Fl::wait(0.05);
+  Fl::flush();
+}
+
+ViewerWindow::~ViewerWindow() {
+  mWin->hide();
+  Fl::flush();
+}
+
+Picture ViewerWindow::render() {
+  glBuffer b;
+  Picture p;
+  if (!mViewer->read_view(b)) return p;
+  p.width = b.width, p.height = b.height;
+  p.rgb = std::move(b.pixels);
+  return p;
+}
+
+bool run_script_text(const std::string& text) {
+  static bool mapped = false;
+  if (!mapped) {
+    map_builders("");
+    map_commands();
+    mapped = true;
+  }
+  std::string t = text;
+  return start_script(t, "test.vmf");
+}
+
+bool decode_jpeg(const std::string& path, JpegInfo& out) {
+  FILE* f = fopen(path.c_str(), "rb");
+  if (!f) return false;
+  jpeg_decompress_struct cinfo;
+  jpeg_error_mgr err;
+  cinfo.err = jpeg_std_error(&err);
+  jpeg_create_decompress(&cinfo);
+  jpeg_stdio_src(&cinfo, f);
+  jpeg_read_header(&cinfo, TRUE);
+  out.progressive = jpeg_has_multiple_scans(&cinfo);
+  jpeg_start_decompress(&cinfo);
+  out.width = cinfo.output_width, out.height = cinfo.output_height;
+  out.components = cinfo.output_components;
+  out.rgb.resize(size_t(out.width) * out.height * out.components);
+  while (cinfo.output_scanline < cinfo.output_height) {
+    JSAMPROW row = &out.rgb[size_t(cinfo.output_scanline) * out.width * out.components];
+    jpeg_read_scanlines(&cinfo, &row, 1);
+  }
+  jpeg_finish_decompress(&cinfo);
+  jpeg_destroy_decompress(&cinfo);
+  fclose(f);
+  return true;
+}

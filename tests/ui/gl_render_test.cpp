@@ -1,0 +1,177 @@
+// Rendering under a test display (Mesa): parts drawn by the viewer are read back pixel by
+// pixel. Lit faces facing the light come out at 1.4 times their colour (clamped), element
+// edges and bars unlit at exactly their colour.
+#include "grid/Grid.h"
+#include "interp/interp.h"
+#include "support/gl_support.h"
+#include "support/test_support.h"
+#include "ui/Grid_Scene.h"
+
+#include <FL/Fl.H>
+#include <gtest/gtest.h>
+
+#include <cmath>
+
+namespace {
+struct GlRender : ::testing::Test {
+  ViewerWindow win;
+  RC<Gl_Scene_Composite> scenes{new Gl_Scene_Composite};
+  Fl_Gl_Viewer& v = win.viewer();
+
+  void TearDown() override {
+    reset_script_state();
+    SHOW_MERGINGS = false;
+  }
+  // Runs the script, shows its parts fitted to the view and reads the picture back.
+  Picture show(const std::string& script) {
+    EXPECT_TRUE(run_script_text(script));
+    load_grids(*scenes);
+    v.scene(scenes, true);
+    return win.render();
+  }
+  // Presses a key over pixel (x, y) with the viewer focused.
+  void press(int key, int x, int y) {
+    Fl::focus(&v);
+    Fl::e_keysym = key, Fl::e_state = 0, Fl::e_x = x, Fl::e_y = y;
+    v.handle(FL_KEYBOARD);
+  }
+};
+
+const char* PLATE = "plate p 4 4  0 0 0  2 0 0  2 1 0  0 1 0\n";
+bool bright_red(Rgb p) { return p.r > 200 && p.g < 60 && p.b < 60; }
+bool bright_blue(Rgb p) { return p.b > 200 && p.r < 60 && p.g < 60; }
+bool not_black(Rgb p) { return p.r + p.g + p.b > 30; }
+}  // namespace
+
+TEST_F(GlRender, PartsAppearInTheirColour) {
+  struct Row {
+    const char* id;
+    const char* colour;
+    bool (*is)(Rgb);
+  } rows[] = {
+      {"red", "set color.r 1\nset color.g 0\nset color.b 0\n", bright_red},
+      {"blue", "set color.r 0\nset color.g 0\nset color.b 1\n", bright_blue},
+  };
+  for (const Row& r : rows) {
+    SCOPED_TRACE(r.id);
+    const Picture p = show(std::string(r.colour) + PLATE);
+    const int coloured = p.count_if(r.is);
+    EXPECT_GT(coloured, p.width * p.height / 4);
+    EXPECT_EQ(coloured, p.count_if(not_black));
+  }
+}
+
+TEST_F(GlRender, BarsAreUnlitAndHaveNoFaces) {
+  const Picture p = show("set color.r 0.5\nset color.g 0.5\nset color.b 0\nline l 4  0 0 0  4 1 0\n");
+  const int unlit = p.count({128, 128, 0});
+  EXPECT_GT(unlit, 20);
+  EXPECT_EQ(p.count({179, 179, 0}, 10), 0);
+  EXPECT_LT(p.count_if(not_black), p.width * p.height / 20);
+}
+
+TEST_F(GlRender, NegativeLineWidthSuppressesElementEdges) {
+  struct Row {
+    const char* width;
+    bool edges;
+  } rows[] = {{"1", true}, {"-1", false}};
+  for (const Row& r : rows) {
+    SCOPED_TRACE(r.width);
+    const Picture p = show(std::string("set color.r 0.5\nset color.g 0\nset color.b 0\nset glLineWidth ") +
+                           r.width + "\n" + PLATE);
+    EXPECT_GT(p.count({179, 0, 0}, 4), 100);  // lit faces either way
+    EXPECT_EQ(p.count({128, 0, 0}, 4) > 20, r.edges);
+  }
+}
+
+TEST_F(GlRender, ClippingPlaneRemovesHalfAPlate) {
+  Picture p = show(std::string("set color.r 0\nset color.g 0\nset color.b 1\n") + PLATE);
+  const int half = p.width / 2;  // the plate is centred, x = 1 falls on the middle column
+  const int left = p.count({0, 0, 255}, 80, 0, half), right = p.count({0, 0, 255}, 80, half + 2, p.width);
+  ASSERT_GT(left, 100);
+  ASSERT_GT(right, 100);
+  Gl_ClipInfo c;
+  c.normal = {1, 0, 0}, c.origin = {1, 0, 0};
+  v.clipping().planes.push_back(c);
+  p = win.render();
+  EXPECT_GT(p.count({0, 0, 255}, 80, 0, half - 2), left * 9 / 10);
+  EXPECT_EQ(p.count({0, 0, 255}, 80, half + 2, p.width), 0);
+}
+
+TEST_F(GlRender, BackgroundToggleAndFreezeFrame) {
+  v.scene(scenes, true);
+  const Rgb black{0, 0, 0}, white{255, 255, 255};
+  struct Row {
+    const char* id;
+    int key;
+    Rgb want;
+  } rows[] = {
+      {"starts black", 0, black}, {"b: white", 'b', white}, {"b: black", 'b', black},
+      {"f: frozen black", 'f', black}, {"b while frozen", 'b', black}, {"f: live white", 'f', white},
+  };
+  for (const Row& r : rows) {
+    SCOPED_TRACE(r.id);
+    if (r.key) press(r.key, 5, 5);
+    const Picture p = win.render();
+    EXPECT_EQ(p.count(r.want, 0, 0, 100), 100 * p.height);
+  }
+}
+
+TEST_F(GlRender, MergeLinksAreRedOnlyWhenShown) {
+  const char* script =
+      "set color.r 0\nset color.g 0\nset color.b 1\nset element_type quads\n"
+      "set tolerance 0.3\nset ptolerance 0.01\n"
+      "plate a 1 1  0 0 0  1 0 0  1 1 0  0 1 0\n"
+      "plate b 1 1  1.2 0 0  2.2 0 0  2.2 1 0  1.2 1 0\n";
+  for (bool shown : {false, true}) {
+    SCOPED_TRACE(shown ? "shown" : "hidden");
+    SHOW_MERGINGS = shown;
+    const Picture p = show(script);
+    EXPECT_EQ(p.count({255, 0, 0}, 4) > 5, shown);
+  }
+}
+
+TEST_F(GlRender, PickAndZoomIntoByPointer) {
+  show("set color.r 1\nplate a 1 1  0 0 0  1 0 0  1 1 0  0 1 0\n"
+       "plate b 1 1  3 0 0  4 0 0  4 1 0  3 1 0\n");
+  const int W = v.w(), H = v.h();
+  EXPECT_EQ(v.pick_pixel(W / 4, H / 2), 1u);
+  EXPECT_EQ(v.pick_pixel(W * 3 / 4, H / 2), 2u);
+  EXPECT_EQ(v.pick_pixel(W / 2, H / 2), 0u);
+  static unsigned picked = 0;
+  v.pick_callback([](unsigned n, void*) { picked = n; }, nullptr);
+  press('a', W * 3 / 4, H / 2);
+  EXPECT_EQ(picked, 2u);
+  press('z', W * 3 / 4, H / 2);
+  EXPECT_NEAR(v.camera().center()[0], 3.5, 1e-9);
+  EXPECT_NEAR(v.camera().diameter(), std::sqrt(2.0), 1e-9);
+  // A scene that is not a composite: zoom into does nothing.
+  v.scene(RC<Gl_Scene>(new Gl_Scene), true);
+  press('z', W / 2, H / 2);
+  EXPECT_NEAR(v.camera().center()[0], 0, 1e-12);
+  EXPECT_NEAR(v.camera().diameter(), 1.73, 1e-12);
+}
+
+TEST(GlSnapshot, JpegIsPaddedToEightAndUpright) {
+  ViewerWindow win(641, 100);
+  Fl_Gl_Viewer& v = win.viewer();
+  RC<Gl_Scene_Composite> scenes(new Gl_Scene_Composite);
+  // A red plate over the upper half of the view only.
+  ASSERT_TRUE(run_script_text("set color.r 1\nset color.g 0\nset color.b 0\nset glLineWidth -1\n"
+                              "plate p 1 1  -4 0 0  4 0 0  4 1 0  -4 1 0\n"));
+  load_grids(*scenes);
+  v.scene(scenes);
+  v.camera().center({0, 0, 0});
+  v.scale_to(2);
+  v.camera().perspective(false);
+  const std::string path = make_temp_dir() + "/v.jpg";
+  ASSERT_TRUE(v.snapshot_to(path));
+  JpegInfo j;
+  ASSERT_TRUE(decode_jpeg(path, j));
+  EXPECT_EQ(j.width, 648);
+  EXPECT_EQ(j.height, 100);
+  EXPECT_TRUE(j.progressive);
+  auto red = [&](int row) { return j.rgb[3 * (size_t(row) * j.width + 320)] > 200; };
+  EXPECT_TRUE(red(25));
+  EXPECT_FALSE(red(75));
+  reset_script_state();
+}
