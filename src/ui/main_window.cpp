@@ -3,7 +3,7 @@
 #include "grid/Grid.h"
 #include "interp/interp.h"
 #include "interp/library.h"
-#include "meshio/dvk.h"
+#include "meshio/formats.h"
 #include "ui/Fl_Emacs.h"
 #include "ui/SimpleForm.h"
 #include "ui/help_pages.h"
@@ -11,10 +11,6 @@
 #include "ui/viewer_slot.h"
 #include "util/message.h"
 
-#if __has_include("meshio/vbf.h")
-#include "meshio/vbf.h"
-#define PELGROVE_HAVE_VBF 1
-#endif
 
 #include <FL/Fl.H>
 #include <FL/Fl_Box.H>
@@ -365,22 +361,21 @@ bool run_editor_script() {
   return true;
 }
 
+// The writer follows the menu item's pattern, whatever the chosen name's extension.
 void export_mesh(Fl_Widget*, const char* pattern) {
   std::string path = gChooseFile("Select an Export File Name", pattern, nullptr, false);
   if (path.empty()) return;
-  const std::string kind = pattern ? pattern : "";
-  if (kind == "*.dvk") {
-    if (!export_dvk_mesh(path.c_str(), false)) alert("could not export to dovrekin file '%s'", path.c_str());
-  } else if (kind == "*.vbf") {
-#ifdef PELGROVE_HAVE_VBF
-    if (!export_vbf_mesh(path.c_str(), false)) alert("could not export to binary file '%s'", path.c_str());
-#else
-    alert("could not export to binary file '%s'\nthe binary mesh format is not available in this build",
-          path.c_str());
-#endif
-  } else {
-    alert("unsupported file type (extension) '%s'", path.c_str());
+  const std::string wanted = pattern ? pattern : "";
+  for (const Mesh_Format& format : mesh_formats()) {
+    if (wanted != format.pattern) continue;
+    if (!format.write(path.c_str(), false)) {
+      const std::string kind = format.name == std::string("dvk") ? "dovrekin"
+                               : format.name == std::string("vbf") ? "binary" : format.name;
+      alert("could not export to %s file '%s'", kind.c_str(), path.c_str());
+    }
+    return;
   }
+  alert("unsupported file type (extension) '%s'", path.c_str());
 }
 
 // -- info

@@ -192,6 +192,10 @@ TEST_F(Window, ExportFormatFollowsTheMenuItem) {
   EXPECT_NE(written.find("3 2 1"), std::string::npos) << written;  // ascii counts line
   chosen = {dir + "/no/such/dir/m.dvk"};
   pick("File/Export to/dovrekin ascii...");
+  chosen = {dir + "/m.dvk"};
+  pick("File/Export to/VOR-N binary ...");
+  EXPECT_EQ(read_file(dir + "/m.dvk").find("3 2 1"), std::string::npos);
+  EXPECT_FALSE(read_file(dir + "/m.dvk").empty());
   chosen = {dir + "/m.x"};
   export_mesh(nullptr, "*.x");
   EXPECT_EQ(alerts(), (std::vector<std::string>{
