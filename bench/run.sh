@@ -3,13 +3,16 @@
 # writes the same file): whole process, median of 5 rounds, peak memory from
 # /usr/bin/time -v, output bytes compared with cmp, and the ratios ours / reference. The
 # reference writes in 4 MiB chunks (--fmt=chunk), its fastest and leanest mode.
-#   bench/run.sh [build-dir]      (default: build; the pelgrove target is built there)
+# Then a 1000 x 1000 pplate whose points are trigonometric expressions of u and v against
+# the direct plate of the same lattice, both script -> merged -> .dvk, in alternate rounds.
+#   bench/run.sh [build-dir] [all|plates|parametric]   (default: build, all)
 set -euo pipefail
 here=$(cd "$(dirname "$0")" && pwd)
 repo=$(dirname "$here")
 build=$(realpath -m "${1:-$repo/build}")
 reference_src="$repo/../shared/bench/limit.cpp"
 rounds=5
+section=${2:-all}
 
 work=$(mktemp -d)
 trap 'rm -rf "$work"' EXIT
@@ -21,17 +24,19 @@ fi
 cmake --build "$build" --target pelgrove -j2 >/dev/null
 pelgrove="$build/bin/pelgrove"
 
-# Runs a command under /usr/bin/time -v; prints "<seconds> <peak KiB>".
+# Runs a command under /usr/bin/time -v; prints "<seconds> <peak KiB> <cpu seconds>".
 measure() {
   /usr/bin/time -v "$@" >/dev/null 2>"$work/time.txt"
   awk -F': ' '
     /Elapsed \(wall clock\)/ { n = split($2, t, ":"); s = 0; for (i = 1; i <= n; i++) s = s * 60 + t[i] }
     /Maximum resident set size/ { kb = $2 }
-    END { printf "%.2f %d\n", s, kb }' "$work/time.txt"
+    /User time|System time/ { cpu += $2 }
+    END { printf "%.2f %d %.2f\n", s, kb, cpu }' "$work/time.txt"
 }
 
 median() { sort -n | awk '{ v[NR] = $1 } END { print v[int((NR + 1) / 2)] }'; }
 
+if [ "$section" != parametric ]; then
 printf "%-6s %10s %10s %7s %12s %12s %7s  %s\n" model "ref s" "ours s" ratio "ref MiB" "ours MiB" ratio output
 declare -A ours_time
 for row in 1M:100 4M:200; do
@@ -54,3 +59,21 @@ for row in 1M:100 4M:200; do
     printf "%-6s %10.2f %10.2f %7.2f %12.0f %12.0f %7.2f  %s\n", m, rt, ot, ot / rt, rm / 1024, om / 1024, om / rm, same }'
 done
 awk -v a="${ours_time[1M]}" -v b="${ours_time[4M]}" 'BEGIN { printf "ours 4M / 1M: %.2f\n", b / a }'
+fi
+
+if [ "$section" != plates ]; then
+  : >"$work/plate.txt"
+  : >"$work/pplate.txt"
+  for ((r = 0; r < rounds; r++)); do
+    measure "$pelgrove" --run "$here/models/plate-1000.vmf" "$work/plate.dvk" >>"$work/plate.txt"
+    measure "$pelgrove" --run "$here/models/pplate-1000.vmf" "$work/pplate.dvk" >>"$work/pplate.txt"
+  done
+  dt=$(cut -d' ' -f1 "$work/plate.txt" | median)
+  pt=$(cut -d' ' -f1 "$work/pplate.txt" | median)
+  dc=$(cut -d' ' -f3 "$work/plate.txt" | median)
+  pc=$(cut -d' ' -f3 "$work/pplate.txt" | median)
+  printf "\n%-22s %10s %10s\n" "1000 x 1000 lattice" "wall s" "cpu s"
+  awk -v dt="$dt" -v pt="$pt" -v dc="$dc" -v pc="$pc" 'BEGIN {
+    printf "%-22s %10.2f %10.2f\n%-22s %10.2f %10.2f\n%-22s %10.2f %10.2f\n",
+      "plate", dt, dc, "pplate (trigonometric)", pt, pc, "ratio pplate / plate", pt / dt, pc / dc }'
+fi

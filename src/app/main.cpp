@@ -51,6 +51,8 @@ int main(int argc, char** argv) {
   if (clo_compare.invoked()) reports.compare = clo_compare.value(0);
   if (clo_tol.invoked()) reports.tolerance = clo_tol.value(0);
   if (clo_run.invoked())
-    return 1 - run_batch(clo_run.value(0).c_str(), clo_run.value(1).c_str(), clo_format.format(), reports);
+    return 1 - run_batch(clo_run.value(0).c_str(), clo_run.value(1).c_str(),
+                         clo_format.invoked() ? clo_format.format() : mesh_format_for_path(clo_run.value(1)),
+                         reports);
   return run_interactive(argc, argv);
 }

@@ -1,34 +1,45 @@
 #include "app/run_batch.h"
 
 #include "grid/Grid.h"
+#include "grid/memory.h"
 #include "interp/interp.h"
+#include "interp/library.h"
 #include "util/message.h"
 
-#include <cstdio>
+#include <new>
 #include <string>
 
-namespace {
-bool read_whole_file(const char* path, std::string& text) {
-  FILE* f = fopen(path, "rb");
-  if (!f) return false;
-  char buf[4096];
-  size_t n;
-  while ((n = fread(buf, 1, sizeof(buf), f)) > 0) text.append(buf, n);
-  fclose(f);
-  return true;
-}
-}  // namespace
-
+// A run that stopped for lack of memory left an unfinished model: no mesh is written
+// for it, so no output file stands for a model the script did not make.
 bool run_batch(const char* input, const char* output, const Mesh_Format& format,
                const MeshReports& reports) {
-  std::string text;
-  if (!read_whole_file(input, text)) return false;
+  std::string text, why;
+  if (!read_script_file(input, text, why, false)) {
+    if (!why.empty()) alert_text(why);
+    return false;
+  }
   reset_alert_count();
-  bool ran = start_script(text, input);
+  bool ran = false;
+  try {
+    ran = start_script(text, input);
+  } catch (const std::bad_alloc&) {
+    note_out_of_memory();
+    alert_text(std::string("out of memory while merging the parts of ") + input);
+  }
+  text = std::string();
   bool clean = alert_count() == 0;
   set_message_location({});
-  bool written = format.write(output, true);
-  bool same = report_mesh(reports);
+  bool written = false;
+  if (out_of_memory()) {
+    alert_text(std::string(output) + " not written: the model does not fit in memory");
+  } else {
+    try {
+      written = format.write(output, true);
+    } catch (const std::bad_alloc&) {
+      alert_text(std::string("out of memory while writing ") + output);
+    }
+  }
+  bool same = !out_of_memory() && report_mesh(reports);
   Grid::destroy_grids();
   return written && ran && clean && same;
 }
@@ -40,7 +51,7 @@ std::string format_info() {
     info += "\n" + std::string(f.name) + "  " + f.description;
     if (&f == &mesh_formats()[0]) info += " (the default)";
   }
-  return info;
+  return info + "\nwithout --format, an output name ending in one of these extensions chooses it";
 }
 }  // namespace
 

@@ -6,7 +6,13 @@
 
 #include <FL/filename.H>
 
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <algorithm>
 #include <cctype>
+#include <cerrno>
 #include <climits>
 #include <cmath>
 #include <cstdio>
@@ -101,13 +107,13 @@ bool command_define(scriptstream& s) {
     if (!s.good()) break;
   }
   if (!s.good()) {
-    alert("Function Definition Error for '%s'\nopening '{' not found", name.c_str());
+    alert_text("Function Definition Error for '" + name + "'\nopening '{' not found");
     return false;
   }
   std::string body;
   MessageLocation where;
   if (!brace_contents(s, body, &where)) {
-    alert("Function Definition Error for '%s'\nclosing '}' not found", name.c_str());
+    alert_text("Function Definition Error for '" + name + "'\nclosing '}' not found");
     return false;
   }
   gLibraries[name] = body;
@@ -129,7 +135,7 @@ bool command_build(scriptstream& s) {
 // body the argument parameters that existed before the call get their old values back.
 bool run_library_function(const std::string& name, scriptstream& s) {
   if (!is_library_function(name)) {
-    alert("Library Function '%s' is not defined", name.c_str());
+    alert_text("Library Function '" + name + "' is not defined");
     return false;
   }
   const std::string body = gLibraries[name];
@@ -144,10 +150,9 @@ bool run_library_function(const std::string& name, scriptstream& s) {
   for (size_t k = 0; k < args.size(); ++k) gParameters[std::to_string(k + 1)] = args[k];
 
   if (!s.good()) {
-    alert("Could not gather all arguments for '%s'\n"
-          "should have an ending ';' after final argument value\n"
-          "if definition did not include a count",
-          name.c_str());
+    alert_text("Could not gather all arguments for '" + name +
+               "'\nshould have an ending ';' after final argument value\n"
+               "if definition did not include a count");
     return false;
   }
   s.eatwhite();
@@ -208,19 +213,42 @@ void pop_filename() {
 
 // A file that cannot be opened, or read (a directory), is reported and gives "".
 std::string file_contents(const std::string& path) {
-  FILE* f = std::fopen(path.c_str(), "r");
-  std::string text;
-  if (f) {
-    char chunk[1023];
-    size_t n;
-    while ((n = std::fread(chunk, 1, sizeof chunk, f)) > 0) text.append(chunk, n);
-    bool failed = std::ferror(f) != 0;
-    std::fclose(f);
-    if (!failed) return text;
-    text.clear();
+  std::string text, why;
+  if (read_script_file(path, text, why)) return text;
+  if (why.empty()) alert_text("Error Opening File named '" + path + "'");
+  else alert_text(why);
+  return std::string();
+}
+
+bool read_script_file(const std::string& path, std::string& text, std::string& why, bool regular_only) {
+  text.clear();
+  why.clear();
+  // Non-blocking, so opening a FIFO that has no writer returns at once.
+  const int fd = open(path.c_str(), O_RDONLY | O_CLOEXEC | (regular_only ? O_NONBLOCK : 0));
+  if (fd < 0) return false;
+  struct stat st = {};
+  bool ok = fstat(fd, &st) == 0 && !S_ISDIR(st.st_mode);
+  if (ok && regular_only && !S_ISREG(st.st_mode)) {
+    why = "'" + path + "' is not a regular file";
+    ok = false;
   }
-  alert("Error Opening File named '%s'", path.c_str());
-  return text;
+  bool too_big = ok && S_ISREG(st.st_mode) && st.st_size > kMaxScriptBytes;
+  // Read up to one byte past the cap: the size a file reports is not trusted.
+  char chunk[4096];
+  while (ok && !too_big) {
+    const ssize_t n = read(fd, chunk, sizeof chunk);
+    if (n < 0 && errno == EINTR) continue;
+    if (n < 0) ok = false;
+    if (n <= 0) break;
+    text.append(chunk, (size_t)n);
+    too_big = (long)text.size() > kMaxScriptBytes;
+  }
+  close(fd);
+  if (too_big)
+    why = "'" + path + "' is larger than " + std::to_string(kMaxScriptBytes >> 20) + " MiB, the most a script may hold";
+  if (ok && !too_big) return true;
+  text.clear();
+  return false;
 }
 
 // Each directory's ".vmf" files run from the last to the first in numeric name order

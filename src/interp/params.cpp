@@ -148,8 +148,8 @@ bool set_param(scriptstream& s) {
     return false;
   }
   if (!valid_param_name(name)) {
-    alert("Invalid parameter Name '%s'\nparameter names should only consist of letters, numbers, '_', and '.'",
-          name.c_str());
+    alert_text("Invalid parameter Name '" + name +
+               "'\nparameter names should only consist of letters, numbers, '_', and '.'");
     return false;
   }
   if (name == "color" || name == "rgba") {
@@ -175,7 +175,7 @@ bool set_param(scriptstream& s) {
     return true;
   }
   if (!read_param(s, name)) {
-    alert("expected a valid numeric value to set the parameter '%s'", name.c_str());
+    alert_text("expected a valid numeric value to set the parameter '" + name + "'");
     return false;
   }
   // Tolerances are lengths: they follow the units in force when they are set.
@@ -206,7 +206,7 @@ bool array_param(scriptstream& s) {
     }
     std::string element = name + "." + std::to_string(i);
     if (!read_param(s, element)) {
-      alert("expected a valid numeric value for array element '%s'", element.c_str());
+      alert_text("expected a valid numeric value for array element '" + element + "'");
       return false;
     }
     gParameters[name + ".size"] = i + 1;
@@ -221,6 +221,7 @@ bool command_push_var(scriptstream& s) {
     alert("push requires a parameter name");
     return false;
   }
+  if (!stack_has_room(var_stack.size(), 1, "push")) return false;
   return push_var(name);
 }
 
@@ -234,6 +235,7 @@ bool command_pop_var(scriptstream& s) {
 
 // push_rgba
 bool command_push_rgba(scriptstream&) {
+  if (!stack_has_room(var_stack.size(), 4, "push_rgba")) return false;
   for (const char* name : {"color.r", "color.g", "color.b", "color.a"}) push_var(name);
   return true;
 }
@@ -246,7 +248,10 @@ bool command_pop_rgba(scriptstream&) {
 }
 
 // push_frame
-bool command_push_frame(scriptstream&) { return push_var_frame(); }
+bool command_push_frame(scriptstream&) {
+  if (!stack_has_room(gParameterFrames.size(), 1, "push_frame")) return false;
+  return push_var_frame();
+}
 
 // pop_frame
 // Parameters made since the push disappear; with no frame saved it fails silently.

@@ -27,7 +27,7 @@ public:
 
   bool at_end() const { return mP == mEnd; }
   size_t left() const { return size_t(mEnd - mP); }
-  int line() const;  // 1-based line of the next unread character
+  int line();  // 1-based line of the next unread character
   // The rest of the current line, without its newline or a trailing carriage return;
   // false at the end of the text.
   bool next_line(std::string_view& out);
@@ -43,6 +43,8 @@ private:
   const char* mP;
   const char* mBegin;
   const char* mEnd;
+  const char* mCounted = mBegin;  // newlines before this point are counted in mLines
+  int mLines = 1;
 };
 
 // A number at the start of `text` (after blanks); the rest follows in `text`.

@@ -108,7 +108,7 @@ bool evaluate_variable(std::string& name, Term& term) {
   auto stored = stored_expressions.find(name);
   if (stored != stored_expressions.end()) {
     if (std::find(gExpanding.begin(), gExpanding.end(), name) != gExpanding.end()) {
-      alert("stored expression '%s' refers to itself", name.c_str());
+      alert_text("stored expression '" + name + "' refers to itself");
       term.value = 0.0;
       return true;
     }
@@ -182,9 +182,8 @@ double evaluate_expression(int& pos, const char* text) {
         --pos;
         push_step();
       } else {
-        alert("unknown function or variable '%s'\n"
-              "If this was supposed to be a new variable use '=' immediately after the name",
-              name.c_str());
+        alert_text("unknown function or variable '" + name +
+                   "'\nIf this was supposed to be a new variable use '=' immediately after the name");
         break;
       }
     } else if (c == '$') {

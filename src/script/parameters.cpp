@@ -1,5 +1,7 @@
 #include "script/parameters.h"
 
+#include "util/message.h"
+
 #include <iterator>
 
 std::map<std::string, double> gParameters;
@@ -19,6 +21,12 @@ bool valid_param_name(const std::string& name) {
   for (char c : name)
     if (!name_char(c)) return false;
   return true;
+}
+
+bool stack_has_room(size_t depth, size_t adding, const char* command) {
+  if (depth + adding <= kMaxStackDepth) return true;
+  alert("'%s' would keep more than %zu saved entries (is a pop missing?)", command, kMaxStackDepth);
+  return false;
 }
 
 bool push_var(const std::string& name) {

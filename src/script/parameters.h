@@ -3,6 +3,7 @@
 // when they are made. The commands that change it live in interp/params.
 #pragma once
 
+#include <cstddef>
 #include <map>
 #include <string>
 #include <vector>
@@ -21,7 +22,15 @@ extern std::vector<VarValue> var_stack;
 // Saved whole tables; lives for the process, put back to its start-up state by each run's reset.
 extern std::vector<std::map<std::string, double>> gParameterFrames;
 
+// Every saving stack (push, push_rgba, push_frame, push_matrix, push_name) holds at most
+// this many entries: a push in a runaway loop ends the run with a message, not with
+// memory exhausted.
+constexpr size_t kMaxStackDepth = 100000;
+
 // -- operations
+// True when `adding` more entries keep a stack of `depth` within kMaxStackDepth; otherwise
+// alerts, naming `command`, and returns false.
+bool stack_has_room(size_t depth, size_t adding, const char* command);
 bool push_var(const std::string& name);
 bool pop_var(const std::string& name);
 bool push_var_frame();

@@ -193,8 +193,9 @@ TEST(Batch, FormatOptionChoosesTheWriter) {
        "--format <value>\n\t\tthe value names the format of the --run output file:\n\t\tdvk  ascii mesh file (.dvk) "
        "(the default)\n\t\tvbf  binary mesh file (.vbf)\n",
        nullptr},
-      {{"--format", "stl", "--run", "s.vmf", "out"}, 2,
-       "***ERROR***\n\t--format <value>\n\tunknown format 'stl'; the formats are dvk, vbf\n", nullptr},
+      {{"--format", "ply", "--run", "s.vmf", "out"}, 2,
+       "***ERROR***\n\t--format <value>\n\tunknown format 'ply'; the formats are dvk, vbf, vtu, msh, stl, obj\n",
+       nullptr},
       {{"--run", "s.vmf", "out", "--format"}, 2, "***ERROR***\n\t--format <value>\n\tdid not have all values\n", nullptr},
   };
   for (const auto& r : rows) {
