@@ -4,6 +4,7 @@
 #include "interp/interp.h"
 #include "interp/library.h"
 #include "interp/listing.h"
+#include "interp/params.h"
 #include "ui/ui.h"
 #include "util/CLO.h"
 #include "util/paths.h"
@@ -23,6 +24,9 @@ CLO_help clo_help("--h");
 CLO_t<std::string, 1> clo_list("--list",
     "the value names a table to print and exit: builders, commands, functions, parts or parameters");
 
+CLO_v<std::string> clo_define("--D",
+    "the value, name=value, pins a parameter for the whole run: the script's own set leaves it;\n"
+    "the value may be a [bracketed expression], evaluated after the libraries are loaded (repeatable)");
 CLO_flag clo_check("--check", "after the run, print a report on the mesh: counts, merged points, free and\n"
     "non-manifold edges, orientation, collapsed elements, shape extremes, near misses");
 CLO_flag clo_check_json("--check=json", "the same report as one JSON object");
@@ -44,6 +48,13 @@ int main(int argc, char** argv) {
   if (!clo_lib_dir.values.empty()) load_libraries(clo_lib_dir.values);
   if (!clo_lib_file.values.empty()) load_library_files(clo_lib_file.values);
   if (out) std::cout.rdbuf(out);
+  for (const std::string& d : clo_define.values) {
+    std::string error;
+    if (!pin_param(d, error)) {
+      std::cerr << "pelgrove: --D: " << error << "\n";
+      return 2;
+    }
+  }
   if (clo_list.invoked()) return print_listing(clo_list.value(0), std::cout, std::cerr);
   MeshReports reports;
   if (clo_check.invoked()) reports.check = MeshReports::TEXT;

@@ -5,6 +5,7 @@
 #include "interp/interp.h"
 #include "interp/library.h"
 #include "util/message.h"
+#include "util/progress.h"
 
 #include <new>
 #include <string>
@@ -19,6 +20,7 @@ bool run_batch(const char* input, const char* output, const Mesh_Format& format,
     return false;
   }
   reset_alert_count();
+  ProgressReporter progress;  // a line on standard error for phases longer than a second
   bool ran = false;
   try {
     ran = start_script(text, input);
@@ -34,7 +36,9 @@ bool run_batch(const char* input, const char* output, const Mesh_Format& format,
     alert_text(std::string(output) + " not written: the model does not fit in memory");
   } else {
     try {
+      progress_phase(std::string("writing ") + output);
       written = format.write(output, true);
+      progress_done();
     } catch (const std::bad_alloc&) {
       alert_text(std::string("out of memory while writing ") + output);
     }
@@ -55,7 +59,9 @@ std::string format_info() {
 }
 }  // namespace
 
-CLO_format::CLO_format(const std::string& name) : CLO_t(name, format_info()) { values[0] = mesh_formats()[0].name; }
+CLO_format::CLO_format(const std::string& name) : CLO_t(name, format_info()) {
+  values[0] = mesh_formats()[0].name;
+}
 
 bool CLO_format::operator()(int i, int& argc, char** argv) {
   if (!CLO_t::operator()(i, argc, argv)) return false;

@@ -118,6 +118,7 @@ bool command_ifneg(scriptstream& s) { return command_if_then_else(s, is_negative
 bool command_ifset(scriptstream& s) {
   std::string name;
   s >> name;
+  note_param_read(name);
   return then_else(s, gParameters.count(name) != 0);
 }
 
@@ -125,6 +126,7 @@ bool command_ifset(scriptstream& s) {
 bool command_ifnset(scriptstream& s) {
   std::string name;
   s >> name;
+  note_param_read(name);
   return then_else(s, gParameters.count(name) == 0);
 }
 

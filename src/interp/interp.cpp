@@ -11,6 +11,7 @@
 #include "merge/PtMerger.h"
 #include "script/functions.h"
 #include "script/scriptstream.h"
+#include "util/progress.h"
 
 #include <cstdio>
 #include <iostream>
@@ -158,6 +159,7 @@ bool run_script(scriptstream& s) {
       continue;
     }
     set_message_location(s.last_word_location());
+    progress_add();
     if (gRunPollHook && !gRunPollHook()) return false;
     bool ok;
     try {
@@ -172,6 +174,7 @@ bool run_script(scriptstream& s) {
       alert_text("out of memory while running '" + word + "'");
       return false;
     }
+    if (!gPinnedParameters.empty()) apply_pins();  // whatever the command assigned
     if (!ok) return false;
   }
   return true;
@@ -193,13 +196,20 @@ void keep_startup_state() { startup = {stored_expressions, matrix_stack, gParame
 bool start_script(std::string& text, const std::string& file) {
   reset_script_state();
   bool ok;
+  progress_phase("running " + file, "commands");
   begin_message_run();
   {
     scriptstream_priv s(text, {file, 1});
     ok = run_script(s);
   }
   end_message_run();
+  set_message_location({});
+  for (const std::string& name : unread_pins())
+    if (!predefined_param(name)) warning("parameter '%s' given with --D was never read", name.c_str());
   // What was built before a failure is kept and merged all the same.
+  long points = 0;
+  for (const Grid* g : Grid::gGrids) points += (long)g->mPts.size();
+  progress_phase("merging", "points", points);
   merge_grid_pts();
   renumber_grid_pts();
   return ok;
@@ -301,8 +311,10 @@ bool show_version(scriptstream&) {
 bool command_print(scriptstream& s) {
   std::string name;
   s >> name;
+  note_param_read(name);
   auto p = gParameters.find(name);
   if (p == gParameters.end()) return false;
+  progress_clear();
   std::cout << name << "=" << format_number(p->second) << '\n' << std::flush;
   return true;
 }

@@ -133,6 +133,37 @@ void reset_params() {
   gTransformation.clear();
   // Library files may add parameters but never change a predefined default.
   gParameters.insert(gParameters_preloaded.begin(), gParameters_preloaded.end());
+  apply_pins();
+  forget_pin_reads();
+}
+
+bool pin_param(const std::string& definition, std::string& error) {
+  const size_t eq = definition.find('=');
+  const std::string name = definition.substr(0, eq);
+  if (eq == std::string::npos || name.empty() || !valid_param_name(name)) {
+    error = "'" + definition + "' is not name=value (a name of letters, digits, '_' and '.')";
+    return false;
+  }
+  const int alerts = alert_count();
+  scriptstream_priv s(definition.substr(eq + 1), {"--D", 1});
+  double value = 0;
+  s >> value;
+  bool ok = s.good() && alert_count() == alerts;
+  std::string rest;
+  if (ok) s >> rest;
+  if (!ok || !rest.empty()) {
+    error = "the value of '" + definition + "' is not a number or a [bracketed expression]";
+    return false;
+  }
+  gPinnedParameters[name] = value;
+  gParameters[name] = value;
+  return true;
+}
+
+bool predefined_param(const std::string& name) {
+  for (const auto& p : kPredefined)
+    if (name == p.name) return true;
+  return false;
 }
 
 // -- commands

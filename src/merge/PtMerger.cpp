@@ -403,7 +403,8 @@ size_t PtMerger::level_index(double tol) {
 }
 
 void PtMerger::prefetch_cell(uint64_t h, double tol) const {
-  if (const Level* lv = find_level(std::fabs(tol) * mScale)) __builtin_prefetch(&lv->slots[h & (lv->slots.size() - 1)]);
+  if (const Level* lv = find_level(std::fabs(tol) * mScale))
+    __builtin_prefetch(&lv->slots[h & (lv->slots.size() - 1)]);
 }
 
 void PtMerger::prefetch(const GridPt* p, double tol) const {

@@ -23,7 +23,8 @@ bool load_import_file(const std::string& name, std::string& bytes, std::string& 
 // a number ends at the first character that cannot continue it.
 class TextReader {
 public:
-  explicit TextReader(std::string_view text) : mP(text.data()), mBegin(text.data()), mEnd(text.data() + text.size()) {}
+  explicit TextReader(std::string_view text)
+      : mP(text.data()), mBegin(text.data()), mEnd(text.data() + text.size()) {}
 
   bool at_end() const { return mP == mEnd; }
   size_t left() const { return size_t(mEnd - mP); }

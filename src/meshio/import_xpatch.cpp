@@ -70,11 +70,14 @@ bool read_parts(Lines& in, std::vector<StagedPart>& parts, PartNames& names) {
   return true;
 }
 
-bool read_vertices(Lines& in, std::vector<GridPt>& pts) {
+// Every part gets a copy of the vertex list: the copies are checked before it is read.
+bool read_vertices(Lines& in, std::vector<GridPt>& pts, size_t nparts, size_t file_bytes) {
   long long nv;
   if (!in.numbers(&nv, 1)) return in.expected("the number of vertices");
   if (nv < 0 || nv > UINT32_MAX - 1 || (double)nv * 6 > (double)in.r.left() + 1)
     return in.fail(std::to_string(nv) + " vertices cannot be held by the rest of the file");
+  std::string copies;
+  if (!check_point_copies(nv, (long long)nparts, file_bytes, copies)) return in.fail(copies);
   pts.resize((size_t)nv);
   for (long long i = 0; i < nv; ++i) {
     double xyz[3];
@@ -128,8 +131,7 @@ bool XPATCH::import(std::string_view bytes, std::string& why) {
     in.r.skip_line();
     if (!read_parts(in, parts, names)) return false;
     std::cout << "reading verts..." << std::flush;
-    if (!read_vertices(in, pts)) return false;
-    if (!check_point_copies((long long)pts.size(), (long long)parts.size(), bytes.size(), why)) return false;
+    if (!read_vertices(in, pts, parts.size(), bytes.size())) return false;
     std::cout << " elements..." << std::flush;
     if (!read_blocks(in, parts, names, pts.size())) return false;
     for (StagedPart& p : parts) p.pts = pts;

@@ -127,6 +127,7 @@ private:
     }
     auto param = gParameters.find(name);
     if (param == gParameters.end()) throw Interpret{};
+    if (!gPinnedParameters.empty()) note_param_read(name);
     in.op = Op::Param;
     in.param = &param->second;
     mParams.emplace_back(name, in.param);
