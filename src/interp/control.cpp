@@ -2,6 +2,7 @@
 
 #include "interp/interp.h"
 #include "interp/params.h"
+#include "interp/placement.h"
 #include "script/scriptstream.h"
 #include "util/message.h"
 
@@ -163,6 +164,10 @@ bool command_switch(scriptstream& s) {
         while (list.good() && list.peek() != '{') list.ignore();
         if (!brace_contents(list, block, &where)) {
           alert("Error in 'switch' command's 'case' %f\nno brace enclosed script found", c);
+          return false;
+        }
+        if (block.empty()) {
+          alert_text("Error in 'switch' command's 'case' " + format_number(c) + "\nits script is empty");
           return false;
         }
         return run_tmp_script(block, where);

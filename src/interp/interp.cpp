@@ -307,13 +307,16 @@ bool show_version(scriptstream&) {
 }
 
 // print <variable_name>
-// An unknown name stops the script without a message.
+// An unknown name stops the script.
 bool command_print(scriptstream& s) {
   std::string name;
   s >> name;
   note_param_read(name);
   auto p = gParameters.find(name);
-  if (p == gParameters.end()) return false;
+  if (p == gParameters.end()) {
+    alert_text("print: no parameter named '" + name + "'");
+    return false;
+  }
   progress_clear();
   std::cout << name << "=" << format_number(p->second) << '\n' << std::flush;
   return true;

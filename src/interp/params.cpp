@@ -257,11 +257,12 @@ bool command_push_var(scriptstream& s) {
 }
 
 // pop <variable_name>
-// A name that was not pushed stops the script without a message.
 bool command_pop_var(scriptstream& s) {
   std::string name;
   s >> name;
-  return pop_var(name);
+  if (pop_var(name)) return true;
+  alert_text("pop: no value of '" + name + "' was pushed");
+  return false;
 }
 
 // push_rgba
@@ -273,8 +274,11 @@ bool command_push_rgba(scriptstream&) {
 
 // pop_rgba
 bool command_pop_rgba(scriptstream&) {
-  for (const char* name : {"color.r", "color.g", "color.b", "color.a"})
-    if (!pop_var(name)) return false;
+  for (const char* name : {"color.r", "color.g", "color.b", "color.a"}) {
+    if (pop_var(name)) continue;
+    alert_text(std::string("pop_rgba: no colour was pushed (") + name + " has no saved value)");
+    return false;
+  }
   return true;
 }
 
@@ -285,5 +289,9 @@ bool command_push_frame(scriptstream&) {
 }
 
 // pop_frame
-// Parameters made since the push disappear; with no frame saved it fails silently.
-bool command_pop_frame(scriptstream&) { return pop_var_frame(); }
+// Parameters made since the push disappear.
+bool command_pop_frame(scriptstream&) {
+  if (pop_var_frame()) return true;
+  alert_text("pop_frame: no parameter frame was pushed");
+  return false;
+}

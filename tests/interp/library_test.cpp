@@ -94,7 +94,8 @@ TEST_F(Library, DefinitionAndCallErrors) {
       {"no count and no ';': the body does not run", "define g { set c 1 } g 1 2", {{"c", unset}, {"2", 2}},
        "Could not gather all arguments for 'g'\nshould have an ending ';' after final argument value\n"
        "if definition did not include a count"},
-      {"failing body: nothing restored", "set 1 10 define f 1 { pop never_pushed } f 3", {{"1", 3}}},
+      {"failing body: nothing restored", "set 1 10 define f 1 { pop never_pushed } f 3", {{"1", 3}},
+       "pop: no value of 'never_pushed' was pushed"},
       // "6" is read as the next command: the builder question, not an alert
       {"extra numbers are left to the interpreter", "define f 1 { set a [$1] } f 5 6", {{"a", 5}}},
   }, false);
@@ -184,8 +185,9 @@ TEST_F(Library, LibrariesLoadLastNameFirstOrInTheOrderGiven) {
   EXPECT_EQ(testing::internal::GetCapturedStdout(),
             p + "/c.vmf... failed\n" + p + "/b.vmf... ok\n" + p + "/a10.vmf... ok\n" + p + "/a9.vmf... ok\n" + p +
                 "/a9.vmf... ok\n" + p + "/b.vmf... ok\n" + p + "/missing.vmf... failed\n");
-  // A failing library file is reported by its line only; a missing one has its alert.
-  EXPECT_EQ(alerts(), std::vector<std::string>{"Error Opening File named '" + dir + "/missing.vmf'"});
+  // A failing library file has its own message and its line; a missing one has its alert.
+  EXPECT_EQ(alerts(), (std::vector<std::string>{"pop: no value of 'never_pushed' was pushed",
+                                                "Error Opening File named '" + dir + "/missing.vmf'"}));
   reset_script_state();  // every run starts from the loaded state
   EXPECT_EQ(param("order"), 12331);
   EXPECT_TRUE(is_library_function("from_a9"));
