@@ -120,6 +120,6 @@ TEST_F(ParamsTest, PushPopAndFrames) {
       {"pop_frame set after 1", false, "pop_frame: no parameter frame was pushed", "after=-"},
       {"set a 1 push_frame set a 2 set fresh 3 pop_frame", true, "", "a=1 fresh=-"},
       {"set kept 5 push_frame", true, "", "kept=5"},
-      {"pop_frame", false, "", "kept=-"},
+      {"pop_frame", false, "pop_frame: no parameter frame was pushed", "kept=-"},
   });
 }
