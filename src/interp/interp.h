@@ -52,6 +52,11 @@ void reset_script_state();
 // the libraries loaded; every later reset returns to them. Until called, that state is empty.
 void keep_startup_state();
 
+// -- limits for hosts that run untrusted scripts unattended (a fuzzer)
+// At most `count` commands per run (0: no limit, the default); the command past the
+// limit fails with a message. reset_script_state starts the count again.
+void limit_commands(long count);
+
 // Fills `commands`; called once at start-up, after map_builders.
 void map_commands();
 
