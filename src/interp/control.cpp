@@ -2,6 +2,7 @@
 
 #include "interp/interp.h"
 #include "interp/params.h"
+#include "interp/placement.h"
 #include "script/scriptstream.h"
 #include "util/message.h"
 
@@ -118,6 +119,7 @@ bool command_ifneg(scriptstream& s) { return command_if_then_else(s, is_negative
 bool command_ifset(scriptstream& s) {
   std::string name;
   s >> name;
+  note_param_read(name);
   return then_else(s, gParameters.count(name) != 0);
 }
 
@@ -125,6 +127,7 @@ bool command_ifset(scriptstream& s) {
 bool command_ifnset(scriptstream& s) {
   std::string name;
   s >> name;
+  note_param_read(name);
   return then_else(s, gParameters.count(name) == 0);
 }
 
@@ -161,6 +164,10 @@ bool command_switch(scriptstream& s) {
         while (list.good() && list.peek() != '{') list.ignore();
         if (!brace_contents(list, block, &where)) {
           alert("Error in 'switch' command's 'case' %f\nno brace enclosed script found", c);
+          return false;
+        }
+        if (block.empty()) {
+          alert_text("Error in 'switch' command's 'case' " + format_number(c) + "\nits script is empty");
           return false;
         }
         return run_tmp_script(block, where);

@@ -11,6 +11,7 @@
 #include "merge/PtMerger.h"
 #include "script/functions.h"
 #include "script/scriptstream.h"
+#include "util/progress.h"
 
 #include <cstdio>
 #include <iostream>
@@ -26,6 +27,8 @@ namespace {
 // stack overflows; past this many nested runs the run ends with a message instead.
 constexpr int kMaxNesting = 256;
 int active_runs = 0;  // run_script calls in progress (the top-level run counts as one)
+long command_limit = 0;  // set by limit_commands; 0: none
+long commands_run = 0;   // commands dispatched since reset_script_state
 
 struct RunDepth {
   RunDepth() { ++active_runs; }
@@ -147,6 +150,11 @@ bool run_script(scriptstream& s) {
       continue;
     }
     set_message_location(s.last_word_location());
+    if (command_limit > 0 && ++commands_run > command_limit) {
+      alert("more than %ld commands in one run", command_limit);
+      return false;
+    }
+    progress_add();
     bool ok;
     try {
       ok = dispatch(word, s);
@@ -160,6 +168,7 @@ bool run_script(scriptstream& s) {
       alert_text("out of memory while running '" + word + "'");
       return false;
     }
+    if (!gPinnedParameters.empty()) apply_pins();  // whatever the command assigned
     if (!ok) return false;
   }
   return true;
@@ -171,18 +180,28 @@ void reset_script_state() {
   var_stack.clear();
   reset_part_names();
   clear_out_of_memory();
+  commands_run = 0;
 }
+
+void limit_commands(long count) { command_limit = count; }
 
 bool start_script(std::string& text, const std::string& file) {
   reset_script_state();
   bool ok;
+  progress_phase("running " + file, "commands");
   begin_message_run();
   {
     scriptstream_priv s(text, {file, 1});
     ok = run_script(s);
   }
   end_message_run();
+  set_message_location({});
+  for (const std::string& name : unread_pins())
+    if (!predefined_param(name)) warning("parameter '%s' given with --D was never read", name.c_str());
   // What was built before a failure is kept and merged all the same.
+  long points = 0;
+  for (const Grid* g : Grid::gGrids) points += (long)g->mPts.size();
+  progress_phase("merging", "points", points);
   merge_grid_pts();
   renumber_grid_pts();
   return ok;
@@ -280,12 +299,17 @@ bool show_version(scriptstream&) {
 }
 
 // print <variable_name>
-// An unknown name stops the script without a message.
+// An unknown name stops the script.
 bool command_print(scriptstream& s) {
   std::string name;
   s >> name;
+  note_param_read(name);
   auto p = gParameters.find(name);
-  if (p == gParameters.end()) return false;
+  if (p == gParameters.end()) {
+    alert_text("print: no parameter named '" + name + "'");
+    return false;
+  }
+  progress_clear();
   std::cout << name << "=" << format_number(p->second) << '\n' << std::flush;
   return true;
 }

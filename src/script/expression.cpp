@@ -118,6 +118,7 @@ bool evaluate_variable(std::string& name, Term& term) {
   }
   auto param = gParameters.find(name);
   if (param == gParameters.end()) return false;
+  if (!gPinnedParameters.empty()) note_param_read(name);
   term.value = param->second;
   return true;
 }
@@ -174,7 +175,7 @@ double evaluate_expression(int& pos, const char* text) {
         gParameters.try_emplace(name, 0.0);
         ++pos;
         double value = evaluate_expression(pos, text);
-        gParameters[name] = value;
+        if (!is_pinned(name)) gParameters[name] = value;
         // The current term keeps its value: an assignment adds nothing of its own.
         --pos;
         push_step();

@@ -240,11 +240,17 @@ std::vector<std::string> builtin_function_names() {
   return names;
 }
 
+const char* const kUserFuncTypes =
+    "the types are poly, bezier, fit, r_fit, b_fit and B_fit (see: function <func_name> <type> <definition>)";
+
 // poly <n> <c0> .. | bezier <n> <b0> .. | fit|r_fit|b_fit <n> <x0> <y0> .. | B_fit <order> <n> <x0> <y0> ..
 bool store_user_func(const std::string& name, scriptstream& in) {
   std::string type;
   in >> type;
-  if (!in) return false;
+  if (!in) {
+    alert_text("function '" + name + "': the type is missing\n" + kUserFuncTypes);
+    return false;
+  }
 
   std::unique_ptr<UserFunc> func;
   int count = 0;
@@ -284,6 +290,7 @@ bool store_user_func(const std::string& name, scriptstream& in) {
     if (f->type == PolyFit_func::b_fit) fit_bezier(f->xs, f->ys);
     func = std::move(f);
   } else {
+    alert_text("function '" + name + "': unknown type '" + type + "'\n" + kUserFuncTypes);
     return false;
   }
   user_funcs[name] = std::move(func);
@@ -294,7 +301,10 @@ bool store_user_func(const std::string& name, scriptstream& in) {
 bool command_user_func(scriptstream& in) {
   std::string name;
   in >> name;
-  if (!in) return false;
+  if (!in) {
+    alert_text("function requires a name, a type and a definition");
+    return false;
+  }
   return store_user_func(name, in);
 }
 

@@ -83,9 +83,10 @@ namespace {
 const std::set<std::string> kHandbookBuilders = {"line",  "arc",      "orbit",  "pline",  "parc",      "porbit",
                                                   "plate", "cylinder", "sphere", "pplate", "pcylinder", "psphere"};
 
-std::set<std::string> handbook_anchors(const std::string& html) {
+// Every id (or name) of the page's elements.
+std::set<std::string> page_anchors(const std::string& html) {
   std::set<std::string> anchors;
-  const std::regex anchor(R"#((?:id|name)="(L_[^"]+)")#");
+  const std::regex anchor(R"#((?:id|name)="([^"]+)")#");
   for (std::sregex_iterator m(html.begin(), html.end(), anchor), end; m != end; ++m) anchors.insert((*m)[1]);
   return anchors;
 }
@@ -99,7 +100,8 @@ std::string unescape_html(std::string text) {
 }  // namespace
 
 TEST_F(Docs, HandbookHasAnAnchorForEveryCommandAndBuilderAndAPageForTheOthers) {
-  const std::set<std::string> anchors = handbook_anchors(read_file(kDocDir + "/Pelgrove_Handbook.html"));
+  const std::string handbook = read_file(kDocDir + "/Pelgrove_Handbook.html");
+  const std::set<std::string> anchors = page_anchors(handbook);
   std::vector<std::string> names;
   for (const auto& [name, command] : commands) names.push_back(name);
   for (const auto& [name, builder] : gBuilders) names.push_back(name);
@@ -109,6 +111,10 @@ TEST_F(Docs, HandbookHasAnAnchorForEveryCommandAndBuilderAndAPageForTheOthers) {
     if (kHandbookBuilders.count(name)) continue;
     EXPECT_TRUE(std::filesystem::exists(kDocDir + "/" + name + ".html")) << name;
   }
+  // The handbook's own links lead somewhere too.
+  const std::regex link(R"#(href="#([^"]+)")#");
+  for (std::sregex_iterator m(handbook.begin(), handbook.end(), link), end; m != end; ++m)
+    EXPECT_TRUE(anchors.count((*m)[1])) << "#" << (*m)[1];
 }
 
 // Every complete example of the documentation runs cleanly in batch mode.
