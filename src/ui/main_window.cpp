@@ -219,7 +219,7 @@ Fl_Window* make_window(Fl_Window* window, Fl_Menu_Bar* bar) {
   }
   PelgroveWindow = window;
   const int W = window->w(), H = window->h(), bar_h = 25, status_h = 22;
-  const int editor_w = W * 9 / 20;
+  const int editor_w = W / 2;
   if (!bar) bar = new Fl_Menu_Bar(0, 0, W, bar_h);
   MainMenuBar = bar;
   set_menus();
