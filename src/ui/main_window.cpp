@@ -206,19 +206,15 @@ Fl_Menu_Item menu_MainMenuBar[] = {
 
 // -- window
 
-// Export to: the two fixed items of the table, then one item per other writer.
+// The table's two export items come first; every other writer of the format table follows.
 void set_menus() {
   MainMenuBar->clear();
   MainMenuBar->menu(menu_MainMenuBar);
   for (const Mesh_Format& format : mesh_formats()) {
-    bool listed = false;
-    for (const Fl_Menu_Item& item : menu_MainMenuBar)
-      if (item.callback() == export_cb && item.user_data() &&
-          std::string(static_cast<const char*>(item.user_data())) == format.pattern)
-        listed = true;
-    if (!listed)
-      MainMenuBar->add(("File/Export to/" + menu_label(format.description)).c_str(), 0, export_cb,
-                       (void*)format.pattern);
+    const std::string pattern = format.pattern;
+    if (pattern == "*.dvk" || pattern == "*.vbf") continue;
+    std::string label = "File/Export to/" + menu_label(format.description);
+    MainMenuBar->add(label.c_str(), 0, export_cb, (void*)format.pattern);
   }
   const Fl_Menu_Item* reload = MainMenuBar->find_item(auto_reload_cb);
   if (reload && auto_reload_on()) const_cast<Fl_Menu_Item*>(reload)->set();
@@ -265,6 +261,7 @@ Fl_Window* make_window(Fl_Window* window, Fl_Menu_Bar* bar) {
   Form = &form;
   gShowVersionHook = show_about_window;
   gSimpleFormHook = form_hook;
+  gShowBuilderListHook = show_builder_page;
   set_status("Alt+r runs the script");
   update_title();
   return window;
