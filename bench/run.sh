@@ -54,3 +54,10 @@ for row in 1M:100 4M:200; do
     printf "%-6s %10.2f %10.2f %7.2f %12.0f %12.0f %7.2f  %s\n", m, rt, ot, ot / rt, rm / 1024, om / 1024, om / rm, same }'
 done
 awk -v a="${ours_time[1M]}" -v b="${ours_time[4M]}" 'BEGIN { printf "ours 4M / 1M: %.2f\n", b / a }'
+
+# The viewer on the 1M model under Xvfb with Mesa's software renderer: load_grids, first
+# frame and the mean frame while rotating (bench/viewer_frames.cpp).
+if command -v xvfb-run >/dev/null; then
+  cmake --build "$build" --target viewer_frames -j2 >/dev/null
+  xvfb-run -a -s "-screen 0 1280x1024x24" "$build/bin/viewer_frames" "$here/models/plates-1M.vmf" 20
+fi
