@@ -1,14 +1,17 @@
 # pelgrove: `make demo` builds and runs an example in batch mode; `make test` runs the suite.
 BUILD        ?= build
 BUILD_ASAN   ?= build-asan
+BUILD_FUZZ   ?= build-fuzz
+FUZZ_SECONDS ?= 60
+FUZZ_TARGETS ?= $(basename $(notdir $(wildcard fuzz/fuzz_*.cpp)))
 JOBS         ?= $(shell nproc)
 DEMO_SCRIPT  ?= examples/box.vmf
 DEMO_OUT     ?= box.dvk
 PACKAGES     := cmake g++ make pkg-config libfltk1.3-dev libgl1-mesa-dev libglu1-mesa-dev \
                 liblapack-dev liblapacke-dev libjpeg-dev libgtest-dev libgmock-dev \
-                libbenchmark-dev xvfb xauth x11-apps
+                libbenchmark-dev xvfb xauth x11-apps python3-meshio
 
-.PHONY: all deps build demo test test-sanitize bench clean
+.PHONY: all deps build demo test test-sanitize bench fuzz clean
 
 all: build
 
@@ -44,5 +47,12 @@ test-sanitize: deps
 bench: build
 	bench/run.sh $(BUILD)
 
+# libFuzzer targets, built with clang in their own directory; each runs FUZZ_SECONDS.
+fuzz: deps
+	CC=clang CXX=clang++ cmake -S . -B $(BUILD_FUZZ) -DCMAKE_BUILD_TYPE=RelWithDebInfo -DPELGROVE_FUZZ=ON \
+	  -DPELGROVE_BENCH=OFF
+	cmake --build $(BUILD_FUZZ) -j$(JOBS) --target $(FUZZ_TARGETS)
+	fuzz/run.sh $(BUILD_FUZZ) $(FUZZ_SECONDS) $(FUZZ_TARGETS)
+
 clean:
-	rm -rf $(BUILD) $(BUILD_ASAN)
+	rm -rf $(BUILD) $(BUILD_ASAN) $(BUILD_FUZZ)

@@ -1,9 +1,11 @@
-// Ascii mesh export of the merged plates workload: formatting alone (/dev/null, written
-// in place) and a regular file (written beside the target and renamed). Items are bytes.
+// Mesh export of the merged plates workload: the ascii file's formatting alone (/dev/null,
+// written in place), a regular file (written beside the target and renamed), and every
+// writer of the format table. Items are bytes.
 #include "bench_models.h"
 
 #include "merge/PtMerger.h"
 #include "meshio/dvk.h"
+#include "meshio/formats.h"
 
 #include <benchmark/benchmark.h>
 
@@ -48,5 +50,23 @@ void BM_ExportPlatesToFile(benchmark::State& state) {
   Grid::destroy_grids();
 }
 BENCHMARK(BM_ExportPlatesToFile)->Args({10, 100})->Args({10, 200})->Unit(benchmark::kMillisecond);
+
+// Every writer of the format table on the same model, to a regular file: bytes per second
+// compare the writers' cost per byte written.
+void BM_ExportFormatToFile(benchmark::State& state) {
+  const Mesh_Format& f = mesh_formats()[state.range(0)];
+  state.SetLabel(f.name);
+  prepare((int)state.range(1), (int)state.range(2));
+  const std::string path = "/tmp/pelgrove-export-bench-" + std::to_string(getpid()) + "." + f.name;
+  for (auto _ : state)
+    if (!f.write(path.c_str(), true)) state.SkipWithError("export failed");
+  state.SetBytesProcessed(state.iterations() * file_size(path));
+  std::remove(path.c_str());
+  Grid::destroy_grids();
+}
+BENCHMARK(BM_ExportFormatToFile)
+    ->ArgsProduct({benchmark::CreateDenseRange(0, (int)mesh_formats().size() - 1, 1), {10}, {100}})
+    ->UseRealTime()
+    ->Unit(benchmark::kMillisecond);
 
 }  // namespace

@@ -4,6 +4,7 @@
 #include "interp/interp.h"
 #include "interp/library.h"
 #include "interp/listing.h"
+#include "interp/params.h"
 #include "ui/ui.h"
 #include "util/CLO.h"
 #include "util/paths.h"
@@ -23,6 +24,9 @@ CLO_help clo_help("--h");
 CLO_t<std::string, 1> clo_list("--list",
     "the value names a table to print and exit: builders, commands, functions, parts or parameters");
 
+CLO_v<std::string> clo_define("--D",
+    "the value, name=value, pins a parameter for the whole run: the script's own set leaves it;\n"
+    "the value may be a [bracketed expression], evaluated after the libraries are loaded (repeatable)");
 CLO_flag clo_check("--check", "after the run, print a report on the mesh: counts, merged points, free and\n"
     "non-manifold edges, orientation, collapsed elements, shape extremes, near misses");
 CLO_flag clo_check_json("--check=json", "the same report as one JSON object");
@@ -41,16 +45,31 @@ int main(int argc, char** argv) {
   std::ostringstream loading;
   const bool quiet = clo_list.invoked() || clo_check.invoked() || clo_check_json.invoked();
   std::streambuf* out = quiet ? std::cout.rdbuf(loading.rdbuf()) : nullptr;
-  if (!clo_lib_dir.values.empty()) load_libraries(clo_lib_dir.values);
-  if (!clo_lib_file.values.empty()) load_library_files(clo_lib_file.values);
+  // The default directory loads as it always has; what the user named must load, or a
+  // batch run fails, and a name that does not exist is warned about.
+  const std::vector<std::string>& dirs = clo_lib_dir.values;
+  load_libraries({dirs.front()});
+  bool libraries_ok = load_libraries({dirs.begin() + 1, dirs.end()}, true);
+  if (!clo_lib_file.values.empty()) libraries_ok = load_library_files(clo_lib_file.values) && libraries_ok;
   if (out) std::cout.rdbuf(out);
+  for (const std::string& d : clo_define.values) {
+    std::string error;
+    if (!pin_param(d, error)) {
+      std::cerr << "pelgrove: --D: " << error << "\n";
+      return 2;
+    }
+  }
   if (clo_list.invoked()) return print_listing(clo_list.value(0), std::cout, std::cerr);
   MeshReports reports;
   if (clo_check.invoked()) reports.check = MeshReports::TEXT;
   if (clo_check_json.invoked()) reports.check = MeshReports::JSON;
   if (clo_compare.invoked()) reports.compare = clo_compare.value(0);
   if (clo_tol.invoked()) reports.tolerance = clo_tol.value(0);
-  if (clo_run.invoked())
-    return 1 - run_batch(clo_run.value(0).c_str(), clo_run.value(1).c_str(), clo_format.format(), reports);
+  if (clo_run.invoked()) {
+    bool ok = run_batch(clo_run.value(0).c_str(), clo_run.value(1).c_str(),
+                        clo_format.invoked() ? clo_format.format() : mesh_format_for_path(clo_run.value(1)),
+                        reports);
+    return ok && libraries_ok ? 0 : 1;
+  }
   return run_interactive(argc, argv);
 }

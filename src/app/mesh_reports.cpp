@@ -52,7 +52,7 @@ bool load_reference_mesh(const std::string& path, FlatMesh& out, std::string& er
     }
     merge_grid_pts();
     renumber_grid_pts();
-    out = flatten_grids();
+    flatten_grids(out);
   } else {
     std::string why = said.str();
     while (!why.empty() && why.back() == '\n') why.pop_back();
@@ -82,7 +82,11 @@ bool report_mesh(const MeshReports& reports) {
     std::cerr << "pelgrove: " << error << "\n";
     return false;
   }
-  const FlatMesh model = flatten_grids();
+  FlatMesh model;
+  if (!flatten_grids(model)) {
+    std::cerr << "pelgrove: the mesh is not numbered; nothing to compare\n";
+    return false;
+  }
   const double tol = reports.tolerance >= 0 ? reports.tolerance : default_compare_tolerance(ref);
   const MeshComparison r = compare_meshes(model, ref, tol);
   char within[32];

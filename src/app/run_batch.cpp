@@ -1,34 +1,81 @@
 #include "app/run_batch.h"
 
 #include "grid/Grid.h"
+#include "grid/memory.h"
 #include "interp/interp.h"
+#include "interp/library.h"
 #include "util/message.h"
+#include "util/progress.h"
 
-#include <cstdio>
+#include <sys/stat.h>
+
+#include <cerrno>
+#include <cstring>
+#include <new>
 #include <string>
 
 namespace {
-bool read_whole_file(const char* path, std::string& text) {
-  FILE* f = fopen(path, "rb");
-  if (!f) return false;
-  char buf[4096];
-  size_t n;
-  while ((n = fread(buf, 1, sizeof(buf), f)) > 0) text.append(buf, n);
-  fclose(f);
-  return true;
+
+// "FILE: TEXT": the message concerns the file as a whole.
+void report_file_error(const std::string& path, const std::string& text) {
+  MessageLocationGuard restore;
+  set_message_location({path, 0});
+  alert_text(text);
 }
+
+// Why a mesh could not be written at `path`: a missing or unwritable directory is found
+// by looking; otherwise the error the writer ran into (a full disk), when it left one.
+std::string write_error_text(const std::string& path, int write_errno) {
+  const size_t slash = path.rfind('/');
+  const std::string dir = slash == std::string::npos ? "." : slash == 0 ? "/" : path.substr(0, slash);
+  struct stat st = {};
+  if (stat(dir.c_str(), &st) != 0) return std::strerror(errno);
+  if (!S_ISDIR(st.st_mode)) return std::strerror(ENOTDIR);
+  if (stat(path.c_str(), &st) == 0 && S_ISDIR(st.st_mode)) return std::strerror(EISDIR);
+  if (write_errno != 0) return std::strerror(write_errno);
+  return "the write failed";
+}
+
 }  // namespace
 
+// A run that stopped for lack of memory left an unfinished model: no mesh is written
+// for it, so no output file stands for a model the script did not make.
 bool run_batch(const char* input, const char* output, const Mesh_Format& format,
                const MeshReports& reports) {
-  std::string text;
-  if (!read_whole_file(input, text)) return false;
+  std::string text, why;
+  if (!read_script_file(input, text, why, false)) {
+    if (why.empty()) report_file_error(input, "cannot read the script: " + open_error_text(input));
+    else alert_text(why);
+    return false;
+  }
   reset_alert_count();
-  bool ran = start_script(text, input);
+  ProgressReporter progress;  // a line on standard error for phases longer than a second
+  bool ran = false;
+  try {
+    ran = start_script(text, input);
+  } catch (const std::bad_alloc&) {
+    note_out_of_memory();
+    alert_text(std::string("out of memory while merging the parts of ") + input);
+  }
+  text = std::string();
   bool clean = alert_count() == 0;
   set_message_location({});
-  bool written = format.write(output, true);
-  bool same = report_mesh(reports);
+  bool written = false;
+  if (out_of_memory()) {
+    alert_text(std::string(output) + " not written: the model does not fit in memory");
+  } else {
+    try {
+      progress_phase(std::string("writing ") + output);
+      errno = 0;
+      written = format.write(output, true);
+      const int write_errno = errno;
+      progress_done();
+      if (!written) report_file_error(output, "cannot write the mesh: " + write_error_text(output, write_errno));
+    } catch (const std::bad_alloc&) {
+      alert_text(std::string("out of memory while writing ") + output);
+    }
+  }
+  bool same = !out_of_memory() && report_mesh(reports);
   Grid::destroy_grids();
   return written && ran && clean && same;
 }
@@ -40,11 +87,13 @@ std::string format_info() {
     info += "\n" + std::string(f.name) + "  " + f.description;
     if (&f == &mesh_formats()[0]) info += " (the default)";
   }
-  return info;
+  return info + "\nwithout --format, an output name ending in one of these extensions chooses it";
 }
 }  // namespace
 
-CLO_format::CLO_format(const std::string& name) : CLO_t(name, format_info()) { values[0] = mesh_formats()[0].name; }
+CLO_format::CLO_format(const std::string& name) : CLO_t(name, format_info()) {
+  values[0] = mesh_formats()[0].name;
+}
 
 bool CLO_format::operator()(int i, int& argc, char** argv) {
   if (!CLO_t::operator()(i, argc, argv)) return false;

@@ -5,6 +5,7 @@
 
 #include "builders/import.h"
 #include "builders/parametric.h"
+#include "grid/memory.h"
 #include "grid/pelgrove_MxN.h"
 #include "script/scriptstream.h"
 #include "util/message.h"
@@ -68,10 +69,15 @@ bool read_and_fill_curve(const std::string& name, scriptstream& in, std::string&
 }  // namespace
 
 // Point and element numbers are ints: a lattice whose counts they cannot hold is refused
-// rather than allowed to wrap.
+// rather than allowed to wrap. The memory a lattice needs is checked before it is made, too.
 bool too_large(std::string& message, int M, int N) {
-  if (lattice_fits(M, N)) return false;
-  message += string_printf("lattice of %d x %d cells is too large", M, N);
+  if (!lattice_fits(M, N)) {
+    message += string_printf("lattice of %d x %d cells is too large", M, N);
+    return true;
+  }
+  std::string why;
+  if (points_fit_memory((M + 1.0) * (N + 1.0), why)) return false;
+  message += string_printf("lattice of %d x %d cells: ", M, N) + why;
   return true;
 }
 

@@ -37,7 +37,8 @@ struct GridData {
 // M[:M2] N[:N2] a b c d; false with the reason appended to message.
 bool read_patch(scriptstream& in, GridData& gd, int& M2, int& N2, std::string& message);
 bool read_patch_dimensions(scriptstream& in, GridData& gd, int& M2, int& N2, std::string& message);
-// True, with the reason appended to message, when an M x N lattice is too large to index.
+// True, with the reason appended to message, when an M x N lattice is too large to index
+// or to hold in the memory left.
 bool too_large(std::string& message, int M, int N);
 // N a b
 bool read_curve(scriptstream& in, GridData& gd, std::string& message);

@@ -19,7 +19,8 @@ struct Importer {
 };
 
 const Importer IMPORTERS[] = {
-    {"vet", import_vet, "expected name of vertex-edge-triangle (vet) file.", "failed to import vertex-edge-triangle file:\n"},
+    {"vet", import_vet, "expected name of vertex-edge-triangle (vet) file.",
+     "failed to import vertex-edge-triangle file:\n"},
     {"dxf", import_dxf, "expected name of dxf file.", "failed to import dxf file:\n"},
     {"unv", import_unv, "expected name of SDRC universal file.", "failed to import SDRC universal file:\n"},
     {"gds", import_gds, "expected name of GDS-II file.", "failed to import GDS-II file:\n"},

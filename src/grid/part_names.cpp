@@ -2,6 +2,7 @@
 // whose top prefixes new names, and the commands that change them.
 #include "grid/Grid.h"
 
+#include "script/parameters.h"
 #include "script/scriptstream.h"
 #include "util/message.h"
 
@@ -65,6 +66,7 @@ bool command_begin_numbered_part(scriptstream& s) {
 
 // push_name
 bool command_push_name(scriptstream&) {
+  if (!stack_has_room(base_part_name.size(), 1, "push_name")) return false;
   push_part_name();
   return true;
 }
@@ -86,6 +88,6 @@ bool command_delete_part(scriptstream& s) {
     g->set_deleted(true);
     found = true;
   }
-  if (!found) alert("Could not find part named '%s'", word.c_str());
+  if (!found) alert_text("Could not find part named '" + word + "'");
   return found;
 }

@@ -2,6 +2,7 @@
 
 #include "interp/interp.h"
 #include "interp/params.h"
+#include "interp/placement.h"
 #include "script/scriptstream.h"
 #include "util/message.h"
 
@@ -31,14 +32,14 @@ private:
 };
 
 // Runs a block with "0" set to `value`; "0" is restored afterwards.
-bool run_block_with_zero(const std::string& block, const MessageLocation& where, double value) {
+bool run_block_with_zero(const ScriptText& block, const MessageLocation& where, double value) {
   SavedParam zero("0");
   gParameters["0"] = value;
   return run_block(block, where);
 }
 
 // The integers of a partition list, up to the first word that is not a number.
-std::vector<int> read_int_list(const std::string& text, const MessageLocation& where) {
+std::vector<int> read_int_list(const ScriptText& text, const MessageLocation& where) {
   std::vector<int> values;
   scriptstream_priv list(text, where);
   while (list.good()) {
@@ -74,7 +75,7 @@ bool then_else(scriptstream& s, bool condition) {
     alert("Error in 'if' command\nopening '{' not found");
     return false;
   }
-  std::string block;
+  ScriptText block;
   MessageLocation where;
   if (!brace_contents(s, block, &where)) {
     alert("Error in 'if' command\nclosing '}' not found");
@@ -84,7 +85,7 @@ bool then_else(scriptstream& s, bool condition) {
 
   s.eatwhite();
   if (s.peek() != '{') return true;
-  std::string else_block;
+  ScriptText else_block;
   MessageLocation else_where;
   if (!brace_contents(s, else_block, &else_where)) {
     alert("Error in 'else' command\nclosing '}' not found");
@@ -118,6 +119,7 @@ bool command_ifneg(scriptstream& s) { return command_if_then_else(s, is_negative
 bool command_ifset(scriptstream& s) {
   std::string name;
   s >> name;
+  note_param_read(name);
   return then_else(s, gParameters.count(name) != 0);
 }
 
@@ -125,6 +127,7 @@ bool command_ifset(scriptstream& s) {
 bool command_ifnset(scriptstream& s) {
   std::string name;
   s >> name;
+  note_param_read(name);
   return then_else(s, gParameters.count(name) == 0);
 }
 
@@ -137,7 +140,7 @@ bool command_ifnset(scriptstream& s) {
 bool command_switch(scriptstream& s) {
   double value = 0;
   s >> value;
-  std::string cases;
+  ScriptText cases;
   MessageLocation cases_where;
   if (!brace_contents(s, cases, &cases_where)) {
     alert("Error in 'switch' command\nbrace enclosed cases not found");
@@ -145,7 +148,7 @@ bool command_switch(scriptstream& s) {
   }
 
   scriptstream_priv list(cases, cases_where);
-  std::string default_script;
+  ScriptText default_script;
   MessageLocation default_where;
   for (;;) {
     std::string tag;
@@ -155,12 +158,16 @@ bool command_switch(scriptstream& s) {
     if (tag == "case") {
       double c = 0;
       list >> c;
-      std::string block;
+      ScriptText block;
       MessageLocation where;
       if (c == value) {
         while (list.good() && list.peek() != '{') list.ignore();
         if (!brace_contents(list, block, &where)) {
           alert("Error in 'switch' command's 'case' %f\nno brace enclosed script found", c);
+          return false;
+        }
+        if (block.empty()) {
+          alert_text("Error in 'switch' command's 'case' " + format_number(c) + "\nits script is empty");
           return false;
         }
         return run_tmp_script(block, where);
@@ -176,8 +183,7 @@ bool command_switch(scriptstream& s) {
         return false;
       }
     } else {
-      alert("Error in 'switch' command\nEncountered '%s'\nOnly 'case' and 'default' tags are allowed",
-            tag.c_str());
+      alert_text("Error in 'switch' command\nEncountered '" + tag + "'\nOnly 'case' and 'default' tags are allowed");
       return false;
     }
   }
@@ -195,7 +201,7 @@ bool command_repeat(scriptstream& s) {
     alert("Error in 'repeat' command\nopening '{' not found");
     return false;
   }
-  std::string block;
+  ScriptText block;
   MessageLocation where;
   if (!brace_contents(s, block, &where)) {
     alert("Error in 'repeat' command\nclosing '}' not found");
@@ -211,13 +217,12 @@ bool command_repeat(scriptstream& s) {
 // Runs the script once per (mi, nj), m-major, with the cell counts in "m" and "n" and the
 // sub-range of the unit square in [S0m, S1m] x [S0n, S1n].
 bool command_partition(scriptstream& s) {
-  std::string m_text, n_text, block;
+  ScriptText m_text, n_text, block;
   MessageLocation m_where, n_where, where;
   s.eatwhite();
   if (s.peek() != '{' || !brace_contents(s, m_text, &m_where)) {
-    alert("Error in 'partition {m1 m2 ...} {n1 n2 ...} { <script> }' command\n"
-          "list of m-partions not found\n%s",
-          m_text.c_str());
+    alert_text("Error in 'partition {m1 m2 ...} {n1 n2 ...} { <script> }' command\n"
+               "list of m-partions not found\n" + m_text.str());
     return false;
   }
   s.eatwhite();

@@ -3,6 +3,7 @@
 #include "builders/builders.h"
 #include "builders/parametric.h"
 #include "grid/Grid.h"
+#include "grid/memory.h"
 #include "interp/control.h"
 #include "interp/library.h"
 #include "interp/params.h"
@@ -10,9 +11,11 @@
 #include "merge/PtMerger.h"
 #include "script/functions.h"
 #include "script/scriptstream.h"
+#include "util/progress.h"
 
 #include <cstdio>
 #include <iostream>
+#include <new>
 
 std::map<std::string, Command> commands;
 void (*gShowVersionHook)() = nullptr;
@@ -24,6 +27,8 @@ namespace {
 // stack overflows; past this many nested runs the run ends with a message instead.
 constexpr int kMaxNesting = 256;
 int active_runs = 0;  // run_script calls in progress (the top-level run counts as one)
+long command_limit = 0;  // set by limit_commands; 0: none
+long commands_run = 0;   // commands dispatched since reset_script_state
 
 struct RunDepth {
   RunDepth() { ++active_runs; }
@@ -42,8 +47,7 @@ bool run_builder(const std::string& builder, BuilderFunc func, scriptstream& s) 
   const size_t count_before = Grid::gGrids.size();
   const Grid* last_before = count_before ? Grid::gGrids.back() : nullptr;
   if (!func(name, s, message)) {
-    alert("ERROR: while parsing %s, builder %s failed with message:\n%s", name.c_str(), builder.c_str(),
-          message.c_str());
+    alert_text("ERROR: while parsing " + name + ", builder " + builder + " failed with message:\n" + message);
     return false;
   }
   // Only a part the builder just made is placed: a builder that made none must not move
@@ -63,8 +67,8 @@ std::string builder_and_command_list() {
 }
 
 bool report_unknown_word(const std::string& word) {
-  std::string question = string_printf(
-      "ERROR: did not find a builder called '%s'\nWould you like to see a list of builders?", word.c_str());
+  std::string question =
+      "ERROR: did not find a builder called '" + word + "'\nWould you like to see a list of builders?";
   if (ask_choice(question, {"No <esc>", "Yes"}, 0) == 1)
     show_text_list(builder_and_command_list(), "Builders and Commands");
   return false;
@@ -83,9 +87,34 @@ bool dispatch(const std::string& word, scriptstream& s) {
 
 // A nested run: a stream of its own whose messages are located from `where` on; run_script
 // puts the enclosing command's location back when it returns.
-bool run_nested(const std::string& text, const MessageLocation& where) {
+template <class Text>
+bool run_nested(const Text& text, const MessageLocation& where) {
   scriptstream_priv s(text, where);
   return run_script(s);
+}
+
+// The block of a stream that is no scriptstream_priv, taken character by character.
+bool copy_brace_contents(scriptstream& s, std::string& out) {
+  int depth = 1;
+  while (s.good()) {
+    int c = s.peek();
+    if (c == EOF) break;
+    if (c == '}') --depth;
+    else if (c == '{') ++depth;
+    if (depth == 0) break;
+    out += (char)s.get();
+  }
+  return s.good();
+}
+
+// The offset of the '}' that closes a block whose text starts at `from`, or npos.
+size_t closing_brace(std::string_view text, size_t from) {
+  int depth = 1;
+  for (size_t i = from; i < text.size(); ++i) {
+    if (text[i] == '{') ++depth;
+    else if (text[i] == '}' && --depth == 0) return i;
+  }
+  return std::string_view::npos;
 }
 
 // simple_form ["title"]: the quotes are dropped; without one the title is the default.
@@ -121,6 +150,11 @@ bool run_script(scriptstream& s) {
       continue;
     }
     set_message_location(s.last_word_location());
+    if (command_limit > 0 && ++commands_run > command_limit) {
+      alert("more than %ld commands in one run", command_limit);
+      return false;
+    }
+    progress_add();
     bool ok;
     try {
       ok = dispatch(word, s);
@@ -128,7 +162,13 @@ bool run_script(scriptstream& s) {
       // The evaluator throws on a malformed name; the command it was reading for fails.
       alert("%s", text);
       return false;
+    } catch (const std::bad_alloc&) {
+      // What the command allocated is released by now; the run ends with a message.
+      note_out_of_memory();
+      alert_text("out of memory while running '" + word + "'");
+      return false;
     }
+    if (!gPinnedParameters.empty()) apply_pins();  // whatever the command assigned
     if (!ok) return false;
   }
   return true;
@@ -139,43 +179,67 @@ void reset_script_state() {
   reset_params();
   var_stack.clear();
   reset_part_names();
+  clear_out_of_memory();
+  commands_run = 0;
 }
+
+void limit_commands(long count) { command_limit = count; }
 
 bool start_script(std::string& text, const std::string& file) {
   reset_script_state();
   bool ok;
+  progress_phase("running " + file, "commands");
   begin_message_run();
   {
     scriptstream_priv s(text, {file, 1});
     ok = run_script(s);
   }
   end_message_run();
+  set_message_location({});
+  for (const std::string& name : unread_pins())
+    if (!predefined_param(name)) warning("parameter '%s' given with --D was never read", name.c_str());
   // What was built before a failure is kept and merged all the same.
+  long points = 0;
+  for (const Grid* g : Grid::gGrids) points += (long)g->mPts.size();
+  progress_phase("merging", "points", points);
   merge_grid_pts();
   renumber_grid_pts();
   return ok;
 }
 
 // Braces are counted as plain characters: comments are gone before the stream sees them.
-bool brace_contents(scriptstream& s, std::string& out, MessageLocation* where) {
-  out.clear();
+bool brace_contents(scriptstream& s, ScriptText& out, MessageLocation* where) {
+  out = ScriptText();
   s.eatwhite();
   if (s.peek() != '{') return false;
-  long brace = s.tell();
+  const long brace = s.tell();
   s.get();
   if (where) *where = s.location_at(brace + 1);
-  int depth = 1;
-  while (s.good()) {
-    int c = s.peek();
-    if (c == EOF) break;
-    if (c == '}') --depth;
-    else if (c == '{') ++depth;
-    if (depth == 0) break;
-    out += (char)s.get();
+  auto* priv = dynamic_cast<scriptstream_priv*>(&s);
+  if (!priv) {
+    std::string copy;
+    if (!copy_brace_contents(s, copy)) return false;
+    s.get();
+    out = ScriptText::of(std::move(copy));
+    return true;
   }
-  if (!s.good()) return false;
-  s.get();
+  const size_t close = closing_brace(priv->text(), (size_t)brace + 1);
+  if (close == std::string_view::npos) {
+    // Unbalanced: the rest of the text is taken and the stream fails.
+    out = priv->slice(brace + 1, (long)priv->text().size());
+    while (s.good() && s.peek() != EOF) s.ignore(1 << 30);
+    return false;
+  }
+  out = priv->slice(brace + 1, (long)close);
+  s.ignore((int)(close - (size_t)brace));  // the block and its closing brace
   return true;
+}
+
+bool brace_contents(scriptstream& s, std::string& out, MessageLocation* where) {
+  ScriptText block;
+  const bool ok = brace_contents(s, block, where);
+  out = block.str();
+  return ok;
 }
 
 bool grab_tmp_script(scriptstream& s, std::string& out, MessageLocation* where) {
@@ -190,8 +254,20 @@ bool run_tmp_script(const std::string& text, const MessageLocation& where) {
   return run_nested(text, where);
 }
 
+bool run_tmp_script(const ScriptText& text, const MessageLocation& where) {
+  if (text.empty()) return false;
+  return run_nested(text, where);
+}
+
 // Unlike run_tmp_script, an empty block is a block that does nothing: it succeeds.
 bool run_block(const std::string& text, const MessageLocation& where) {
+  push_part_name();
+  bool ok = run_nested(text, where);
+  pop_part_name();
+  return ok;
+}
+
+bool run_block(const ScriptText& text, const MessageLocation& where) {
   push_part_name();
   bool ok = run_nested(text, where);
   pop_part_name();
@@ -223,12 +299,17 @@ bool show_version(scriptstream&) {
 }
 
 // print <variable_name>
-// An unknown name stops the script without a message.
+// An unknown name stops the script.
 bool command_print(scriptstream& s) {
   std::string name;
   s >> name;
+  note_param_read(name);
   auto p = gParameters.find(name);
-  if (p == gParameters.end()) return false;
+  if (p == gParameters.end()) {
+    alert_text("print: no parameter named '" + name + "'");
+    return false;
+  }
+  progress_clear();
   std::cout << name << "=" << format_number(p->second) << '\n' << std::flush;
   return true;
 }

@@ -4,12 +4,11 @@
 // read-only after; lives for the process).
 #pragma once
 
+#include "script/scriptstream.h"
 #include "util/message.h"
 
 #include <map>
 #include <string>
-
-class scriptstream;
 
 struct Command {
   std::string usage;
@@ -22,25 +21,36 @@ extern std::map<std::string, Command> commands;
 // -- running scripts
 // Runs commands until `s` is exhausted (true) or one fails (false). Each command's messages
 // carry its file and line. A malformed name thrown by the evaluator ends the run with an
-// alert, and so does nesting deeper than 256 runs (a function or include calling itself).
+// alert, and so does nesting deeper than 256 runs (a function or include calling itself)
+// or a command that runs out of memory (noted, see grid/memory.h).
 bool run_script(scriptstream& s);
 // A whole run from a clean state: destroy parts, reset parameters and names, run, merge, renumber.
 // `file` names the script in messages. Returns false when the run ended on a failing command.
 bool start_script(std::string& text, const std::string& file = "script");
 // Takes the next {...} block (outer braces dropped); false if none or unbalanced.
 // `where`, if given, receives the file and line on which the block's text begins.
+// The block is a range of the stream's own text, shared rather than copied.
+bool brace_contents(scriptstream& s, ScriptText& out, MessageLocation* where = nullptr);
 bool brace_contents(scriptstream& s, std::string& out, MessageLocation* where = nullptr);
 // A block for later running: brace_contents plus a trailing blank.
 bool grab_tmp_script(scriptstream& s, std::string& out, MessageLocation* where = nullptr);
 // Runs text as a nested script sharing all global state; false for an empty text.
 // `where` is the location of the text's first character (for messages).
 bool run_tmp_script(const std::string& text, const MessageLocation& where = message_location());
+bool run_tmp_script(const ScriptText& text, const MessageLocation& where);
 // Runs a block between an implicit push_name and pop_name (control-flow bodies, library calls).
 bool run_block(const std::string& text, const MessageLocation& where);
+bool run_block(const ScriptText& text, const MessageLocation& where);
 
 // The reset every run starts from: destroy all parts, reset parameters (and the
-// transformation), empty var_stack, reset the part names. Called by start_script and tests.
+// transformation), empty var_stack, reset the part names, clear the out-of-memory note.
+// Called by start_script and tests.
 void reset_script_state();
+
+// -- limits for hosts that run untrusted scripts unattended (a fuzzer)
+// At most `count` commands per run (0: no limit, the default); the command past the
+// limit fails with a message. reset_script_state starts the count again.
+void limit_commands(long count);
 
 // Fills `commands`; called once at start-up, after map_builders.
 void map_commands();

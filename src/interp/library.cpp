@@ -6,12 +6,19 @@
 
 #include <FL/filename.H>
 
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <algorithm>
 #include <cctype>
+#include <cerrno>
 #include <climits>
 #include <cmath>
 #include <cstdio>
 #include <cstring>
 #include <iostream>
+#include <memory>
 #include <utility>
 
 std::map<std::string, std::string> gLibraries;
@@ -71,6 +78,13 @@ std::vector<double> read_arguments(scriptstream& s, int count, SavedArgs& saved)
   return args;
 }
 
+// "FILE: warning: TEXT": the warning concerns the file as a whole.
+void warn_about_file(const std::string& path, const std::string& text) {
+  MessageLocationGuard restore;
+  set_message_location({path, 0});
+  warning_text(text);
+}
+
 void report_preload(const std::string& path, bool ok) {
   std::cout << "preloading " << path << (ok ? "... ok\n" : "... failed\n") << std::flush;
 }
@@ -101,13 +115,13 @@ bool command_define(scriptstream& s) {
     if (!s.good()) break;
   }
   if (!s.good()) {
-    alert("Function Definition Error for '%s'\nopening '{' not found", name.c_str());
+    alert_text("Function Definition Error for '" + name + "'\nopening '{' not found");
     return false;
   }
   std::string body;
   MessageLocation where;
   if (!brace_contents(s, body, &where)) {
-    alert("Function Definition Error for '%s'\nclosing '}' not found", name.c_str());
+    alert_text("Function Definition Error for '" + name + "'\nclosing '}' not found");
     return false;
   }
   gLibraries[name] = body;
@@ -129,7 +143,7 @@ bool command_build(scriptstream& s) {
 // body the argument parameters that existed before the call get their old values back.
 bool run_library_function(const std::string& name, scriptstream& s) {
   if (!is_library_function(name)) {
-    alert("Library Function '%s' is not defined", name.c_str());
+    alert_text("Library Function '" + name + "' is not defined");
     return false;
   }
   const std::string body = gLibraries[name];
@@ -144,10 +158,9 @@ bool run_library_function(const std::string& name, scriptstream& s) {
   for (size_t k = 0; k < args.size(); ++k) gParameters[std::to_string(k + 1)] = args[k];
 
   if (!s.good()) {
-    alert("Could not gather all arguments for '%s'\n"
-          "should have an ending ';' after final argument value\n"
-          "if definition did not include a count",
-          name.c_str());
+    alert_text("Could not gather all arguments for '" + name +
+               "'\nshould have an ending ';' after final argument value\n"
+               "if definition did not include a count");
     return false;
   }
   s.eatwhite();
@@ -179,7 +192,13 @@ bool command_include(scriptstream& s) {
 bool include_file(const std::string& name) {
   std::string path = name;
   push_filename(path);
+  const int alerts_before = alert_count();
   std::string text = file_contents(path);
+  if (text.empty() && alert_count() == alerts_before) alert_text("include: '" + path + "' is empty");
+  // Messages from the file name its lines; a note says where it was included from.
+  std::unique_ptr<MessageContextGuard> from;
+  if (!message_location().file.empty())
+    from = std::make_unique<MessageContextGuard>(message_location(), "in '" + name + "', included from here");
   bool ok = !text.empty() && run_tmp_script(text, {path, 1});
   pop_filename();
   return ok;
@@ -208,44 +227,92 @@ void pop_filename() {
 
 // A file that cannot be opened, or read (a directory), is reported and gives "".
 std::string file_contents(const std::string& path) {
-  FILE* f = std::fopen(path.c_str(), "r");
-  std::string text;
-  if (f) {
-    char chunk[1023];
-    size_t n;
-    while ((n = std::fread(chunk, 1, sizeof chunk, f)) > 0) text.append(chunk, n);
-    bool failed = std::ferror(f) != 0;
-    std::fclose(f);
-    if (!failed) return text;
-    text.clear();
+  std::string text, why;
+  if (read_script_file(path, text, why)) return text;
+  if (why.empty()) alert_text("Error Opening File named '" + path + "'\n" + open_error_text(path));
+  else alert_text(why);
+  return std::string();
+}
+
+std::string open_error_text(const std::string& path) {
+  struct stat st = {};
+  if (stat(path.c_str(), &st) != 0) return std::strerror(errno);
+  if (S_ISDIR(st.st_mode)) return std::strerror(EISDIR);
+  const int fd = open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK);
+  if (fd < 0) return std::strerror(errno);
+  close(fd);
+  return "the file could not be read";
+}
+
+bool read_script_file(const std::string& path, std::string& text, std::string& why, bool regular_only) {
+  text.clear();
+  why.clear();
+  // Non-blocking, so opening a FIFO that has no writer returns at once.
+  const int fd = open(path.c_str(), O_RDONLY | O_CLOEXEC | (regular_only ? O_NONBLOCK : 0));
+  if (fd < 0) return false;
+  struct stat st = {};
+  bool ok = fstat(fd, &st) == 0 && !S_ISDIR(st.st_mode);
+  if (ok && regular_only && !S_ISREG(st.st_mode)) {
+    why = "'" + path + "' is not a regular file";
+    ok = false;
   }
-  alert("Error Opening File named '%s'", path.c_str());
-  return text;
+  bool too_big = ok && S_ISREG(st.st_mode) && st.st_size > kMaxScriptBytes;
+  // Read up to one byte past the cap: the size a file reports is not trusted.
+  char chunk[4096];
+  while (ok && !too_big) {
+    const ssize_t n = read(fd, chunk, sizeof chunk);
+    if (n < 0 && errno == EINTR) continue;
+    if (n < 0) ok = false;
+    if (n <= 0) break;
+    text.append(chunk, (size_t)n);
+    too_big = (long)text.size() > kMaxScriptBytes;
+  }
+  close(fd);
+  if (too_big)
+    why = "'" + path + "' is larger than " + std::to_string(kMaxScriptBytes >> 20) + " MiB, the most a script may hold";
+  if (ok && !too_big) return true;
+  text.clear();
+  return false;
 }
 
 // Each directory's ".vmf" files run from the last to the first in numeric name order
 // (b.vmf, a10.vmf, a9.vmf). A directory that cannot be listed is passed over silently.
-void load_libraries(const std::vector<std::string>& dirs) {
+bool load_libraries(const std::vector<std::string>& dirs, bool warn_unlisted) {
+  bool all_ok = true;
   for (const std::string& dir : dirs) {
     dirent** entries = nullptr;
     int n = fl_filename_list(dir.c_str(), &entries, fl_numericsort);
-    if (n <= 0 || !entries) continue;
+    if (n <= 0 || !entries) {
+      if (warn_unlisted) warn_about_file(dir, "cannot list the library directory: " + open_error_text(dir));
+      continue;
+    }
     for (int i = n - 1; i >= 0; --i) {
       const char* entry = entries[i]->d_name;
       if (std::strcmp(fl_filename_ext(entry), ".vmf") != 0) continue;
       std::string path = dir + "/" + entry;
       bool ok = include_file(path);
       report_preload(path, ok);
+      all_ok = all_ok && ok;
     }
     fl_filename_free_list(&entries, n);
   }
   gParameters_preloaded = gParameters;
+  return all_ok;
 }
 
-void load_library_files(const std::vector<std::string>& files) {
+bool load_library_files(const std::vector<std::string>& files) {
+  bool all_ok = true;
   for (const std::string& file : files) {
+    struct stat st = {};
+    if (stat(file.c_str(), &st) != 0) {
+      warn_about_file(file, "cannot read the library file: " + open_error_text(file));
+      report_preload(file, false);
+      continue;
+    }
     bool ok = include_file(file);
     report_preload(file, ok);
+    all_ok = all_ok && ok;
   }
   gParameters_preloaded = gParameters;
+  return all_ok;
 }

@@ -30,6 +30,17 @@ bool command_include(scriptstream& s);  // include <file_name>
 bool include_file(const std::string& name);
 void push_filename(std::string& name);  // makes name absolute, pushes its directory
 void pop_filename();
+// A script file's text; a file that cannot be read is reported and gives "".
 std::string file_contents(const std::string& path);
-void load_libraries(const std::vector<std::string>& dirs);
-void load_library_files(const std::vector<std::string>& files);
+// Scripts and libraries larger than this are refused rather than read into memory.
+constexpr long kMaxScriptBytes = 256L << 20;
+// Reads a whole file of at most kMaxScriptBytes into `text`. With `regular_only`, anything
+// but a regular file (a FIFO would block, /dev/zero never ends) is refused without waiting.
+// On failure returns false with the reason in `why` (empty when the file could not be opened).
+bool read_script_file(const std::string& path, std::string& text, std::string& why, bool regular_only = true);
+// Why `path` cannot be opened for reading, in the system's words ("No such file or directory").
+std::string open_error_text(const std::string& path);
+// Both return false when a library file failed to load. A directory that cannot be listed
+// is passed over, with a warning when `warn_unlisted`; a file that does not exist warns.
+bool load_libraries(const std::vector<std::string>& dirs, bool warn_unlisted = false);
+bool load_library_files(const std::vector<std::string>& files);

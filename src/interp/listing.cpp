@@ -14,21 +14,21 @@
 
 namespace {
 
-// Arguments after the part name, and what the builder makes. Builders registered without
+// The words after the builder (its part name first, where it reads one), and what it makes. Builders registered without
 // an entry here are listed by name alone.
 const std::map<std::string, std::pair<const char*, const char*>> kBuilderNotes = {
-    {"plate", {"M[:M2] N[:N2]  a b c d", "bilinear patch; corners x y z"}},
-    {"cylinder", {"M[:M2] N[:N2]  a b c d", "patch with corners (r, theta deg, z)"}},
-    {"sphere", {"M[:M2] N[:N2]  a b c d", "patch with corners (r, polar deg, azimuth deg)"}},
-    {"line", {"N  a b", "N bars on a straight segment, point 0 at b"}},
-    {"arc", {"N  a b", "N bars; ends (r, theta deg, z)"}},
-    {"orbit", {"N  a b", "N bars; ends (r, polar deg, azimuth deg)"}},
-    {"pline", {"[{script}] N [x] [y] [z]", "curve computed from s = 1 .. 0"}},
-    {"parc", {"[{script}] N [r] [theta] [z]", "curve in cylindrical coordinates"}},
-    {"porbit", {"[{script}] N [r] [polar] [azimuth]", "curve in spherical coordinates"}},
-    {"pplate", {"[{script}] M[:M2] N[:N2] [x] [y] [z]", "surface computed from u, v in 0 .. 1"}},
-    {"pcylinder", {"[{script}] M[:M2] N[:N2] [r] [theta] [z]", "surface in cylindrical coordinates"}},
-    {"psphere", {"[{script}] M[:M2] N[:N2] [r] [polar] [azimuth]", "surface in spherical coordinates"}},
+    {"plate", {"<part_name> M[:M2] N[:N2]  a b c d", "bilinear patch; corners x y z"}},
+    {"cylinder", {"<part_name> M[:M2] N[:N2]  a b c d", "patch with corners (r, theta deg, z)"}},
+    {"sphere", {"<part_name> M[:M2] N[:N2]  a b c d", "patch with corners (r, polar deg, azimuth deg)"}},
+    {"line", {"<part_name> N  a b", "N bars on a straight segment, point 0 at b"}},
+    {"arc", {"<part_name> N  a b", "N bars; ends (r, theta deg, z)"}},
+    {"orbit", {"<part_name> N  a b", "N bars; ends (r, polar deg, azimuth deg)"}},
+    {"pline", {"<part_name> [{script}] N [x] [y] [z]", "curve computed from s = 1 .. 0"}},
+    {"parc", {"<part_name> [{script}] N [r] [theta] [z]", "curve in cylindrical coordinates"}},
+    {"porbit", {"<part_name> [{script}] N [r] [polar] [azimuth]", "curve in spherical coordinates"}},
+    {"pplate", {"<part_name> [{script}] M[:M2] N[:N2] [x] [y] [z]", "surface computed from u, v in 0 .. 1"}},
+    {"pcylinder", {"<part_name> [{script}] M[:M2] N[:N2] [r] [theta] [z]", "surface in cylindrical coordinates"}},
+    {"psphere", {"<part_name> [{script}] M[:M2] N[:N2] [r] [polar] [azimuth]", "surface in spherical coordinates"}},
     {"import", {"<type> <file>", "parts read from a mesh file (vet dxf unv gds dvk xpatch)"}},
 };
 
@@ -59,7 +59,7 @@ void write_builders(std::ostream& out) {
       out << name << "\n";
       continue;
     }
-    out << std::left << std::setw(10) << name << " <part_name> " << note->second.first << "\n"
+    out << std::left << std::setw(10) << name << " " << note->second.first << "\n"
         << std::setw(11) << "" << note->second.second << "\n";
   }
 }

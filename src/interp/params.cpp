@@ -133,6 +133,37 @@ void reset_params() {
   gTransformation.clear();
   // Library files may add parameters but never change a predefined default.
   gParameters.insert(gParameters_preloaded.begin(), gParameters_preloaded.end());
+  apply_pins();
+  forget_pin_reads();
+}
+
+bool pin_param(const std::string& definition, std::string& error) {
+  const size_t eq = definition.find('=');
+  const std::string name = definition.substr(0, eq);
+  if (eq == std::string::npos || name.empty() || !valid_param_name(name)) {
+    error = "'" + definition + "' is not name=value (a name of letters, digits, '_' and '.')";
+    return false;
+  }
+  const int alerts = alert_count();
+  scriptstream_priv s(definition.substr(eq + 1), {"--D", 1});
+  double value = 0;
+  s >> value;
+  bool ok = s.good() && alert_count() == alerts;
+  std::string rest;
+  if (ok) s >> rest;
+  if (!ok || !rest.empty()) {
+    error = "the value of '" + definition + "' is not a number or a [bracketed expression]";
+    return false;
+  }
+  gPinnedParameters[name] = value;
+  gParameters[name] = value;
+  return true;
+}
+
+bool predefined_param(const std::string& name) {
+  for (const auto& p : kPredefined)
+    if (name == p.name) return true;
+  return false;
 }
 
 // -- commands
@@ -148,8 +179,8 @@ bool set_param(scriptstream& s) {
     return false;
   }
   if (!valid_param_name(name)) {
-    alert("Invalid parameter Name '%s'\nparameter names should only consist of letters, numbers, '_', and '.'",
-          name.c_str());
+    alert_text("Invalid parameter Name '" + name +
+               "'\nparameter names should only consist of letters, numbers, '_', and '.'");
     return false;
   }
   if (name == "color" || name == "rgba") {
@@ -175,7 +206,7 @@ bool set_param(scriptstream& s) {
     return true;
   }
   if (!read_param(s, name)) {
-    alert("expected a valid numeric value to set the parameter '%s'", name.c_str());
+    alert_text("expected a valid numeric value to set the parameter '" + name + "'");
     return false;
   }
   // Tolerances are lengths: they follow the units in force when they are set.
@@ -206,7 +237,7 @@ bool array_param(scriptstream& s) {
     }
     std::string element = name + "." + std::to_string(i);
     if (!read_param(s, element)) {
-      alert("expected a valid numeric value for array element '%s'", element.c_str());
+      alert_text("expected a valid numeric value for array element '" + element + "'");
       return false;
     }
     gParameters[name + ".size"] = i + 1;
@@ -221,33 +252,53 @@ bool command_push_var(scriptstream& s) {
     alert("push requires a parameter name");
     return false;
   }
+  if (!stack_has_room(var_stack.size(), 1, "push")) return false;
   return push_var(name);
 }
 
 // pop <variable_name>
-// A name that was not pushed stops the script without a message.
 bool command_pop_var(scriptstream& s) {
   std::string name;
   s >> name;
-  return pop_var(name);
+  if (pop_var(name)) return true;
+  alert_text("pop: no value of '" + name + "' was pushed");
+  return false;
 }
 
 // push_rgba
 bool command_push_rgba(scriptstream&) {
+  if (!stack_has_room(var_stack.size(), 4, "push_rgba")) return false;
   for (const char* name : {"color.r", "color.g", "color.b", "color.a"}) push_var(name);
   return true;
 }
 
 // pop_rgba
 bool command_pop_rgba(scriptstream&) {
-  for (const char* name : {"color.r", "color.g", "color.b", "color.a"})
-    if (!pop_var(name)) return false;
+  for (const char* name : {"color.r", "color.g", "color.b", "color.a"}) {
+    if (pop_var(name)) continue;
+    alert_text(std::string("pop_rgba: no colour was pushed (") + name + " has no saved value)");
+    return false;
+  }
   return true;
 }
 
 // push_frame
-bool command_push_frame(scriptstream&) { return push_var_frame(); }
+// Frames copy the whole table: besides their number, the values they hold together are
+// bounded (estimated as frames times the current table size).
+bool command_push_frame(scriptstream&) {
+  if (!stack_has_room(gParameterFrames.size(), 1, "push_frame")) return false;
+  const double values = (gParameterFrames.size() + 1.0) * gParameters.size();
+  if (values > kMaxSavedValues) {
+    alert("'push_frame' would keep more than %.0f saved values (is a pop_frame missing?)", kMaxSavedValues);
+    return false;
+  }
+  return push_var_frame();
+}
 
 // pop_frame
-// Parameters made since the push disappear; with no frame saved it fails silently.
-bool command_pop_frame(scriptstream&) { return pop_var_frame(); }
+// Parameters made since the push disappear.
+bool command_pop_frame(scriptstream&) {
+  if (pop_var_frame()) return true;
+  alert_text("pop_frame: no parameter frame was pushed");
+  return false;
+}

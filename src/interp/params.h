@@ -13,7 +13,12 @@ class scriptstream;
 extern bool trace_back;
 
 // -- operations
-void reset_params();  // predefined set, preloaded entries, empty transformation
+void reset_params();  // predefined set, preloaded entries, pins, empty transformation
+// Pins a parameter from "name=value" (the value a number or a [bracketed expression],
+// evaluated now); false with `error` saying what is wrong.
+bool pin_param(const std::string& definition, std::string& error);
+// True for the parameters every run starts with (tolerance, element_type, color.r, ...).
+bool predefined_param(const std::string& name);
 
 // -- commands
 bool set_param(scriptstream& s);          // set <parameter_name> <parameter_value>

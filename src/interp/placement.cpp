@@ -130,6 +130,7 @@ bool command_rz(scriptstream& s) { return command_m_r(s, "rz"); }
 
 // push_matrix
 bool command_pushm(scriptstream&) {
+  if (!stack_has_room(matrix_stack.size(), 1, "push_matrix")) return false;
   matrix_stack.push_back(gTransformation);
   return true;
 }

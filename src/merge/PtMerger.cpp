@@ -42,9 +42,10 @@ bool key_of(double c, double inv, int64_t& k) {
   return true;
 }
 
-bool hash_of(const GridPt& p, double inv, uint64_t& h) {
+bool hash_of(const GridPt& p, double scale, double inv, uint64_t& h) {
   int64_t kx, ky, kz;
-  if (!key_of(p.x, inv, kx) || !key_of(p.y, inv, ky) || !key_of(p.z, inv, kz)) return false;
+  if (!key_of(p.x * scale, inv, kx) || !key_of(p.y * scale, inv, ky) || !key_of(p.z * scale, inv, kz))
+    return false;
   h = mix(kx, ky, kz);
   return true;
 }
@@ -61,12 +62,18 @@ size_t table_size(size_t n) {
 
 // Equally near candidates are ranked by their key: the box cell (walked x, then y, then
 // z index) and then the filing order within the set searched.
+// The squared reach comes in long double (a tolerance far below the box) and as the double
+// nearest it, which decides for every distance plain doubles give.
 struct PtMerger::Best {
   uint32_t item = PtMerger::NONE;
-  double d2 = 0;
+  long double d2 = 0;
   uint64_t key = 0;
+  long double reach2;
+  double reach2d;
 
-  void offer(uint32_t i, double dq, uint64_t kq) {
+  explicit Best(long double r2) : reach2(r2), reach2d((double)r2) {}
+
+  void offer(uint32_t i, long double dq, uint64_t kq) {
     if (item == PtMerger::NONE || dq < d2 || (dq == d2 && kq < key)) {
       item = i;
       d2 = dq;
@@ -95,14 +102,25 @@ void huge_page_free(void* p) {
 
 PtMerger::PtMerger(const GridPt& lo, const GridPt& hi) {
   const double l[3] = {lo.x, lo.y, lo.z}, h[3] = {hi.x, hi.y, hi.z};
-  double d[3], d2 = 0, maxabs = 0;
+  double top[3], d[3], d2 = 0, maxabs = 0;
   for (int a = 0; a < 3; ++a) {
     mLow[a] = std::isfinite(l[a]) ? l[a] : 0;
-    const double top = std::isfinite(h[a]) ? h[a] : 0;
-    d[a] = top - mLow[a];
-    d2 += d[a] * d[a];
-    maxabs = std::max({maxabs, std::fabs(mLow[a]), std::fabs(top)});
+    top[a] = std::isfinite(h[a]) ? h[a] : 0;
+    maxabs = std::max({maxabs, std::fabs(mLow[a]), std::fabs(top[a])});
   }
+  // Far from 1 the squares of extents and distances would overflow or underflow: bring the
+  // largest coordinate to [1/2, 1) (the scale itself stays a normal number).
+  if (maxabs > 0 && (maxabs < 0x1p-400 || maxabs > 0x1p400)) {
+    int e;
+    std::frexp(maxabs, &e);
+    mScale = std::ldexp(1.0, std::clamp(-e, -1022, 1023));
+  }
+  for (int a = 0; a < 3; ++a) {
+    mLow[a] *= mScale;
+    d[a] = top[a] * mScale - mLow[a];
+    d2 += d[a] * d[a];
+  }
+  maxabs *= mScale;
   mDiagonal = std::sqrt(d2);
   const double s = mDiagonal / 20;
   // A box of zero extent (every point at one position) is a single cell.
@@ -121,7 +139,7 @@ PtMerger::PtMerger(const GridPt& lo, const GridPt& hi) {
 }
 
 void PtMerger::box_cell(const GridPt& p, int* ijk) const {
-  const double c[3] = {p.x, p.y, p.z};
+  const double c[3] = {coord(p, 0), coord(p, 1), coord(p, 2)};
   for (int a = 0; a < 3; ++a) {
     const double v = (c[a] - mLow[a]) / mCell[a];
     if (!(v >= 1))
@@ -203,7 +221,8 @@ PtMerger::Level& PtMerger::level_for(double tol) {
 }
 
 void PtMerger::prepare(double tol) {
-  if (std::isfinite(tol)) level_for(std::fabs(tol));
+  const double T = std::fabs(tol) * mScale;
+  if (std::isfinite(T)) level_for(T);
 }
 
 // The slot of the chain for hash h, or the empty slot where that chain would start. Cells
@@ -234,7 +253,7 @@ void PtMerger::add_to_level(Level& lv, uint32_t item) {
     s = mProbeSlot;
   } else {
     // Beyond the key range (or not finite): no lookup that hashes can come within reach.
-    if (!hash_of(p, lv.inv, h)) return;
+    if (!hash_of(p, mScale, lv.inv, h)) return;
     s = probe(lv, h);
   }
   if (lv.slots[s].fp) {
@@ -257,10 +276,21 @@ void PtMerger::grow(Level& lv) {
 }
 
 uint32_t PtMerger::scan_all(const GridPt* p, double tol, bool part_only) const {
-  const double tol2 = tol * tol;
-  Best best;
-  for (uint32_t i = 0; i < (uint32_t)mItems.size(); ++i) consider(i, p, tol2, part_only, best);
+  Best best(tol2(tol));
+  for (uint32_t i = 0; i < (uint32_t)mItems.size(); ++i) consider(i, p, part_only, best);
   return best.item;
+}
+
+long double PtMerger::exact_dist2(const GridPt& q, const GridPt& p) const {
+  const long double s = mScale, dx = q.x * s - p.x * s, dy = q.y * s - p.y * s, dz = q.z * s - p.z * s;
+  return dx * dx + dy * dy + dz * dz;
+}
+
+long double PtMerger::tol2(double tol) const {
+  const double T = std::fabs(tol) * mScale, t = T * T;
+  if (t >= 0x1p-900 || tol == 0 || std::isnan(tol)) return t;
+  const long double L = std::fabs((long double)tol) * mScale;
+  return L * L;
 }
 
 GridPt* PtMerger::test_pt(const GridPt* p, double tol) {
@@ -275,15 +305,15 @@ GridPt* PtMerger::test_part_pt(const GridPt* p, double tol) {
 
 uint32_t PtMerger::nearest(const GridPt* p, double tol, bool part_only) {
   if (mItems.empty() || (part_only && mPartSize == 0)) return NONE;
-  const double tol2 = tol * tol;
-  if (std::isnan(tol2)) return NONE;
-  const double T = std::fabs(tol);
-  if (std::isinf(tol2) || (mDiagonal > 0 && T > mDiagonal)) return scan_all(p, tol, part_only);
+  const long double t2 = tol2(tol);
+  if (std::isnan(t2)) return NONE;
+  const double T = std::fabs(tol) * mScale;
+  if (std::isinf(t2) || (mDiagonal > 0 && T > mDiagonal)) return scan_all(p, tol, part_only);
   // With a finite tolerance a point that is not finite is within reach of nothing.
   if (!finite(*p)) return NONE;
 
   Level& lv = level_for(T);
-  const double c[3] = {p->x, p->y, p->z};
+  const double c[3] = {coord(*p, 0), coord(*p, 1), coord(*p, 2)};
   int64_t k0[3], k1[3];
   double cells = 1;
   for (int a = 0; a < 3; ++a) {
@@ -295,7 +325,7 @@ uint32_t PtMerger::nearest(const GridPt* p, double tol, bool part_only) {
   }
   if (cells > MAX_WALK) return scan_all(p, tol, part_only);
 
-  Best best;
+  Best best(t2);
   for (int64_t kx = k0[0]; kx <= k1[0]; ++kx)
     for (int64_t ky = k0[1]; ky <= k1[1]; ++ky)
       for (int64_t kz = k0[2]; kz <= k1[2]; ++kz) {
@@ -303,23 +333,35 @@ uint32_t PtMerger::nearest(const GridPt* p, double tol, bool part_only) {
         const size_t s = probe(lv, h);
         // The cell of p itself: filing p next can start from here.
         if (cells == 1) remember_probe(p, lv, h, s);
-        walk(lv, s, p, tol2, part_only, best);
+        walk(lv, s, p, part_only, best);
       }
   return best.item;
 }
 
-void PtMerger::walk(const Level& lv, size_t s, const GridPt* p, double tol2, bool part_only, Best& best) const {
+void PtMerger::walk(const Level& lv, size_t s, const GridPt* p, bool part_only, Best& best) const {
   if (!lv.slots[s].fp) return;
-  for (uint32_t i = lv.slots[s].head; i != NONE; i = lv.next[i]) consider(i, p, tol2, part_only, best);
+  for (uint32_t i = lv.slots[s].head; i != NONE; i = lv.next[i]) consider(i, p, part_only, best);
 }
 
-void PtMerger::consider(uint32_t i, const GridPt* p, double tol2, bool part_only, Best& best) const {
+// Squares of at least 2^-900 (and below overflow) come out of plain doubles as they do at
+// any scale; smaller ones lose digits or vanish, and only those are taken in long double.
+void PtMerger::consider(uint32_t i, const GridPt* p, bool part_only, Best& best) const {
   const Item& it = mItems[i];
   if (part_only && it.part != mPart) return;
-  const GridPt* q = it.pt;
-  const double dx = q->x - p->x, dy = q->y - p->y, dz = q->z - p->z;
+  const GridPt& q = *it.pt;
+  const double dx = q.x * mScale - p->x * mScale, dy = q.y * mScale - p->y * mScale;
+  const double dz = q.z * mScale - p->z * mScale;
   const double d2 = dx * dx + dy * dy + dz * dz;
-  if (d2 <= tol2) best.offer(i, d2, (uint64_t)it.cell << 32 | (part_only ? it.part_seq : i));
+  const uint64_t key = (uint64_t)it.cell << 32 | (part_only ? it.part_seq : i);
+  if (d2 >= 0x1p-900 && d2 < HUGE_VAL) {
+    if (d2 <= best.reach2d) best.offer(i, d2, key);
+  } else if (d2 == 0 && q.x == p->x && q.y == p->y && q.z == p->z) {
+    // (Compared unscaled: scaled down, distinct tiny coordinates may meet.)
+    if (0 <= best.reach2d) best.offer(i, 0, key);
+  } else {
+    const long double e2 = exact_dist2(q, *p);
+    if (e2 <= best.reach2) best.offer(i, e2, key);
+  }
 }
 
 void PtMerger::remember_probe(const GridPt* p, const Level& lv, uint64_t h, size_t s) {
@@ -331,10 +373,10 @@ void PtMerger::remember_probe(const GridPt* p, const Level& lv, uint64_t h, size
 
 // The lookup of nearest, less its checks and cell range, for a box known to lie in one cell.
 bool PtMerger::one_cell(const GridPt* p, double tol, uint64_t& h) {
-  const double T = std::fabs(tol);
+  const double T = std::fabs(tol) * mScale;
   if (!(T * T < HUGE_VAL) || (mDiagonal > 0 && T > mDiagonal) || !finite(*p)) return false;
   const Level& lv = level_for(T);
-  const double c[3] = {p->x, p->y, p->z};
+  const double c[3] = {coord(*p, 0), coord(*p, 1), coord(*p, 2)};
   int64_t k[3];
   for (int a = 0; a < 3; ++a) {
     const double m = (std::fabs(c[a]) + T) * 0x1p-40 + 1e-150;
@@ -347,22 +389,26 @@ bool PtMerger::one_cell(const GridPt* p, double tol, uint64_t& h) {
 
 uint32_t PtMerger::nearest_in_cell(const GridPt* p, double tol, bool part_only, uint64_t h) {
   if (mItems.empty() || (part_only && mPartSize == 0)) return NONE;
-  const Level& lv = level_for(std::fabs(tol));
+  const Level& lv = level_for(std::fabs(tol) * mScale);
   const size_t s = probe(lv, h);
   remember_probe(p, lv, h, s);
-  Best best;
-  walk(lv, s, p, tol * tol, part_only, best);
+  Best best(tol2(tol));
+  walk(lv, s, p, part_only, best);
   return best.item;
 }
 
-size_t PtMerger::level_index(double tol) { return (size_t)(&level_for(std::fabs(tol)) - mLevels.data()); }
+size_t PtMerger::level_index(double tol) {
+  const double T = std::fabs(tol) * mScale;
+  return std::isfinite(T) ? (size_t)(&level_for(T) - mLevels.data()) : (size_t)-1;
+}
 
 void PtMerger::prefetch_cell(uint64_t h, double tol) const {
-  if (const Level* lv = find_level(std::fabs(tol))) __builtin_prefetch(&lv->slots[h & (lv->slots.size() - 1)]);
+  if (const Level* lv = find_level(std::fabs(tol) * mScale))
+    __builtin_prefetch(&lv->slots[h & (lv->slots.size() - 1)]);
 }
 
 void PtMerger::prefetch(const GridPt* p, double tol) const {
-  const Level* lv = find_level(std::fabs(tol));
+  const Level* lv = find_level(std::fabs(tol) * mScale);
   uint64_t h;
-  if (lv && hash_of(*p, lv->inv, h)) __builtin_prefetch(&lv->slots[h & (lv->slots.size() - 1)]);
+  if (lv && hash_of(*p, mScale, lv->inv, h)) __builtin_prefetch(&lv->slots[h & (lv->slots.size() - 1)]);
 }

@@ -48,6 +48,8 @@ public:
   PtMerger& operator=(const PtMerger&) = delete;
 
   // The stored point nearest to p within |tol| (a point at exactly tol counts), or null.
+  // Distances are compared without underflow or overflow at any scale: at tolerance 0
+  // only a point at exactly p's position is found.
   // Among equally near points the one in the lowest box cell (x, then y, then z index)
   // wins, and within a cell the one filed first. Every point within reach is a candidate,
   // wherever the box cells put it (also on the box's upper faces).
@@ -78,7 +80,8 @@ public:
 
   // Makes lookups at 0 share the cells of lookups at tol (call before filing).
   void prepare(double tol);
-  // Which hashed cells lookups at tol walk; lookups of equal index share cells.
+  // Which hashed cells lookups at tol walk; lookups of equal index share cells (-1: none,
+  // the tolerance is beyond every cell size).
   size_t level_index(double tol);
 
   // -- the merge loop's shortcut
@@ -110,9 +113,14 @@ private:
   };
 
   struct Best;
-  void walk(const Level& lv, size_t s, const GridPt* p, double tol2, bool part_only, Best& best) const;
-  // Offers filed item i to `best` when it is within reach of p.
-  void consider(uint32_t i, const GridPt* p, double tol2, bool part_only, Best& best) const;
+  void walk(const Level& lv, size_t s, const GridPt* p, bool part_only, Best& best) const;
+  // Offers filed item i to `best` when it is within its reach of p.
+  void consider(uint32_t i, const GridPt* p, bool part_only, Best& best) const;
+  // Coordinate of p along an axis, in the merger's units.
+  double coord(const GridPt& p, int axis) const { return (axis == 0 ? p.x : axis == 1 ? p.y : p.z) * mScale; }
+  // Squared distance and squared tolerance in the merger's units (see mScale), in long double.
+  long double exact_dist2(const GridPt& q, const GridPt& p) const;
+  long double tol2(double tol) const;
   void remember_probe(const GridPt* p, const Level& lv, uint64_t h, size_t s);
   double level_size(double tol) const;
   const Level* find_level(double tol) const;
@@ -122,6 +130,10 @@ private:
   void grow(Level& lv);
   uint32_t scan_all(const GridPt* p, double tol, bool part_only) const;
 
+  // Coordinates and tolerances are scaled by this power of two when the box lies beyond
+  // 2^-400..2^400, so that the box's cells, hashed cells and distances come out as they do
+  // for the same model at ordinary scale (exactly: scaling by 2^k rounds nothing).
+  double mScale = 1;
   double mLow[3] = {0, 0, 0};
   int mCount[3] = {1, 1, 1};
   double mCell[3] = {1, 1, 1};

@@ -4,6 +4,7 @@
 #include "merge/PtMerger.h"
 
 #include "grid/pelgrove_MxN.h"
+#include "util/progress.h"
 
 #include <algorithm>
 #include <cmath>
@@ -137,5 +138,6 @@ void merge_grid_pts() {
     if (g->mPts.empty()) continue;
     visit_order(*g, order);
     merge_part(*g, order, merger, cells);
+    progress_add((long)g->mPts.size());
   }
 }

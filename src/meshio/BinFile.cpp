@@ -171,6 +171,7 @@ bool oBinFile::Close() {
   if (!mFile.is_open()) return false;
   WriteHeader();
   mWritten = mFile.commit();
+  if (!mWritten) std::cerr << "could not write binary file '" << mName << "'\n";
   return mWritten;
 }
 
@@ -235,11 +236,13 @@ bool iBinFile::read_directory() {
     if (zero == std::string::npos) return fail(at + " has no label");
     label.resize(zero);
     const bool continuation = i % SLOTS == SLOTS - 1;
-    if (continuation != (s.type == CONTINUATION) || (continuation && (label != CONTINUATION_LABEL ||
-                                                                     s.bytes != HEADER_BYTES + sizeof CONTINUATION_LABEL)))
+    const uint64_t continuation_bytes = HEADER_BYTES + sizeof CONTINUATION_LABEL;
+    if (continuation != (s.type == CONTINUATION) ||
+        (continuation && (label != CONTINUATION_LABEL || s.bytes != continuation_bytes)))
       return fail(at + (continuation ? " is not a header block" : " has the reserved type 1"));
     if (continuation) {
-      if (!read_at(offset + sizeof CONTINUATION_LABEL, block, HEADER_BYTES)) return fail(at + " cannot be read");
+      if (!read_at(offset + sizeof CONTINUATION_LABEL, block, HEADER_BYTES))
+        return fail(at + " cannot be read");
       mHeaders.push_back(std::make_unique<Header>());
       mHeaders.back()->unpack(block);
     }

@@ -96,7 +96,8 @@ public:
   int NextIndex() const;
 
   // Rewrites the header blocks and puts the file in place; true only when the whole file
-  // was written. The directory stays readable through the accessors.
+  // was written, else prints "could not write binary file '<name>'" to standard error.
+  // The directory stays readable through the accessors.
   bool Close();
   // Gives the file up: nothing is left at the target.
   void Discard();

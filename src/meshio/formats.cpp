@@ -1,12 +1,19 @@
 #include "meshio/formats.h"
 
 #include "meshio/dvk.h"
+#include "meshio/standard_formats.h"
 #include "meshio/vbf.h"
+
+#include <cctype>
 
 namespace {
 const Mesh_Format FORMATS[] = {
     {"dvk", "*.dvk", "ascii mesh file (.dvk)", export_dvk_mesh},
     {"vbf", "*.vbf", "binary mesh file (.vbf)", export_vbf_mesh},
+    {"vtu", "*.vtu", "VTK XML unstructured grid (.vtu), parts as cell data", export_vtu_mesh},
+    {"msh", "*.msh", "Gmsh 4.1 ascii mesh (.msh), one physical group per part", export_msh_mesh},
+    {"stl", "*.stl", "binary STL (.stl), triangles only", export_stl_mesh},
+    {"obj", "*.obj", "Wavefront OBJ (.obj), one group per part", export_obj_mesh},
 };
 }  // namespace
 
@@ -16,6 +23,16 @@ const Mesh_Format* find_mesh_format(const std::string& name) {
   for (const Mesh_Format& f : FORMATS)
     if (name == f.name) return &f;
   return nullptr;
+}
+
+const Mesh_Format& mesh_format_for_path(const std::string& path) {
+  const size_t dot = path.find_last_of("./");
+  if (dot != std::string::npos && path[dot] == '.') {
+    std::string ext = path.substr(dot + 1);
+    for (char& c : ext) c = (char)std::tolower((unsigned char)c);
+    if (const Mesh_Format* f = find_mesh_format(ext)) return *f;
+  }
+  return FORMATS[0];
 }
 
 std::string mesh_format_names() {

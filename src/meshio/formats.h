@@ -18,5 +18,7 @@ struct Mesh_Format {
 std::span<const Mesh_Format> mesh_formats();
 // The writer named `name`, or null.
 const Mesh_Format* find_mesh_format(const std::string& name);
+// The writer whose name is the file name's extension (any case), else the default.
+const Mesh_Format& mesh_format_for_path(const std::string& path);
 // The names, separated by ", ": "dvk, vbf".
 std::string mesh_format_names();

@@ -52,7 +52,12 @@ const char* parse(const char* p, const char* end, T& v) {
 }
 }  // namespace
 
-int TextReader::line() const { return 1 + (int)std::count(mBegin, mP, '\n'); }
+// The reader only moves forward, so counting on from the last call keeps this linear.
+int TextReader::line() {
+  mLines += (int)std::count(mCounted, mP, '\n');
+  mCounted = mP;
+  return mLines;
+}
 
 bool TextReader::next_line(std::string_view& out) {
   if (mP == mEnd) return false;
@@ -152,11 +157,11 @@ void commit_parts(std::vector<StagedPart>& parts) {
   parts.clear();
 }
 
-// A copy of a point costs about fifty bytes: allow a few dozen copies per byte of file
-// beyond a small allowance, so memory stays proportional to the file.
+// A copy of a point costs about fifty bytes: allow four copies per byte of file beyond a
+// small allowance, so memory stays proportional to the file.
 bool check_point_copies(long long npts, long long nparts, size_t bytes, std::string& why) {
   const double copies = (double)npts * (double)nparts;
-  if (copies <= 65536.0 + 16.0 * (double)bytes) return true;
+  if (copies <= 65536.0 + 4.0 * (double)bytes) return true;
   why = std::to_string(nparts) + " parts of " + std::to_string(npts) +
         " points each are out of proportion to a file of " + std::to_string(bytes) + " bytes";
   return false;

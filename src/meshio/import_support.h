@@ -23,11 +23,12 @@ bool load_import_file(const std::string& name, std::string& bytes, std::string& 
 // a number ends at the first character that cannot continue it.
 class TextReader {
 public:
-  explicit TextReader(std::string_view text) : mP(text.data()), mBegin(text.data()), mEnd(text.data() + text.size()) {}
+  explicit TextReader(std::string_view text)
+      : mP(text.data()), mBegin(text.data()), mEnd(text.data() + text.size()) {}
 
   bool at_end() const { return mP == mEnd; }
   size_t left() const { return size_t(mEnd - mP); }
-  int line() const;  // 1-based line of the next unread character
+  int line();  // 1-based line of the next unread character
   // The rest of the current line, without its newline or a trailing carriage return;
   // false at the end of the text.
   bool next_line(std::string_view& out);
@@ -43,6 +44,8 @@ private:
   const char* mP;
   const char* mBegin;
   const char* mEnd;
+  const char* mCounted = mBegin;  // newlines before this point are counted in mLines
+  int mLines = 1;
 };
 
 // A number at the start of `text` (after blanks); the rest follows in `text`.

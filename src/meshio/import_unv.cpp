@@ -159,7 +159,8 @@ bool UNV_Reader::read_elements() {
     if (count != kind->count)
       return fail("element " + std::to_string(label) + " of type " + std::to_string(head[1]) + " declares " +
                   std::to_string(count) + " nodes, not " + std::to_string(kind->count));
-    if (kind->beam_line && !record(line)) return fail("element " + std::to_string(label) + " has no beam record");
+    if (kind->beam_line && !record(line))
+      return fail("element " + std::to_string(label) + " has no beam record");
     uint32_t pts[8];
     line = std::string_view();
     for (int j = 0; j < kind->count; ++j) {
@@ -169,7 +170,8 @@ bool UNV_Reader::read_elements() {
         if (!record(line)) return fail("element " + std::to_string(label) + " lacks node labels");
       }
       if (!node_index(node, pts[j]))
-        return fail("element " + std::to_string(label) + " names node " + std::to_string(node) + ", which is not defined");
+        return fail("element " + std::to_string(label) + " names node " + std::to_string(node) +
+                    ", which is not defined");
     }
     if (kind->volume) ++mVolumes;
     mPart.add_element(kind->bits, (uint32_t)label, pts, kind->count);

@@ -1,4 +1,5 @@
-// import_unv: reads SDRC universal files: node and element datasets into one part "Ungrouped"; other datasets are skipped.
+// import_unv: reads SDRC universal files: node and element datasets into one part
+// "Ungrouped"; other datasets are skipped.
 // A failed import names what was wrong and leaves no part behind.
 #pragma once
 

@@ -47,8 +47,8 @@ uint32_t shared_end(const Edge& e, const Edge& other) {
 bool VET::import(std::string_view bytes, std::string& why) {
   TextReader r(bytes);
   long long nv, ne, nt;
-  if (!read_count(r, "vertices", 6, nv, why) || !r.read(ne) || !r.read(nt))
-    return fail(why, r, "expected the numbers of vertices, edges and triangles");
+  if (!read_count(r, "vertices", 6, nv, why)) return false;
+  if (!r.read(ne) || !r.read(nt)) return fail(why, r, "expected the numbers of vertices, edges and triangles");
   if (ne < 0 || nt < 0 || (double)nv * 6 + (double)ne * 4 + (double)nt * 6 > (double)r.left() + 1)
     return fail(why, r, "the header's counts (" + std::to_string(nv) + " " + std::to_string(ne) + " " +
                             std::to_string(nt) + ") cannot be held by the rest of the file");

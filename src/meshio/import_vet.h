@@ -1,4 +1,5 @@
-// import_vet: reads vertex-edge-triangle files: vertices, edges by vertex, triangles by edge; one part "surface".
+// import_vet: reads vertex-edge-triangle files (vertices, edges by vertex, triangles by
+// edge) into one part "surface".
 // A failed import names what was wrong and leaves no part behind.
 #pragma once
 

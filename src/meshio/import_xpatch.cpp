@@ -32,17 +32,20 @@ struct Lines {
   }
   // `n` numbers at the start of the next line; the rest of the line is skipped.
   template <typename T>
-  bool numbers(T* out, int n, const std::string& what) {
-    const int at = r.line();
+  bool numbers(T* out, int n) {
+    at = r.line();
     std::string_view line;
-    if (!r.next_line(line)) return fail("expected " + what + ", found the end of the file");
+    if (!r.next_line(line)) return false;
     for (int k = 0; k < n; ++k)
-      if (!parse_number(line, out[k])) {
-        why = "line " + std::to_string(at) + ": expected " + what;
-        return false;
-      }
+      if (!parse_number(line, out[k])) return false;
     return true;
   }
+  // The failure of the last numbers() call.
+  bool expected(const std::string& what) {
+    why = "line " + std::to_string(at) + ": expected " + what;
+    return false;
+  }
+  int at = 0;
 };
 
 // Names the blocks refer to; a name declared twice keeps its last index.
@@ -50,7 +53,7 @@ typedef std::map<std::string, long long> PartNames;
 
 bool read_parts(Lines& in, std::vector<StagedPart>& parts, PartNames& names) {
   long long g;
-  if (!in.numbers(&g, 1, "the number of parts")) return false;
+  if (!in.numbers(&g, 1)) return in.expected("the number of parts");
   // each declaration takes two lines of at least one character
   if (g < 0 || (double)g * 4 > (double)in.r.left() + 1)
     return in.fail(std::to_string(g) + " parts cannot be declared in the rest of the file");
@@ -59,22 +62,26 @@ bool read_parts(Lines& in, std::vector<StagedPart>& parts, PartNames& names) {
   for (long long i = 0; i < g; ++i) {
     std::string name;
     long long k;
-    if (!in.text(name, "a part name") || !in.numbers(&k, 1, "the index of part '" + name + "'")) return false;
+    if (!in.text(name, "a part name")) return false;
+    if (!in.numbers(&k, 1)) return in.expected("the index of part '" + name + "'");
     names[name] = k;
     if (k >= 0 && k < g) parts[(size_t)k].name = name;
   }
   return true;
 }
 
-bool read_vertices(Lines& in, std::vector<GridPt>& pts) {
+// Every part gets a copy of the vertex list: the copies are checked before it is read.
+bool read_vertices(Lines& in, std::vector<GridPt>& pts, size_t nparts, size_t file_bytes) {
   long long nv;
-  if (!in.numbers(&nv, 1, "the number of vertices")) return false;
+  if (!in.numbers(&nv, 1)) return in.expected("the number of vertices");
   if (nv < 0 || nv > UINT32_MAX - 1 || (double)nv * 6 > (double)in.r.left() + 1)
     return in.fail(std::to_string(nv) + " vertices cannot be held by the rest of the file");
+  std::string copies;
+  if (!check_point_copies(nv, (long long)nparts, file_bytes, copies)) return in.fail(copies);
   pts.resize((size_t)nv);
   for (long long i = 0; i < nv; ++i) {
     double xyz[3];
-    if (!in.numbers(xyz, 3, "x y z of vertex " + std::to_string(i + 1))) return false;
+    if (!in.numbers(xyz, 3)) return in.expected("x y z of vertex " + std::to_string(i + 1));
     pts[(size_t)i] = GridPt{xyz[0], xyz[1], xyz[2], i + 1, nullptr};
   }
   return true;
@@ -82,15 +89,14 @@ bool read_vertices(Lines& in, std::vector<GridPt>& pts) {
 
 bool read_blocks(Lines& in, std::vector<StagedPart>& parts, const PartNames& names, size_t nv) {
   long long nb;
-  if (!in.numbers(&nb, 1, "the number of facet blocks")) return false;
+  if (!in.numbers(&nb, 1)) return in.expected("the number of facet blocks");
   if (nb < 0) return in.fail("negative number of facet blocks");
   uint32_t id = 0;
   for (long long b = 0; b < nb; ++b) {
     std::string name;
     long long cv[2];
-    if (!in.text(name, "the part name of a facet block") ||
-        !in.numbers(cv, 2, "the facet count and vertices per facet of block '" + name + "'"))
-      return false;
+    if (!in.text(name, "the part name of a facet block")) return false;
+    if (!in.numbers(cv, 2)) return in.expected("the facet count and vertices per facet of block '" + name + "'");
     if (cv[0] <= 0) continue;
     if (cv[1] != 3)
       return in.fail("block '" + name + "' has " + std::to_string(cv[1]) + " vertices per facet; only 3 are read");
@@ -100,8 +106,8 @@ bool read_blocks(Lines& in, std::vector<StagedPart>& parts, const PartNames& nam
     StagedPart& part = parts[(size_t)k];
     for (long long f = 0; f < cv[0]; ++f) {
       long long v[3];
-      if (!in.numbers(v, 3, "three vertices of facet " + std::to_string(f + 1) + " of block '" + name + "'"))
-        return false;
+      if (!in.numbers(v, 3))
+        return in.expected("three vertices of facet " + std::to_string(f + 1) + " of block '" + name + "'");
       uint32_t corners[3];
       for (int j = 0; j < 3; ++j) {
         if (v[j] < 1 || v[j] > (long long)nv)
@@ -125,8 +131,7 @@ bool XPATCH::import(std::string_view bytes, std::string& why) {
     in.r.skip_line();
     if (!read_parts(in, parts, names)) return false;
     std::cout << "reading verts..." << std::flush;
-    if (!read_vertices(in, pts)) return false;
-    if (!check_point_copies((long long)pts.size(), (long long)parts.size(), bytes.size(), why)) return false;
+    if (!read_vertices(in, pts, parts.size(), bytes.size())) return false;
     std::cout << " elements..." << std::flush;
     if (!read_blocks(in, parts, names, pts.size())) return false;
     for (StagedPart& p : parts) p.pts = pts;

@@ -1,4 +1,5 @@
-// import_xpatch: reads xpatch facet files: declared parts that each hold the whole vertex list, and blocks of triangular facets.
+// import_xpatch: reads xpatch facet files: declared parts that each hold the whole vertex
+// list, and blocks of triangular facets.
 // A failed import names what was wrong and leaves no part behind.
 #pragma once
 

@@ -1,7 +1,5 @@
 #include "meshio/mesh_compare.h"
 
-#include "grid/Grid.h"
-
 #include <algorithm>
 #include <array>
 #include <cmath>
@@ -10,31 +8,6 @@
 #include <map>
 #include <memory>
 #include <unordered_map>
-
-FlatMesh flatten_grids() {
-  FlatMesh m;
-  for (const Grid* g : Grid::gGrids)
-    for (const GridPt& p : g->mPts)
-      if (!p.mapped_to) m.xyz.insert(m.xyz.end(), {p.x, p.y, p.z});
-  std::map<std::string, int> group_of;
-  for (const Grid* g : Grid::gGrids) {
-    const int ne = g->num_elements();
-    for (int k = 0; k < ne; ++k) {
-      long idx[4];
-      const int n = g->element(k, idx);
-      if (n < 2) continue;
-      auto [it, added] = group_of.emplace(g->name(), (int)m.names.size());
-      if (added) m.names.push_back(g->name());
-      m.count.push_back(n);
-      m.group.push_back(it->second);
-      for (int j = 0; j < 4; ++j) m.pts.push_back(j < n ? long(effective(g->mPts[idx[j]]).id - 1) : -1);
-    }
-  }
-  // Names without elements still name groups of the file.
-  for (const Grid* g : Grid::gGrids)
-    if (group_of.emplace(g->name(), (int)m.names.size()).second) m.names.push_back(g->name());
-  return m;
-}
 
 namespace {
 

@@ -3,22 +3,10 @@
 // orientation, groups by name. Numbering may differ; differences are told in plain words.
 #pragma once
 
+#include "meshio/flat_mesh.h"
+
 #include <string>
 #include <vector>
-
-// A mesh as plain arrays: what a .dvk file holds.
-struct FlatMesh {
-  std::vector<double> xyz;             // point k (from 0) at 3k .. 3k+2
-  std::vector<int> count;              // per element: 2, 3 or 4 points
-  std::vector<long> pts;               // per element 4 slots of point indices (from 0)
-  std::vector<int> group;              // per element: index into names
-  std::vector<std::string> names;      // group names
-  long points() const { return (long)xyz.size() / 3; }
-  long elements() const { return (long)count.size(); }
-};
-
-// The merged, renumbered parts of Grid::gGrids, numbered and grouped as a .dvk export.
-FlatMesh flatten_grids();
 
 struct MeshComparison {
   long differences = 0;

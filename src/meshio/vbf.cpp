@@ -7,6 +7,7 @@
 #include <bit>
 #include <cstdint>
 #include <cstring>
+#include <iostream>
 #include <limits>
 #include <map>
 #include <string>
@@ -15,13 +16,14 @@
 namespace {
 
 // Representatives must carry the numbers 1..n in registry and index order, as
-// renumber_grid_pts gives them; anything else means the numbering is stale.
-bool numbered(uint64_t& np) {
-  np = 0;
+// renumber_grid_pts gives them; anything else means the numbering is stale. Null when
+// the points can be written, else why not.
+const char* unwritable_points() {
+  uint64_t np = 0;
   for (const Grid* g : Grid::gGrids)
     for (const GridPt& p : g->mPts)
-      if (!p.mapped_to && (uint64_t)p.id != ++np) return false;
-  return np <= std::numeric_limits<uint32_t>::max();
+      if (!p.mapped_to && (uint64_t)p.id != ++np) return "points not numbered since the last merge";
+  return np > std::numeric_limits<uint32_t>::max() ? "too many points" : nullptr;
 }
 
 void put(unsigned char* out, uint64_t v, int bytes) {
@@ -60,7 +62,10 @@ bool write_elements(oBinFile& f, std::vector<uint64_t>& first) {
     for (int k = 0; k < n; ++k) {
       const int c = g->element(k, pts);
       if (c < 2 || c > 4) continue;
-      if (++ne > std::numeric_limits<uint32_t>::max()) return false;
+      if (++ne > std::numeric_limits<uint32_t>::max()) {
+        std::cerr << "could not export to binary file '" << f.FileName() << "': too many elements\n";
+        return false;
+      }
       const Mesh::ElementType type = Mesh::type(SHAPE[c], 1, 0);
       put(rec, type, 8);
       put(rec + 8, ne, 4);
@@ -98,8 +103,10 @@ void write_parts(oBinFile& f, const std::vector<uint64_t>& first) {
 }  // namespace
 
 bool export_vbf_mesh(const char* filename, bool) {
-  uint64_t np;
-  if (!numbered(np)) return false;
+  if (const char* why = unwritable_points()) {
+    std::cerr << "could not export to binary file '" << filename << "': " << why << "\n";
+    return false;
+  }
   oBinFile f(filename);
   if (!f.IsOpen()) return false;
   std::vector<uint64_t> first;

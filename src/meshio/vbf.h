@@ -15,7 +15,8 @@ const unsigned long SUBTITLE = 3;
 const int POINT_BYTES = 32;
 }  // namespace VBF
 
-// Writes the merged, renumbered parts; false when the file could not be written whole
-// (the target is then left as it was) or the points were not renumbered since the last
-// merge, or the mesh has more points or elements than 32-bit numbers count.
+// Writes the merged, renumbered parts; false, with a message on standard error, when the
+// file could not be written whole (the target is then left as it was), the points were
+// not renumbered since the last merge, or the mesh has more points or elements than
+// 32-bit numbers count.
 bool export_vbf_mesh(const char* filename, bool unused);

@@ -104,6 +104,8 @@ public:
   Code scan(int& pos, int depth);
   // No stored expression, user function or built-in with a side effect was met.
   bool pure() const { return mPure; }
+  // Pure built-in calls, numbered by their Instr::memo.
+  int memos() const { return mMemos; }
 
 private:
   // A plain name: the run of name characters. A '$' after it makes an index suffix, whose
@@ -127,6 +129,7 @@ private:
     }
     auto param = gParameters.find(name);
     if (param == gParameters.end()) throw Interpret{};
+    if (!gPinnedParameters.empty()) note_param_read(name);
     in.op = Op::Param;
     in.param = &param->second;
     mParams.emplace_back(name, in.param);
@@ -137,7 +140,7 @@ private:
     bool pure = false;
     if ((in.fn = find_builtin(name, &pure))) {
       in.op = Op::Builtin;
-      in.memo = pure;
+      if (pure) in.memo = mMemos++;
       if (!pure) mPure = false;
     } else {
       mPure = false;
@@ -156,6 +159,7 @@ private:
   std::vector<std::string>& mNames;
   std::vector<std::pair<std::string, const double*>>& mParams;
   bool mPure = true;
+  int mMemos = 0;
 };
 
 // Step for step the loop of evaluate_expression; the branches that the evaluator decides
@@ -254,17 +258,6 @@ inline void multiply(double& below, double value) {
   else below = product;
 }
 
-// A pure built-in is a function of its argument's bits: along a lattice row, terms of the
-// other parameter repeat and are computed once.
-inline double call_builtin(Instr& in, double arg) {
-  if (!in.memo) return in.fn(arg);
-  const auto bits = std::bit_cast<unsigned long long>(arg);
-  if (in.memo_set && in.memo_arg == bits) return in.memo_result;
-  in.memo_set = true;
-  in.memo_arg = bits;
-  return in.memo_result = in.fn(arg);
-}
-
 }  // namespace
 
 CompiledExpression::CompiledExpression(std::string text) : mText(std::move(text)) { recompile(); }
@@ -273,6 +266,7 @@ void CompiledExpression::recompile() {
   mCode.clear();
   mNames.clear();
   mParams.clear();
+  mMemos.clear();
   mCompiled = false;
   mPure = false;
   try {
@@ -281,6 +275,7 @@ void CompiledExpression::recompile() {
     mCode = compiler.scan(pos, 1);
     mCompiled = true;
     mPure = compiler.pure();
+    mMemos.assign(compiler.memos(), {});
   } catch (const Interpret&) {
     mCode.clear();
     mNames.clear();
@@ -303,7 +298,7 @@ bool CompiledExpression::bindings_valid() const {
 double CompiledExpression::evaluate() {
   if (!mCompiled) return evaluate_expression(mText.c_str());
   double* sp = mStack.data() - 1;
-  for (Instr& in : mCode) {
+  for (const Instr& in : mCode) {
     switch (in.op) {
       case Op::Const: *++sp = in.value; break;
       case Op::Param: *++sp = *in.param; break;
@@ -316,7 +311,7 @@ double CompiledExpression::evaluate() {
         *++sp = term.value;
         break;
       }
-      case Op::Builtin: *sp = call_builtin(in, *sp); break;
+      case Op::Builtin: *sp = in.memo < 0 ? in.fn(*sp) : call_memo(in.memo, in.fn, *sp); break;
       case Op::Call: *sp = call_func(mNames[in.name], *sp); break;
       case Op::Add: --sp; add(*sp, sp[1]); break;
       case Op::Sub: --sp; *sp -= sp[1]; break;
@@ -339,4 +334,22 @@ double CompiledExpression::evaluate() {
     }
   }
   return *sp;
+}
+
+// A pure built-in is a function of its argument's bits, so a result met before is reused.
+// Entries start as a signalling NaN and the function's result for it, so every entry holds a
+// true pair; no computed argument is a signalling NaN, and if one were, the pair still holds.
+double CompiledExpression::call_memo(int index, BuiltinFunc fn, double arg) {
+  constexpr int kBits = 11;
+  Memo& memo = mMemos[index];
+  const auto bits = std::bit_cast<unsigned long long>(arg);
+  if (memo.last.bits == bits && !memo.table.empty()) return memo.last.result;
+  if (memo.table.empty()) {
+    const unsigned long long sentinel = 0x7FF4000000000000ull;
+    memo.table.assign(size_t(1) << kBits, {sentinel, fn(std::bit_cast<double>(sentinel))});
+  }
+  MemoEntry& e = memo.table[(bits * 0x9E3779B97F4A7C15ull) >> (64 - kBits)];
+  if (e.bits != bits) e = {bits, fn(arg)};
+  memo.last = e;
+  return e.result;
 }

@@ -44,11 +44,7 @@ public:
       const double* param;  // Param, *P: the gParameters entry
       BuiltinFunc fn;       // Builtin
     };
-    // Pure built-ins: the last argument (bit for bit) and result, reused when it repeats.
-    bool memo = false;
-    bool memo_set = false;
-    unsigned long long memo_arg = 0;
-    double memo_result = 0.0;
+    int memo = -1;  // Builtin without side effects: its table of results in mMemos
   };
   // True when the program has no side effect and its value depends only on parameter values:
   // constants, parameters, arithmetic and built-ins that neither alert nor draw random numbers.
@@ -63,4 +59,16 @@ private:
   std::vector<std::string> mNames;  // stored expressions and functions called by name
   std::vector<std::pair<std::string, const double*>> mParams;  // parameter bindings
   std::vector<double> mStack;       // operand stack, sized by the compiler
+  // Results of a pure built-in by argument bits: the last one, and a direct-mapped table
+  // filled as met. Across a lattice the terms of one parameter repeat in every row.
+  struct MemoEntry {
+    unsigned long long bits = 0;
+    double result = 0.0;
+  };
+  struct Memo {
+    MemoEntry last;
+    std::vector<MemoEntry> table;  // empty until the first call
+  };
+  std::vector<Memo> mMemos;
+  double call_memo(int memo, BuiltinFunc fn, double arg);
 };

@@ -108,7 +108,7 @@ bool evaluate_variable(std::string& name, Term& term) {
   auto stored = stored_expressions.find(name);
   if (stored != stored_expressions.end()) {
     if (std::find(gExpanding.begin(), gExpanding.end(), name) != gExpanding.end()) {
-      alert("stored expression '%s' refers to itself", name.c_str());
+      alert_text("stored expression '" + name + "' refers to itself");
       term.value = 0.0;
       return true;
     }
@@ -118,6 +118,7 @@ bool evaluate_variable(std::string& name, Term& term) {
   }
   auto param = gParameters.find(name);
   if (param == gParameters.end()) return false;
+  if (!gPinnedParameters.empty()) note_param_read(name);
   term.value = param->second;
   return true;
 }
@@ -174,7 +175,7 @@ double evaluate_expression(int& pos, const char* text) {
         gParameters.try_emplace(name, 0.0);
         ++pos;
         double value = evaluate_expression(pos, text);
-        gParameters[name] = value;
+        if (!is_pinned(name)) gParameters[name] = value;
         // The current term keeps its value: an assignment adds nothing of its own.
         --pos;
         push_step();
@@ -182,9 +183,8 @@ double evaluate_expression(int& pos, const char* text) {
         --pos;
         push_step();
       } else {
-        alert("unknown function or variable '%s'\n"
-              "If this was supposed to be a new variable use '=' immediately after the name",
-              name.c_str());
+        alert_text("unknown function or variable '" + name +
+                   "'\nIf this was supposed to be a new variable use '=' immediately after the name");
         break;
       }
     } else if (c == '$') {

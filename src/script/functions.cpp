@@ -126,7 +126,7 @@ bool read_values(const std::string& name, scriptstream& in, long long count, std
     double v;
     in >> v;
     if (!in) {
-      alert("function '%s': expected %lld values, found %lld", name.c_str(), count, i);
+      alert_text("function '" + name + string_printf("': expected %lld values, found %lld", count, i));
       return false;
     }
     out.push_back(v);
@@ -138,11 +138,11 @@ bool read_values(const std::string& name, scriptstream& in, long long count, std
 bool read_count(const std::string& name, scriptstream& in, const char* what, int& count) {
   in >> count;
   if (!in) {
-    alert("function '%s': missing %s", name.c_str(), what);
+    alert_text("function '" + name + "': missing " + what);
     return false;
   }
   if (count < 0) {
-    alert("function '%s': negative %s %d", name.c_str(), what, count);
+    alert_text("function '" + name + string_printf("': negative %s %d", what, count));
     return false;
   }
   return true;
@@ -240,11 +240,17 @@ std::vector<std::string> builtin_function_names() {
   return names;
 }
 
+const char* const kUserFuncTypes =
+    "the types are poly, bezier, fit, r_fit, b_fit and B_fit (see: function <func_name> <type> <definition>)";
+
 // poly <n> <c0> .. | bezier <n> <b0> .. | fit|r_fit|b_fit <n> <x0> <y0> .. | B_fit <order> <n> <x0> <y0> ..
 bool store_user_func(const std::string& name, scriptstream& in) {
   std::string type;
   in >> type;
-  if (!in) return false;
+  if (!in) {
+    alert_text("function '" + name + "': the type is missing\n" + kUserFuncTypes);
+    return false;
+  }
 
   std::unique_ptr<UserFunc> func;
   int count = 0;
@@ -269,20 +275,22 @@ bool store_user_func(const std::string& name, scriptstream& in) {
     if (f->type == PolyFit_func::B_fit) {
       if (!read_count(name, in, "order", f->order)) return false;
       if (f->order > kMaxSplineOrder) {
-        alert("function '%s': order %d is above the limit of %d", name.c_str(), f->order, kMaxSplineOrder);
+        alert_text("function '" + name +
+                   string_printf("': order %d is above the limit of %d", f->order, kMaxSplineOrder));
         return false;
       }
     }
     if (!read_count(name, in, "count", count)) return false;
     if (f->type == PolyFit_func::b_fit && count > kMaxBezierFitPoints) {
-      alert("function '%s': a Bezier fit takes at most %d points, not %d", name.c_str(), kMaxBezierFitPoints,
-            count);
+      alert_text("function '" + name +
+                 string_printf("': a Bezier fit takes at most %d points, not %d", kMaxBezierFitPoints, count));
       return false;
     }
     if (!read_pairs(name, in, count, *f)) return false;
     if (f->type == PolyFit_func::b_fit) fit_bezier(f->xs, f->ys);
     func = std::move(f);
   } else {
+    alert_text("function '" + name + "': unknown type '" + type + "'\n" + kUserFuncTypes);
     return false;
   }
   user_funcs[name] = std::move(func);
@@ -293,7 +301,10 @@ bool store_user_func(const std::string& name, scriptstream& in) {
 bool command_user_func(scriptstream& in) {
   std::string name;
   in >> name;
-  if (!in) return false;
+  if (!in) {
+    alert_text("function requires a name, a type and a definition");
+    return false;
+  }
   return store_user_func(name, in);
 }
 

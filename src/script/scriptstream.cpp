@@ -4,6 +4,7 @@
 
 #include "script/expression.h"
 
+#include <algorithm>
 #include <cctype>
 
 std::vector<std::pair<unsigned int, std::string>> stripped_comments;
@@ -68,8 +69,7 @@ bool extract_stored_expressions(std::istream& in) {
     if (in.good()) read_delimited(in, ';', expr);
     stored_expressions[name] = expr;
     if (in.fail() || in.bad())
-      alert("syntax error stored expression, did you forget a terminating ';'?\n%s= %s", name.c_str(),
-            expr.c_str());
+      alert_text("syntax error stored expression, did you forget a terminating ';'?\n" + name + "= " + expr);
   }
 }
 
@@ -101,15 +101,60 @@ double extract_double(std::istream& in) {
   return value;
 }
 
+// -- ScriptText and script_buf
+
+ScriptText ScriptText::of(std::string text) {
+  ScriptText t;
+  t.end = text.size();
+  t.whole = std::make_shared<const std::string>(std::move(text));
+  return t;
+}
+
+// The get area points into the shared string; the stream only reads it (there is no
+// putback of a changed character).
+script_buf::script_buf(const ScriptText& text) : mText(text) {
+  std::string_view v = mText.view();
+  char* first = const_cast<char*>(v.data());
+  setg(first, first, first + v.size());
+  mPadded = !v.empty() && !is_white(static_cast<unsigned char>(v.back()));
+}
+
+int script_buf::underflow() {
+  if (gptr() < egptr()) return traits_type::to_int_type(*gptr());
+  if (!mPadded || eback() == mPad) return traits_type::eof();
+  setg(mPad, mPad, mPad + 1);
+  return traits_type::to_int_type(mPad[0]);
+}
+
+// Only the current position is asked for (tell); it is the offset in the range.
+script_buf::pos_type script_buf::seekoff(off_type off, std::ios_base::seekdir dir, std::ios_base::openmode which) {
+  if (off != 0 || dir != std::ios_base::cur || !(which & std::ios_base::in)) return pos_type(off_type(-1));
+  if (eback() == mPad) return pos_type(off_type(mText.end - mText.begin + (gptr() - mPad)));
+  return pos_type(off_type(gptr() - eback()));
+}
+
+script_buf::pos_type script_buf::seekpos(pos_type, std::ios_base::openmode) { return pos_type(off_type(-1)); }
+
 // -- scriptstream_priv
 
-// The private std::string base is built first and holds the comment-free text that the
-// istringstream base then reads.
 scriptstream_priv::scriptstream_priv(const std::string& text, const MessageLocation& origin)
-    : std::string(copy_without_comments(text)),
-      std::istringstream(static_cast<const std::string&>(*this)),
+    : script_buf(ScriptText::of(copy_without_comments(text))),
+      std::istream(static_cast<script_buf*>(this)),
       mComments(stripped_comments),
       mOrigin(origin) {}
+
+scriptstream_priv::scriptstream_priv(const ScriptText& block, const MessageLocation& origin)
+    : script_buf(block), std::istream(static_cast<script_buf*>(this)), mOrigin(origin) {}
+
+ScriptText scriptstream_priv::slice(long from, long to) const {
+  const long size = static_cast<long>(mText.end - mText.begin);
+  from = std::clamp(from, 0L, size);
+  to = std::clamp(to, from, size);
+  ScriptText t = mText;
+  t.begin = mText.begin + from;
+  t.end = mText.begin + to;
+  return t;
+}
 
 scriptstream& scriptstream_priv::operator>>(std::string& word) {
   std::istream& in = *this;
@@ -135,26 +180,26 @@ scriptstream& scriptstream_priv::operator>>(int& value) {
   return *this;
 }
 
-bool scriptstream_priv::good() const { return std::istringstream::good(); }
+bool scriptstream_priv::good() const { return std::istream::good(); }
 
-int scriptstream_priv::peek() { return std::istringstream::peek(); }
+int scriptstream_priv::peek() { return std::istream::peek(); }
 
-int scriptstream_priv::get() { return std::istringstream::get(); }
+int scriptstream_priv::get() { return std::istream::get(); }
 
-void scriptstream_priv::ignore(int n, int delim) { std::istringstream::ignore(n, delim); }
+void scriptstream_priv::ignore(int n, int delim) { std::istream::ignore(n, delim); }
 
 void scriptstream_priv::eatwhite() { skip_white(*this); }
 
 // tellg() on a stream at its end would set failbit; ask the buffer directly instead.
 long scriptstream_priv::tell() {
-  if (!std::istringstream::good()) return -1;
+  if (!std::istream::good()) return -1;
   return static_cast<long>(rdbuf()->pubseekoff(0, std::ios_base::cur, std::ios_base::in));
 }
 
 // Lines are counted from the last query's offset, so the interpreter's one query per
 // command costs time proportional to the text read since, not to the whole script.
 MessageLocation scriptstream_priv::location_at(long offset) {
-  const std::string& s = text();
+  const std::string_view s = text();
   const long size = static_cast<long>(s.size());
   if (offset < 0 || offset > size) offset = size;
   for (; mLineCachePos < offset; ++mLineCachePos)

@@ -9,8 +9,10 @@
 #include <cstdio>
 #include <istream>
 #include <map>
-#include <sstream>
+#include <memory>
+#include <streambuf>
 #include <string>
+#include <string_view>
 #include <utility>
 #include <vector>
 
@@ -35,11 +37,46 @@ public:
   virtual MessageLocation last_word_location() = 0;       // file and line of the last word read
 };
 
-// The one stream implementation: comment-free text read through an istringstream.
-class scriptstream_priv : private std::string, public scriptstream, public std::istringstream {
+// A range of script text held by a shared string: blocks taken out of a stream and the
+// streams that run them share their enclosing text instead of copying it at every level.
+struct ScriptText {
+  std::shared_ptr<const std::string> whole;
+  size_t begin = 0, end = 0;
+
+  // The whole of `text`, comments and all, in a new shared string.
+  static ScriptText of(std::string text);
+  std::string_view view() const {
+    return whole ? std::string_view(*whole).substr(begin, end - begin) : std::string_view();
+  }
+  std::string str() const { return std::string(view()); }
+  bool empty() const { return begin == end; }
+};
+
+// The read buffer of a scriptstream_priv: the characters of its range, then one newline
+// when the range does not end in white space (so its last word is read whole).
+class script_buf : public std::streambuf {
+protected:
+  explicit script_buf(const ScriptText& text);
+  int_type underflow() override;
+  pos_type seekoff(off_type off, std::ios_base::seekdir dir, std::ios_base::openmode which) override;
+  pos_type seekpos(pos_type pos, std::ios_base::openmode which) override;
+
+  ScriptText mText;
+
+private:
+  char mPad[1] = {'\n'};
+  bool mPadded = false;  // the range is followed by mPad
+};
+
+// The one stream implementation: comment-free text read through a std::istream.
+class scriptstream_priv : private script_buf, public scriptstream, public std::istream {
 public:
-  // `origin` names the file and the line on which `text` begins (line 1 of a whole file).
+  // A copy of `text` with its comments blanked out; `origin` names the file and the line on
+  // which `text` begins (line 1 of a whole file).
   explicit scriptstream_priv(const std::string& text, const MessageLocation& origin = {"", 1});
+  // A range of text that was already stripped (a block of another stream): shared, not
+  // copied, and without comments of its own.
+  scriptstream_priv(const ScriptText& block, const MessageLocation& origin);
 
   scriptstream& operator>>(std::string& word) override;
   scriptstream& operator>>(double& value) override;
@@ -58,7 +95,9 @@ public:
 
   // The comments that began in [from, to], each without its leading '#'/'!' run, one per line.
   std::string doc(unsigned int from, unsigned int to) const;
-  const std::string& text() const { return *this; }
+  std::string_view text() const { return mText.view(); }
+  // [from, to) of this stream's text (offsets as tell() gives them), sharing its string.
+  ScriptText slice(long from, long to) const;
 
 private:
   std::vector<std::pair<unsigned int, std::string>> mComments;

@@ -1,5 +1,7 @@
 #include "util/message.h"
 
+#include "util/progress.h"
+
 #include <cstdarg>
 #include <cstdio>
 #include <iostream>
@@ -46,6 +48,7 @@ std::string prefixed(const MessageLocation& where, const std::string& text, cons
 }
 
 void write_prefixed(const MessageLocation& where, const std::string& text, const char* tag = "") {
+  progress_clear();
   std::cerr << prefixed(where, text, tag) + format_notes(message_notes()) << std::flush;
 }
 
@@ -102,6 +105,7 @@ void BatchSink::show_list(const std::string& text, const std::string& title) {
     out += "  " + line + "\n";
     start = nl + 1;
   }
+  progress_clear();
   std::cerr << out << std::flush;
 }
 

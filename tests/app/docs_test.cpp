@@ -9,7 +9,9 @@
 
 #include <filesystem>
 #include <regex>
+#include <cstring>
 #include <set>
+#include <sstream>
 #include <string>
 #include <vector>
 
@@ -74,4 +76,83 @@ TEST(Listing, UnknownTableIsACommandLineErrorNamingTheValidOnes) {
             std::string::npos)
       << p.err;
   EXPECT_EQ(run_pelgrove({"--list"}).status, 2);
+}
+
+namespace {
+// The builders the help page links into the handbook; every other builder has its own page.
+const std::set<std::string> kHandbookBuilders = {"line",  "arc",      "orbit",  "pline",  "parc",      "porbit",
+                                                  "plate", "cylinder", "sphere", "pplate", "pcylinder", "psphere"};
+
+// Every id (or name) of the page's elements.
+std::set<std::string> page_anchors(const std::string& html) {
+  std::set<std::string> anchors;
+  const std::regex anchor(R"#((?:id|name)="([^"]+)")#");
+  for (std::sregex_iterator m(html.begin(), html.end(), anchor), end; m != end; ++m) anchors.insert((*m)[1]);
+  return anchors;
+}
+
+std::string unescape_html(std::string text) {
+  const std::pair<const char*, const char*> entities[] = {{"&lt;", "<"}, {"&gt;", ">"}, {"&quot;", "\""}, {"&amp;", "&"}};
+  for (const auto& [entity, plain] : entities)
+    for (size_t at; (at = text.find(entity)) != std::string::npos;) text.replace(at, strlen(entity), plain);
+  return text;
+}
+}  // namespace
+
+TEST_F(Docs, HandbookHasAnAnchorForEveryCommandAndBuilderAndAPageForTheOthers) {
+  const std::string handbook = read_file(kDocDir + "/Pelgrove_Handbook.html");
+  const std::set<std::string> anchors = page_anchors(handbook);
+  std::vector<std::string> names;
+  for (const auto& [name, command] : commands) names.push_back(name);
+  for (const auto& [name, builder] : gBuilders) names.push_back(name);
+  names.insert(names.end(), kHandbookBuilders.begin(), kHandbookBuilders.end());
+  for (const std::string& name : names) EXPECT_TRUE(anchors.count("L_" + name)) << name;
+  for (const auto& [name, builder] : gBuilders) {
+    if (kHandbookBuilders.count(name)) continue;
+    EXPECT_TRUE(std::filesystem::exists(kDocDir + "/" + name + ".html")) << name;
+  }
+  // The handbook's own links lead somewhere too.
+  const std::regex link(R"#(href="#([^"]+)")#");
+  for (std::sregex_iterator m(handbook.begin(), handbook.end(), link), end; m != end; ++m)
+    EXPECT_TRUE(anchors.count((*m)[1])) << "#" << (*m)[1];
+}
+
+// Every complete example of the documentation runs cleanly in batch mode.
+TEST(Handbook, ExamplesRun) {
+  const std::regex example(R"(<pre class="example">\n?([^]*?)</pre>)");
+  int count = 0;
+  for (const auto& page : std::filesystem::directory_iterator(kDocDir)) {
+    const std::string html = read_file(page.path());
+    for (std::sregex_iterator m(html.begin(), html.end(), example), end; m != end; ++m) {
+      const std::string script = unescape_html((*m)[1]);
+      SCOPED_TRACE(page.path().filename().string() + ":\n" + script);
+      std::string dir = make_temp_dir();
+      write_file(dir + "/example.vmf", script);
+      ProcessResult p = run_pelgrove({"--run", "example.vmf", "out.dvk"}, dir);
+      EXPECT_EQ(p.status, 0) << p.err;
+      ++count;
+    }
+  }
+  EXPECT_GT(count, 10);
+}
+
+// README code blocks that begin with a comment line are complete scripts; each runs cleanly.
+TEST(Readme, ScriptBlocksRun) {
+  std::istringstream in(read_file(kSource + "/README.md"));
+  std::vector<std::string> scripts(1);
+  for (std::string line; std::getline(in, line);) {
+    if (line.rfind("    ", 0) == 0) scripts.back() += line.substr(4) + "\n";
+    else if (!scripts.back().empty()) scripts.emplace_back();
+  }
+  int count = 0;
+  for (const std::string& script : scripts) {
+    if (script.empty() || script[0] != '#') continue;
+    SCOPED_TRACE(script);
+    std::string dir = make_temp_dir();
+    write_file(dir + "/readme.vmf", script);
+    ProcessResult p = run_pelgrove({"--run", "readme.vmf", "out.dvk"}, dir);
+    EXPECT_EQ(p.status, 0) << p.err;
+    ++count;
+  }
+  EXPECT_GE(count, 2);
 }

@@ -36,24 +36,3 @@ TEST(Examples, RunFaceConsistentlyAndCloseWhereMeantTo) {
   }
   EXPECT_EQ(seen, static_cast<int>(kExamples.size()));
 }
-
-// The edge check itself: a flipped neighbour and an open border are both seen.
-TEST(Examples, EdgeReportSeesFlippedNeighboursAndFreeEdges) {
-  const struct {
-    const char* id;
-    const char* elements;  // declaration and point lines after a 6-point header
-    int same, free;
-  } rows[] = {
-      {"consistent pair", "quadrilateral 1 4 1\n1 2 5 4\nquadrilateral 2 4 1\n2 3 6 5\n", 0, 6},
-      {"flipped pair", "quadrilateral 1 4 1\n1 2 5 4\nquadrilateral 2 4 1\n2 5 6 3\n", 1, 6},
-  };
-  std::string head = "no title\n6 2 1\n";
-  for (int i = 1; i <= 6; ++i) head += std::to_string(i) + " 0 0 0\n";
-  for (const auto& r : rows) {
-    SCOPED_TRACE(r.id);
-    EdgeReport rep = dvk_edge_report(head + r.elements + "  1 p\n");
-    EXPECT_EQ(rep.surface_elements, 2);
-    EXPECT_EQ(rep.same_direction_edges, r.same);
-    EXPECT_EQ(rep.free_edges, r.free);
-  }
-}

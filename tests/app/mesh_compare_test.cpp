@@ -20,7 +20,9 @@ const std::string MODEL =
 
 FlatMesh model_of(std::string text) {
   start_script(text, "model.vmf");
-  return flatten_grids();
+  FlatMesh m;
+  EXPECT_TRUE(flatten_grids(m));
+  return m;
 }
 
 // The golden mesh: MODEL written as a .dvk file and read back.

@@ -64,6 +64,9 @@ TEST_F(ParametricTest, PointsFollowTheExpressions) {
       // per-point scripts
       {"pline p { set t [s*10] } 2 [t] [s] [0]", 2, 0, {0, 1, 2}, {{10, 1, 0}, {5, 0.5, 0}, {0, 0, 0}}},
       {"pplate p { set w [u+v] } 1 1 [w] [0] [w*2]", 1, 1, {0, 1, 3}, {{0, 0, 0}, {1, 0, 2}, {2, 0, 4}}},
+      // a script that replaces the parameter table: the expressions read the new one
+      {"pplate p { set w [u*2] push_frame pop_frame } 1 1 [w] [v] [0]", 1, 1, {1, 2, 3},
+       {{2, 0, 0}, {0, 1, 0}, {2, 1, 0}}},
       // the script fails only at s = 2/3: that point and all after it stay on the segment
       {"pline p { ifneg [(s-0.5)*(s-0.9)] { nosuchword } } 3 [s+10] [0] [0]", 3, 0, {0, 1, 2, 3},
        {{11, 0, 0}, {2.0 / 3, 0, 0}, {1.0 / 3, 0, 0}, {0, 0, 0}}},

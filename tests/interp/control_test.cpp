@@ -14,9 +14,10 @@
 namespace {
 
 const double unset = std::numeric_limits<double>::quiet_NaN();
+const char* const kPopFailed = "pop: no value of 'never_pushed' was pushed";
 using Values = std::vector<std::pair<const char*, double>>;  // NaN: the parameter does not exist
 
-// alert: for failing scripts the one alert expected, empty for a silent failure
+// alert: the one alert expected, empty for none
 struct Row { const char* id; std::string script; Values expect; std::string alert = ""; };
 
 class Control : public ScriptTest {
@@ -118,12 +119,12 @@ TEST_F(Control, SyntaxErrorsAndFailingBlocksStopTheScript) {
        partition + "list of m-partions not found\n1 2 set after 1\n"},
       {"partition without n-list", "partition {1} 1 { }", {}, partition + "list of n-partions not found"},
       {"partition without script", "partition {1} {1} set", {}, partition + "script not found"},
-      {"failing block restores 0", "set 0 42 if 1 { pop never_pushed }", {{"0", 42}}},
-      {"failing else", "if 0 { } { pop never_pushed }", {}},
-      {"empty matching case", "switch 1 { case 1 {} }", {}},
+      {"failing block restores 0", "set 0 42 if 1 { pop never_pushed }", {{"0", 42}}, kPopFailed},
+      {"failing else", "if 0 { } { pop never_pushed }", {}, kPopFailed},
+      {"empty matching case", "switch 1.5 { case 1.5 {} }", {}, "Error in 'switch' command's 'case' 1.5\nits script is empty"},
       {"failing pass ends the loop", "set n 0 set 0 5 repeat 4 { set n [n+1] if0 [$0-1] { pop never_pushed } }",
-       {{"n", 2}, {"0", 5}}},
-      {"failing partition pass restores m", "set m 7 partition {1 1} {1} { pop never_pushed }", {{"m", 7}}},
+       {{"n", 2}, {"0", 5}}, kPopFailed},
+      {"failing partition pass restores m", "set m 7 partition {1 1} {1} { pop never_pushed }", {{"m", 7}}, kPopFailed},
   }, false);
 }
 

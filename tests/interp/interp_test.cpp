@@ -109,7 +109,7 @@ TEST_F(InterpTest, RunsStopAtTheFirstFailingCommand) {
       {"set a 1\nset c [a$nosuch]\nset b 2\n", false, "2: poorly formed function or variable name", "b=-"},
       {"probe_part p1 1\n\nprobe_part p2 x\nset b 1\n", false,
        "3: ERROR: while parsing p2, builder probe_part failed with message:\nexpected x", "b=-"},
-      {"print nothing_here\nset b 1\n", false, "", "b=-"},
+      {"print nothing_here\nset b 1\n", false, "1: print: no parameter named 'nothing_here'", "b=-"},
       {"simple_form set a 1", false, std::string("1: ") + kNoBlock, ""},
       {"simple_form \"T\" { set a 1", false, std::string("1: ") + kNoBlock, ""},
       {"set a 1\nfrobnicate 2\nset b 2\n", false,

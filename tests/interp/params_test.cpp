@@ -110,12 +110,14 @@ TEST_F(ParamsTest, PushPopAndFrames) {
       {"push x set a 1 set b 2 push a push b set a 10 set b 20 pop a", true, "", "x=0 a=1 b=20"},
       {"set a 1 push a set a 2 push a set a 3 pop a", true, "", "a=2"},  // the most recent entry wins
       {"set a 1 push a set a 2 push a pop a pop a", true, "", "a=1"},
-      {"push a pop a pop a set after 1", false, "", "after=-"},  // one pop too many stops silently
-      {"set rgba 0.1 0.2 0.3 0.4 push_rgba set rgba 1 1 1 1 pop_rgba pop color.a", false, "",
+      {"push a pop a pop a set after 1", false, "pop: no value of 'a' was pushed", "after=-"},
+      {"set rgba 0.1 0.2 0.3 0.4 push_rgba set rgba 1 1 1 1 pop_rgba pop color.a", false,
+       "pop: no value of 'color.a' was pushed",
        "color.r=0.1 color.g=0.2 color.b=0.3 color.a=0.4"},  // pop_rgba left nothing to pop
-      {"set color.r 0.5 push color.r set color.r 0.9 set color.g 0.9 pop_rgba", false, "",
+      {"set color.r 0.5 push color.r set color.r 0.9 set color.g 0.9 pop_rgba", false,
+       "pop_rgba: no colour was pushed (color.g has no saved value)",
        "color.r=0.5 color.g=0.9"},  // stops at the first colour not pushed
-      {"pop_frame set after 1", false, "", "after=-"},
+      {"pop_frame set after 1", false, "pop_frame: no parameter frame was pushed", "after=-"},
       {"set a 1 push_frame set a 2 set fresh 3 pop_frame", true, "", "a=1 fresh=-"},
       {"set kept 5 push_frame", true, "", "kept=5"},
       {"pop_frame", true, "", "kept=5"},

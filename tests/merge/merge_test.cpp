@@ -95,18 +95,44 @@ void make_model(int kind, uint64_t seed) {
   }
 }
 
+// Multiplies every coordinate and tolerance by s, a power of two; false when that rounded
+// anything (the model would not be the same one at another scale).
+bool rescale(double s) {
+  bool exact = true;
+  for (Grid* g : Grid::gGrids) {
+    for (GridPt& p : g->mPts)
+      for (double* c : {&p.x, &p.y, &p.z}) {
+        exact = exact && (*c * s) / s == *c;
+        *c *= s;
+      }
+    g->tolerance(g->tolerance() * s);
+    g->ptolerance(g->ptolerance() * s);
+  }
+  return exact;
+}
+
 }  // namespace
 
-// The merge makes the plain walk's links; every link is direct and within reach; two
-// representatives of one part lie beyond its ptolerance; merging again changes nothing.
-TEST_F(MergeTest, MatchesThePlainBucketWalkAndKeepsItsInvariants) {
+// The merge makes the plain walk's links, and the same links for the model moved to either
+// end of the double range (squares of its distances underflow or overflow there); every
+// link is direct and within reach; two representatives of one part lie beyond its
+// ptolerance; merging again changes nothing.
+TEST_F(MergeTest, MatchesThePlainBucketWalkAtEveryScaleAndKeepsItsInvariants) {
   const char* const kinds[] = {"plates", "clouds", "cylinders", "ties", "mixed"};
+  const double scales[] = {0x1p-700, 0x1p-960, 0x1p600, 0x1p1020};
   for (int kind = 0; kind < 5; ++kind)
     for (uint64_t seed = 1; seed <= 100; ++seed) {
       SCOPED_TRACE(std::string(kinds[kind]) + " seed " + std::to_string(seed));
       Grid::destroy_grids();
       make_model(kind, seed * 7919 + kind);
       const std::vector<GridPt*> expected = reference_merge();
+      for (double scale : scales) {
+        SCOPED_TRACE(scale);
+        ASSERT_TRUE(rescale(scale));
+        merge_grid_pts();
+        ASSERT_TRUE(expected == current_links());
+        ASSERT_TRUE(rescale(1 / scale));
+      }
       merge_grid_pts();
       ASSERT_TRUE(expected == current_links());
       for (const Grid* g : Grid::gGrids) {
@@ -149,6 +175,20 @@ TEST_F(MergeTest, WhatJoinsAndWhichRepresentativeWins) {
       // the box's upper corner sits in the last cell of each axis
       {"upper faces at tolerance 0", {xyz(1, 0, 1), xyz(2, 0, 1), xyz(2, 1, 1)}, {xyz(2, 1, 1), xyz(2, 0, 1)}, 0, 0,
        {2, 1}},
+      {"1e-200 apart at tolerance 0", {xyz(0, 0, 0), xyz(1e-200, 0, 0)}, {xyz(1e-200, 1e-200, 0), xyz(1e-200, 0, 0)},
+       0, 0, {-1, 1}},
+      {"exactly at a tolerance of 1e-200", {xyz(0, 0, 0), xyz(3e-200, 0, 0)}, {xyz(0, 1e-200, 0)}, 1e-200, 0, {0}},
+      {"the nearer of two tiny distances", {xyz(3e-300, 0, 0), xyz(1e-300, 0, 0), xyz(1, 1, 1)}, {xyz(0, 0, 0)},
+       0.5, 0, {1}},
+      {"1e-300 apart in a model of 1e300", {xyz(1e300, 0, 0), xyz(1e-300, 0, 0)}, {xyz(2e-300, 0, 0), xyz(1e-300, 0, 0)},
+       0, 0, {-1, 1}},
+      {"a tolerance of 1e-300 in a model of 1e300", {xyz(1e300, 0, 0), xyz(1e-300, 0, 0)}, {xyz(2e-300, 0, 0)},
+       1.5e-300, 0, {1}},
+      // their differences and squares overflow
+      {"a box of 3e308", {xyz(-1.5e308, 0, 0), xyz(1.5e308, 0, 0)}, {xyz(1.5e308, 0, 0), xyz(-1.5e308, 1e292, 0)}, 0,
+       0, {1, -1}},
+      {"a tolerance of 1e293 in a box of 3e308", {xyz(-1.5e308, 0, 0), xyz(1.5e308, 0, 0)},
+       {xyz(1.5e308, 1e293, 0), xyz(-1.5e308, 1e292, 0)}, 1e293, 0, {1, 0}},
       {"points that are not finite stay alone", {xyz(1, 1, 1), xyz(nan, 0, 0), xyz(inf, 0, 0)},
        {xyz(1, 1, 1.05), xyz(nan, 0, 0), xyz(inf, 0, 0)}, 0.1, 0.1, {0, -1, -1}},
   };
@@ -175,4 +215,21 @@ TEST_F(MergeTest, ClosedCylinderSeamLinksToTheCorners) {
   EXPECT_EQ(pt(M, N)->mapped_to, nullptr);
   EXPECT_EQ(pt(0, N)->mapped_to, pt(M, N));
   for (int j = 1; j < N; ++j) EXPECT_EQ(pt(0, j)->mapped_to, pt(M, j)) << j;
+}
+
+// A plate at either end of the double range keeps its nine points at tolerance 0.
+TEST_F(MergeTest, APlateKeepsItsPointsAtAnyScale) {
+  const char* const corners[] = {
+      "0 0 0  1e-200 0 0  1e-200 1e-200 0  0 1e-200 0",
+      "0 0 0  1e-300 0 0  1e-300 1e-300 1e-300  0 1e-300 1e-300",
+      "1 0 0  1e300 0 0  1e300 1e300 0  0 1e300 0",
+      "-1e308 -1e308 0  1e308 -1e308 0  1e308 1e308 0  -1e308 1e308 0",
+      "-1.7e308 -1.7e308 -1.7e308  1.7e308 -1.7e308 1.7e308  1.7e308 1.7e308 1.7e308  -1.7e308 1.7e308 -1.7e308",
+  };
+  for (const char* c : corners) {
+    SCOPED_TRACE(c);
+    ASSERT_TRUE(build(std::string("plate p 2 2  ") + c + "\n"));
+    EXPECT_EQ(Grid::grid_point_count(), 9);
+    EXPECT_EQ(Grid::good_element_count(), 8);
+  }
 }

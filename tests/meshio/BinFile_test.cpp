@@ -140,7 +140,17 @@ TEST_F(BinFileTest, ValueWritesAndAuxiliaryBytes) {
   EXPECT_EQ(std::string((const char*)in.SectionAux(0).data(), 16), "0123456789abcdef");
 }
 
-TEST_F(BinFileTest, AFileThatCannotBeOpenedIsReportedAndFails) {
+TEST_F(BinFileTest, AFileThatCannotBeWrittenIsReportedAndFails) {
+  testing::internal::CaptureStderr();
+  const bool closed = with_file_size_limit(3000, [&] {
+    oBinFile f(path);
+    fill(f, 60);
+    return f.Close();
+  });
+  EXPECT_EQ(testing::internal::GetCapturedStderr(), "could not write binary file '" + path + "'\n");
+  EXPECT_FALSE(closed);
+  EXPECT_EQ(dir_entries(dir), std::vector<std::string>{});
+
   testing::internal::CaptureStderr();
   oBinFile f(dir + "/missing/c.bin");
   EXPECT_EQ(testing::internal::GetCapturedStderr(), "could not open binary file '" + dir + "/missing/c.bin'\n");

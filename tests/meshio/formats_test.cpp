@@ -23,7 +23,11 @@ protected:
 
 TEST(MeshFormats, LookupByNameAndDefault) {
   EXPECT_STREQ(mesh_formats()[0].name, "dvk");
-  EXPECT_EQ(mesh_format_names(), "dvk, vbf");
+  EXPECT_EQ(mesh_format_names(), "dvk, vbf, vtu, msh, stl, obj");
+  const std::pair<const char*, const char*> by_path[] = {
+      {"a/model.vtu", "vtu"}, {"model.MSH", "msh"}, {"m.tar.stl", "stl"}, {"model", "dvk"},
+      {"model.txt", "dvk"},   {"dir.obj/model", "dvk"}, {".vbf", "vbf"}};
+  for (const auto& [path, name] : by_path) EXPECT_STREQ(mesh_format_for_path(path).name, name) << path;
   for (const Mesh_Format& f : mesh_formats()) {
     EXPECT_EQ(find_mesh_format(f.name), &f);
     EXPECT_EQ(std::string("*.") + f.name, f.pattern);

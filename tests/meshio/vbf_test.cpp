@@ -141,6 +141,9 @@ TEST_F(VbfExportTest, PartsElementsAndNumbering) {
 TEST_F(VbfExportTest, StaleNumberingWritesNothing) {
   ASSERT_TRUE(build("plate p 1 1  0 0 0  1 0 0  1 1 0  0 1 0\n"));
   Grid::gGrids[0]->mPts[1].id = 7;
+  testing::internal::CaptureStderr();
   EXPECT_FALSE(export_vbf_mesh(path.c_str(), true));
+  EXPECT_EQ(testing::internal::GetCapturedStderr(),
+            "could not export to binary file '" + path + "': points not numbered since the last merge\n");
   EXPECT_EQ(dir_entries(dir), std::vector<std::string>{});
 }

@@ -72,8 +72,10 @@ TEST_F(FunctionsTest, UserFunctionValues) {
 }
 
 TEST_F(FunctionsTest, BadDefinitionsStoreNothing) {
+  const std::string kTypes =
+      "the types are poly, bezier, fit, r_fit, b_fit and B_fit (see: function <func_name> <type> <definition>)";
   const std::pair<const char*, std::string> rows[] = {
-      {"f nosuch 1 2", ""}, {"f", ""}, {"", ""},
+      {"f nosuch 1 2", "unknown type 'nosuch'\n" + kTypes}, {"f", "the type is missing\n" + kTypes}, {"", ""},
       {"f poly -2 1 2", "negative count -2"},      {"f fit -3", "negative count -3"},
       {"f B_fit -1 2 0 0 1 1", "negative order -1"},
       {"f B_fit 101 2 0 0 1 1", "order 101 is above the limit of 100"},
@@ -89,7 +91,7 @@ TEST_F(FunctionsTest, BadDefinitionsStoreNothing) {
     sink.clear();
     EXPECT_FALSE(define(definition));
     EXPECT_EQ(call_func("f", 0), 7);
-    EXPECT_EQ(alerts(), alert.empty() ? std::vector<std::string>{}
+    EXPECT_EQ(alerts(), alert.empty() ? std::vector<std::string>{"function requires a name, a type and a definition"}
                                       : std::vector<std::string>{"function 'f': " + alert});
   }
 }

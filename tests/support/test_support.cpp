@@ -96,9 +96,12 @@ std::string read_file(const std::string& path) {
   return ss.str();
 }
 
-ProcessResult run_pelgrove(const std::vector<std::string>& args, const std::string& cwd) {
+namespace {
+// `shell_prefix` runs before the program in the same shell (a ulimit, say).
+ProcessResult run_in_shell(const std::string& shell_prefix, const std::vector<std::string>& args,
+                           const std::string& cwd) {
   std::string dir = cwd.empty() ? make_temp_dir() : cwd;
-  std::string cmd = "cd " + quote(dir) + " && " + quote(PELGROVE_BINARY);
+  std::string cmd = shell_prefix + "cd " + quote(dir) + " && " + quote(PELGROVE_BINARY);
   for (const auto& a : args) cmd += " " + quote(a);
   cmd += " >" + quote(dir + "/.stdout") + " 2>" + quote(dir + "/.stderr") + " </dev/null";
   int rc = std::system(cmd.c_str());
@@ -109,6 +112,15 @@ ProcessResult run_pelgrove(const std::vector<std::string>& args, const std::stri
   std::remove((dir + "/.stdout").c_str());
   std::remove((dir + "/.stderr").c_str());
   return r;
+}
+}  // namespace
+
+ProcessResult run_pelgrove(const std::vector<std::string>& args, const std::string& cwd) {
+  return run_in_shell("", args, cwd);
+}
+
+ProcessResult run_pelgrove_limited(const std::vector<std::string>& args, long kbytes, const std::string& cwd) {
+  return run_in_shell("ulimit -v " + std::to_string(kbytes) + " && ", args, cwd);
 }
 
 std::vector<std::string> dir_entries(const std::string& dir) {

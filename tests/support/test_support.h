@@ -31,6 +31,8 @@ struct ProcessResult {
 };
 // Runs the built pelgrove binary with `args` (shell-quoted here) in `cwd` (default: a temp dir).
 ProcessResult run_pelgrove(const std::vector<std::string>& args, const std::string& cwd = "");
+// As run_pelgrove, with the address space limited to `kbytes` KiB (the shell's ulimit -v).
+ProcessResult run_pelgrove_limited(const std::vector<std::string>& args, long kbytes, const std::string& cwd = "");
 // A fresh empty directory under the system temp dir.
 std::string make_temp_dir();
 void write_file(const std::string& path, const std::string& text);

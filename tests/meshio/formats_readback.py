@@ -1,0 +1,129 @@
+#!/usr/bin/python3
+"""Writes one model in every standard format through the pelgrove binary, reads each file
+back with meshio and compares points, cells and groups with the .dvk file of the same run.
+Usage: formats_readback.py PELGROVE_BINARY"""
+import os
+import subprocess
+import sys
+import tempfile
+
+import meshio
+import numpy as np
+
+MODEL = """
+set element_type quads
+plate floor 2 2  0 0 0  1 0 0  1 1 0  0 1 0
+set element_type tri1
+plate wall 2 1  0 0 0  0 0 1  1 0 1  1 0 0
+line rail 3  0 1 0  1 1 0
+set element_type quads
+plate floor 1 1  1 0 0  2 0 0  2 1 0  1 1 0
+"""
+KINDS = {2: "line", 3: "triangle", 4: "quad"}
+failures = []
+checks = [0]
+
+
+def check(cond, what):
+    checks[0] += 1
+    if not cond:
+        failures.append(what)
+
+
+def read_dvk(path):
+    words = open(path).read().split("\n", 1)[1].split()
+    np_, ne, ng = int(words[0]), int(words[1]), int(words[2])
+    at = 3
+    pts = []
+    for _ in range(np_):
+        pts.append([float(w) for w in words[at + 1:at + 4]])
+        at += 4
+    elems = []  # (kind, point indices from 0, group number)
+    for _ in range(ne):
+        count, group = int(words[at + 2]), int(words[at + 3])
+        at += 4
+        elems.append((KINDS[count], [int(w) - 1 for w in words[at:at + count]], group))
+        at += count
+    names = {}
+    for _ in range(ng):
+        names[int(words[at])] = words[at + 1]
+        at += 2
+    return np.array(pts), [(k, p, names[g]) for k, p, g in elems]
+
+
+def cells_of(mesh, tag_key, name_of_tag):
+    """(kind, points, group name) of every cell, in file order."""
+    out = []
+    for block, tags in zip(mesh.cells, mesh.cell_data[tag_key]):
+        for cell, tag in zip(block.data, tags):
+            out.append((block.type, [int(v) for v in cell], name_of_tag(block.type, int(tag))))
+    return out
+
+
+def run(args, cwd):
+    r = subprocess.run([sys.argv[1]] + args, cwd=cwd, capture_output=True, text=True)
+    return r.returncode, r.stderr
+
+
+def main():
+    d = tempfile.mkdtemp()
+    with open(os.path.join(d, "model.vmf"), "w") as f:
+        f.write(MODEL)
+    status, err = run(["--run", "model.vmf", "model.dvk"], d)
+    check(status == 0, "dvk run: " + err)
+    pts, elems = read_dvk(os.path.join(d, "model.dvk"))
+    faces = [e for e in elems if e[0] != "line"]
+
+    # vtu, chosen by --format; part numbers as cell data, names as field data.
+    status, err = run(["--format", "vtu", "--run", "model.vmf", "out.vtu"], d)
+    check(status == 0, "vtu run: " + err)
+    m = meshio.read(os.path.join(d, "out.vtu"))
+    check(np.allclose(m.points, pts, rtol=1e-13, atol=0), "vtu points")
+    names = {int(v[0]): k for k, v in m.field_data.items()}
+    check(sorted(cells_of(m, "part", lambda t, g: names[g])) == sorted(elems), "vtu cells and groups")
+
+    # msh, chosen by the extension (any case); one physical group per part and dimension.
+    status, err = run(["--run", "model.vmf", "out.MSH"], d)
+    check(status == 0, "msh run: " + err)
+    m = meshio.read(os.path.join(d, "out.MSH"), file_format="gmsh")
+    check(np.allclose(m.points, pts, rtol=1e-13, atol=0), "msh points")
+    dims = {"line": 1, "triangle": 2, "quad": 2}
+    physical = {(int(v[1]), int(v[0])): k for k, v in m.field_data.items()}
+    got = cells_of(m, "gmsh:physical", lambda t, g: physical[(dims[t], g)])
+    check(sorted(got) == sorted(elems), "msh cells and groups")
+
+    # stl: triangles only, quadrilaterals split, bars left out with one warning.
+    status, err = run(["--run", "model.vmf", "out.stl"], d)
+    check(status == 0, "stl run: " + err)
+    check(err.count("warning: 3 bars left out") == 1, "stl warning: " + err)
+    m = meshio.read(os.path.join(d, "out.stl"))
+    tris = []
+    for kind, p, _ in faces:
+        tris.append(p if kind == "triangle" else p[:3])
+        if kind == "quad":
+            tris.append([p[0], p[2], p[3]])
+    want = sorted(sorted(map(tuple, pts[t].astype(np.float32).tolist())) for t in tris)
+    got = sorted(sorted(map(tuple, m.points[c].astype(np.float32).tolist())) for c in m.cells[0].data)
+    check(len(m.cells) == 1 and want == got, "stl triangles")
+
+    # obj: one group per part, in group order; meshio reads faces only.
+    status, err = run(["--format", "obj", "--run", "model.vmf", "out.txt"], d)
+    check(status == 0, "obj run: " + err)
+    m = meshio.read(os.path.join(d, "out.txt"), file_format="obj")
+    check(np.allclose(m.points, pts, rtol=1e-13, atol=0), "obj points")
+    order = []
+    for _, _, g in elems:
+        if g not in order:
+            order.append(g)
+    faced = [g for g in order if any(e[2] == g for e in faces)]
+    got = cells_of(m, "obj:group_ids", lambda t, g: faced[g])
+    check(sorted(got) == sorted(faces), "obj faces and groups")
+
+    for f in failures:
+        print("FAILED: " + f)
+    print("%d passed, %d failed" % (checks[0] - len(failures), len(failures)))
+    return 1 if failures else 0
+
+
+if __name__ == "__main__":
+    sys.exit(main())
