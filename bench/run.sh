@@ -6,7 +6,7 @@
 # Then a 1000 x 1000 pplate whose points are trigonometric expressions of u and v against
 # the direct plate of the same lattice, both script -> merged -> .dvk, in alternate rounds
 # (median of 9).
-#   bench/run.sh [build-dir] [all|plates|parametric]   (default: build, all)
+#   bench/run.sh [build-dir] [all|plates|parametric|viewer]   (default: build, all)
 set -euo pipefail
 here=$(cd "$(dirname "$0")" && pwd)
 repo=$(dirname "$here")
