@@ -182,9 +182,16 @@ bool is_library_function(const std::string& word) {
 bool command_include(scriptstream& s) {
   std::string name;
   s >> name;
-  if (s.good() && !name.empty()) return include_file(name);
-  alert("include requires a filename");
-  return false;
+  if (!s.good() || name.empty()) {
+    alert("include requires a filename");
+    return false;
+  }
+  // The system would read the name only up to the NUL: some other file.
+  if (name.find('\0') != std::string::npos) {
+    alert_text("include: the file name '" + name + "' holds a NUL byte");
+    return false;
+  }
+  return include_file(name);
 }
 
 // Runs a script file, its messages located in that file. Relative names are taken
