@@ -304,6 +304,7 @@ bool load_libraries(const std::vector<std::string>& dirs, bool warn_unlisted) {
     fl_filename_free_list(&entries, n);
   }
   gParameters_preloaded = gParameters;
+  keep_startup_state();
   return all_ok;
 }
 
@@ -321,5 +322,6 @@ bool load_library_files(const std::vector<std::string>& files) {
     all_ok = all_ok && ok;
   }
   gParameters_preloaded = gParameters;
+  keep_startup_state();
   return all_ok;
 }

@@ -1,7 +1,7 @@
 // placement: the current placement transformation applied to every new part.
 // Held as text of "word number" pairs, each command prepending its own; numbers are
 // stored with 6 significant digits. Owns gTransformation (per run, reset by reset_params)
-// and matrix_stack (lives for the process).
+// and matrix_stack (lives for the process; every run starts from its start-up state).
 #pragma once
 
 #include <cstddef>
