@@ -15,13 +15,13 @@ namespace {
 
 // ORDER STYLES: one entry per letter of script_styles.
 Fl_Text_Display::Style_Table_Entry kStyles[] = {
-    {FL_BLACK, FL_COURIER, 14, 0},                          // A plain
-    {fl_rgb_color(110, 110, 110), FL_COURIER_ITALIC, 14, 0}, // B comment
-    {fl_rgb_color(0, 110, 160), FL_COURIER, 14, 0},          // C number
-    {fl_rgb_color(150, 60, 0), FL_COURIER, 14, 0},           // D bracketed expression
-    {fl_rgb_color(0, 0, 170), FL_COURIER_BOLD, 14, 0},       // E command
-    {fl_rgb_color(0, 120, 0), FL_COURIER_BOLD, 14, 0},       // F builder
-    {fl_rgb_color(130, 0, 130), FL_COURIER_BOLD, 14, 0},     // G library function
+    {FL_BLACK, FL_COURIER, 13, 0},                          // A plain
+    {fl_rgb_color(110, 110, 110), FL_COURIER_ITALIC, 13, 0}, // B comment
+    {fl_rgb_color(0, 110, 160), FL_COURIER, 13, 0},          // C number
+    {fl_rgb_color(150, 60, 0), FL_COURIER, 13, 0},           // D bracketed expression
+    {fl_rgb_color(0, 0, 170), FL_COURIER_BOLD, 13, 0},       // E command
+    {fl_rgb_color(0, 120, 0), FL_COURIER_BOLD, 13, 0},       // F builder
+    {fl_rgb_color(130, 0, 130), FL_COURIER_BOLD, 13, 0},     // G library function
 };
 
 bool is_number(const std::string& word) {
@@ -87,7 +87,7 @@ Fl_Emacs::Fl_Emacs(int x, int y, int w, int h, const char* label)
   mText->add_modify_callback(buffer_modified, this);
   mText->tab_distance(4);
   textfont(FL_COURIER);
-  textsize(14);
+  textsize(13);
   linenumber_width(44);
   linenumber_size(12);
   linenumber_fgcolor(fl_rgb_color(120, 120, 120));
