@@ -67,8 +67,13 @@ fi
 if [ "$section" != plates ]; then
   : >"$work/plate.txt"
   : >"$work/pplate.txt"
+  # Each run starts with the previous file gone and written back, so that neither pays for
+  # the other's page-cache work.
+  settle() { rm -f "$work/plate.dvk" "$work/pplate.dvk"; sync; }
   for ((r = 0; r < parametric_rounds; r++)); do
+    settle
     measure "$pelgrove" --run "$here/models/plate-1000.vmf" "$work/plate.dvk" >>"$work/plate.txt"
+    settle
     measure "$pelgrove" --run "$here/models/pplate-1000.vmf" "$work/pplate.dvk" >>"$work/pplate.txt"
   done
   # Wall time is the target; user time is our own work, system time mostly the kernel's

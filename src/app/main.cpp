@@ -45,8 +45,12 @@ int main(int argc, char** argv) {
   std::ostringstream loading;
   const bool quiet = clo_list.invoked() || clo_check.invoked() || clo_check_json.invoked();
   std::streambuf* out = quiet ? std::cout.rdbuf(loading.rdbuf()) : nullptr;
-  if (!clo_lib_dir.values.empty()) load_libraries(clo_lib_dir.values);
-  if (!clo_lib_file.values.empty()) load_library_files(clo_lib_file.values);
+  // The default directory loads as it always has; what the user named must load, or a
+  // batch run fails, and a name that does not exist is warned about.
+  const std::vector<std::string>& dirs = clo_lib_dir.values;
+  load_libraries({dirs.front()});
+  bool libraries_ok = load_libraries({dirs.begin() + 1, dirs.end()}, true);
+  if (!clo_lib_file.values.empty()) libraries_ok = load_library_files(clo_lib_file.values) && libraries_ok;
   if (out) std::cout.rdbuf(out);
   for (const std::string& d : clo_define.values) {
     std::string error;
@@ -61,9 +65,11 @@ int main(int argc, char** argv) {
   if (clo_check_json.invoked()) reports.check = MeshReports::JSON;
   if (clo_compare.invoked()) reports.compare = clo_compare.value(0);
   if (clo_tol.invoked()) reports.tolerance = clo_tol.value(0);
-  if (clo_run.invoked())
-    return 1 - run_batch(clo_run.value(0).c_str(), clo_run.value(1).c_str(),
-                         clo_format.invoked() ? clo_format.format() : mesh_format_for_path(clo_run.value(1)),
-                         reports);
+  if (clo_run.invoked()) {
+    bool ok = run_batch(clo_run.value(0).c_str(), clo_run.value(1).c_str(),
+                        clo_format.invoked() ? clo_format.format() : mesh_format_for_path(clo_run.value(1)),
+                        reports);
+    return ok && libraries_ok ? 0 : 1;
+  }
   return run_interactive(argc, argv);
 }

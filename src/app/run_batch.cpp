@@ -7,8 +7,36 @@
 #include "util/message.h"
 #include "util/progress.h"
 
+#include <sys/stat.h>
+
+#include <cerrno>
+#include <cstring>
 #include <new>
 #include <string>
+
+namespace {
+
+// "FILE: TEXT": the message concerns the file as a whole.
+void report_file_error(const std::string& path, const std::string& text) {
+  MessageLocationGuard restore;
+  set_message_location({path, 0});
+  alert_text(text);
+}
+
+// Why a mesh could not be written at `path`: a missing or unwritable directory is found
+// by looking; otherwise the error the writer ran into (a full disk), when it left one.
+std::string write_error_text(const std::string& path, int write_errno) {
+  const size_t slash = path.rfind('/');
+  const std::string dir = slash == std::string::npos ? "." : slash == 0 ? "/" : path.substr(0, slash);
+  struct stat st = {};
+  if (stat(dir.c_str(), &st) != 0) return std::strerror(errno);
+  if (!S_ISDIR(st.st_mode)) return std::strerror(ENOTDIR);
+  if (stat(path.c_str(), &st) == 0 && S_ISDIR(st.st_mode)) return std::strerror(EISDIR);
+  if (write_errno != 0) return std::strerror(write_errno);
+  return "the write failed";
+}
+
+}  // namespace
 
 // A run that stopped for lack of memory left an unfinished model: no mesh is written
 // for it, so no output file stands for a model the script did not make.
@@ -16,7 +44,8 @@ bool run_batch(const char* input, const char* output, const Mesh_Format& format,
                const MeshReports& reports) {
   std::string text, why;
   if (!read_script_file(input, text, why, false)) {
-    if (!why.empty()) alert_text(why);
+    if (why.empty()) report_file_error(input, "cannot read the script: " + open_error_text(input));
+    else alert_text(why);
     return false;
   }
   reset_alert_count();
@@ -37,8 +66,11 @@ bool run_batch(const char* input, const char* output, const Mesh_Format& format,
   } else {
     try {
       progress_phase(std::string("writing ") + output);
+      errno = 0;
       written = format.write(output, true);
+      const int write_errno = errno;
       progress_done();
+      if (!written) report_file_error(output, "cannot write the mesh: " + write_error_text(output, write_errno));
     } catch (const std::bad_alloc&) {
       alert_text(std::string("out of memory while writing ") + output);
     }

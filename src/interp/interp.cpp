@@ -27,6 +27,8 @@ namespace {
 // stack overflows; past this many nested runs the run ends with a message instead.
 constexpr int kMaxNesting = 256;
 int active_runs = 0;  // run_script calls in progress (the top-level run counts as one)
+long command_limit = 0;  // set by limit_commands; 0: none
+long commands_run = 0;   // commands dispatched since reset_script_state
 
 struct RunDepth {
   RunDepth() { ++active_runs; }
@@ -148,6 +150,10 @@ bool run_script(scriptstream& s) {
       continue;
     }
     set_message_location(s.last_word_location());
+    if (command_limit > 0 && ++commands_run > command_limit) {
+      alert("more than %ld commands in one run", command_limit);
+      return false;
+    }
     progress_add();
     bool ok;
     try {
@@ -174,7 +180,10 @@ void reset_script_state() {
   var_stack.clear();
   reset_part_names();
   clear_out_of_memory();
+  commands_run = 0;
 }
+
+void limit_commands(long count) { command_limit = count; }
 
 bool start_script(std::string& text, const std::string& file) {
   reset_script_state();

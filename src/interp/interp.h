@@ -47,6 +47,11 @@ bool run_block(const ScriptText& text, const MessageLocation& where);
 // Called by start_script and tests.
 void reset_script_state();
 
+// -- limits for hosts that run untrusted scripts unattended (a fuzzer)
+// At most `count` commands per run (0: no limit, the default); the command past the
+// limit fails with a message. reset_script_state starts the count again.
+void limit_commands(long count);
+
 // Fills `commands`; called once at start-up, after map_builders.
 void map_commands();
 

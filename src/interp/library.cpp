@@ -18,6 +18,7 @@
 #include <cstdio>
 #include <cstring>
 #include <iostream>
+#include <memory>
 #include <utility>
 
 std::map<std::string, std::string> gLibraries;
@@ -75,6 +76,13 @@ std::vector<double> read_arguments(scriptstream& s, int count, SavedArgs& saved)
     if (trace_back) std::cout << ' ' << v;
   }
   return args;
+}
+
+// "FILE: warning: TEXT": the warning concerns the file as a whole.
+void warn_about_file(const std::string& path, const std::string& text) {
+  MessageLocationGuard restore;
+  set_message_location({path, 0});
+  warning_text(text);
 }
 
 void report_preload(const std::string& path, bool ok) {
@@ -184,7 +192,13 @@ bool command_include(scriptstream& s) {
 bool include_file(const std::string& name) {
   std::string path = name;
   push_filename(path);
+  const int alerts_before = alert_count();
   std::string text = file_contents(path);
+  if (text.empty() && alert_count() == alerts_before) alert_text("include: '" + path + "' is empty");
+  // Messages from the file name its lines; a note says where it was included from.
+  std::unique_ptr<MessageContextGuard> from;
+  if (!message_location().file.empty())
+    from = std::make_unique<MessageContextGuard>(message_location(), "in '" + name + "', included from here");
   bool ok = !text.empty() && run_tmp_script(text, {path, 1});
   pop_filename();
   return ok;
@@ -215,9 +229,19 @@ void pop_filename() {
 std::string file_contents(const std::string& path) {
   std::string text, why;
   if (read_script_file(path, text, why)) return text;
-  if (why.empty()) alert_text("Error Opening File named '" + path + "'");
+  if (why.empty()) alert_text("Error Opening File named '" + path + "'\n" + open_error_text(path));
   else alert_text(why);
   return std::string();
+}
+
+std::string open_error_text(const std::string& path) {
+  struct stat st = {};
+  if (stat(path.c_str(), &st) != 0) return std::strerror(errno);
+  if (S_ISDIR(st.st_mode)) return std::strerror(EISDIR);
+  const int fd = open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK);
+  if (fd < 0) return std::strerror(errno);
+  close(fd);
+  return "the file could not be read";
 }
 
 bool read_script_file(const std::string& path, std::string& text, std::string& why, bool regular_only) {
@@ -253,27 +277,42 @@ bool read_script_file(const std::string& path, std::string& text, std::string& w
 
 // Each directory's ".vmf" files run from the last to the first in numeric name order
 // (b.vmf, a10.vmf, a9.vmf). A directory that cannot be listed is passed over silently.
-void load_libraries(const std::vector<std::string>& dirs) {
+bool load_libraries(const std::vector<std::string>& dirs, bool warn_unlisted) {
+  bool all_ok = true;
   for (const std::string& dir : dirs) {
     dirent** entries = nullptr;
     int n = fl_filename_list(dir.c_str(), &entries, fl_numericsort);
-    if (n <= 0 || !entries) continue;
+    if (n <= 0 || !entries) {
+      if (warn_unlisted) warn_about_file(dir, "cannot list the library directory: " + open_error_text(dir));
+      continue;
+    }
     for (int i = n - 1; i >= 0; --i) {
       const char* entry = entries[i]->d_name;
       if (std::strcmp(fl_filename_ext(entry), ".vmf") != 0) continue;
       std::string path = dir + "/" + entry;
       bool ok = include_file(path);
       report_preload(path, ok);
+      all_ok = all_ok && ok;
     }
     fl_filename_free_list(&entries, n);
   }
   gParameters_preloaded = gParameters;
+  return all_ok;
 }
 
-void load_library_files(const std::vector<std::string>& files) {
+bool load_library_files(const std::vector<std::string>& files) {
+  bool all_ok = true;
   for (const std::string& file : files) {
+    struct stat st = {};
+    if (stat(file.c_str(), &st) != 0) {
+      warn_about_file(file, "cannot read the library file: " + open_error_text(file));
+      report_preload(file, false);
+      continue;
+    }
     bool ok = include_file(file);
     report_preload(file, ok);
+    all_ok = all_ok && ok;
   }
   gParameters_preloaded = gParameters;
+  return all_ok;
 }

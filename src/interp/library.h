@@ -38,5 +38,9 @@ constexpr long kMaxScriptBytes = 256L << 20;
 // but a regular file (a FIFO would block, /dev/zero never ends) is refused without waiting.
 // On failure returns false with the reason in `why` (empty when the file could not be opened).
 bool read_script_file(const std::string& path, std::string& text, std::string& why, bool regular_only = true);
-void load_libraries(const std::vector<std::string>& dirs);
-void load_library_files(const std::vector<std::string>& files);
+// Why `path` cannot be opened for reading, in the system's words ("No such file or directory").
+std::string open_error_text(const std::string& path);
+// Both return false when a library file failed to load. A directory that cannot be listed
+// is passed over, with a warning when `warn_unlisted`; a file that does not exist warns.
+bool load_libraries(const std::vector<std::string>& dirs, bool warn_unlisted = false);
+bool load_library_files(const std::vector<std::string>& files);

@@ -283,8 +283,15 @@ bool command_pop_rgba(scriptstream&) {
 }
 
 // push_frame
+// Frames copy the whole table: besides their number, the values they hold together are
+// bounded (estimated as frames times the current table size).
 bool command_push_frame(scriptstream&) {
   if (!stack_has_room(gParameterFrames.size(), 1, "push_frame")) return false;
+  const double values = (gParameterFrames.size() + 1.0) * gParameters.size();
+  if (values > kMaxSavedValues) {
+    alert("'push_frame' would keep more than %.0f saved values (is a pop_frame missing?)", kMaxSavedValues);
+    return false;
+  }
   return push_var_frame();
 }
 

@@ -31,29 +31,13 @@ std::string xml_escaped(const std::string& s) {
   return o;
 }
 
-// Appends values as little-endian bytes through a buffer.
-class Appender {
-public:
-  explicit Appender(Atomic_File& f) : mFile(f) { mBuf.reserve(CAP + 16); }
-  template <class T>
-  void put(T v) {
-    using U = std::conditional_t<sizeof(T) == 8, uint64_t, std::conditional_t<sizeof(T) == 4, uint32_t, uint8_t>>;
-    U u = std::bit_cast<U>(v);
-    for (size_t k = 0; k < sizeof(U); ++k) mBuf.push_back((unsigned char)(u >> (8 * k)));
-    if (mBuf.size() >= CAP) flush();
-  }
-  bool flush() {
-    mOk = mOk && mFile.write(mBuf.data(), mBuf.size());
-    mBuf.clear();
-    return mOk;
-  }
-
-private:
-  static const size_t CAP = 1 << 20;
-  Atomic_File& mFile;
-  std::vector<unsigned char> mBuf;
-  bool mOk = true;
-};
+// Writes an array's size word and its values as little-endian bytes.
+template <class T>
+bool put_array(Atomic_File& f, const std::vector<T>& values) {
+  static_assert(std::endian::native == std::endian::little, "the appended data is written as it is in memory");
+  const uint64_t bytes = values.size() * sizeof(T);
+  return f.write(&bytes, sizeof bytes) && f.write(values.data(), bytes);
+}
 
 }  // namespace
 
@@ -90,22 +74,27 @@ bool export_vtu_mesh(const char* path, bool) {
 
   Atomic_File f;
   if (!f.open(path)) return false;
-  f.write(head.data(), head.size());
-  Appender out(f);
-  out.put(sizes[0]);
-  for (double v : m.xyz) out.put(v);
-  out.put(sizes[1]);
-  for (uint64_t e = 0; e < ne; ++e)
-    for (int j = 0; j < m.count[e]; ++j) out.put(int64_t(m.element(e)[j]));
-  out.put(sizes[2]);
+  bool ok = f.write(head.data(), head.size()) && put_array(f, m.xyz);
+  {
+    std::vector<int64_t> connectivity;
+    connectivity.reserve(nconn);
+    for (uint64_t e = 0; e < ne; ++e) connectivity.insert(connectivity.end(), m.element(e), m.element(e) + m.count[e]);
+    ok = ok && put_array(f, connectivity);
+  }
+  std::vector<int64_t> offsets(ne);
   int64_t end = 0;
-  for (int n : m.count) out.put(end += n);
-  out.put(sizes[3]);
-  for (int n : m.count) out.put(VTK_TYPE[n]);
-  out.put(sizes[4]);
-  for (int g : m.group) out.put(int32_t(g + 1));
+  for (uint64_t e = 0; e < ne; ++e) offsets[e] = end += m.count[e];
+  ok = ok && put_array(f, offsets);
+  offsets = {};
+  std::vector<uint8_t> types(ne);
+  for (uint64_t e = 0; e < ne; ++e) types[e] = VTK_TYPE[m.count[e]];
+  ok = ok && put_array(f, types);
+  types = {};
+  std::vector<int32_t> parts(ne);
+  for (uint64_t e = 0; e < ne; ++e) parts[e] = m.group[e] + 1;
+  ok = ok && put_array(f, parts);
   static const char tail[] = "\n</AppendedData>\n</VTKFile>\n";
-  const bool ok = out.flush() && f.write(tail, sizeof tail - 1);
+  ok = ok && f.write(tail, sizeof tail - 1);
   if (!ok) f.discard();
   return f.commit();
 }

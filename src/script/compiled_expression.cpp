@@ -337,12 +337,19 @@ double CompiledExpression::evaluate() {
 }
 
 // A pure built-in is a function of its argument's bits, so a result met before is reused.
-double CompiledExpression::call_memo(int memo, BuiltinFunc fn, double arg) {
-  constexpr int kBits = 12;
-  std::vector<MemoEntry>& table = mMemos[memo];
-  if (table.empty()) table.resize(size_t(1) << kBits);
+// Entries start as a signalling NaN and the function's result for it, so every entry holds a
+// true pair; no computed argument is a signalling NaN, and if one were, the pair still holds.
+double CompiledExpression::call_memo(int index, BuiltinFunc fn, double arg) {
+  constexpr int kBits = 11;
+  Memo& memo = mMemos[index];
   const auto bits = std::bit_cast<unsigned long long>(arg);
-  MemoEntry& e = table[(bits * 0x9E3779B97F4A7C15ull) >> (64 - kBits)];
-  if (!e.set || e.bits != bits) e = {bits, fn(arg), true};
+  if (memo.last.bits == bits && !memo.table.empty()) return memo.last.result;
+  if (memo.table.empty()) {
+    const unsigned long long sentinel = 0x7FF4000000000000ull;
+    memo.table.assign(size_t(1) << kBits, {sentinel, fn(std::bit_cast<double>(sentinel))});
+  }
+  MemoEntry& e = memo.table[(bits * 0x9E3779B97F4A7C15ull) >> (64 - kBits)];
+  if (e.bits != bits) e = {bits, fn(arg)};
+  memo.last = e;
   return e.result;
 }

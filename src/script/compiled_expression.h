@@ -59,13 +59,16 @@ private:
   std::vector<std::string> mNames;  // stored expressions and functions called by name
   std::vector<std::pair<std::string, const double*>> mParams;  // parameter bindings
   std::vector<double> mStack;       // operand stack, sized by the compiler
-  // Results of a pure built-in by argument bits (direct-mapped, filled as met): across a
-  // lattice the terms of one parameter repeat in every row or column.
+  // Results of a pure built-in by argument bits: the last one, and a direct-mapped table
+  // filled as met. Across a lattice the terms of one parameter repeat in every row.
   struct MemoEntry {
     unsigned long long bits = 0;
     double result = 0.0;
-    bool set = false;
   };
-  std::vector<std::vector<MemoEntry>> mMemos;
+  struct Memo {
+    MemoEntry last;
+    std::vector<MemoEntry> table;  // empty until the first call
+  };
+  std::vector<Memo> mMemos;
   double call_memo(int memo, BuiltinFunc fn, double arg);
 };

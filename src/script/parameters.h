@@ -30,6 +30,8 @@ extern std::map<std::string, double> gPinnedParameters;
 // this many entries: a push in a runaway loop ends the run with a message, not with
 // memory exhausted.
 constexpr size_t kMaxStackDepth = 100000;
+// Frames save whole tables: together they hold at most this many values.
+constexpr double kMaxSavedValues = 10.0 * kMaxStackDepth;
 
 // -- operations
 // True when `adding` more entries keep a stack of `depth` within kMaxStackDepth; otherwise

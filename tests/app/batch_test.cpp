@@ -44,11 +44,11 @@ TEST(Options, LibraryDirectoryHelpTextIsIndented) {
   EXPECT_TRUE(contains(p.err, "\t--h\n\t\tPrint this help message\n"));
 }
 
-TEST(Batch, MissingInputFailsSilently) {
+TEST(Batch, MissingInputFailsWithItsReasonAndWritesNothing) {
   Batch b;
   ProcessResult p = run_pelgrove({"--run", "nothing.vmf", "out.dvk"}, b.dir);
   EXPECT_EQ(p.status, 1);
-  EXPECT_EQ(p.err, "");
+  EXPECT_EQ(p.err, "nothing.vmf: cannot read the script: No such file or directory\n");
   EXPECT_FALSE(read_file(b.dir + "/out.dvk").size() > 0);
 }
 
@@ -158,7 +158,7 @@ TEST(Libraries, DirectoriesAndFilesLoadInOrderAndDefineFunctions) {
   write_file(b.dir + "/single.vmf", "set from_file 5\n");
   write_file(b.dir + "/s.vmf", "twice 21\nprint got\nprint from_a9\nprint from_file\n");
   ProcessResult p = run_pelgrove({"--L", lib1, "--L", lib2, "--l", "single.vmf", "--run", "s.vmf", "out.dvk"}, b.dir);
-  EXPECT_EQ(p.status, 0) << p.err;
+  EXPECT_EQ(p.status, 1) << "a library the user named failed: " << p.err;
   // Within a directory the numerically sorted names load last to first.
   size_t b_vmf = p.out.find("preloading " + lib1 + "/b.vmf... ok\n");
   size_t a10 = p.out.find("preloading " + lib1 + "/a10.vmf... ok\n");

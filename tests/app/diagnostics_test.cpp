@@ -2,6 +2,7 @@
 // runs, with file and line, notes, warnings and repeat counts, and the exit status.
 #include "support/test_support.h"
 
+#include <filesystem>
 #include <string>
 #include <utility>
 #include <vector>
@@ -14,7 +15,7 @@ struct Row {
   const char* id;
   Files files;      // s.vmf is the script unless `args` says otherwise
   int status;
-  std::string err;  // the whole standard error
+  std::string err;  // the whole standard error; $DIR stands for the run's directory
   std::vector<std::string> args = {"--run", "s.vmf", "out.dvk"};
 };
 
@@ -22,9 +23,14 @@ void check(const std::vector<Row>& rows) {
   for (const Row& r : rows) {
     SCOPED_TRACE(r.id);
     std::string dir = make_temp_dir();
-    for (const auto& [name, text] : r.files) write_file(dir + "/" + name, text);
+    for (const auto& [name, text] : r.files) {
+      std::filesystem::create_directories(std::filesystem::path(dir + "/" + name).parent_path());
+      write_file(dir + "/" + name, text);
+    }
     ProcessResult p = run_pelgrove(r.args, dir);
-    EXPECT_EQ(p.err, r.err);
+    std::string err = r.err;
+    for (size_t at; (at = err.find("$DIR")) != std::string::npos;) err.replace(at, 4, dir);
+    EXPECT_EQ(p.err, err);
     EXPECT_EQ(p.status, r.status);
   }
 }
@@ -41,5 +47,38 @@ TEST(Diagnostics, CommandsThatFailSayWhy) {
       {"unknown function type", {{"s.vmf", "function f cubic 2 1 2\n"}}, 1,
        "s.vmf:1: function 'f': unknown type 'cubic'\n"
        "s.vmf:1: the types are poly, bezier, fit, r_fit, b_fit and B_fit (see: function <func_name> <type> <definition>)\n"},
+  });
+}
+
+TEST(Diagnostics, FilesThatCannotBeReadOrWrittenSayWhy) {
+  const Files plate = {{"s.vmf", "plate p 1 1  0 0 0  1 0 0  1 1 0  0 1 0\n"}};
+  check({
+      {"unreadable input", {}, 1, "gone.vmf: cannot read the script: No such file or directory\n",
+       {"--run", "gone.vmf", "out.dvk"}},
+      {"input is a directory", {{"d.vmf/x", ""}}, 1, "d.vmf: cannot read the script: Is a directory\n",
+       {"--run", "d.vmf", "out.dvk"}},
+      {"output in a missing directory", plate, 1, "no/out.dvk: cannot write the mesh: No such file or directory\n",
+       {"--run", "s.vmf", "no/out.dvk"}},
+      {"output under a file", plate, 1, "s.vmf/out.dvk: cannot write the mesh: Not a directory\n",
+       {"--run", "s.vmf", "s.vmf/out.dvk"}},
+      {"full disk", plate, 1, "/dev/full: cannot write the mesh: No space left on device\n",
+       {"--run", "s.vmf", "/dev/full"}},
+      {"include of an empty file", {{"s.vmf", "\ninclude e.vmf\n"}, {"e.vmf", ""}}, 1,
+       "s.vmf:2: include: '$DIR/e.vmf' is empty\n"},
+  });
+}
+
+// Libraries the user names must load; names that do not exist only warn.
+TEST(Diagnostics, LibrariesTheUserNamedWarnOrFailTheRun) {
+  const Files ok = {{"s.vmf", "set a 1\n"}};
+  Files broken = ok;
+  broken.push_back({"lib/bad.vmf", "\npop q\n"});
+  check({
+      {"missing directory", ok, 0, "nolib: warning: cannot list the library directory: No such file or directory\n",
+       {"--L", "nolib", "--run", "s.vmf", "out.dvk"}},
+      {"missing file", ok, 0, "no.vmf: warning: cannot read the library file: No such file or directory\n",
+       {"--l", "no.vmf", "--run", "s.vmf", "out.dvk"}},
+      {"failing file in a directory", broken, 1, "$DIR/lib/bad.vmf:2: pop: no value of 'q' was pushed\n",
+       {"--L", "lib", "--run", "s.vmf", "out.dvk"}},
   });
 }

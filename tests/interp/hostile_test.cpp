@@ -26,6 +26,7 @@ protected:
     matrix_stack.clear();
     gParameterFrames.clear();
     limit_memory(0);
+    limit_commands(0);
     ScriptTest::TearDown();
   }
 };
@@ -46,11 +47,13 @@ TEST_F(HostileScripts, EndWithOneMessage) {
     std::string script;
     std::string message;  // "line: text", the start of the one message raised
   } rows[] = {
-      {"repeat 1e12 { push_frame }", full("push_frame")},
+      // Frames copy the whole table (15 values here): their values run out before their number.
+      {"repeat 1e12 { push_frame }", "1: 'push_frame' would keep more than 1000000 saved values (is a pop_frame missing?)"},
       {"repeat 1e12 { push_matrix }", full("push_matrix")},
       {"repeat 1e12 { push_name }", full("push_name")},
       {"repeat 1e12 { push_rgba }", full("push_rgba")},
       {"repeat 1e12 { push a }", full("push")},
+
       {"include /dev/zero", "1: '/dev/zero' is not a regular file"},
       {"\ninclude " + fifo, "2: '" + fifo + "' is not a regular file"},
       {"include " + huge, "1: '" + huge + "' is larger than 256 MiB, the most a script may hold"},
@@ -91,4 +94,14 @@ TEST_F(HostileScripts, NestedBlocksShareTheScriptText) {
   EXPECT_EQ(inner.whole, outer.whole);
   EXPECT_TRUE(run_block(inner, {"t.vmf", 1}));  // the last word, though unterminated, is read whole
   EXPECT_EQ(gParameters["a"], 1);
+}
+
+// A host such as a fuzzer bounds the commands of a run; the count starts again with each run.
+TEST_F(HostileScripts, CommandLimitEndsEndlessLoops) {
+  limit_commands(50);
+  EXPECT_FALSE(run("repeat 1e12 { set a [a+1] }"));
+  EXPECT_EQ(alerts(), std::vector<std::string>{"more than 50 commands in one run"});
+  EXPECT_EQ(gParameters["a"], 49);  // the repeat itself was the first command
+  reset_script_state();
+  EXPECT_TRUE(run("repeat 49 { set b 1 }"));
 }
