@@ -20,8 +20,18 @@
 std::map<std::string, Command> commands;
 void (*gShowVersionHook)() = nullptr;
 bool (*gSimpleFormHook)(const std::string& block, const std::string& title, std::string& script) = nullptr;
+bool (*gRunPollHook)() = nullptr;
 
 namespace {
+
+// Script state that outlives a run but must not leak into the next one: the values it had
+// once the libraries loaded.
+struct StartupState {
+  std::map<std::string, std::string> expressions;
+  std::vector<std::string> matrices;
+  std::vector<std::map<std::string, double>> frames;
+};
+StartupState startup;
 
 // A library function or include that calls itself would otherwise recurse until the
 // stack overflows; past this many nested runs the run ends with a message instead.
@@ -138,6 +148,7 @@ bool run_script(scriptstream& s) {
     alert("script nesting deeper than 256 levels (a library function or include that calls itself?)");
     return false;
   }
+  if (gRunPollHook && !gRunPollHook()) return false;
   MessageLocationGuard location;  // the caller's location is back when this run ends
   std::string word;
   while (s.good()) {
@@ -155,6 +166,7 @@ bool run_script(scriptstream& s) {
       return false;
     }
     progress_add();
+    if (gRunPollHook && !gRunPollHook()) return false;
     bool ok;
     try {
       ok = dispatch(word, s);
@@ -179,10 +191,14 @@ void reset_script_state() {
   reset_params();
   var_stack.clear();
   reset_part_names();
+  stored_expressions = startup.expressions;
+  matrix_stack = startup.matrices;
+  gParameterFrames = startup.frames;
   clear_out_of_memory();
   commands_run = 0;
 }
 
+void keep_startup_state() { startup = {stored_expressions, matrix_stack, gParameterFrames}; }
 void limit_commands(long count) { command_limit = count; }
 
 bool start_script(std::string& text, const std::string& file) {

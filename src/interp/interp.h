@@ -43,9 +43,14 @@ bool run_block(const std::string& text, const MessageLocation& where);
 bool run_block(const ScriptText& text, const MessageLocation& where);
 
 // The reset every run starts from: destroy all parts, reset parameters (and the
-// transformation), empty var_stack, reset the part names, clear the out-of-memory note.
+// transformation), empty var_stack, reset the part names, clear the out-of-memory note, and
+// put the placement stack, the parameter frames and the stored expressions back to their
+// start-up state.
 // Called by start_script and tests.
 void reset_script_state();
+// Records the placement stack, parameter frames and stored expressions as they stand after
+// the libraries loaded; every later reset returns to them. Until called, that state is empty.
+void keep_startup_state();
 
 // -- limits for hosts that run untrusted scripts unattended (a fuzzer)
 // At most `count` commands per run (0: no limit, the default); the command past the
@@ -72,3 +77,7 @@ extern void (*gShowVersionHook)();
 // true, with `script` set to the form's current values as one set command per line.
 // When null, simple_form runs the block itself, so the written values take effect.
 extern bool (*gSimpleFormHook)(const std::string& block, const std::string& title, std::string& script);
+// Polled when every run_script starts and before every command. Returning false ends the
+// run as a failure (the caller keeps answering false, so every enclosing run unwinds); the
+// window uses it to stay responsive and to cancel a long run.
+extern bool (*gRunPollHook)();

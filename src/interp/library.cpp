@@ -182,9 +182,16 @@ bool is_library_function(const std::string& word) {
 bool command_include(scriptstream& s) {
   std::string name;
   s >> name;
-  if (s.good() && !name.empty()) return include_file(name);
-  alert("include requires a filename");
-  return false;
+  if (!s.good() || name.empty()) {
+    alert("include requires a filename");
+    return false;
+  }
+  // The system would read the name only up to the NUL: some other file.
+  if (name.find('\0') != std::string::npos) {
+    alert_text("include: the file name '" + name + "' holds a NUL byte");
+    return false;
+  }
+  return include_file(name);
 }
 
 // Runs a script file, its messages located in that file. Relative names are taken
@@ -297,6 +304,7 @@ bool load_libraries(const std::vector<std::string>& dirs, bool warn_unlisted) {
     fl_filename_free_list(&entries, n);
   }
   gParameters_preloaded = gParameters;
+  keep_startup_state();
   return all_ok;
 }
 
@@ -314,5 +322,6 @@ bool load_library_files(const std::vector<std::string>& files) {
     all_ok = all_ok && ok;
   }
   gParameters_preloaded = gParameters;
+  keep_startup_state();
   return all_ok;
 }

@@ -80,9 +80,8 @@ bool set_origin(scriptstream& s) {
     alert("expected three values to set the current origin");
     return false;
   }
-  prepend_transformation("mx " + format_number(v[0]) + " my " + format_number(v[1]) + " mz " +
-                         format_number(v[2]));
-  return true;
+  return prepend_transformation("mx " + format_number(v[0]) + " my " + format_number(v[1]) + " mz " +
+                                format_number(v[2]));
 }
 
 // set angles rz ry: the rotation about y acts on points before the one about z.
@@ -92,8 +91,7 @@ bool set_angles(scriptstream& s) {
     alert("expected two values to set the current rotation angles rz,ry");
     return false;
   }
-  prepend_transformation("ry " + format_number(v[1]) + " rz " + format_number(v[0]));
-  return true;
+  return prepend_transformation("ry " + format_number(v[1]) + " rz " + format_number(v[0]));
 }
 
 // set element_type <word> or [expression]; an expression's value is stored unchecked.

@@ -23,7 +23,17 @@ std::string format_number(double value) {
   return out.str();
 }
 
-void prepend_transformation(const std::string& pairs) { gTransformation = pairs + " " + gTransformation; }
+// Every prepend copies the text: a runaway loop of moves would take time quadratic in its
+// passes and memory without end, so the text is bounded.
+bool prepend_transformation(const std::string& pairs) {
+  if (gTransformation.size() + pairs.size() + 1 > kMaxPlacementBytes) {
+    alert("the placement would hold more than %zu characters of moves and turns (is a pop_matrix missing?)",
+          kMaxPlacementBytes);
+    return false;
+  }
+  gTransformation = pairs + " " + gTransformation;
+  return true;
+}
 
 // Reading stops at the first pair that cannot be read. A word's first letter says move
 // (m) or rotate (r), its second the axis; any other word or letter does nothing.
@@ -104,9 +114,8 @@ bool command_move(scriptstream& s) {
       return false;
     }
   }
-  prepend_transformation("mx " + format_number(d[0]) + " my " + format_number(d[1]) + " mz " +
-                         format_number(d[2]));
-  return true;
+  return prepend_transformation("mx " + format_number(d[0]) + " my " + format_number(d[1]) + " mz " +
+                                format_number(d[2]));
 }
 
 // mx|my|mz  <d>, rx|ry|rz  <deg>: one pair in front of the current transformation.
@@ -117,8 +126,7 @@ bool command_m_r(scriptstream& s, const char* word) {
     alert("expected a value for %s", word);
     return false;
   }
-  prepend_transformation(std::string(word) + " " + format_number(value));
-  return true;
+  return prepend_transformation(std::string(word) + " " + format_number(value));
 }
 
 bool command_mx(scriptstream& s) { return command_m_r(s, "mx"); }

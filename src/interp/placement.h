@@ -1,9 +1,10 @@
 // placement: the current placement transformation applied to every new part.
 // Held as text of "word number" pairs, each command prepending its own; numbers are
 // stored with 6 significant digits. Owns gTransformation (per run, reset by reset_params)
-// and matrix_stack (lives for the process).
+// and matrix_stack (lives for the process; every run starts from its start-up state).
 #pragma once
 
+#include <cstddef>
 #include <string>
 #include <vector>
 
@@ -16,8 +17,10 @@ extern std::string gTransformation;
 extern std::vector<std::string> matrix_stack;
 
 // -- operations
-// Prepends "word value " (value in default stream formatting) to gTransformation.
-void prepend_transformation(const std::string& pairs);
+// Prepends "word value " (value in default stream formatting) to gTransformation; false,
+// with a message, when the text would grow past kMaxPlacementBytes.
+bool prepend_transformation(const std::string& pairs);
+constexpr size_t kMaxPlacementBytes = 65536;
 std::string format_number(double value);  // default ostream formatting: 6 significant digits
 void apply_transformation(GridPt& p);      // without units
 void apply_transformation(Grid& g);        // every point, then scaled by "units"

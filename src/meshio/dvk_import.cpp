@@ -170,6 +170,11 @@ bool DVK::import(std::string_view bytes, std::string& why) {
     std::cout << " elements..." << std::flush;
     if (!read_elements(r, ne, np, parts, why)) return false;
     if (!read_groups(r, parts, why)) return false;
+    std::string extra;
+    if (ng == 0 && r.read(extra)) {
+      why = "reading DVK file failed: group lines follow but the header declares no groups\n";
+      return false;
+    }
     for (StagedPart& p : parts) p.pts = pts;
     commit_parts(parts);
   } catch (const std::bad_alloc&) {

@@ -19,7 +19,7 @@ extern std::map<std::string, double> gParameters;
 extern std::map<std::string, double> gParameters_preloaded;
 // Per run: emptied by start_script.
 extern std::vector<VarValue> var_stack;
-// Saved whole tables; lives for the process (not cleared between runs).
+// Saved whole tables; lives for the process, put back to its start-up state by each run's reset.
 extern std::vector<std::map<std::string, double>> gParameterFrames;
 
 // Parameters pinned from the command line (--D name=value): every run starts with them

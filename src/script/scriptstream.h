@@ -111,7 +111,7 @@ private:
 // Comments removed by the latest strip_comments; each new stream copies them.
 extern std::vector<std::pair<unsigned int, std::string>> stripped_comments;
 // '@name = expr ;' definitions: name -> expression text, evaluated at each use.
-// Lives for the process; no script run clears it.
+// Lives for the process; each run's reset puts back the definitions made at start-up.
 extern std::map<std::string, std::string> stored_expressions;
 
 // -- lexical helpers

@@ -1,9 +1,48 @@
 #include "ui/ui.h"
 
-#include <cstdio>
+#include "ui/Fl_Emacs.h"
+#include "ui/main_window.h"
+#include "ui/messages.h"
 
-int run_interactive(int, char**) {
-  fprintf(stderr, "pelgrove: the interactive mode is not available in this build; "
-                  "use --run input.vmf output.dvk\n");
-  return 1;
+#include <FL/Fl.H>
+#include <FL/Fl_Gl_Window.H>
+#include <FL/Fl_Window.H>
+#include <X11/Xlib.h>
+
+#include <cstdio>
+#include <cstdlib>
+
+namespace {
+
+// The toolkit ends the process itself when it cannot open the display, so look first.
+bool display_usable() {
+  Display* d = XOpenDisplay(nullptr);
+  if (!d) return false;
+  XCloseDisplay(d);
+  return true;
+}
+
+}  // namespace
+
+int run_interactive(int argc, char** argv) {
+  if (!display_usable()) {
+    const char* name = std::getenv("DISPLAY");
+    std::fprintf(stderr, "pelgrove: cannot open the display '%s'; the window needs X11 (use --run input.vmf output.dvk without one)\n",
+                 name ? name : "");
+    return 1;
+  }
+  static FltkSink sink;
+  set_message_sink(&sink);
+  Fl_Window* window = make_pelgrove_window(nullptr, nullptr);
+  Fl::visual(FL_DOUBLE);
+  if (argc > 1) {
+    --argc;
+    Pelgrove_UserInterface::open_script(argv[argc]);
+  } else {
+    Pelgrove_UserInterface::ScriptInput->buffer()->text("");
+  }
+  window->show(argc, argv);
+  int status = Fl::run();
+  set_message_sink(nullptr);
+  return status;
 }

@@ -53,11 +53,13 @@ TEST_F(HostileScripts, EndWithOneMessage) {
       {"repeat 1e12 { push_name }", full("push_name")},
       {"repeat 1e12 { push_rgba }", full("push_rgba")},
       {"repeat 1e12 { push a }", full("push")},
+      {"repeat 1e12 { mx 1 }", "1: the placement would hold more than 65536 characters of moves and turns"},
 
       {"include /dev/zero", "1: '/dev/zero' is not a regular file"},
       {"\ninclude " + fifo, "2: '" + fifo + "' is not a regular file"},
       {"include " + huge, "1: '" + huge + "' is larger than 256 MiB, the most a script may hold"},
       {"set a\0b 1"s, "1: Invalid parameter Name 'a\0b'\nparameter names"s},
+      {"include " + huge + "\0x"s, "1: include: the file name '" + huge + "\0x' holds a NUL byte"s},
       {"fro\0b 1"s, "1: ERROR: did not find a builder called 'fro\0b'\n"s},
       {"repeat 1 {\n set x 1 }\nswitch 1 { x\0y }"s, "3: Error in 'switch' command\nEncountered 'x\0y'\n"s},
       {"plate p 2000 2000  0 0 0  1 0 0  1 1 0  0 1 0",

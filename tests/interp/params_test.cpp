@@ -31,7 +31,7 @@ protected:
     gParameters_preloaded.clear();
     ScriptTest::TearDown();
   }
-  // Runs each case from a fresh run state (frames outlive it) and checks its outcome.
+  // Runs each case from a fresh run state and checks its outcome.
   void check(const std::vector<Case>& cases) {
     for (const Case& c : cases) {
       SCOPED_TRACE(c.script);
@@ -104,7 +104,7 @@ TEST_F(ParamsTest, SetAndArray) {
   });
 }
 
-// Rows run in order: the frame pushed in one run is popped in the next.
+// Rows run in order, each from a fresh run state: a frame pushed by one run is gone in the next.
 TEST_F(ParamsTest, PushPopAndFrames) {
   check({
       {"push x set a 1 set b 2 push a push b set a 10 set b 20 pop a", true, "", "x=0 a=1 b=20"},
@@ -120,6 +120,6 @@ TEST_F(ParamsTest, PushPopAndFrames) {
       {"pop_frame set after 1", false, "pop_frame: no parameter frame was pushed", "after=-"},
       {"set a 1 push_frame set a 2 set fresh 3 pop_frame", true, "", "a=1 fresh=-"},
       {"set kept 5 push_frame", true, "", "kept=5"},
-      {"pop_frame", true, "", "kept=5"},
+      {"pop_frame", false, "pop_frame: no parameter frame was pushed", "kept=-"},
   });
 }

@@ -14,7 +14,7 @@ namespace {
 class Placement : public ScriptTest {};
 }  // namespace
 
-// Rows run in order, each from a fresh run state; the matrix stack is kept between runs.
+// Rows run in order, each from a fresh run state; a matrix pushed by one run is gone in the next.
 TEST_F(Placement, CommandsPrependTheirPairsOrFailLeavingTheText) {
   matrix_stack.clear();
   struct Row { const char* script; bool ok; const char* alert; const char* text; } rows[] = {
@@ -29,7 +29,7 @@ TEST_F(Placement, CommandsPrependTheirPairsOrFailLeavingTheText) {
       {"mx 9 set origin 1 2", false, "expected three values to set the current origin", "mx 9 "},
       {"mx 9 set angles 90", false, "expected two values to set the current rotation angles rz,ry", "mx 9 "},
       {"mx 1 push_matrix rz 45 push_matrix my 3 pop_matrix", true, "", "rz 45 mx 1 "},
-      {"pop_matrix", true, "", "mx 1 "},
+      {"mx 1 push_matrix rz 45 pop_matrix", true, "", "mx 1 "},
       {"pop_matrix", false, "cant pop matrix... it wasn't pushed", ""},
   };
   for (const auto& row : rows) {

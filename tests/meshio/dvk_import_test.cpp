@@ -126,6 +126,8 @@ TEST_F(DvkImportTest, HostileFilesFailCleanly) {
       {"negative count", "title\n-1 0 1\n", "reading DVK file failed: negative count"},
       {"elements without groups", "title\n1 1 0\n1 0 0 0\nbar 1 2 1\n1 1\n",
        "reading DVK file failed: 1 elements declared but no group"},
+      {"group lines without groups", "title\n1 0 0\n1 0 0 0\n1 a\n",
+       "reading DVK file failed: group lines follow but the header declares no groups"},
       {"more points than bytes", read_file(PELGROVE_TEST_DATA "/dvk_huge_counts.dvk"),
        "reading DVK file failed: the header declares 2000000000 points"},
       {"groups times points", "title\n1000 0 100000\n" + std::string(1000000, ' '),

@@ -1,0 +1,144 @@
+#include "ui/messages.h"
+
+#include "interp/interp.h"
+
+#include <FL/Fl.H>
+#include <FL/Fl_Box.H>
+#include <FL/Fl_Browser.H>
+#include <FL/Fl_Button.H>
+#include <FL/Fl_Double_Window.H>
+#include <FL/fl_ask.H>
+#include <FL/fl_draw.H>
+
+#include <cmath>
+
+namespace {
+
+Fl_Double_Window* list_window = nullptr;
+Fl_Browser* list_browser = nullptr;
+std::string list_title;
+
+// A small lattice plate bent into a quarter cylinder: the program's mark.
+class Logo : public Fl_Box {
+public:
+  Logo(int x, int y, int w, int h) : Fl_Box(x, y, w, h) {}
+  void draw() override {
+    fl_rectf(x(), y(), w(), h(), fl_rgb_color(30, 40, 60));
+    const int n = 6;
+    auto px = [&](int i, int j) {
+      double a = M_PI / 2 * i / n;
+      return std::pair<int, int>(x() + 10 + (int)((w() - 40) * (1 - std::cos(a))) + j * 3,
+                                 y() + h() - 10 - (int)((h() - 40) * std::sin(a)) - j * 5);
+    };
+    fl_color(fl_rgb_color(90, 170, 240));
+    for (int i = 0; i <= n; ++i)
+      for (int j = 0; j <= n; ++j) {
+        auto [x0, y0] = px(i, j);
+        if (i < n) {
+          auto [x1, y1] = px(i + 1, j);
+          fl_line(x0, y0, x1, y1);
+        }
+        if (j < n) {
+          auto [x1, y1] = px(i, j + 1);
+          fl_line(x0, y0, x1, y1);
+        }
+      }
+  }
+};
+
+}  // namespace
+
+void FltkSink::alert(const MessageLocation&, const std::string& text) { fl_alert("%s", text.c_str()); }
+
+int FltkSink::choice(const MessageLocation&, const std::string& question,
+                     const std::vector<std::string>& answers, int default_answer) {
+  auto label = [&](size_t i) { return i < answers.size() ? answers[i].c_str() : nullptr; };
+  int chosen = fl_choice("%s", label(0), label(1), label(2), question.c_str());
+  return chosen >= 0 && chosen < (int)answers.size() ? chosen : default_answer;
+}
+
+void FltkSink::show_list(const std::string& text, const std::string& title) {
+  fl_show_list(text.c_str(), title.c_str());
+}
+
+void FirstMessageRecorder::record(const MessageLocation& at, const std::string& message) {
+  if (recorded) return;
+  recorded = true;
+  where = at;
+  text = message;
+}
+
+void FirstMessageRecorder::alert(const MessageLocation& at, const std::string& message) {
+  record(at, message);
+  mInner.alert(at, message);
+}
+
+int FirstMessageRecorder::choice(const MessageLocation& at, const std::string& question,
+                                 const std::vector<std::string>& answers, int default_answer) {
+  record(at, question.substr(0, question.find('\n')));
+  return mInner.choice(at, question, answers, default_answer);
+}
+
+void FirstMessageRecorder::show_list(const std::string& list, const std::string& title) {
+  mInner.show_list(list, title);
+}
+
+void fl_show_list(const char* text, const char* title) {
+  if (!list_window) {
+    Fl_Group* current = Fl_Group::current();
+    Fl_Group::current(nullptr);
+    list_window = new Fl_Double_Window(300, 300);
+    list_browser = new Fl_Browser(5, 5, 290, 290);
+    list_browser->textfont(FL_HELVETICA);
+    static const int columns[] = {110, 0};
+    list_browser->column_widths(columns);
+    list_window->resizable(list_browser);
+    list_window->end();
+    Fl_Group::current(current);
+  }
+  list_title = title ? title : "";
+  list_window->label(list_title.c_str());
+  list_browser->clear();
+  std::string all = text ? text : "";
+  size_t start = 0;
+  while (start < all.size()) {
+    size_t nl = all.find('\n', start);
+    if (nl == std::string::npos) nl = all.size();
+    list_browser->add(all.substr(start, nl - start).c_str());
+    start = nl + 1;
+  }
+  if (Fl_Window* first = Fl::first_window(); first && first != list_window)
+    list_window->position(first->x() + (first->w() - list_window->w()) / 2,
+                          first->y() + (first->h() - list_window->h()) / 2);
+  else
+    list_window->position((Fl::w() - list_window->w()) / 2, (Fl::h() - list_window->h()) / 2);
+  list_window->show();
+}
+
+std::string shown_list_text() {
+  std::string text;
+  if (!list_browser) return text;
+  for (int i = 1; i <= list_browser->size(); ++i) text += std::string(list_browser->text(i)) + "\n";
+  return text;
+}
+
+void show_about_window() {
+  static Fl_Double_Window* about = nullptr;
+  if (!about) {
+    Fl_Group* current = Fl_Group::current();
+    Fl_Group::current(nullptr);
+    about = new Fl_Double_Window(320, 150, "About pelgrove");
+    new Logo(10, 10, 120, 130);
+    auto* name = new Fl_Box(140, 20, 170, 30, "pelgrove");
+    name->labelfont(FL_HELVETICA_BOLD);
+    name->labelsize(22);
+    auto* version = new Fl_Box(140, 55, 170, 40, version_text());
+    version->align(FL_ALIGN_INSIDE | FL_ALIGN_WRAP);
+    auto* ok = new Fl_Button(230, 110, 80, 28, "OK");
+    ok->callback([](Fl_Widget* w, void*) { w->window()->hide(); });
+    about->set_non_modal();
+    about->end();
+    Fl_Group::current(current);
+  }
+  about->show();
+}

@@ -1,0 +1,12 @@
+// viewer_slot: where the main window gets its viewer. The window calls only these three
+// functions, so the viewer behind them can change without touching the window.
+#pragma once
+
+class Fl_Widget;
+
+// The viewer widget for the right half of the main window.
+Fl_Widget* make_viewer(int x, int y, int w, int h);
+// After a run: rebuild the display from the parts and redraw.
+void show_grids_in_viewer();
+// The "Show Point Merging" switch: show merged points, then rebuild the display.
+void set_show_merging(bool on);
