@@ -21,6 +21,7 @@ std::map<std::string, Command> commands;
 void (*gShowVersionHook)() = nullptr;
 bool (*gSimpleFormHook)(const std::string& block, const std::string& title, std::string& script) = nullptr;
 bool (*gRunPollHook)() = nullptr;
+void (*gShowBuilderListHook)() = nullptr;
 
 namespace {
 
@@ -79,8 +80,10 @@ std::string builder_and_command_list() {
 bool report_unknown_word(const std::string& word) {
   std::string question =
       "ERROR: did not find a builder called '" + word + "'\nWould you like to see a list of builders?";
-  if (ask_choice(question, {"No <esc>", "Yes"}, 0) == 1)
-    show_text_list(builder_and_command_list(), "Builders and Commands");
+  if (ask_choice(question, {"No <esc>", "Yes"}, 0) == 1) {
+    if (gShowBuilderListHook) gShowBuilderListHook();
+    else show_text_list(builder_and_command_list(), "Builders and Commands");
+  }
   return false;
 }
 

@@ -81,3 +81,6 @@ extern bool (*gSimpleFormHook)(const std::string& block, const std::string& titl
 // run as a failure (the caller keeps answering false, so every enclosing run unwinds); the
 // window uses it to stay responsive and to cancel a long run.
 extern bool (*gRunPollHook)();
+// Shows the command and builder page after an unknown word; when null, the list goes to the
+// message sink as text.
+extern void (*gShowBuilderListHook)();

@@ -202,9 +202,16 @@ Fl_Menu_Item menu_MainMenuBar[] = {
 
 // -- window
 
+// The table's two export items come first; every other writer of the format table follows.
 void set_menus() {
   MainMenuBar->clear();
   MainMenuBar->menu(menu_MainMenuBar);
+  for (const Mesh_Format& format : mesh_formats()) {
+    const std::string pattern = format.pattern;
+    if (pattern == "*.dvk" || pattern == "*.vbf") continue;
+    std::string label = "File/Export to/" + menu_label(format.description);
+    MainMenuBar->add(label.c_str(), 0, export_cb, (void*)format.pattern);
+  }
 }
 
 // The editor (with its status line below) at the left of the tile, the viewer at the right.
@@ -248,6 +255,7 @@ Fl_Window* make_window(Fl_Window* window, Fl_Menu_Bar* bar) {
   Form = &form;
   gShowVersionHook = show_about_window;
   gSimpleFormHook = form_hook;
+  gShowBuilderListHook = show_builder_page;
   set_status("Alt+r runs the script");
   update_title();
   return window;

@@ -196,6 +196,9 @@ TEST_F(Window, ExportFormatFollowsTheMenuItem) {
   pick("File/Export to/VOR-N binary ...");
   EXPECT_EQ(read_file(dir + "/m.dvk").find("3 2 1"), std::string::npos);
   EXPECT_FALSE(read_file(dir + "/m.dvk").empty());
+  chosen = {dir + "/m.dvk"};
+  pick("File/Export to/Wavefront OBJ (.obj), one group per part");
+  EXPECT_NE(read_file(dir + "/m.dvk").find("\nl "), std::string::npos);  // bars as obj lines
   chosen = {dir + "/m.x"};
   export_mesh(nullptr, "*.x");
   EXPECT_EQ(alerts(), (std::vector<std::string>{
