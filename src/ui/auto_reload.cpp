@@ -79,7 +79,8 @@ void set_auto_reload(bool on) {
 }
 
 bool poll_auto_reload() {
-  if (!enabled || run_in_progress() || !ScriptInput) return false;
+  // A run or an open dialog (a question, a file chooser) waits: the next look sees the change.
+  if (!enabled || run_in_progress() || !ScriptInput || Fl::modal()) return false;
   const std::vector<std::string> files = watched_files();
   // Files no longer watched are forgotten; newly watched ones are taken as they are.
   std::erase_if(stamps, [&](const auto& entry) {
