@@ -199,6 +199,7 @@ void reset_script_state() {
   gParameterFrames = startup.frames;
   clear_out_of_memory();
   commands_run = 0;
+  included_files().clear();
 }
 
 void keep_startup_state() { startup = {stored_expressions, matrix_stack, gParameterFrames}; }

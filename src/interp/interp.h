@@ -43,9 +43,9 @@ bool run_block(const std::string& text, const MessageLocation& where);
 bool run_block(const ScriptText& text, const MessageLocation& where);
 
 // The reset every run starts from: destroy all parts, reset parameters (and the
-// transformation), empty var_stack, reset the part names, clear the out-of-memory note, and
-// put the placement stack, the parameter frames and the stored expressions back to their
-// start-up state.
+// transformation), empty var_stack, reset the part names, clear the out-of-memory note and the
+// list of included files, and put the placement stack, the parameter frames and the stored
+// expressions back to their start-up state.
 // Called by start_script and tests.
 void reset_script_state();
 // Records the placement stack, parameter frames and stored expressions as they stand after

@@ -200,6 +200,8 @@ bool include_file(const std::string& name) {
   std::string path = name;
   push_filename(path);
   const int alerts_before = alert_count();
+  std::vector<std::string>& seen = included_files();
+  if (std::find(seen.begin(), seen.end(), path) == seen.end()) seen.push_back(path);
   std::string text = file_contents(path);
   if (text.empty() && alert_count() == alerts_before) alert_text("include: '" + path + "' is empty");
   // Messages from the file name its lines; a note says where it was included from.
@@ -209,6 +211,11 @@ bool include_file(const std::string& name) {
   bool ok = !text.empty() && run_tmp_script(text, {path, 1});
   pop_filename();
   return ok;
+}
+
+std::vector<std::string>& included_files() {
+  static std::vector<std::string> files;
+  return files;
 }
 
 void push_filename(std::string& name) {

@@ -28,6 +28,8 @@ bool is_library_function(const std::string& word);  // true for runnable names, 
 // -- files
 bool command_include(scriptstream& s);  // include <file_name>
 bool include_file(const std::string& name);
+// The absolute paths `include` read since the last reset_script_state, each once, in order.
+std::vector<std::string>& included_files();
 void push_filename(std::string& name);  // makes name absolute, pushes its directory
 void pop_filename();
 // A script file's text; a file that cannot be read is reported and gives "".

@@ -3,9 +3,11 @@
 #include "grid/Grid.h"
 #include "interp/interp.h"
 #include "interp/library.h"
+#include "merge/mesh_check.h"
 #include "meshio/formats.h"
 #include "ui/Fl_Emacs.h"
 #include "ui/SimpleForm.h"
+#include "ui/auto_reload.h"
 #include "ui/help_pages.h"
 #include "ui/messages.h"
 #include "ui/viewer_slot.h"
@@ -58,11 +60,6 @@ std::string choose_with_toolkit(const char* title, const char* pattern, const ch
 }
 
 std::string base_name(const std::string& path) { return fl_filename_name(path.c_str()); }
-
-void set_status(const std::string& text) {
-  status = text;
-  if (StatusLine) StatusLine->copy_label(status.c_str());
-}
 
 void update_title(void* = nullptr) {
   if (PelgroveWindow) PelgroveWindow->copy_label(window_title().c_str());
@@ -159,6 +156,11 @@ void window_cb(Fl_Widget*, void*) {
 
 }  // namespace
 
+void set_status(const std::string& text) {
+  status = text;
+  if (StatusLine) StatusLine->copy_label(status.c_str());
+}
+
 std::string (*gChooseFile)(const char*, const char*, const char*, bool) = choose_with_toolkit;
 
 // clang-format off
@@ -173,7 +175,8 @@ Fl_Menu_Item menu_MainMenuBar[] = {
       {"VOR-N binary ...", 0, export_cb, (void*)"*.vbf", 0, 0, 0, 0, 0},
       {"dovrekin ascii...", 0, export_cb, (void*)"*.dvk", 0, 0, 0, 0, 0},
       {nullptr, 0, nullptr, nullptr, 0, 0, 0, 0, 0},
-    {"Close", 0, close_cb, nullptr, FL_MENU_DIVIDER, 0, 0, 0, 0},
+    {"Close", 0, close_cb, nullptr, 0, 0, 0, 0, 0},
+    {"Auto Reload", 0, auto_reload_cb, nullptr, FL_MENU_TOGGLE | FL_MENU_DIVIDER, 0, 0, 0, 0},
     {"Quit", FL_ALT + 'q', quit_cb, nullptr, 0, 0, 0, 0, 0},
     {nullptr, 0, nullptr, nullptr, 0, 0, 0, 0, 0},
   {"Edit", 0, nullptr, nullptr, FL_SUBMENU, 0, 0, 0, 0},
@@ -187,7 +190,8 @@ Fl_Menu_Item menu_MainMenuBar[] = {
   {"Info", 0, nullptr, nullptr, FL_SUBMENU, 0, 0, 0, 0},
     {"Show Predefined", 0, show_predefined_list, nullptr, 0, 0, 0, 0, 0},
     {"Show Recent Parameters", 0, show_recently_defined_list, nullptr, 0, 0, 0, 0, 0},
-    {"Show Part Summary", 0, part_summary_cb, nullptr, FL_MENU_DIVIDER, 0, 0, 0, 0},
+    {"Show Part Summary", 0, part_summary_cb, nullptr, 0, 0, 0, 0, 0},
+    {"Show Mesh Check", 0, mesh_check_cb, nullptr, FL_MENU_DIVIDER, 0, 0, 0, 0},
     {"Show Editor Keys", 0, show_edit_list, nullptr, 0, 0, 0, 0, 0},
     {"Show Point Merging", 0, show_merging_cb, nullptr, FL_MENU_TOGGLE, 0, 0, 0, 0},
     {nullptr, 0, nullptr, nullptr, 0, 0, 0, 0, 0},
@@ -212,6 +216,8 @@ void set_menus() {
     std::string label = "File/Export to/" + menu_label(format.description);
     MainMenuBar->add(label.c_str(), 0, export_cb, (void*)format.pattern);
   }
+  const Fl_Menu_Item* reload = MainMenuBar->find_item(auto_reload_cb);
+  if (reload && auto_reload_on()) const_cast<Fl_Menu_Item*>(reload)->set();
 }
 
 // The editor (with its status line below) at the left of the tile, the viewer at the right.
@@ -453,6 +459,8 @@ void edit_cb(Fl_Widget*, void* data) {
 void run_cb(Fl_Widget*, void*) { run_editor_script(); }
 
 void part_summary_cb(Fl_Widget*, void*) { show_text_list(part_summary_text(), "Grid Parts Exported"); }
+
+void mesh_check_cb(Fl_Widget*, void*) { show_text_list(mesh_check_text(check_mesh()), "Mesh Check"); }
 
 void show_merging_cb(Fl_Widget* w, void*) {
   const Fl_Menu_Item* item = static_cast<Fl_Menu_*>(w)->mvalue();

@@ -64,6 +64,7 @@ std::string part_summary_text();
 std::string window_title();
 // The text under the editor: run progress, or the first message of the last run.
 std::string status_text();
+void set_status(const std::string& text);
 
 // -- menu callbacks
 void open_cb(Fl_Widget*, void*);
@@ -76,6 +77,7 @@ void quit_cb(Fl_Widget*, void*);
 void edit_cb(Fl_Widget*, void*);
 void run_cb(Fl_Widget*, void*);
 void part_summary_cb(Fl_Widget*, void*);
+void mesh_check_cb(Fl_Widget*, void*);  // the mesh check report of the last run
 void show_merging_cb(Fl_Widget*, void*);
 
 }  // namespace Pelgrove_UserInterface

@@ -5,6 +5,7 @@
 
 #include "builders/builders.h"
 #include "grid/Grid.h"
+#include "meshio/formats.h"
 #include "script/parameters.h"
 #include "support/test_support.h"
 #include "support/ui_support.h"
@@ -212,6 +213,64 @@ TEST_F(Window, PartSummaryCountsElementsPerName) {
   EXPECT_EQ(part_summary_text(),
             "@m@c@_Exported Parts\n@t3 elements in 'a'\n@t3 elements in 'b'\n@_\n@t6 total elements\n@t"
             + std::to_string(Grid::grid_point_count()) + " total points\n");
+}
+
+}  // namespace
+
+namespace {
+
+// The report of the last run; a second run replaces it.
+TEST_F(Window, MeshCheckShowsTheLastRun) {
+  const struct { const char* script; std::vector<std::string> lines; } runs[] = {
+      {"line a 2 0 0 0 1 0 0\nline b 1 1 0 0 2 0 0\n",
+       {"points: 4\n", "  part 'b': ", "merged points: 1\n", "  'a' and 'b': 1\n"}},
+      {"line c 3 0 0 0 0 3 0\n", {"points: 4\n", "  part 'c': ", "merged points: 0\n"}},
+  };
+  for (const auto& run : runs) {
+    SCOPED_TRACE(run.script);
+    set_editor_text(run.script);
+    pick("Run");
+    sink.clear();
+    pick("Info/Show Mesh Check");
+    ASSERT_EQ(sink.entries.size(), 1u);
+    EXPECT_EQ(sink.entries[0].kind, "list");
+    EXPECT_EQ(sink.entries[0].title, "Mesh Check");
+    const std::string& text = sink.entries[0].text;
+    EXPECT_EQ(text.rfind(run.lines[0], 0), 0u) << text;
+    for (const std::string& line : run.lines) EXPECT_NE(text.find(line), std::string::npos) << line << "\n" << text;
+  }
+  EXPECT_EQ(sink.entries[0].text.find("part 'a'"), std::string::npos);
+}
+
+// Every writer has an item under Export to, and each item writes with its own writer.
+TEST_F(Window, ExportOffersEveryWriter) {
+  set_editor_text("line l 2 0 0 0 1 0 0\n");
+  pick("Run");
+  const struct { const char* label; const char* name; } items[] = {
+      {"VOR-N binary ...", "vbf"},
+      {"dovrekin ascii...", "dvk"},
+      {"VTK XML unstructured grid (.vtu), parts as cell data", "vtu"},
+      {"Gmsh 4.1 ascii mesh (.msh), one physical group per part", "msh"},
+      {"binary STL (.stl), triangles only", "stl"},
+      {"Wavefront OBJ (.obj), one group per part", "obj"},
+  };
+  std::vector<std::string> labels;
+  int at = MainMenuBar->find_index("File/Export to");
+  for (const Fl_Menu_Item* item = MainMenuBar->menu() + at + 1; item->label(); item = item->next())
+    labels.push_back(item->label());
+  ASSERT_EQ(labels.size(), std::size(items));
+  for (const auto& item : items) {
+    SCOPED_TRACE(item.label);
+    EXPECT_EQ(labels[&item - items], item.label);
+    // The file name says nothing of the format: the item alone chooses it.
+    const std::string made = dir + "/by_item." + item.name, expected = dir + "/by_name." + item.name;
+    chosen = {dir + "/out"};
+    pick(("File/Export to/" + std::string(item.label)).c_str());
+    ASSERT_TRUE(find_mesh_format(item.name)->write(expected.c_str(), false));
+    fs::rename(dir + "/out", made);
+    EXPECT_EQ(read_file(made), read_file(expected));
+  }
+  EXPECT_TRUE(alerts().empty());
 }
 
 }  // namespace
