@@ -47,8 +47,10 @@ test-sanitize: deps
 bench: build
 	bench/run.sh $(BUILD)
 
-# libFuzzer targets, built with clang in their own directory; each runs FUZZ_SECONDS.
-fuzz: deps
+# libFuzzer targets, built with clang (installed here only) in their own directory; each
+# runs FUZZ_SECONDS.
+fuzz:
+	$(MAKE) deps PACKAGES="$(PACKAGES) clang"
 	CC=clang CXX=clang++ cmake -S . -B $(BUILD_FUZZ) -DCMAKE_BUILD_TYPE=RelWithDebInfo -DPELGROVE_FUZZ=ON \
 	  -DPELGROVE_BENCH=OFF
 	cmake --build $(BUILD_FUZZ) -j$(JOBS) --target $(FUZZ_TARGETS)

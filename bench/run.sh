@@ -6,7 +6,7 @@
 # Then a 1000 x 1000 pplate whose points are trigonometric expressions of u and v against
 # the direct plate of the same lattice, both script -> merged -> .dvk, in alternate rounds
 # (median of 9).
-#   bench/run.sh [build-dir] [all|plates|parametric]   (default: build, all)
+#   bench/run.sh [build-dir] [all|plates|parametric|viewer]   (default: build, all)
 set -euo pipefail
 here=$(cd "$(dirname "$0")" && pwd)
 repo=$(dirname "$here")
@@ -84,4 +84,11 @@ if [ "$section" != plates ]; then
       -v ds="$(col 4 plate)" -v ps="$(col 4 pplate)" 'BEGIN {
     printf "%-22s %10.2f %10.2f %10.2f\n%-22s %10.2f %10.2f %10.2f\n%-22s %10.2f %10.2f\n",
       "plate", dt, du, ds, "pplate (trigonometric)", pt, pu, ps, "ratio pplate / plate", pt / dt, pu / du }'
+fi
+
+# The viewer on the 1M model under Xvfb with Mesa's software renderer: load_grids, first
+# frame and the mean frame while rotating (bench/viewer_frames.cpp).
+if { [ "$section" = all ] || [ "$section" = viewer ]; } && command -v xvfb-run >/dev/null; then
+  cmake --build "$build" --target viewer_frames -j2 >/dev/null
+  xvfb-run -a -s "-screen 0 1280x1024x24" "$build/bin/viewer_frames" "$here/models/plates-1M.vmf" 20
 fi

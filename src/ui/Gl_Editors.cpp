@@ -14,16 +14,17 @@
 
 #include <cstdio>
 #include <cstdlib>
+#include <deque>
 #include <memory>
 #include <string>
 #include <vector>
 
 namespace {
 // What the dialog's buttons asked for; the modal loop reads it.
-enum Request { NONE, APPLY, APPLY_CLOSE, CLOSE, ADD };
+enum Request { APPLY, APPLY_CLOSE, CLOSE, ADD };
 
 struct Dialog {
-  Request request = NONE;
+  std::deque<Request> requests;  // in the order the buttons were pressed
   std::unique_ptr<Fl_Double_Window> win;
   // A button that records `r` and leaves the modal loop's wait.
   Fl_Button* button(int x, int y, int w, const char* label, Request r) {
@@ -31,16 +32,19 @@ struct Dialog {
     b->callback(
         [](Fl_Widget* w, void* d) {
           auto* dlg = static_cast<Dialog*>(w->window()->user_data());
-          dlg->request = static_cast<Request>(reinterpret_cast<long>(d));
+          dlg->requests.push_back(static_cast<Request>(reinterpret_cast<long>(d)));
         },
         reinterpret_cast<void*>(long(r)));
     return b;
   }
   // Runs the window modally until a button asks for something; CLOSE when it is closed.
+  // Presses handled by one wait of the event loop are answered one by one.
   Request wait() {
-    request = NONE;
-    while (win->shown() && request == NONE) Fl::wait();
-    return win->shown() ? request : CLOSE;
+    while (win->shown() && requests.empty()) Fl::wait();
+    if (!win->shown()) return CLOSE;
+    const Request r = requests.front();
+    requests.pop_front();
+    return r;
   }
 };
 

@@ -315,10 +315,19 @@ bool Grid_Scene::upload() {
   mBarOffset = mEdgeOffset + mesh.edges.size();
   const size_t n = mBarOffset + mesh.bars.size();
   glBindBuffer(GL_ELEMENT_ARRAY_BUFFER, mBuffers[1]);
-  glBufferData(GL_ELEMENT_ARRAY_BUFFER, n * 4, nullptr, GL_STATIC_DRAW);
-  glBufferSubData(GL_ELEMENT_ARRAY_BUFFER, 0, mesh.tris.size() * 4, mesh.tris.data());
-  glBufferSubData(GL_ELEMENT_ARRAY_BUFFER, mEdgeOffset * 4, mesh.edges.size() * 4, mesh.edges.data());
-  glBufferSubData(GL_ELEMENT_ARRAY_BUFFER, mBarOffset * 4, mesh.bars.size() * 4, mesh.bars.data());
+  // Parts of fewer than 65536 vertices (most) get 16-bit indices: half the bytes to fetch.
+  mIndexSize = mesh.verts.size() / 6 < 65536 ? 2 : 4;
+  glBufferData(GL_ELEMENT_ARRAY_BUFFER, n * mIndexSize, nullptr, GL_STATIC_DRAW);
+  size_t at = 0;
+  for (const auto* part : {&mesh.tris, &mesh.edges, &mesh.bars}) {
+    if (mIndexSize == 4) {
+      glBufferSubData(GL_ELEMENT_ARRAY_BUFFER, at * 4, part->size() * 4, part->data());
+    } else {
+      const std::vector<uint16_t> narrow(part->begin(), part->end());
+      glBufferSubData(GL_ELEMENT_ARRAY_BUFFER, at * 2, narrow.size() * 2, narrow.data());
+    }
+    at += part->size();
+  }
   glBindBuffer(GL_ARRAY_BUFFER, 0);
   glBindBuffer(GL_ELEMENT_ARRAY_BUFFER, 0);
   if (!test4errors("Grid_Scene::upload()")) return true;
@@ -328,11 +337,11 @@ bool Grid_Scene::upload() {
   return false;
 }
 
-namespace {
-void draw_indices(GLenum mode, size_t offset, size_t count) {
-  if (count) glDrawElements(mode, GLsizei(count), GL_UNSIGNED_INT, (const void*)(offset * 4));
+void Grid_Scene::draw_indices(unsigned mode, size_t offset, size_t count) const {
+  if (!count) return;
+  glDrawElements(mode, GLsizei(count), mIndexSize == 2 ? GL_UNSIGNED_SHORT : GL_UNSIGNED_INT,
+                 (const void*)(offset * mIndexSize));
 }
-}  // namespace
 
 // Faces lit and flat (each triangle takes its element's normal from its last corner), then with
 // lighting off the bars, the merge links in red, and the element edges in the part's colour

@@ -111,6 +111,9 @@ TEST_F(Docs, HandbookHasAnAnchorForEveryCommandAndBuilderAndAPageForTheOthers) {
     if (kHandbookBuilders.count(name)) continue;
     EXPECT_TRUE(std::filesystem::exists(kDocDir + "/" + name + ".html")) << name;
   }
+  // Every part of the library has its row in the handbook's part table.
+  for (const auto& [name, doc] : library_definitions())
+    EXPECT_NE(handbook.find("<tr><td><code>" + name + "</code></td>"), std::string::npos) << name;
   // The handbook's own links lead somewhere too.
   const std::regex link(R"#(href="#([^"]+)")#");
   for (std::sregex_iterator m(handbook.begin(), handbook.end(), link), end; m != end; ++m)

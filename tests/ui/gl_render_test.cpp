@@ -175,3 +175,4 @@ TEST(GlSnapshot, JpegIsPaddedToEightAndUpright) {
   EXPECT_FALSE(red(75));
   reset_script_state();
 }
+
