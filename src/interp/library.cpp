@@ -166,6 +166,7 @@ bool run_library_function(const std::string& name, scriptstream& s) {
   s.eatwhite();
   if (s.peek() == ';') s.ignore();
 
+  MessageContextGuard called_from(message_location(), "in '" + name + "', called from here");
   bool ok = run_block(body, origin);
   if (ok) saved.restore();
   return ok;

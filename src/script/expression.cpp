@@ -13,6 +13,7 @@
 #include <cmath>
 #include <cstdlib>
 #include <cstring>
+#include <optional>
 
 namespace {
 
@@ -113,6 +114,14 @@ bool evaluate_variable(std::string& name, Term& term) {
       return true;
     }
     ExpandingGuard guard(name);
+    // Its messages point at its definition, with a note for where it was used.
+    MessageLocationGuard restore;
+    std::optional<MessageContextGuard> used_here;
+    auto origin = stored_expression_origins.find(name);
+    if (origin != stored_expression_origins.end()) {
+      used_here.emplace(message_location(), "in stored expression '" + name + "', used here");
+      set_message_location(origin->second);
+    }
     term.value = evaluate_expression(stored->second.c_str());
     return true;
   }

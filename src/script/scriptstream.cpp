@@ -9,6 +9,7 @@
 
 std::vector<std::pair<unsigned int, std::string>> stripped_comments;
 std::map<std::string, std::string> stored_expressions;
+std::map<std::string, MessageLocation> stored_expression_origins;
 
 namespace {
 
@@ -16,12 +17,21 @@ bool is_white(int c) { return c != EOF && std::isspace(static_cast<unsigned char
 
 // Appends every non-blank character up to `delim` to `out` and consumes the delimiter.
 // Running into the end of the text fails the stream (get() past the end sets failbit).
-void read_delimited(std::istream& in, char delim, std::string& out) {
+// `first_line`, if given, receives the length `out` had when the first newline was passed.
+void read_delimited(std::istream& in, char delim, std::string& out, size_t* first_line = nullptr) {
   char c;
   while (in.get(c)) {
     if (c == delim) break;
+    if (c == '\n' && first_line && *first_line == std::string::npos) *first_line = out.size();
     if (!is_white(static_cast<unsigned char>(c))) out += c;
   }
+}
+
+// The part of a definition read on its own line: the rest of the file, glued together when
+// the delimiter was missing, would bury the mistake.
+std::string on_first_line(const std::string& text, size_t first_line) {
+  if (first_line >= text.size()) return text;
+  return text.substr(0, first_line) + " ...";
 }
 
 void skip_white(std::istream& in) {
@@ -63,13 +73,21 @@ bool extract_stored_expressions(std::istream& in) {
     if (in.fail() || in.bad()) return false;
     skip_white(in);
     if (in.peek() != '@') return in.good();
+    auto* priv = dynamic_cast<scriptstream_priv*>(&in);
+    const MessageLocation at = priv ? priv->location_at(priv->tell()) : message_location();
     in.get();
     std::string name, expr;
-    read_delimited(in, '=', name);
-    if (in.good()) read_delimited(in, ';', expr);
+    size_t name_line = std::string::npos, expr_line = std::string::npos;
+    read_delimited(in, '=', name, &name_line);
+    if (in.good()) read_delimited(in, ';', expr, &expr_line);
     stored_expressions[name] = expr;
-    if (in.fail() || in.bad())
-      alert_text("syntax error stored expression, did you forget a terminating ';'?\n" + name + "= " + expr);
+    if (priv) stored_expression_origins[name] = at;
+    if (in.fail() || in.bad()) {
+      MessageLocationGuard restore;
+      set_message_location(at);
+      alert_text("syntax error stored expression, did you forget a terminating ';'?\n" +
+                 on_first_line(name, name_line) + "= " + on_first_line(expr, expr_line));
+    }
   }
 }
 

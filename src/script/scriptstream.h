@@ -113,6 +113,8 @@ extern std::vector<std::pair<unsigned int, std::string>> stripped_comments;
 // '@name = expr ;' definitions: name -> expression text, evaluated at each use.
 // Lives for the process; each run's reset puts back the definitions made at start-up.
 extern std::map<std::string, std::string> stored_expressions;
+// Where each stored expression was defined (the line of its '@'); lives for the process.
+extern std::map<std::string, MessageLocation> stored_expression_origins;
 
 // -- lexical helpers
 void strip_comments(std::string& text);  // blanks out '#'/'!' comments in place

@@ -82,3 +82,27 @@ TEST(Diagnostics, LibrariesTheUserNamedWarnOrFailTheRun) {
        {"--L", "lib", "--run", "s.vmf", "out.dvk"}},
   });
 }
+
+// A message names the line it concerns once, and says how it was reached.
+TEST(Diagnostics, MessagesPointAtTheirLineAndSayHowItWasReached) {
+  const std::string unknown_q = "unknown function or variable 'q'\n";
+  const std::string use_eq = "If this was supposed to be a new variable use '=' immediately after the name\n";
+  check({
+      {"stored expression without ';'", {{"s.vmf", "set a 1\n\n@r = 2*a\nset b 2\nset c 3\n"}}, 1,
+       "s.vmf:3: syntax error stored expression, did you forget a terminating ';'?\ns.vmf:3: r= 2*a ...\n"},
+      {"library functions, innermost first",
+       {{"lib.vmf", "define inner 1 {\n  set r [$1*q]\n}\ndefine outer 1 {\n\n  inner 2\n}\n"},
+        {"s.vmf", "include lib.vmf\nset a 1\n\nouter 2\n"}},
+       1,
+       "$DIR/lib.vmf:2: " + unknown_q + "$DIR/lib.vmf:2: " + use_eq + "$DIR/lib.vmf:6: note: in 'inner', called from here\n" +
+           "s.vmf:4: note: in 'outer', called from here\n"},
+      {"included file", {{"sub.vmf", "set a 1\npop a\n"}, {"s.vmf", "\ninclude sub.vmf\n"}}, 1,
+       "$DIR/sub.vmf:2: pop: no value of 'a' was pushed\ns.vmf:2: note: in 'sub.vmf', included from here\n"},
+      {"stored expression", {{"s.vmf", "@r = 2*q;\nset a 1\nset c [r+1]\n"}}, 1,
+       "s.vmf:1: " + unknown_q + "s.vmf:1: " + use_eq + "s.vmf:3: note: in stored expression 'r', used here\n"},
+      {"repeated in a loop", {{"s.vmf", "repeat 6 {\n  set b [q]\n}\nrepeat 2 { set c [q] }\n"}}, 1,
+       "s.vmf:2: " + unknown_q + "s.vmf:2: " + use_eq + "s.vmf:2: " + unknown_q + "s.vmf:2: " + use_eq + "s.vmf:2: " +
+           unknown_q + "s.vmf:2: " + use_eq + "s.vmf:4: " + unknown_q + "s.vmf:4: " + use_eq + "s.vmf:4: " + unknown_q +
+           "s.vmf:4: " + use_eq + "s.vmf:2: unknown function or variable 'q' (repeated 3 more times)\n"},
+  });
+}
