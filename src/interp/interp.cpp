@@ -10,10 +10,14 @@
 #include "interp/placement.h"
 #include "merge/PtMerger.h"
 #include "script/functions.h"
+#include "script/numbers_read.h"
 #include "script/scriptstream.h"
+#include "util/alert_hint.h"
 #include "util/progress.h"
 
+#include <cctype>
 #include <cstdio>
+#include <cstring>
 #include <iostream>
 #include <new>
 
@@ -48,16 +52,46 @@ struct RunDepth {
   RunDepth& operator=(const RunDepth&) = delete;
 };
 
+// Numbers the direct builders take: M N and four corners, or N and two ends. Every
+// builder but import starts with a number.
+const std::map<std::string, int> kBuilderNumbers = {{"plate", 14}, {"cylinder", 14}, {"sphere", 14},
+                                                    {"line", 7},   {"arc", 7},       {"orbit", 7}};
+
+// The next word of the stream's text, without reading it.
+std::string next_word(scriptstream& s) {
+  auto* priv = dynamic_cast<scriptstream_priv*>(&s);
+  const long at = s.tell();
+  if (!priv || at < 0) return "";
+  const std::string_view text = priv->text();
+  size_t b = (size_t)at;
+  while (b < text.size() && std::isspace((unsigned char)text[b])) ++b;
+  size_t e = b;
+  while (e < text.size() && !std::isspace((unsigned char)text[e])) ++e;
+  return std::string(text.substr(b, e - b));
+}
+
+bool looks_like_number(const std::string& word) {
+  return !word.empty() && (std::isdigit((unsigned char)word[0]) || std::strchr("+-.[@", word[0]));
+}
+
 // A builder makes one part, left last in Grid::gGrids; its points are then placed by the
 // current transformation.
 bool run_builder(const std::string& builder, BuilderFunc func, scriptstream& s) {
   std::string name;
   if (named_parts) name = part_name;
   else s >> name;
+  const std::string first = named_parts ? next_word(s) : std::string();
+  const long numbers_before = numbers_read();
   std::string message;
   const size_t count_before = Grid::gGrids.size();
   const Grid* last_before = count_before ? Grid::gGrids.back() : nullptr;
   if (!func(name, s, message)) {
+    if (!first.empty() && !looks_like_number(first) && builder != "import")
+      set_alert_hint("parts are named by 'begin' here (inside a block or library function, or after a naming "
+                     "command), so '" + first + "' was read as an argument, not as the part name");
+    else if (!s.good() && kBuilderNumbers.count(builder))
+      message += "\n'" + builder + "' takes " + std::to_string(kBuilderNumbers.at(builder)) + " numbers; " +
+                 std::to_string(numbers_read() - numbers_before) + " could be read";
     alert_text("ERROR: while parsing " + name + ", builder " + builder + " failed with message:\n" + message);
     return false;
   }
@@ -164,6 +198,7 @@ bool run_script(scriptstream& s) {
       continue;
     }
     set_message_location(s.last_word_location());
+    clear_alert_hint();
     if (command_limit > 0 && ++commands_run > command_limit) {
       alert("more than %ld commands in one run", command_limit);
       return false;

@@ -2,6 +2,7 @@
 
 #include "interp/interp.h"
 #include "interp/params.h"
+#include "script/numbers_read.h"
 #include "script/scriptstream.h"
 
 #include <FL/filename.H>
@@ -76,6 +77,13 @@ std::vector<double> read_arguments(scriptstream& s, int count, SavedArgs& saved)
     if (trace_back) std::cout << ' ' << v;
   }
   return args;
+}
+
+// "'ring' takes 3 arguments; 2 were found"
+std::string takes_and_found(const std::string& name, int count, size_t found) {
+  const std::string takes = count < 0 ? "any number of arguments, ended by ';'"
+                                      : std::to_string(count) + (count == 1 ? " argument" : " arguments");
+  return "'" + name + "' takes " + takes + "; " + std::to_string(found) + (found == 1 ? " was" : " were") + " found";
 }
 
 // "FILE: warning: TEXT": the warning concerns the file as a whole.
@@ -153,14 +161,16 @@ bool run_library_function(const std::string& name, scriptstream& s) {
 
   if (trace_back) std::cout << "calling '" << name << "'";
   SavedArgs saved;
+  const long numbers_before = numbers_read();
   std::vector<double> args = read_arguments(s, count, saved);
   if (trace_back) std::cout << '\n' << std::flush;
   for (size_t k = 0; k < args.size(); ++k) gParameters[std::to_string(k + 1)] = args[k];
 
   if (!s.good()) {
+    const size_t found = (size_t)(numbers_read() - numbers_before);
     alert_text("Could not gather all arguments for '" + name +
                "'\nshould have an ending ';' after final argument value\n"
-               "if definition did not include a count");
+               "if definition did not include a count\n" + takes_and_found(name, count, found));
     return false;
   }
   s.eatwhite();

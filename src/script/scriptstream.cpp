@@ -3,6 +3,9 @@
 #include "script/scriptstream.h"
 
 #include "script/expression.h"
+#include "script/numbers_read.h"
+#include "script/parameters.h"
+#include "util/alert_hint.h"
 
 #include <algorithm>
 #include <cctype>
@@ -10,6 +13,10 @@
 std::vector<std::pair<unsigned int, std::string>> stripped_comments;
 std::map<std::string, std::string> stored_expressions;
 std::map<std::string, MessageLocation> stored_expression_origins;
+
+namespace {
+long numbers_read_so_far = 0;
+}
 
 namespace {
 
@@ -25,6 +32,23 @@ void read_delimited(std::istream& in, char delim, std::string& out, size_t* firs
     if (c == '\n' && first_line && *first_line == std::string::npos) *first_line = out.size();
     if (!is_white(static_cast<unsigned char>(c))) out += c;
   }
+}
+
+// A number could not be read: when the word there names a parameter or stored expression,
+// the next alert says how to use its value. A failed read consumes nothing of a name.
+void hint_at_bare_name(std::istream& in) {
+  auto* priv = dynamic_cast<scriptstream_priv*>(&in);
+  if (!priv) return;
+  const std::string_view text = priv->text();
+  const long pos = (long)in.rdbuf()->pubseekoff(0, std::ios_base::cur, std::ios_base::in);
+  if (pos < 0 || (size_t)pos > text.size()) return;
+  size_t at = (size_t)pos;
+  while (at < text.size() && is_white((unsigned char)text[at])) ++at;
+  size_t end = at;
+  while (end < text.size() && !is_white((unsigned char)text[end])) ++end;
+  const std::string word(text.substr(at, end - at));
+  if (word.empty() || (!gParameters.count(word) && !stored_expressions.count(word))) return;
+  set_alert_hint("'" + word + "' is a name, not a number: write [" + word + "] to use its value");
 }
 
 // The part of a definition read on its own line: the rest of the file, glued together when
@@ -116,6 +140,7 @@ double extract_double(std::istream& in) {
   if (extract_expression(in, expr)) return evaluate_expression(expr.c_str());
   double value = 0.0;
   in >> value;
+  if (in.fail()) hint_at_bare_name(in);
   return value;
 }
 
@@ -190,13 +215,17 @@ scriptstream& scriptstream_priv::operator>>(std::string& word) {
 
 scriptstream& scriptstream_priv::operator>>(double& value) {
   value = extract_double(*this);
+  if (good()) ++numbers_read_so_far;
   return *this;
 }
 
 scriptstream& scriptstream_priv::operator>>(int& value) {
   value = truncate_to_int(extract_double(*this));
+  if (good()) ++numbers_read_so_far;
   return *this;
 }
+
+long numbers_read() { return numbers_read_so_far; }
 
 bool scriptstream_priv::good() const { return std::istream::good(); }
 

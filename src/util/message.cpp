@@ -1,5 +1,7 @@
 #include "util/message.h"
 
+#include "util/alert_hint.h"
+
 #include "util/progress.h"
 
 #include <cstdarg>
@@ -13,6 +15,7 @@ MessageSink* current_sink = &batch_sink;
 MessageLocation current_location;
 int alerts_raised = 0;
 int warnings_raised = 0;
+std::string pending_hint;
 std::vector<MessageNote> context;  // outermost first
 
 // Shown before a repeated message is only counted: alerts, warnings.
@@ -198,8 +201,14 @@ void reset_alert_count() {
 
 void alert_text(const std::string& text) {
   ++alerts_raised;
-  if (should_show(true, text)) current_sink->alert(current_location, text);
+  std::string full = text;
+  if (!pending_hint.empty()) full += "\n" + pending_hint;
+  pending_hint.clear();
+  if (should_show(true, full)) current_sink->alert(current_location, full);
 }
+
+void set_alert_hint(const std::string& hint) { pending_hint = hint; }
+void clear_alert_hint() { pending_hint.clear(); }
 
 void warning_text(const std::string& text) {
   ++warnings_raised;

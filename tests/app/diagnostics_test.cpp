@@ -106,3 +106,28 @@ TEST(Diagnostics, MessagesPointAtTheirLineAndSayHowItWasReached) {
            "s.vmf:4: " + use_eq + "s.vmf:2: unknown function or variable 'q' (repeated 3 more times)\n"},
   });
 }
+
+// Arguments that cannot be read: how many were wanted, how many found, and what a bare
+// name or a part name was taken for.
+TEST(Diagnostics, ArgumentMistakesAreExplained) {
+  const std::string gather = "Could not gather all arguments for 'ring'\ns.vmf:3: should have an ending ';' after "
+                             "final argument value\ns.vmf:3: if definition did not include a count\n";
+  const std::string plate_fail = "s.vmf:2: ERROR: while parsing p, builder plate failed with message:\ns.vmf:2: "
+                                 "expecting M N  a b c d\n";
+  check({
+      {"library function", {{"s.vmf", "define ring 3 { }\nset a 1\nring 1 2\n"}}, 1,
+       "s.vmf:3: " + gather + "s.vmf:3: 'ring' takes 3 arguments; 2 were found\n"},
+      {"builder", {{"s.vmf", "\nplate p 1 1  0 0 0  1 0 0  1 1\n"}}, 1,
+       plate_fail + "s.vmf:2: could not read coordinate values for c\ns.vmf:2: 'plate' takes 14 numbers; 10 could be read\n"},
+      {"part name inside a block", {{"s.vmf", "if 1 {\n  plate p 1 1  0 0 0  1 0 0  1 1 0  0 1 0\n}\n"}}, 1,
+       "s.vmf:2: ERROR: while parsing unnamed, builder plate failed with message:\ns.vmf:2: expecting M N  a b c d\n"
+       "s.vmf:2: could not read dimension for M\ns.vmf:2: parts are named by 'begin' here (inside a block or library "
+       "function, or after a naming command), so 'p' was read as an argument, not as the part name\n"},
+      {"bare name for repeat", {{"s.vmf", "set n 3\nrepeat n { }\n"}}, 1,
+       "s.vmf:2: Error in 'repeat' command\ns.vmf:2: opening '{' not found\n"
+       "s.vmf:2: 'n' is a name, not a number: write [n] to use its value\n"},
+      {"bare name for if", {{"s.vmf", "set n 3\nif n { }\n"}}, 1,
+       "s.vmf:2: Error in 'if' command\ns.vmf:2: opening '{' not found\n"
+       "s.vmf:2: 'n' is a name, not a number: write [n] to use its value\n"},
+  });
+}

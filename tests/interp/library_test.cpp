@@ -93,7 +93,7 @@ TEST_F(Library, DefinitionAndCallErrors) {
       {"build of a documentation entry", "define f 0 { } build f_doc", {}, "Library Function 'f_doc' is not defined"},
       {"no count and no ';': the body does not run", "define g { set c 1 } g 1 2", {{"c", unset}, {"2", 2}},
        "Could not gather all arguments for 'g'\nshould have an ending ';' after final argument value\n"
-       "if definition did not include a count"},
+       "if definition did not include a count\n'g' takes any number of arguments, ended by ';'; 2 were found"},
       {"failing body: nothing restored", "set 1 10 define f 1 { pop never_pushed } f 3", {{"1", 3}},
        "pop: no value of 'never_pushed' was pushed"},
       // "6" is read as the next command: the builder question, not an alert
