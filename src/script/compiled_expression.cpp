@@ -269,6 +269,7 @@ void CompiledExpression::recompile() {
   mMemos.clear();
   mCompiled = false;
   mPure = false;
+  if (expression_has_quirks(mText.c_str())) return;  // the evaluator gives its warnings
   try {
     Compiler compiler(mText.c_str(), mNames, mParams);
     int pos = 0;

@@ -145,8 +145,12 @@ double evaluate_expression(int& pos, const char* text) {
   Term term;
   // The current term survives its push: an operand without an operator before it
   // reuses the last operator ("2 3" is 5).
+  // An operator not yet followed by an operand: the next one replaces it.
+  bool after_operator = false;
+  char last_operator = '+';
   auto push_step = [&] {
     push(term, stack);
+    after_operator = false;
     ++pos;
   };
 
@@ -168,6 +172,11 @@ double evaluate_expression(int& pos, const char* text) {
       push_step();
     } else if (Term op; operator_term(c, op)) {
       // No push: an operator right after another replaces it ("2*-3" is 2-3).
+      if (after_operator)
+        warning_text(std::string("in '") + text + "', '" + c + "' replaces '" + last_operator +
+                     "': an operator after another is not a sign");
+      after_operator = true;
+      last_operator = c;
       term = op;
       ++pos;
     } else if (std::isalpha(u)) {
@@ -215,12 +224,34 @@ double evaluate_expression(int& pos, const char* text) {
       ++pos;
       break;
     } else {
+      warning_text(std::string("in '") + text + "', '" + c + "' is ignored" +
+                   (c == '_' ? ": a name starts with a letter" : ""));
       ++pos;
     }
   }
 
   push(Term{0, 0.0, 0}, stack);
   return stack.front().value;
+}
+
+// The evaluator's warnings come from exactly these: a character it ignores, or an
+// operator right after another.
+bool expression_has_quirks(const char* text) {
+  bool after_operator = false;
+  for (const char* p = text; *p; ++p) {
+    const unsigned char u = static_cast<unsigned char>(*p);
+    if (std::isspace(u)) continue;
+    Term op;
+    if (operator_term(*p, op)) {
+      if (after_operator) return true;
+      after_operator = true;
+      continue;
+    }
+    after_operator = false;
+    if (!std::isalnum(u) && !std::strchr("._$()=;", *p)) return true;
+    if (*p == '_' && (p == text || !is_name_char(p[-1]))) return true;
+  }
+  return false;
 }
 
 double evaluate_expression(const char* text) {

@@ -16,6 +16,9 @@ struct Term {
 // Throws const char* "poorly formed function or variable name" on a malformed x$i suffix.
 double evaluate_expression(int& pos, const char* text);
 double evaluate_expression(const char* text);
+// True when evaluating `text` may warn (an ignored character, an operator after another);
+// a superset of the evaluator's warnings, so a compiled form can leave such texts to it.
+bool expression_has_quirks(const char* text);
 // Reads a name (letters, digits, '_', '.', with an optional $index suffix) appending to `name`.
 bool evaluate_variable_name(int& pos, const int& length, const char* text, std::string& name);
 // Value of a stored expression (preferred) or parameter; false when neither exists.

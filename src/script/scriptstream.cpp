@@ -125,7 +125,20 @@ bool extract_expression(std::istream& in, std::string& out) {
   in.get();
   out.clear();
   // Brackets do not nest: the first ']' ends the expression.
-  read_delimited(in, ']', out);
+  std::string raw;
+  char c;
+  while (in.get(c) && c != ']') raw += c;
+  bool joined = false;
+  for (size_t i = 0; i < raw.size(); ++i) {
+    if (is_white((unsigned char)raw[i])) continue;
+    const bool number = std::isdigit((unsigned char)raw[i]) || raw[i] == '.';
+    // A digit after blanks after a digit: the blanks go, the numbers join ("[2 3]" is 23).
+    if (number && !out.empty() && i > 0 && is_white((unsigned char)raw[i - 1]) &&
+        (std::isdigit((unsigned char)out.back()) || out.back() == '.'))
+      joined = true;
+    out += raw[i];
+  }
+  if (joined) warning_text("in '[" + raw + "]', blank-separated numbers are joined: it reads as " + out);
   return true;
 }
 

@@ -131,3 +131,18 @@ TEST(Diagnostics, ArgumentMistakesAreExplained) {
        "s.vmf:2: 'n' is a name, not a number: write [n] to use its value\n"},
   });
 }
+
+// Written rules that silently change a result warn, once per place; the values stay.
+TEST(Diagnostics, QuirksThatChangeAResultWarnOncePerPlace) {
+  check({
+      {"replaced operator", {{"s.vmf", "repeat 3 {\n  set a [2*-3]\n}\nprint a\n"}}, 0,
+       "s.vmf:2: warning: in '2*-3', '-' replaces '*': an operator after another is not a sign\n"},
+      {"ignored character", {{"s.vmf", "set a [1<2]\nset b [_x]\n"}}, 1,
+       "s.vmf:1: warning: in '1<2', '<' is ignored\n"
+       "s.vmf:2: warning: in '_x', '_' is ignored: a name starts with a letter\n"
+       "s.vmf:2: unknown function or variable 'x'\n"
+       "s.vmf:2: If this was supposed to be a new variable use '=' immediately after the name\n"},
+      {"joined numbers", {{"s.vmf", "set a [2 3]\nset b [2 +3]\n"}}, 0,
+       "s.vmf:1: warning: in '[2 3]', blank-separated numbers are joined: it reads as 23\n"},
+  });
+}
