@@ -27,8 +27,11 @@ bool display_usable() {
 int run_interactive(int argc, char** argv) {
   if (!display_usable()) {
     const char* name = std::getenv("DISPLAY");
-    std::fprintf(stderr, "pelgrove: cannot open the display '%s'; the window needs X11 (use --run input.vmf output.dvk without one)\n",
-                 name ? name : "");
+    if (name && *name)
+      std::fprintf(stderr, "pelgrove: cannot open the display '%s'; use --run input.vmf output.dvk without one\n", name);
+    else
+      std::fprintf(stderr, "pelgrove: no display to open the window on (DISPLAY is not set); "
+                           "use --run input.vmf output.dvk without one\n");
     return 1;
   }
   static FltkSink sink;
