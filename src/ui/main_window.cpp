@@ -278,6 +278,7 @@ void open_script(const std::string& path) {
   ScriptInput->insert_position(0);
   ScriptInput->clear_history();
   update_filenames(absolute);
+  refit_viewer();
 }
 
 void update_filenames(const std::string& path) {

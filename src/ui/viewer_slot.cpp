@@ -1,5 +1,6 @@
 #include "ui/viewer_slot.h"
 
+#include "grid/Grid.h"
 #include "ui/Fl_Gl_Viewer.h"
 #include "ui/Grid_Scene.h"
 #include "util/message.h"
@@ -8,6 +9,9 @@
 
 namespace {
 Fl_Gl_Viewer* view = nullptr;
+// The camera frames the model at the first run that shows parts, and again after
+// refit_viewer (a newly opened script); later runs keep the user's view.
+bool framed = false;
 
 // Parts shown reduced for lack of memory, collected over one rebuild.
 std::string reduced_parts;
@@ -17,6 +21,11 @@ void rebuild() {
   reduced_parts.clear();
   set_display_status_callback(note_status, nullptr);
   load_grids();
+  if (view && !framed && !Grid::gGrids.empty()) {
+    view->autocenter();
+    view->autoscale();
+    framed = true;
+  }
   if (view) view->redraw();
   if (!reduced_parts.empty()) show_text_list(reduced_parts, "Display");
 }
@@ -32,6 +41,8 @@ Fl_Widget* make_viewer(int x, int y, int w, int h) {
 }
 
 void show_grids_in_viewer() { rebuild(); }
+
+void refit_viewer() { framed = false; }
 
 void set_show_merging(bool on) {
   SHOW_MERGINGS = on;

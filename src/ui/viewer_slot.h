@@ -1,4 +1,4 @@
-// viewer_slot: where the main window gets its viewer. The window calls only these three
+// viewer_slot: where the main window gets its viewer. The window calls only these
 // functions, so the viewer behind them can change without touching the window.
 #pragma once
 
@@ -8,5 +8,7 @@ class Fl_Widget;
 Fl_Widget* make_viewer(int x, int y, int w, int h);
 // After a run: rebuild the display from the parts and redraw.
 void show_grids_in_viewer();
+// The next run that shows parts frames them (centre and scale), as the first one does.
+void refit_viewer();
 // The "Show Point Merging" switch: show merged points, then rebuild the display.
 void set_show_merging(bool on);
