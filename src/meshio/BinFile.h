@@ -16,10 +16,10 @@
 
 class BinFile {
 public:
-  static const int HEADER_BYTES = 2024;
-  static const int SLOTS = 50;        // section records per header block
-  static const int RECORD_BYTES = 40;
-  static const unsigned long CONTINUATION = 1;  // the type of continuation sections
+  static constexpr int HEADER_BYTES = 2024;
+  static constexpr int SLOTS = 50;       // section records per header block
+  static constexpr int RECORD_BYTES = 40;
+  static constexpr unsigned long CONTINUATION = 1;  // the type of continuation sections
 
   typedef std::array<unsigned char, 16> Aux;
   // One slot: what a section is and how it was filled.

@@ -17,7 +17,7 @@ struct Gl_ClipInfo {
 };
 
 struct Gl_ClippingState {
-  static const int MAX_PLANES = 6;  // OpenGL clip planes 0-5
+  static constexpr int MAX_PLANES = 6;  // OpenGL clip planes 0-5
   std::vector<Gl_ClipInfo> planes;
 };
 
@@ -36,7 +36,7 @@ struct Gl_LightInfo {
 };
 
 struct Gl_LightingState {
-  static const int MAX_LIGHTS = 8;
+  static constexpr int MAX_LIGHTS = 8;
   bool enabled = true;
   bool two_sided = true;
   bool infinite_viewer = true;  // kept for the editor; no OpenGL setting follows from it

@@ -66,7 +66,7 @@ public:
   }
 
 private:
-  static const uint64_t EMPTY = ~uint64_t(0);
+  static constexpr uint64_t EMPTY = ~uint64_t(0);
   std::vector<uint64_t> mSlots;
 };
 
