@@ -20,6 +20,8 @@ namespace {
 // Deeper nesting than kMaxExpressionDepth abandons the evaluation instead of exhausting the stack.
 constexpr int kMaxDepth = kMaxExpressionDepth;
 int gDepth = 0;
+// The depth of the loop that reads a whole text: a ')' that ends it has no '('.
+int gWholeTextDepth = 1;
 
 // Stored expressions being evaluated, innermost last: a name met again refers to itself.
 std::vector<std::string> gExpanding;
@@ -222,6 +224,9 @@ double evaluate_expression(int& pos, const char* text) {
       push_step();
     } else if (c == ')' || c == ';') {
       ++pos;
+      if (c == ')' && gDepth == gWholeTextDepth)
+        warning_text(std::string("in '") + text + "', ')' has no '(': " +
+                     (pos < length ? "the rest is ignored" : "it is ignored"));
       break;
     } else {
       warning_text(std::string("in '") + text + "', '" + c + "' is ignored" +
@@ -234,10 +239,11 @@ double evaluate_expression(int& pos, const char* text) {
   return stack.front().value;
 }
 
-// The evaluator's warnings come from exactly these: a character it ignores, or an
-// operator right after another.
+// The evaluator's warnings come from exactly these: a character it ignores, an operator
+// right after another, or a ')' without its '(' (what follows it is never read).
 bool expression_has_quirks(const char* text) {
   bool after_operator = false;
+  int depth = 0;
   for (const char* p = text; *p; ++p) {
     const unsigned char u = static_cast<unsigned char>(*p);
     if (std::isspace(u)) continue;
@@ -248,6 +254,9 @@ bool expression_has_quirks(const char* text) {
       continue;
     }
     after_operator = false;
+    if (*p == '(') ++depth;
+    if (*p == ')' && --depth < 0) return true;
+    if (*p == ';' && depth > 0) return true;  // ends the part in parentheses early
     if (!std::isalnum(u) && !std::strchr("._$()=;", *p)) return true;
     if (*p == '_' && (p == text || !is_name_char(p[-1]))) return true;
   }
@@ -256,5 +265,9 @@ bool expression_has_quirks(const char* text) {
 
 double evaluate_expression(const char* text) {
   int pos = 0;
-  return evaluate_expression(pos, text);
+  const int outer = gWholeTextDepth;
+  gWholeTextDepth = gDepth + 1;
+  const double value = evaluate_expression(pos, text);
+  gWholeTextDepth = outer;
+  return value;
 }

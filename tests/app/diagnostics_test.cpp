@@ -142,6 +142,9 @@ TEST(Diagnostics, QuirksThatChangeAResultWarnOncePerPlace) {
        "s.vmf:2: warning: in '_x', '_' is ignored: a name starts with a letter\n"
        "s.vmf:2: unknown function or variable 'x'\n"
        "s.vmf:2: If this was supposed to be a new variable use '=' immediately after the name\n"},
+      {"unmatched parenthesis", {{"s.vmf", "set a [2)+3]\nset b [(2+3))]\n"}}, 0,
+       "s.vmf:1: warning: in '2)+3', ')' has no '(': the rest is ignored\n"
+       "s.vmf:2: warning: in '(2+3))', ')' has no '(': it is ignored\n"},
       {"joined numbers", {{"s.vmf", "set a [2 3]\nset b [2 +3]\n"}}, 0,
        "s.vmf:1: warning: in '[2 3]', blank-separated numbers are joined: it reads as 23\n"},
   });
