@@ -1,5 +1,6 @@
 #include "ui/ui.h"
 
+#include "grid/Grid.h"
 #include "ui/Fl_Emacs.h"
 #include "ui/main_window.h"
 #include "ui/messages.h"
@@ -47,5 +48,6 @@ int run_interactive(int argc, char** argv) {
   window->show(argc, argv);
   int status = Fl::run();
   set_message_sink(nullptr);
+  Grid::destroy_grids();  // the parts of the last run
   return status;
 }
