@@ -2,6 +2,7 @@
 #include "grid/pelgrove_MxN.h"
 #include "interp/interp.h"
 #include "script/scriptstream.h"
+#include "support/lattice_rows.h"
 #include "support/test_support.h"
 
 #include <gtest/gtest.h>
@@ -11,10 +12,6 @@
 #include <vector>
 
 namespace {
-
-struct Xyz {
-  double x, y, z;
-};
 
 // Runs a script that makes one part, from a clean state, and returns that part.
 class BuilderRun : public ScriptTest {
@@ -29,12 +26,7 @@ protected:
 
 TEST_F(BuilderRun, PointPositionsAndLatticeSize) {
   const double h = std::sqrt(0.5), third = 1.0 / 3;
-  const struct {
-    const char* script;
-    int M, N;
-    std::vector<int> at;
-    std::vector<Xyz> want;
-  } rows[] = {
+  const LatticeRow rows[] = {
       {"plate p 2 1  0 0 0  1 0 0  1 1 0  0 1 0", 2, 1, {0, 2, 4, 5}, {{0, 0, 0}, {1, 0, 0}, {0.5, 1, 0}, {1, 1, 0}}},
       // a skewed patch shows each corner's weight: b at (M, 0), c at (M, N), d at (0, N)
       {"plate p 2 2  0 0 0  4 0 0  4 2 1  0 2 0", 2, 2, {2, 4, 5, 6, 8},
@@ -60,19 +52,7 @@ TEST_F(BuilderRun, PointPositionsAndLatticeSize) {
       {"plate p 2:4 2  0 0 0  1 0 0  1 1 0  0 1 0", 4, 2, {5, 6, 7, 8, 9},
        {{0, 0.5, 0}, {third, 0.5, 0}, {2 * third, 0.5, 0}, {2 * third, 0.5, 0}, {1, 0.5, 0}}},
   };
-  for (const auto& r : rows) {
-    SCOPED_TRACE(r.script);
-    const Grid_MxN* g = build(r.script);
-    ASSERT_TRUE(g);
-    EXPECT_EQ(g->M, r.M);
-    EXPECT_EQ(g->N, r.N);
-    for (size_t k = 0; k < r.at.size(); ++k) {
-      const GridPt& p = g->mPts.at(r.at[k]);
-      EXPECT_NEAR(p.x, r.want[k].x, 1e-12) << "point " << r.at[k];
-      EXPECT_NEAR(p.y, r.want[k].y, 1e-12) << "point " << r.at[k];
-      EXPECT_NEAR(p.z, r.want[k].z, 1e-12) << "point " << r.at[k];
-    }
-  }
+  for (const auto& r : rows) expect_lattice(build(r.script), r);
 }
 
 TEST_F(BuilderRun, FailureMessages) {

@@ -5,6 +5,7 @@
 #include "interp/interp.h"
 #include "script/parameters.h"
 #include "script/scriptstream.h"
+#include "support/lattice_rows.h"
 #include "support/test_support.h"
 
 #include <gtest/gtest.h>
@@ -14,10 +15,6 @@
 #include <vector>
 
 namespace {
-
-struct Xyz {
-  double x, y, z;
-};
 
 class ParametricTest : public ScriptTest {
 protected:
@@ -41,12 +38,7 @@ protected:
 // one column of a surface early, leaving the rest on the unit segment or square.
 TEST_F(ParametricTest, PointsFollowTheExpressions) {
   const double h = std::sqrt(0.5);
-  const struct {
-    const char* script;
-    int M, N;
-    std::vector<int> at;
-    std::vector<Xyz> want;
-  } rows[] = {
+  const LatticeRow rows[] = {
       {"pline p 2 [s] [0] [0]", 2, 0, {0, 1, 2}, {{1, 0, 0}, {0.5, 0, 0}, {0, 0, 0}}},
       {"pline p [5/2] [2*s] [s^2] [1]", 2, 0, {0, 1, 2}, {{2, 1, 1}, {1, 0.25, 1}, {0, 0, 1}}},
       {"pplate p 1 1 [u] [v] [u*v]", 1, 1, {0, 1, 2, 3}, {{0, 0, 0}, {1, 0, 0}, {0, 1, 0}, {1, 1, 1}}},
@@ -74,19 +66,7 @@ TEST_F(ParametricTest, PointsFollowTheExpressions) {
       {"pplate p { ifneg [(u+v-0.3)*(u+v-0.7)] { nosuchword } } 1 2 [u+10] [v+10] [0]", 1, 2,
        {0, 2, 4, 1, 3, 5}, {{10, 10, 0}, {0, 0.5, 0}, {0, 1, 0}, {11, 10, 0}, {11, 10.5, 0}, {11, 11, 0}}},
   };
-  for (const auto& r : rows) {
-    SCOPED_TRACE(r.script);
-    const Grid_MxN* g = build(r.script);
-    ASSERT_TRUE(g);
-    EXPECT_EQ(g->M, r.M);
-    EXPECT_EQ(g->N, r.N);
-    for (size_t k = 0; k < r.at.size(); ++k) {
-      const GridPt& p = g->mPts.at(r.at[k]);
-      EXPECT_NEAR(p.x, r.want[k].x, 1e-12) << "point " << r.at[k];
-      EXPECT_NEAR(p.y, r.want[k].y, 1e-12) << "point " << r.at[k];
-      EXPECT_NEAR(p.z, r.want[k].z, 1e-12) << "point " << r.at[k];
-    }
-  }
+  for (const auto& r : rows) expect_lattice(build(r.script), r);
 }
 
 TEST_F(ParametricTest, FailureMessages) {
