@@ -2,18 +2,12 @@
 // NUL bytes, lattices beyond the memory left. Each must end the run with one message.
 #include "grid/Grid.h"
 #include "grid/memory.h"
-#include "interp/interp.h"
 #include "interp/placement.h"
-#include "script/parameters.h"
 #include "script/scriptstream.h"
-#include "support/test_support.h"
+#include "support/script_runner.h"
 
 #include <sys/stat.h>
 #include <unistd.h>
-
-#include <gtest/gtest.h>
-
-#include <string>
 
 using namespace std::string_literals;
 

@@ -1,8 +1,6 @@
-#include "interp/interp.h"
+// Parameters pinned with --D: assignments leave them alone; a pin nothing reads is reported.
 #include "interp/params.h"
-#include "support/test_support.h"
-
-#include <string>
+#include "support/script_runner.h"
 
 namespace {
 
