@@ -102,16 +102,12 @@ TEST_F(InterpTest, BuilderTakesItsPartNameUnlessNamedAndOnlyItsPartIsPlaced) {
   EXPECT_DOUBLE_EQ(Grid::gGrids[1]->point(1).y, 0.5);   // by the builder that made nothing
 }
 
+// The block's text and where it begins; on failure the stream stops where the reading did.
 TEST_F(InterpTest, BraceContentsTakesOneBalancedBlock) {
   struct Row { const char* text; bool ok; const char* contents; int next, line; } rows[] = {
-      {"{a {b} c} rest", true, "a {b} c", ' ', 10},
-      {"  \n{x}y", true, "x", 'y', 11},
-      {"\n\n{\nx} ", true, "\nx", ' ', 12},
-      {"{}x", true, "", 'x', 10},
-      {"{a", false, "", EOF, 0},
-      {"{a {b}", false, "", EOF, 0},
-      {"abc {d}", false, "", 'a', 0},
-  };
+      {"{a {b} c} rest", true, "a {b} c", ' ', 10}, {"  \n{x}y", true, "x", 'y', 11},
+      {"\n\n{\nx} ", true, "\nx", ' ', 12},        {"{}x", true, "", 'x', 10},
+      {"{a", false, "", EOF, 0}, {"{a {b}", false, "", EOF, 0}, {"abc {d}", false, "", 'a', 0}};
   for (const auto& row : rows) {
     SCOPED_TRACE(row.text);
     scriptstream_priv s(row.text, {"b.vmf", 10});
@@ -120,9 +116,8 @@ TEST_F(InterpTest, BraceContentsTakesOneBalancedBlock) {
     EXPECT_EQ(brace_contents(s, out, &where), row.ok);
     EXPECT_EQ(s.peek(), row.next);
     if (!row.ok) continue;
-    EXPECT_EQ(out, row.contents);
-    EXPECT_EQ(where.file, "b.vmf");
-    EXPECT_EQ(where.line, row.line);
+    EXPECT_EQ(out + " @" + where.file + ":" + std::to_string(where.line),
+              row.contents + std::string(" @b.vmf:") + std::to_string(row.line));
   }
   EXPECT_FALSE(run_tmp_script(""));  // only an empty text fails
   EXPECT_TRUE(run_tmp_script("   "));
@@ -130,16 +125,11 @@ TEST_F(InterpTest, BraceContentsTakesOneBalancedBlock) {
 
 TEST_F(InterpTest, SimpleFormShowsBlockAndTitleAndRunsTheFormsValues) {
   gSimpleFormHook = form_hook;
-  struct Row { const char* script; const char* title; } rows[] = {
-      {"simple_form \"My Values\" { set a 1 }", "My Values"},
-      {"simple_form   \"\"{ set a 1 }", ""},
-      {"simple_form { set a 1 }", "Values and Expressions"},
-  };
-  for (const auto& row : rows) {
-    SCOPED_TRACE(row.script);
-    EXPECT_TRUE(run(row.script));
-    EXPECT_EQ(gFormTitle, row.title);
-    EXPECT_EQ(gFormBlock, " set a 1 ");
+  for (auto [script, title] : {std::pair{"simple_form \"My Values\" { set a 1 }", "My Values"},
+                               {"simple_form   \"\"{ set a 1 }", ""}, {"simple_form { set a 1 }", "Values and Expressions"}}) {
+    EXPECT_TRUE(run(script));
+    EXPECT_EQ(gFormTitle, title);
+    EXPECT_EQ(gFormBlock, " set a 1 ") << script;
   }
   gFormRebuilt = true;
   check({{"simple_form { set a 1 }\nset b 1\n", false, "1: simple_form contents synchronized with script", "b=-"}});

@@ -1,4 +1,4 @@
-// Parameter commands and the per-run reset; placement commands and the transformation text.
+// Parameter commands, pins and the per-run reset; placement commands and the transformation text.
 #include "interp/params.h"
 
 #include "grid/Grid.h"
@@ -119,6 +119,48 @@ TEST_F(Params, LatestPlacementCommandActsFirstOnAPoint) {
     apply_transformation(p);
     const double placed[] = {p.x, p.y, p.z};
     for (int k = 0; k < 3; ++k) EXPECT_NEAR(placed[k], row.placed[k], 1e-12) << row.script << " axis " << k;
+  }
+}
+
+// n pinned to 7 keeps that value whatever the script assigns; a pin nothing read is reported
+// once, a predefined one (read by every part) never.
+TEST_F(Params, PinnedValuesStayAndUnreadPinsAreReported) {
+  std::string error;
+  ASSERT_TRUE(pin_param("n=[3+4]", error)) << error;
+  for (std::string script : {"set n 2\nset m [n]\n", "repeat 3 { set n [n+1] }\nset m [n]\n",
+                             "define twice 1 { set n [$1*2] set m [n] }\ntwice 5\n",
+                             "simple_form { set n 9 }\nset m [n]\n", "set m [n=3; n]\n",
+                             "push n\nset n 1\npop n\nset m [n]\n", "push_frame\nset n 1\npop_frame\nset m [n]\n"}) {
+    SCOPED_TRACE(script);
+    start_script(script, "pins.vmf");
+    EXPECT_EQ(gParameters["n"], 7);
+    EXPECT_EQ(gParameters["m"], 7);
+    EXPECT_TRUE(sink.warnings().empty());
+  }
+  ASSERT_TRUE(pin_param("tolerance=0.5", error));
+  std::string unread = "set m 1\n";
+  start_script(unread, "pins.vmf");
+  EXPECT_EQ(sink.warnings(), std::vector<std::string>{"parameter 'n' given with --D was never read"});
+  EXPECT_EQ(gParameters["tolerance"], 0.5);
+}
+
+TEST(PinOption, CommandLine) {
+  const std::string dir = make_temp_dir();
+  write_file(dir + "/s.vmf", "set n 2\nprint n\n");
+  const struct { std::vector<std::string> args; int status; const char *out, *err; } cases[] = {
+      {{"--D", "n=[2*4]", "--run", "s.vmf", "o.dvk"}, 0, "n=8\n", ""},
+      {{"--D", "n=3", "--D", "k=1", "--run", "s.vmf", "o.dvk"}, 0, "n=3\n",
+       "pelgrove: warning: parameter 'k' given with --D was never read\n"},
+      {{"--D", "n=x", "--run", "s.vmf", "o.dvk"}, 2, "",
+       "pelgrove: --D: the value of 'n=x' is not a number or a [bracketed expression]\n"},
+      {{"--D", "n", "--run", "s.vmf", "o.dvk"}, 2, "",
+       "pelgrove: --D: 'n' is not name=value (a name of letters, digits, '_' and '.')\n"},
+  };
+  for (const auto& c : cases) {
+    const ProcessResult r = run_pelgrove(c.args, dir);
+    EXPECT_EQ(r.status, c.status) << c.args[1] << r.err;
+    EXPECT_NE(r.out.find(c.out), std::string::npos) << c.args[1] << ": " << r.out;
+    EXPECT_NE(r.err.find(c.err), std::string::npos) << c.args[1] << ": " << r.err;
   }
 }
 

@@ -20,24 +20,25 @@ struct RunRow {
   std::string params;   // "name=value ..." afterwards; "name=-": the name must not exist
 };
 
-// Library definitions, the preloaded parameters and the include directories live for the
-// process; this puts them back as they were when it was made.
-struct KeepLibraries {
+// Library definitions, the preloaded and pinned parameters and the include directories live
+// for the process; this puts them back as they were when it was made.
+struct KeepProcessState {
   decltype(gLibraries) libraries = gLibraries;
   decltype(gLibraries_args) args = gLibraries_args;
   decltype(gLibraries_origin) origin = gLibraries_origin;
   decltype(gParameters_preloaded) preloaded = gParameters_preloaded;
+  decltype(gPinnedParameters) pinned = gPinnedParameters;
   decltype(dir_stack) dirs = dir_stack;
-  ~KeepLibraries() {
+  ~KeepProcessState() {
     gLibraries = libraries, gLibraries_args = args, gLibraries_origin = origin;
-    gParameters_preloaded = preloaded, dir_stack = dirs;
+    gParameters_preloaded = preloaded, gPinnedParameters = pinned, dir_stack = dirs;
   }
 };
 
-// Cases run in any order: each leaves the library state as it found it.
+// Cases run in any order: each leaves the long-lived state as it found it.
 class ScriptRuns : public ScriptTest {
 protected:
-  KeepLibraries kept;
+  KeepProcessState kept;
   // `then`, if given, is appended to every script and sets "after": the run must reach it
   // exactly when the row succeeds.
   void check(const std::vector<RunRow>& rows, const std::string& then = "") {
