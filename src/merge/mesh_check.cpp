@@ -49,26 +49,61 @@ struct EdgeUse {
   bool operator<(const EdgeUse& o) const { return lo != o.lo ? lo < o.lo : hi < o.hi; }
 };
 
-void classify_edges(std::vector<EdgeUse>& uses, MeshCheck& c) {
+// Calls f(first, count) for each run of uses of one edge, after sorting them by edge.
+template <class F>
+void for_each_edge(std::vector<EdgeUse>& uses, F f) {
   std::sort(uses.begin(), uses.end());
   for (size_t i = 0; i < uses.size();) {
     size_t j = i + 1;
     while (j < uses.size() && uses[j].lo == uses[i].lo && uses[j].hi == uses[i].hi) ++j;
-    const EdgeUse& u = uses[i];
-    const MeshCheck::Edge e{u.lo, u.hi, Where{u.part, u.element, u.number}};
-    const size_t n = j - i;
+    f(&uses[i], j - i);
+    i = j;
+  }
+}
+
+MeshCheck::Edge edge_of(const EdgeUse& u) { return {u.lo, u.hi, Where{u.part, u.element, u.number}}; }
+
+void classify_edges(std::vector<EdgeUse>& uses, MeshCheck& c) {
+  for_each_edge(uses, [&](const EdgeUse* u, size_t n) {
     if (n == 1) {
       ++c.free_edges;
-      keep(c.free_examples, e);
+      keep(c.free_examples, edge_of(u[0]));
     } else if (n > 2) {
       ++c.nonmanifold_edges;
-      keep(c.nonmanifold_examples, e);
-    } else if (uses[i].forward == uses[i + 1].forward) {
+      keep(c.nonmanifold_examples, edge_of(u[0]));
+    } else if (u[0].forward == u[1].forward) {
       ++c.flipped_edges;
-      keep(c.flipped_examples, MeshCheck::Edge{u.lo, u.hi, Where{uses[i + 1].part, uses[i + 1].element,
-                                                                   uses[i + 1].number}});
+      keep(c.flipped_examples, MeshCheck::Edge{u[0].lo, u[0].hi, Where{u[1].part, u[1].element, u[1].number}});
     }
-    i = j;
+  });
+}
+
+// Calls f(part, element, n, p, number) for every element of every part: its n points after
+// merging (p holds their representatives) and its number in a written mesh file (0 when
+// merging left it fewer than two points).
+template <class F>
+void for_each_element(F f) {
+  const std::vector<Grid*>& grids = Grid::gGrids;
+  long number = 0;
+  for (int gi = 0; gi < (int)grids.size(); ++gi) {
+    const Grid* g = grids[gi];
+    const int ne = g->num_elements();
+    for (int k = 0; k < ne; ++k) {
+      long idx[4];
+      const int n = g->element(k, idx);
+      GridPt p[4];
+      if (n >= 2)
+        for (int j = 0; j < n && j < 4; ++j) p[j] = effective(g->mPts[idx[j]]);
+      f(gi, k, n, p, n >= 2 ? ++number : 0);
+    }
+  }
+}
+
+// The edges of a face, each as it is traversed.
+void add_face_edges(std::vector<EdgeUse>& uses, const GridPt* p, int n, int part, int element, long number) {
+  for (int j = 0; j < n; ++j) {
+    const int64_t a = p[j].id, b = p[(j + 1) % n].id;
+    uses.push_back({std::min(a, b), std::max(a, b), a < b, part, element, number});
   }
 }
 
@@ -195,43 +230,44 @@ MeshCheck check_mesh() {
     }
 
   std::vector<EdgeUse> uses;
-  long number = 0;
-  for (int gi = 0; gi < (int)grids.size(); ++gi) {
-    const Grid* g = grids[gi];
+  for_each_element([&](int gi, int k, int n, const GridPt* p, long number) {
     MeshCheck::Kinds& kinds = c.parts[gi].elements;
-    const int ne = g->num_elements();
-    for (int k = 0; k < ne; ++k) {
-      long idx[4];
-      const int n = g->element(k, idx);
-      const int raw = raw_corner_count(g, k);
-      const Where at{gi, k, n >= 2 ? number + 1 : 0};
-      if (raw > n) {
-        ++c.collapsed;
-        keep(c.collapsed_examples, at);
-        if (n < 2) ++c.dropped;
-      }
-      if (n < 2) continue;
-      ++number;
-      GridPt p[4];
-      for (int j = 0; j < n; ++j) p[j] = effective(g->mPts[idx[j]]);
-      if (n == 2) {
-        ++kinds.bars;
-        continue;
-      }
-      ++(n == 3 ? kinds.triangles : kinds.quads);
-      for (int j = 0; j < n; ++j) {
-        const int64_t a = p[j].id, b = p[(j + 1) % n].id;
-        uses.push_back({std::min(a, b), std::max(a, b), a < b, gi, k, number});
-      }
-      measure_face(p, n, at, c);
+    const int raw = raw_corner_count(grids[gi], k);
+    const Where at{gi, k, number};
+    if (raw > n) {
+      ++c.collapsed;
+      keep(c.collapsed_examples, at);
+      if (n < 2) ++c.dropped;
     }
-    c.total.bars += kinds.bars;
-    c.total.triangles += kinds.triangles;
-    c.total.quads += kinds.quads;
+    if (n < 2) return;
+    if (n == 2) {
+      ++kinds.bars;
+      return;
+    }
+    ++(n == 3 ? kinds.triangles : kinds.quads);
+    add_face_edges(uses, p, n, gi, k, number);
+    measure_face(p, n, at, c);
+  });
+  for (const MeshCheck::Part& part : c.parts) {
+    c.total.bars += part.elements.bars;
+    c.total.triangles += part.elements.triangles;
+    c.total.quads += part.elements.quads;
   }
   classify_edges(uses, c);
   find_near_misses(reps, part_tol, c);
   return c;
+}
+
+std::vector<MeshCheck::Edge> mesh_free_edges() {
+  std::vector<EdgeUse> uses;
+  for_each_element([&](int gi, int k, int n, const GridPt* p, long number) {
+    if (n == 3 || n == 4) add_face_edges(uses, p, n, gi, k, number);
+  });
+  std::vector<MeshCheck::Edge> out;
+  for_each_edge(uses, [&](const EdgeUse* u, size_t n) {
+    if (n == 1) out.push_back(edge_of(u[0]));
+  });
+  return out;
 }
 
 // -- reports

@@ -62,6 +62,10 @@ struct MeshCheck {
 
 // Examines Grid::gGrids after merge_grid_pts and renumber_grid_pts.
 MeshCheck check_mesh();
+// The free edges alone (what check_mesh counts as such): edges of triangles and quadrilaterals
+// used by exactly one face of all parts, as point numbers a < b with the face that has each,
+// in ascending order of (a, b). Bars have no such edges.
+std::vector<MeshCheck::Edge> mesh_free_edges();
 // The report in plain words, and the same as one JSON object.
 std::string mesh_check_text(const MeshCheck& c);
 std::string mesh_check_json(const MeshCheck& c);

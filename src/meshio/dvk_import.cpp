@@ -4,15 +4,11 @@
 #include "meshio/dvk.h"
 
 #include "grid/MeshStructs.h"
-#include "grid/RawGrid.h"
 #include "meshio/import_support.h"
 
-#include <charconv>
 #include <climits>
 #include <cstdint>
-#include <fstream>
 #include <iostream>
-#include <new>
 #include <string>
 #include <vector>
 
@@ -161,9 +157,11 @@ bool DVK::import(std::string_view bytes, std::string& why) {
     return false;
   }
   if (!check_counts(np, ne, ng, r.left(), bytes.size(), why)) return false;
-  try {
+  const std::string out_of_memory = "reading DVK file failed: not enough memory for " + std::to_string(ng) +
+                                    " groups of " + std::to_string(np) + " points\n";
+  const bool ok = stage_import(why, [&](std::vector<StagedPart>& parts) {
     std::vector<GridPt> pts;
-    std::vector<StagedPart> parts((size_t)ng);
+    parts.resize((size_t)ng);
     for (StagedPart& p : parts) p.name = "anonymous surface";
     std::cout << "reading verts..." << std::flush;
     if (!read_points(r, np, pts, why)) return false;
@@ -176,14 +174,10 @@ bool DVK::import(std::string_view bytes, std::string& why) {
       return false;
     }
     for (StagedPart& p : parts) p.pts = pts;
-    commit_parts(parts);
-  } catch (const std::bad_alloc&) {
-    why = "reading DVK file failed: not enough memory for " + std::to_string(ng) + " groups of " +
-          std::to_string(np) + " points\n";
-    return false;
-  }
-  std::cout << std::endl;
-  return true;
+    return true;
+  }, out_of_memory);
+  if (ok) std::cout << std::endl;
+  return ok;
 }
 
 bool DVK::import(std::istream& in) {
@@ -198,9 +192,7 @@ bool DVK::import(std::istream& in) {
 }
 
 bool import_dvk(const std::string& name, std::string& why) {
-  std::string bytes;
-  if (!load_import_file(name, bytes, why)) return false;
-  return DVK::import(bytes, why);
+  return import_file(name, why, DVK::import);
 }
 
 bool import_dvk(const std::string& name) {

@@ -7,7 +7,6 @@
 
 #include <iostream>
 #include <map>
-#include <new>
 #include <set>
 
 namespace {
@@ -44,10 +43,7 @@ public:
 private:
   enum Got { END, PAIR, BAD };
   Got pair();
-  bool fail(const std::string& what) {
-    mWhy = "line " + std::to_string(mPairLine) + ": " + what;
-    return false;
-  }
+  bool fail(const std::string& what) { return fail_at_line(mWhy, mPairLine, what); }
   bool skip_section(const std::string& name);
   bool read_entities();
   bool read_code(Entity& e);
@@ -123,14 +119,7 @@ bool DXF_Reader::skip_section(const std::string& name) {
   }
 }
 
-size_t DXF_Reader::part_for(const std::string& layer) {
-  auto [it, added] = mLayers.emplace(layer, mParts.size());
-  if (added) {
-    mParts.emplace_back();
-    mParts.back().name = layer;
-  }
-  return it->second;
-}
+size_t DXF_Reader::part_for(const std::string& layer) { return part_named(mParts, mLayers, layer); }
 
 bool DXF_Reader::read_entities() {
   Entity e;
@@ -225,18 +214,12 @@ void DXF_Reader::finish_polyline() {
 }  // namespace
 
 bool DXF::import(std::string_view bytes, std::string& why) {
-  try {
+  return stage_import(why, [&](std::vector<StagedPart>& parts) {
     DXF_Reader reader(bytes, why);
     if (!reader.read()) return false;
-    commit_parts(reader.mParts);
-  } catch (const std::bad_alloc&) {
-    why = "not enough memory";
-    return false;
-  }
-  return true;
+    parts = std::move(reader.mParts);
+    return true;
+  });
 }
 
-bool import_dxf(const std::string& name, std::string& why) {
-  std::string bytes;
-  return load_import_file(name, bytes, why) && DXF::import(bytes, why);
-}
+bool import_dxf(const std::string& name, std::string& why) { return import_file(name, why, DXF::import); }

@@ -11,7 +11,6 @@
 #include <fstream>
 #include <iostream>
 #include <map>
-#include <new>
 
 namespace {
 
@@ -63,10 +62,7 @@ public:
   std::vector<StagedPart> mParts;
 
 private:
-  bool fail(const std::string& what) {
-    mWhy = "record at byte " + std::to_string(mAt) + ": " + what;
-    return false;
-  }
+  bool fail(const std::string& what) { return fail_at(mWhy, "record at byte", (long long)mAt, what); }
   bool record(int type, const unsigned char* d, size_t n);
   std::string text(const unsigned char* d, size_t n) const;
   void log_dates(const unsigned char* d, size_t n);
@@ -109,15 +105,7 @@ void GDS_Reader::log_dates(const unsigned char* d, size_t n) {
   }
 }
 
-StagedPart& GDS_Reader::part() {
-  const std::string name = mStructure + "_" + mLayer;
-  auto [it, added] = mPartIndex.emplace(name, mParts.size());
-  if (added) {
-    mParts.emplace_back();
-    mParts.back().name = name;
-  }
-  return mParts[it->second];
-}
+StagedPart& GDS_Reader::part() { return mParts[part_named(mParts, mPartIndex, mStructure + "_" + mLayer)]; }
 
 // Points of boundaries and paths join the current part as they are read; the
 // coordinates of other elements (texts, references) are only logged.
@@ -302,20 +290,18 @@ bool GDS_Reader::read() {
 }  // namespace
 
 bool GDS::import(std::string_view bytes, std::ostream& log, std::string& why) {
-  try {
+  return stage_import(why, [&](std::vector<StagedPart>& parts) {
     GDS_Reader reader(bytes, log, why);
     if (!reader.read()) return false;
-    commit_parts(reader.mParts);
-  } catch (const std::bad_alloc&) {
-    why = "not enough memory";
-    return false;
-  }
-  return true;
+    parts = std::move(reader.mParts);
+    return true;
+  });
 }
 
+// The trace file is made only once the file was read.
 bool import_gds(const std::string& name, std::string& why) {
-  std::string bytes;
-  if (!load_import_file(name, bytes, why)) return false;
-  std::ofstream log("gdsII.log");
-  return GDS::import(bytes, log, why);
+  return import_file(name, why, [](std::string_view bytes, std::string& reason) {
+    std::ofstream log("gdsII.log");
+    return GDS::import(bytes, log, reason);
+  });
 }

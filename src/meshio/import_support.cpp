@@ -38,6 +38,11 @@ bool load_import_file(const std::string& name, std::string& bytes, std::string& 
   return true;
 }
 
+bool import_file(const std::string& name, std::string& why, bool (*read)(std::string_view, std::string&)) {
+  std::string bytes;
+  return load_import_file(name, bytes, why) && read(bytes, why);
+}
+
 // -- TextReader
 
 namespace {
@@ -61,6 +66,7 @@ int TextReader::line() {
 
 bool TextReader::next_line(std::string_view& out) {
   if (mP == mEnd) return false;
+  mLastLine = line();
   const char* b = mP;
   while (mP < mEnd && *mP != '\n') ++mP;
   const char* e = mP;
@@ -84,7 +90,8 @@ bool TextReader::start() {
   return mP < mEnd;
 }
 
-bool TextReader::read(long long& v) {
+template <typename T>
+bool TextReader::read_number(T& v) {
   if (!start()) return false;
   const char* next = parse(mP, mEnd, v);
   if (!next) return false;
@@ -92,13 +99,8 @@ bool TextReader::read(long long& v) {
   return true;
 }
 
-bool TextReader::read(double& v) {
-  if (!start()) return false;
-  const char* next = parse(mP, mEnd, v);
-  if (!next) return false;
-  mP = next;
-  return true;
-}
+bool TextReader::read(long long& v) { return read_number(v); }
+bool TextReader::read(double& v) { return read_number(v); }
 
 bool TextReader::read(std::string& word) {
   skip_blanks();
@@ -128,6 +130,25 @@ std::string_view trim(std::string_view text) {
   return text;
 }
 
+// -- failures
+
+bool fail_at(std::string& why, const char* place, long long at, const std::string& what) {
+  why = std::string(place) + " " + std::to_string(at) + ": " + what;
+  return false;
+}
+
+bool check_count(long long n, const char* what, long long min_bytes, size_t left, std::string& reason) {
+  if (n >= 0 && n <= UINT32_MAX - 1 && (double)n * (double)min_bytes <= (double)left + 1) return true;
+  reason = std::to_string(n) + " " + what + " cannot be held by the rest of the file";
+  return false;
+}
+
+bool check_index(long long v, long long count, const std::string& what, std::string& reason) {
+  if (v >= 1 && v <= count) return true;
+  reason = what + " " + std::to_string(v) + " is not one of the " + std::to_string(count);
+  return false;
+}
+
 // -- staging
 
 uint32_t StagedPart::add_point(double x, double y, double z) {
@@ -146,6 +167,12 @@ void StagedPart::add_element(Mesh::ElementTypeBits bits, uint32_t id, const uint
   e.id = id;
   std::copy(p, p + n, e.pts);
   elements.push_back(e);
+}
+
+size_t part_named(std::vector<StagedPart>& parts, std::map<std::string, size_t>& index, const std::string& name) {
+  auto [it, added] = index.emplace(name, parts.size());
+  if (added) parts.emplace_back().name = name;
+  return it->second;
 }
 
 void commit_parts(std::vector<StagedPart>& parts) {

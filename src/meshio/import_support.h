@@ -8,6 +8,8 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <map>
+#include <new>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -18,6 +20,8 @@ const size_t MAX_IMPORT_BYTES = size_t(128) << 20;
 // -- reading
 // Reads the whole file into `bytes`; false with the reason in `why`.
 bool load_import_file(const std::string& name, std::string& bytes, std::string& why);
+// Reads the named file whole and hands its bytes to `read`; false with the reason in `why`.
+bool import_file(const std::string& name, std::string& why, bool (*read)(std::string_view, std::string&));
 
 // Words, numbers and lines of a text held in memory. Blanks and newlines separate words;
 // a number ends at the first character that cannot continue it.
@@ -29,6 +33,7 @@ public:
   bool at_end() const { return mP == mEnd; }
   size_t left() const { return size_t(mEnd - mP); }
   int line();  // 1-based line of the next unread character
+  int last_line() const { return mLastLine; }  // number of the line next_line returned last
   // The rest of the current line, without its newline or a trailing carriage return;
   // false at the end of the text.
   bool next_line(std::string_view& out);
@@ -40,18 +45,43 @@ public:
 private:
   void skip_blanks();
   bool start();
+  template <typename T>
+  bool read_number(T& v);
 
   const char* mP;
   const char* mBegin;
   const char* mEnd;
   const char* mCounted = mBegin;  // newlines before this point are counted in mLines
   int mLines = 1;
+  int mLastLine = 0;
 };
 
 // A number at the start of `text` (after blanks); the rest follows in `text`.
 bool parse_number(std::string_view& text, long long& v);
 bool parse_number(std::string_view& text, double& v);
+// `n` numbers at the start of `text`; false at the first that is missing.
+template <typename T>
+bool parse_numbers(std::string_view& text, T* out, int n) {
+  for (int k = 0; k < n; ++k)
+    if (!parse_number(text, out[k])) return false;
+  return true;
+}
 std::string_view trim(std::string_view text);
+
+// -- failures
+// Sets `why` to "<place> <at>: <what>" ("line 12: ...", "record at byte 80: ...");
+// returns false, so a reader can return its result.
+bool fail_at(std::string& why, const char* place, long long at, const std::string& what);
+inline bool fail_at_line(std::string& why, long long line, const std::string& what) {
+  return fail_at(why, "line", line, what);
+}
+// A count from a header whose entries take at least `min_bytes` each: false, with
+// "<n> <what> cannot be held by the rest of the file" in `reason`, when it is negative,
+// beyond 32-bit point numbers or more than the `left` bytes can hold.
+bool check_count(long long n, const char* what, long long min_bytes, size_t left, std::string& reason);
+// A 1-based number that must name one of `count` entries: false, with
+// "<what> <v> is not one of the <count>" in `reason`, when it does not.
+bool check_index(long long v, long long count, const std::string& what, std::string& reason);
 
 // -- staging
 struct StagedPart {
@@ -64,8 +94,27 @@ struct StagedPart {
   void add_element(Mesh::ElementTypeBits bits, uint32_t id, const uint32_t* pts, int n);
 };
 
+// The part named `name`, added at the end of `parts` the first time the name is asked
+// for; `index` maps names to their positions.
+size_t part_named(std::vector<StagedPart>& parts, std::map<std::string, size_t>& index, const std::string& name);
+
 // Makes one RawGrid per staged part, in order, moving the points and elements over.
 void commit_parts(std::vector<StagedPart>& parts);
+
+// Runs `read(parts)` on an empty list and makes the parts it staged when it returns true.
+// Running out of memory fails the import with `out_of_memory` in `why`.
+template <typename Read>
+bool stage_import(std::string& why, Read read, const std::string& out_of_memory = "not enough memory") {
+  try {
+    std::vector<StagedPart> parts;
+    if (!read(parts)) return false;
+    commit_parts(parts);
+  } catch (const std::bad_alloc&) {
+    why = out_of_memory;
+    return false;
+  }
+  return true;
+}
 
 // Formats that give every part a full copy of the point list: false (with the reason)
 // when `npts` copies for each of `nparts` parts are out of proportion to a file of `bytes`.

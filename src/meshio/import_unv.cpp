@@ -8,7 +8,6 @@
 
 #include <algorithm>
 #include <iostream>
-#include <new>
 
 namespace {
 
@@ -42,21 +41,14 @@ public:
   size_t mVolumes = 0;
 
 private:
-  bool fail(const std::string& what) {
-    mWhy = "line " + std::to_string(mLine) + ": " + what;
-    return false;
-  }
+  bool fail(const std::string& what) { return fail_at_line(mWhy, mR.last_line(), what); }
   // The next line of the current dataset; false at its closing delimiter (or the end).
   bool record(std::string_view& line) {
     if (!mR.next_line(line)) {
       mCutShort = true;
       return false;
     }
-    ++mLine;
-    if (line == DELIMITER) {
-      return false;
-    }
-    return true;
+    return line != DELIMITER;
   }
   bool skip_dataset() {
     std::string_view line;
@@ -69,7 +61,6 @@ private:
 
   TextReader mR;
   std::string& mWhy;
-  int mLine = 0;
   bool mCutShort = false;  // the file ended inside a dataset
   std::vector<long long> mLabels;  // node label of each point
   bool mLabelsArePositions = true;
@@ -80,11 +71,9 @@ private:
 bool UNV_Reader::read() {
   std::string_view line;
   while (mR.next_line(line)) {
-    ++mLine;
     if (line != DELIMITER) continue;  // text between datasets
     long long number;
     if (!mR.next_line(line)) return fail("a dataset starts at the end of the file");
-    ++mLine;
     if (!parse_number(line, number)) return fail("expected a dataset number");
     bool ok = true;
     if (number == 2411) {
@@ -117,8 +106,7 @@ bool UNV_Reader::read_nodes() {
     std::replace_if(xyz.begin(), xyz.end(), [](char c) { return c == 'D' || c == 'd'; }, 'e');
     std::string_view rest = xyz;
     double c[3];
-    for (double& v : c)
-      if (!parse_number(rest, v)) return fail("expected x y z of node " + std::to_string(label));
+    if (!parse_numbers(rest, c, 3)) return fail("expected x y z of node " + std::to_string(label));
     mPart.add_point(c[0], c[1], c[2]);
     mLabels.push_back(label);
     if (label != (long long)mLabels.size()) mLabelsArePositions = false;
@@ -143,8 +131,7 @@ bool UNV_Reader::read_elements() {
   std::string_view line;
   while (record(line)) {
     long long head[6];  // label, descriptor, property, material, colour, node count
-    for (long long& v : head)
-      if (!parse_number(line, v)) return fail("expected an element record of six numbers");
+    if (!parse_numbers(line, head, 6)) return fail("expected an element record of six numbers");
     const long long label = head[0], count = head[5];
     if (label != mNextElement && !mWarnedOrder) {
       std::cerr << "WARNING... elements are not ordered 1..N\n";
@@ -183,22 +170,14 @@ bool UNV_Reader::read_elements() {
 
 // Lines end at a newline; a trailing carriage return is dropped.
 bool UNV::import(std::string_view bytes, std::string& why) {
-  try {
+  return stage_import(why, [&](std::vector<StagedPart>& parts) {
     UNV_Reader reader(bytes, why);
     if (!reader.read()) return false;
     std::cout << std::endl;
     warn_volume_elements(reader.mVolumes, reader.mPart.name);
-    std::vector<StagedPart> parts(1);
-    parts[0] = std::move(reader.mPart);
-    commit_parts(parts);
-  } catch (const std::bad_alloc&) {
-    why = "not enough memory";
-    return false;
-  }
-  return true;
+    parts.push_back(std::move(reader.mPart));
+    return true;
+  });
 }
 
-bool import_unv(const std::string& name, std::string& why) {
-  std::string bytes;
-  return load_import_file(name, bytes, why) && UNV::import(bytes, why);
-}
+bool import_unv(const std::string& name, std::string& why) { return import_file(name, why, UNV::import); }

@@ -6,31 +6,26 @@
 
 #include <array>
 #include <iostream>
-#include <new>
 
 namespace {
 
 typedef std::array<uint32_t, 2> Edge;
 
-bool fail(std::string& why, TextReader& r, const std::string& what) {
-  why = "line " + std::to_string(r.line()) + ": " + what;
-  return false;
-}
+bool fail(std::string& why, TextReader& r, const std::string& what) { return fail_at_line(why, r.line(), what); }
 
 // A count from the header, checked against the bytes left: each entry takes at least
 // `min_bytes` ("0 0 0\n" is 6).
 bool read_count(TextReader& r, const char* what, long long min_bytes, long long& n, std::string& why) {
   if (!r.read(n)) return fail(why, r, std::string("expected the number of ") + what);
-  if (n < 0 || n > UINT32_MAX - 1 || (double)n * min_bytes > (double)r.left() + 1)
-    return fail(why, r, std::to_string(n) + " " + what + " cannot be held by the rest of the file");
-  return true;
+  std::string reason;
+  return check_count(n, what, min_bytes, r.left(), reason) || fail(why, r, reason);
 }
 
 bool read_index(TextReader& r, long long count, const char* what, uint32_t& out, std::string& why) {
   long long v;
   if (!r.read(v)) return fail(why, r, std::string("expected a ") + what + " number");
-  if (v < 1 || v > count)
-    return fail(why, r, std::string(what) + " " + std::to_string(v) + " is not one of the " + std::to_string(count));
+  std::string reason;
+  if (!check_index(v, count, what, reason)) return fail(why, r, reason);
   out = (uint32_t)v;
   return true;
 }
@@ -52,9 +47,8 @@ bool VET::import(std::string_view bytes, std::string& why) {
   if (ne < 0 || nt < 0 || (double)nv * 6 + (double)ne * 4 + (double)nt * 6 > (double)r.left() + 1)
     return fail(why, r, "the header's counts (" + std::to_string(nv) + " " + std::to_string(ne) + " " +
                             std::to_string(nt) + ") cannot be held by the rest of the file");
-  try {
-    std::vector<StagedPart> parts(1);
-    StagedPart& part = parts[0];
+  return stage_import(why, [&](std::vector<StagedPart>& parts) {
+    StagedPart& part = parts.emplace_back();
     part.name = "surface";
     part.pts.reserve((size_t)nv);
     std::cout << "reading verts..." << std::flush;
@@ -79,15 +73,8 @@ bool VET::import(std::string_view bytes, std::string& why) {
       part.add_element(Mesh::TRIANGLE, (uint32_t)(k + 1), corners, 3);
     }
     std::cout << std::endl;
-    commit_parts(parts);
-  } catch (const std::bad_alloc&) {
-    why = "not enough memory";
-    return false;
-  }
-  return true;
+    return true;
+  });
 }
 
-bool import_vet(const std::string& name, std::string& why) {
-  std::string bytes;
-  return load_import_file(name, bytes, why) && VET::import(bytes, why);
-}
+bool import_vet(const std::string& name, std::string& why) { return import_file(name, why, VET::import); }

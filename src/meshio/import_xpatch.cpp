@@ -12,7 +12,6 @@
 
 #include <iostream>
 #include <map>
-#include <new>
 
 namespace {
 
@@ -20,10 +19,7 @@ struct Lines {
   TextReader r;
   std::string& why;
 
-  bool fail(const std::string& what) {
-    why = "line " + std::to_string(r.line()) + ": " + what;
-    return false;
-  }
+  bool fail(const std::string& what) { return fail_at_line(why, r.line(), what); }
   bool text(std::string& out, const char* what) {
     std::string_view line;
     if (!r.next_line(line)) return fail(std::string("expected ") + what + ", found the end of the file");
@@ -35,16 +31,10 @@ struct Lines {
   bool numbers(T* out, int n) {
     at = r.line();
     std::string_view line;
-    if (!r.next_line(line)) return false;
-    for (int k = 0; k < n; ++k)
-      if (!parse_number(line, out[k])) return false;
-    return true;
+    return r.next_line(line) && parse_numbers(line, out, n);
   }
   // The failure of the last numbers() call.
-  bool expected(const std::string& what) {
-    why = "line " + std::to_string(at) + ": expected " + what;
-    return false;
-  }
+  bool expected(const std::string& what) { return fail_at_line(why, at, "expected " + what); }
   int at = 0;
 };
 
@@ -74,10 +64,10 @@ bool read_parts(Lines& in, std::vector<StagedPart>& parts, PartNames& names) {
 bool read_vertices(Lines& in, std::vector<GridPt>& pts, size_t nparts, size_t file_bytes) {
   long long nv;
   if (!in.numbers(&nv, 1)) return in.expected("the number of vertices");
-  if (nv < 0 || nv > UINT32_MAX - 1 || (double)nv * 6 > (double)in.r.left() + 1)
-    return in.fail(std::to_string(nv) + " vertices cannot be held by the rest of the file");
-  std::string copies;
-  if (!check_point_copies(nv, (long long)nparts, file_bytes, copies)) return in.fail(copies);
+  std::string reason;
+  if (!check_count(nv, "vertices", 6, in.r.left(), reason) ||
+      !check_point_copies(nv, (long long)nparts, file_bytes, reason))
+    return in.fail(reason);
   pts.resize((size_t)nv);
   for (long long i = 0; i < nv; ++i) {
     double xyz[3];
@@ -109,9 +99,9 @@ bool read_blocks(Lines& in, std::vector<StagedPart>& parts, const PartNames& nam
       if (!in.numbers(v, 3))
         return in.expected("three vertices of facet " + std::to_string(f + 1) + " of block '" + name + "'");
       uint32_t corners[3];
+      std::string reason;
       for (int j = 0; j < 3; ++j) {
-        if (v[j] < 1 || v[j] > (long long)nv)
-          return in.fail("facet vertex " + std::to_string(v[j]) + " is not one of the " + std::to_string(nv));
+        if (!check_index(v[j], (long long)nv, "facet vertex", reason)) return in.fail(reason);
         corners[j] = (uint32_t)v[j];
       }
       part.add_element(Mesh::TRIANGLE, ++id, corners, 3);
@@ -124,8 +114,7 @@ bool read_blocks(Lines& in, std::vector<StagedPart>& parts, const PartNames& nam
 
 bool XPATCH::import(std::string_view bytes, std::string& why) {
   Lines in{TextReader(bytes), why};
-  try {
-    std::vector<StagedPart> parts;
+  return stage_import(why, [&](std::vector<StagedPart>& parts) {
     PartNames names;
     std::vector<GridPt> pts;
     in.r.skip_line();
@@ -136,15 +125,8 @@ bool XPATCH::import(std::string_view bytes, std::string& why) {
     if (!read_blocks(in, parts, names, pts.size())) return false;
     for (StagedPart& p : parts) p.pts = pts;
     std::cout << std::endl;
-    commit_parts(parts);
-  } catch (const std::bad_alloc&) {
-    why = "not enough memory";
-    return false;
-  }
-  return true;
+    return true;
+  });
 }
 
-bool import_xpatch(const std::string& name, std::string& why) {
-  std::string bytes;
-  return load_import_file(name, bytes, why) && XPATCH::import(bytes, why);
-}
+bool import_xpatch(const std::string& name, std::string& why) { return import_file(name, why, XPATCH::import); }

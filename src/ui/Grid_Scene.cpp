@@ -1,6 +1,7 @@
 #include "ui/Grid_Scene.h"
 
 #include "grid/Grid.h"
+#include "merge/mesh_check.h"
 #include "ui/Gl_State.h"
 #include "script/parameters.h"
 
@@ -15,6 +16,7 @@
 #include <new>
 
 bool SHOW_MERGINGS = false;
+bool SHOW_FREE_EDGES = false;
 
 namespace Pelgrove_UserInterface {
 RC<Gl_Scene_Composite> gScenes(new Gl_Scene_Composite);
@@ -193,7 +195,7 @@ void grid_bounds(const Grid& g, Gl_Vec3& center, double& diameter) {
 }
 
 size_t Grid_Mesh::bytes() const {
-  return 4 * (verts.size() + tris.size() + edges.size() + bars.size() + links.size());
+  return 4 * (verts.size() + tris.size() + edges.size() + bars.size() + links.size() + free_edges.size());
 }
 
 // Upper bounds: every face may need a vertex copy (24 bytes), has 6 triangle indices and up to
@@ -287,13 +289,49 @@ void load_grid(Grid& g, RC<Grid_Scene>& scene) {
   load_grid(g, scene, budget);
 }
 
+namespace {
+// The free edges of the merged mesh as lines, one array per part: each edge goes to the part
+// of the face that has it, at its points' merged positions.
+std::vector<std::vector<float>> free_edge_lines() {
+  const std::vector<Grid*>& grids = Grid::gGrids;
+  std::vector<const GridPt*> by_number(1);
+  for (const Grid* g : grids)
+    for (const GridPt& p : g->mPts)
+      if (!p.mapped_to) by_number.push_back(nullptr);
+  for (const Grid* g : grids)
+    for (const GridPt& p : g->mPts)
+      if (!p.mapped_to && p.id > 0 && p.id < (int64_t)by_number.size()) by_number[p.id] = &p;
+  std::vector<std::vector<float>> lines(grids.size());
+  for (const MeshCheck::Edge& e : mesh_free_edges()) {
+    if (e.a < 1 || e.b >= (long)by_number.size() || !by_number[e.a] || !by_number[e.b]) continue;
+    if (e.at.part < 0 || e.at.part >= (int)lines.size()) continue;
+    const GridPt &a = *by_number[e.a], &b = *by_number[e.b];
+    lines[e.at.part].insert(lines[e.at.part].end(),
+                            {float(a.x), float(a.y), float(a.z), float(b.x), float(b.y), float(b.z)});
+  }
+  return lines;
+}
+}  // namespace
+
 void load_grids(Gl_Scene_Composite& scenes) {
   scenes.clear();
   size_t budget = display_memory_budget();
-  for (auto it = Grid::all_begin(); it != Grid::all_end(); ++it) {
+  std::vector<std::vector<float>> free_lines;
+  if (SHOW_FREE_EDGES) {
+    try {
+      free_lines = free_edge_lines();
+      for (const auto& l : free_lines) budget -= std::min(budget, 4 * l.size());
+    } catch (const std::bad_alloc&) {
+      free_lines.clear();
+      report("free edges are not shown: not enough memory");
+    }
+  }
+  size_t k = 0;
+  for (auto it = Grid::all_begin(); it != Grid::all_end(); ++it, ++k) {
     RC<Grid_Scene> s(new Grid_Scene);
     scenes.push_back(s);
     load_grid(**it, s, budget);
+    if (k < free_lines.size() && s->display != Grid_Display::BOX) s->mesh.free_edges.swap(free_lines[k]);
   }
 }
 
@@ -344,7 +382,7 @@ void Grid_Scene::draw_indices(unsigned mode, size_t offset, size_t count) const 
 }
 
 // Faces lit and flat (each triangle takes its element's normal from its last corner), then with
-// lighting off the bars, the merge links in red, and the element edges in the part's colour
+// lighting off the bars, the merge links and free edges in red, and the element edges in the part's colour
 // unless line_width < 0 (the faces sit behind them by the polygon offset).
 void Grid_Scene::draw() {
   if (!is_active() || !upload()) return;
@@ -366,12 +404,13 @@ void Grid_Scene::draw() {
   glDisableClientState(GL_NORMAL_ARRAY);
   glDisable(GL_LIGHTING);
   draw_indices(GL_LINES, mBarOffset, mesh.bars.size());
-  // Links before edges: where a link runs along an edge, the link shows.
-  if (!mesh.links.empty()) {
+  // Merge links and free edges before the element edges: where one runs along an edge, it shows.
+  for (const std::vector<float>* red : {&mesh.links, &mesh.free_edges}) {
+    if (red->empty()) continue;
     glBindBuffer(GL_ARRAY_BUFFER, 0);
     glColor4f(1, 0, 0, 1);
-    glVertexPointer(3, GL_FLOAT, 0, mesh.links.data());
-    glDrawArrays(GL_LINES, 0, GLsizei(mesh.links.size() / 3));
+    glVertexPointer(3, GL_FLOAT, 0, red->data());
+    glDrawArrays(GL_LINES, 0, GLsizei(red->size() / 3));
     glColor4fv(color);
     glBindBuffer(GL_ARRAY_BUFFER, mBuffers[0]);
     glVertexPointer(3, GL_FLOAT, 24, nullptr);

@@ -1,8 +1,9 @@
 // Grid_Scene: one part's display. load_grids turns every part into a Grid_Scene inside the
 // composite Pelgrove_UserInterface::gScenes; each keeps its part's geometry as vertex and
-// index arrays (faces, element edges, bars, merge links) that it uploads to OpenGL buffers
-// when first drawn. A part whose display would not fit in memory shows its element edges
-// or only its bounding box, and the status callback says so. Owns SHOW_MERGINGS.
+// index arrays (faces, element edges, bars, merge links, free edges) that it uploads to
+// OpenGL buffers when first drawn. A part whose display would not fit in memory shows its
+// element edges or only its bounding box, and the status callback says so. Owns
+// SHOW_MERGINGS and SHOW_FREE_EDGES.
 #pragma once
 
 #include "ui/Gl_Scene.h"
@@ -17,6 +18,9 @@ struct GridPt;
 
 // Draw a red line from every merged point to its representative (menu "Show Point Merging").
 extern bool SHOW_MERGINGS;
+// Draw in red every edge of a face that no other face of the merged mesh shares
+// (menu "Show Free Edges").
+extern bool SHOW_FREE_EDGES;
 
 namespace Pelgrove_UserInterface {
 // The scenes the main window's viewer shows; rebuilt by load_grids().
@@ -35,6 +39,7 @@ struct Grid_Mesh {
   std::vector<uint32_t> edges;  // 2 per element edge, each edge once
   std::vector<uint32_t> bars;   // 2 per two-point element
   std::vector<float> links;     // merge links: x y z of the point, x y z of its representative
+  std::vector<float> free_edges;  // free edges of the part's faces: x y z, x y z
   size_t bytes() const;
 };
 
@@ -88,6 +93,7 @@ void set_display_status_callback(DisplayStatusCallback cb, void* data);
 // -- loading
 // Fills the scene from the part: parameters, colour, bounds and geometry.
 void load_grid(Grid& g, RC<Grid_Scene>& scene);
-// Rebuilds `scenes` from all parts, one Grid_Scene per part in the order of the part list.
+// Rebuilds `scenes` from all parts, one Grid_Scene per part in the order of the part list;
+// with SHOW_FREE_EDGES each part gets the free edges of its faces in the merged mesh.
 void load_grids(Gl_Scene_Composite& scenes);
 void load_grids();  // into Pelgrove_UserInterface::gScenes

@@ -194,6 +194,7 @@ Fl_Menu_Item menu_MainMenuBar[] = {
     {"Show Mesh Check", 0, mesh_check_cb, nullptr, FL_MENU_DIVIDER, 0, 0, 0, 0},
     {"Show Editor Keys", 0, show_edit_list, nullptr, 0, 0, 0, 0, 0},
     {"Show Point Merging", 0, show_merging_cb, nullptr, FL_MENU_TOGGLE, 0, 0, 0, 0},
+    {"Show Free Edges", 0, show_free_edges_cb, nullptr, FL_MENU_TOGGLE, 0, 0, 0, 0},
     {nullptr, 0, nullptr, nullptr, 0, 0, 0, 0, 0},
   {"Run", FL_ALT + 'r', run_cb, nullptr, 0, 0, 0, 0, 0},
   {"Help", 0, nullptr, nullptr, FL_SUBMENU, 0, 0, 0, 0},
@@ -466,6 +467,11 @@ void mesh_check_cb(Fl_Widget*, void*) { show_text_list(mesh_check_text(check_mes
 void show_merging_cb(Fl_Widget* w, void*) {
   const Fl_Menu_Item* item = static_cast<Fl_Menu_*>(w)->mvalue();
   set_show_merging(item && item->value());
+}
+
+void show_free_edges_cb(Fl_Widget* w, void*) {
+  const Fl_Menu_Item* item = static_cast<Fl_Menu_*>(w)->mvalue();
+  set_show_free_edges(item && item->value());
 }
 
 }  // namespace Pelgrove_UserInterface

@@ -79,6 +79,7 @@ void run_cb(Fl_Widget*, void*);
 void part_summary_cb(Fl_Widget*, void*);
 void mesh_check_cb(Fl_Widget*, void*);  // the mesh check report of the last run
 void show_merging_cb(Fl_Widget*, void*);
+void show_free_edges_cb(Fl_Widget*, void*);
 
 }  // namespace Pelgrove_UserInterface
 

@@ -48,3 +48,8 @@ void set_show_merging(bool on) {
   SHOW_MERGINGS = on;
   rebuild();
 }
+
+void set_show_free_edges(bool on) {
+  SHOW_FREE_EDGES = on;
+  rebuild();
+}

@@ -12,3 +12,5 @@ void show_grids_in_viewer();
 void refit_viewer();
 // The "Show Point Merging" switch: show merged points, then rebuild the display.
 void set_show_merging(bool on);
+// The "Show Free Edges" switch: show the free edges of the faces, then rebuild the display.
+void set_show_free_edges(bool on);

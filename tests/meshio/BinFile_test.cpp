@@ -5,22 +5,20 @@
 #include <cstring>
 #include <ctime>
 #include <filesystem>
-#include <string>
 
 namespace {
 
 struct Added {
-  std::string label;  // as given; empty also for a null label
-  std::string data;
+  std::string label, data;  // the label as given; empty also for a null label
 };
 
 // Adds n sections: type 100 + k, label "s<k>" (null for every third), then k % 4 writes
 // of three bytes each. Checks NextIndex against the index each section gets.
 std::vector<Added> fill(oBinFile& f, int n) {
-  std::vector<Added> added;
+  std::vector<Added> added(n);
   for (int k = 0; k < n; ++k) {
     const int next = f.NextIndex();
-    Added a;
+    Added& a = added[k];
     if (k % 3) a.label = "s" + std::to_string(k);
     f.AddSection(100 + k, k % 3 ? a.label.c_str() : nullptr);
     EXPECT_EQ(f.CurrentIndex(), next) << k;
@@ -29,7 +27,6 @@ std::vector<Added> fill(oBinFile& f, int n) {
       f.Write(bytes, 3);
       a.data.append(bytes, 3);
     }
-    added.push_back(a);
   }
   return added;
 }
@@ -53,19 +50,14 @@ TEST_F(BinFileTest, LayoutOfSectionsAndHeaderBlocks) {
   for (const auto& r : rows) {
     SCOPED_TRACE(r.added);
     const int64_t before = std::time(nullptr);
-    std::vector<Added> added;
-    {
-      oBinFile f(path);
-      ASSERT_TRUE(f.IsOpen());
-      added = fill(f, r.added);
-      EXPECT_EQ(f.SectionCount(), r.count);
-      ASSERT_TRUE(f.Close());
-    }
+    oBinFile f(path);
+    const std::vector<Added> added = fill(f, r.added);
+    EXPECT_EQ(f.SectionCount(), r.count);
+    ASSERT_TRUE(f.Close());
     const std::string raw = read_file(path);
     ASSERT_GE(raw.size(), 2024u);
     EXPECT_EQ(le_at(raw, 0, 4), 0u);
-    EXPECT_GE((int64_t)le_at(raw, 8, 8), before);
-    EXPECT_LE((int64_t)le_at(raw, 8, 8), (int64_t)std::time(nullptr));
+    EXPECT_TRUE((int64_t)le_at(raw, 8, 8) >= before && (int64_t)le_at(raw, 8, 8) <= std::time(nullptr));
     EXPECT_EQ(le_at(raw, 16, 4), (uint64_t)r.count);
     std::vector<size_t> blocks = {0};
     size_t offset = 2024, k = 0;
@@ -76,17 +68,14 @@ TEST_F(BinFileTest, LayoutOfSectionsAndHeaderBlocks) {
       const uint64_t type = le_at(raw, rec, 8), bytes = le_at(raw, rec + 8, 8), writes = le_at(raw, rec + 16, 8);
       EXPECT_EQ(raw.substr(rec + 24, 16), std::string(16, '\0'));
       if (i % 50 == 49) {
-        EXPECT_EQ(type, 1u);
-        EXPECT_EQ(bytes, 2031u);
-        EXPECT_EQ(writes, 2u);
+        EXPECT_EQ((std::vector<uint64_t>{type, bytes, writes}), (std::vector<uint64_t>{1, 2031, 2}));
         EXPECT_EQ(raw.substr(offset, 7), std::string("Header", 7));
         blocks.push_back(offset + 7);
         EXPECT_EQ(le_at(raw, offset + 7 + 16, 4), 0u);
       } else {
         const Added& a = added.at(k);
-        EXPECT_EQ(type, 100 + k);
-        EXPECT_EQ(bytes, a.label.size() + 1 + a.data.size());
-        EXPECT_EQ(writes, 1 + a.data.size() / 3);
+        EXPECT_EQ((std::vector<uint64_t>{type, bytes, writes}),
+                  (std::vector<uint64_t>{100 + k, a.label.size() + 1 + a.data.size(), 1 + a.data.size() / 3}));
         EXPECT_EQ(raw.substr(offset, bytes), a.label + '\0' + a.data);
         ++k;
       }

@@ -1,14 +1,89 @@
 #include "meshio/formats.h"
 
+#include "grid/Grid.h"
+#include "grid/MeshStructs.h"
+#include "meshio/BinFile.h"
+#include "meshio/dvk.h"
+#include "meshio/vbf.h"
 #include "support/test_support.h"
 
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <bit>
+#include <cmath>
+#include <cstdio>
 #include <filesystem>
+#include <limits>
+#include <random>
+#include <sstream>
 #include <string>
 
 namespace {
+
+std::string printf_string(const char* fmt, double v) {
+  char buf[64];
+  std::snprintf(buf, sizeof buf, fmt, v);
+  return buf;
+}
+std::string formatted_e(double v) {
+  char buf[64];
+  return std::string(buf, DVK::put_e(buf, v));
+}
+
+// Little-endian bytes, for writing expected file contents by hand.
+struct Bytes {
+  std::string s;
+  Bytes& u(uint64_t v, int n) {
+    for (int k = 0; k < n; ++k) s += char(v >> (8 * k));
+    return *this;
+  }
+  Bytes& d(double v) { return u(std::bit_cast<uint64_t>(v), 8); }
+  Bytes& point(double x, double y, double z, uint32_t number) { return d(x).d(y).d(z).u(number, 4).u(0, 4); }
+};
+
+typedef std::vector<std::pair<std::string, std::vector<uint64_t>>> Parts;
+
+// A binary mesh file read back through the container: the point count (after checking
+// the points are numbered 1..n), elements as their packed words, parts.
+struct Vbf_File {
+  size_t points = 0;
+  std::vector<std::vector<uint64_t>> elements;  // type word, number, point numbers
+  Parts parts;
+};
+
+Vbf_File read_vbf(const std::string& path) {
+  Vbf_File m;
+  iBinFile in(path);
+  std::string data;
+  if (in.SectionCount() < 2 || !in.ReadSection(0, data)) {
+    ADD_FAILURE() << "no binary mesh: " << in.Error();
+    return m;
+  }
+  EXPECT_EQ(in.SectionType(0), VBF::POINTS);
+  EXPECT_EQ(data.size(), 32 * in.SectionSize(0));
+  for (; 32 * m.points + 32 <= data.size(); ++m.points) EXPECT_EQ(le_at(data, 32 * m.points + 24, 4), m.points + 1);
+  EXPECT_EQ(in.SectionType(1), VBF::ELEMENTS);
+  EXPECT_TRUE(in.ReadSection(1, data));
+  for (size_t at = 0; at < data.size();) {
+    const Mesh::Element e{le_at(data, at, 8)};
+    std::vector<uint64_t> rec = {e.type, le_at(data, at + 8, 4)};
+    for (uint32_t k = 0; k < Mesh::npts(e); ++k) rec.push_back(le_at(data, at + 12 + 4 * k, 4));
+    EXPECT_EQ(le_at(data, at + 12 + 4 * Mesh::npts(e), 4), 0u);
+    m.elements.push_back(rec);
+    at += Mesh::nbytes(e);
+  }
+  EXPECT_EQ(m.elements.size(), in.SectionSize(1));
+  for (int i = 2; i < in.SectionCount(); ++i) {
+    EXPECT_EQ(in.SectionType(i), VBF::PART);
+    EXPECT_TRUE(in.ReadSection(i, data));
+    EXPECT_EQ(data.size(), 8 * in.SectionSize(i));
+    std::vector<uint64_t> positions;
+    for (size_t at = 0; at < data.size(); at += 8) positions.push_back(le_at(data, at, 8));
+    m.parts.emplace_back(in.SectionLabel(i), positions);
+  }
+  return m;
+}
 
 class MeshFormatsTest : public ScriptTest {
 protected:
@@ -16,13 +91,61 @@ protected:
     std::filesystem::remove_all(dir);
     ScriptTest::TearDown();
   }
-  std::string dir = make_temp_dir();
+  // Builds the script's mesh as a script run does and writes it in `format`.
+  std::string exported(const char* format, const std::string& script) {
+    EXPECT_TRUE(build(script)) << script;
+    EXPECT_TRUE(find_mesh_format(format)->write(path.c_str(), true));
+    return read_file(path);
+  }
+  std::string dir = make_temp_dir(), path = dir + "/out";
 };
+
+const uint64_t BAR = 0x1121, TRI = 0x1232, QUAD = 0x1243;
 
 }  // namespace
 
+TEST(DvkFormat, CoordinatesMatchPrintf) {
+  const double inf = std::numeric_limits<double>::infinity();
+  const double fixed[] = {0.0, -0.0, 1.0, -1.0, 9.99999999999995e+02, 9.999999999999949e+02, 9.99999999999995e-300,
+                          0.5, 1e-320, -4.9e-324, 1.7976931348623157e308, -2.2250738585072014e-308,
+                          123456789012345.6, 0.1, 2.5e-5, 1e-12, 9.99999999999995e-13, 1e-13, 1e-14,
+                          1.00000000000005e-12, 1e40, 9.999999999999999e39, -1e39, inf, -inf, NAN, -NAN};
+  for (double v : fixed) EXPECT_EQ(formatted_e(v), printf_string("%21.13e", v)) << printf_string("%.17g", v);
+  std::mt19937_64 rng(2024);
+  std::uniform_real_distribution<double> mantissa(-10, 10), decade(-15, 41);
+  std::uniform_int_distribution<int> exponent(-320, 308);
+  for (int k = 0; k < 400000; ++k) {
+    double v = std::bit_cast<double>(rng());  // any bits
+    if (k % 5 == 1) v = mantissa(rng) * std::pow(10.0, exponent(rng));
+    if (k % 5 == 2)  // fourteen significant digits and a 5 after them: rounding at the last printed digit
+      v = (std::floor(mantissa(rng) * 1e13) + 0.5) / 1e13 * std::pow(10.0, exponent(rng) / 10);
+    if (k % 5 == 3) v = std::copysign(std::pow(10.0, decade(rng)), mantissa(rng));
+    if (k % 5 == 4) v = (double)(rng() % 4001) / (double)(1 + rng() % 2000) - 1;  // lattice coordinates
+    if (formatted_e(v) != printf_string("%21.13e", v)) {
+      ADD_FAILURE() << printf_string("%.17g", v) << ": " << formatted_e(v) << " vs " << printf_string("%21.13e", v);
+      break;
+    }
+  }
+}
+
+TEST(DvkFormat, IntegersMatchPrintfAndPointNumbersStaySeparated) {
+  const long values[] = {0, 1, -1, 7, 99, 123, 999999, 1000000, 9999999, 10000000, 123456789, -1234567,
+                         -12345678, std::numeric_limits<long>::max(), std::numeric_limits<long>::min()};
+  for (long v : values) {
+    SCOPED_TRACE(v);
+    char buf[64], want[64];
+    for (int width : {1, 3, 6, 8}) {
+      std::snprintf(want, sizeof want, "%*ld", width, v);
+      EXPECT_EQ(std::string(buf, DVK::put_long(buf, v, width)), want);
+    }
+    // Below eight digits the "%8ld" bytes; from eight on a blank keeps numbers apart.
+    std::snprintf(want, sizeof want, std::to_string(v).size() >= 8 ? " %ld" : "%8ld", v);
+    EXPECT_EQ(std::string(buf, DVK::put_point_number(buf, v)), want);
+    EXPECT_EQ(buf[0], ' ');
+  }
+}
+
 TEST(MeshFormats, LookupByNameAndDefault) {
-  EXPECT_STREQ(mesh_formats()[0].name, "dvk");
   EXPECT_EQ(mesh_format_names(), "dvk, vbf, vtu, msh, stl, obj");
   const std::pair<const char*, const char*> by_path[] = {
       {"a/model.vtu", "vtu"}, {"model.MSH", "msh"}, {"m.tar.stl", "stl"}, {"model", "dvk"},
@@ -36,11 +159,86 @@ TEST(MeshFormats, LookupByNameAndDefault) {
   EXPECT_EQ(find_mesh_format(""), nullptr);
 }
 
+// Checked by hand: the plate's two triangles and the line's bar share point 2.
+TEST_F(MeshFormatsTest, SmallMeshByteForByte) {
+  const std::string script = "set element_type tri0\nplate a 1 1  0 0 0  1 0 0  1 1 0  0 1 0\nline b 1  1 0 0  2 0 0\n";
+  const std::string o = "   0.0000000000000e+00", i = "   1.0000000000000e+00", ii = "   2.0000000000000e+00";
+  EXPECT_EQ(exported("dvk", script),
+            "no title\n5 3 2\n       1" + o + o + o + "\n       2" + i + o + o + "\n       3" + o + i + o +
+                "\n       4" + i + i + o + "\n       5" + ii + o + o +
+                "\ntriangle           1 3   1\n       1       2       4\n"
+                "triangle           2 3   1\n       1       4       3\n"
+                "bar                3 2   2\n       5       2\n  1 a\n  2 b\n");
+
+  const std::string raw = exported("vbf", script);
+  Bytes points, elements, a, b;
+  points.u(0, 1).point(0, 0, 0, 1).point(1, 0, 0, 2).point(0, 1, 0, 3).point(1, 1, 0, 4).point(2, 0, 0, 5);
+  elements.u(0, 1).u(TRI, 8).u(1, 4).u(1, 4).u(2, 4).u(4, 4).u(0, 4);
+  elements.u(TRI, 8).u(2, 4).u(1, 4).u(4, 4).u(3, 4).u(0, 4);
+  elements.u(BAR, 8).u(3, 4).u(5, 4).u(2, 4).u(0, 4);
+  a.u('a', 1).u(0, 1).u(0, 8).u(1, 8);
+  b.u('b', 1).u(0, 1).u(2, 8);
+  EXPECT_EQ(raw.substr(2024), points.s + elements.s + a.s + b.s);
+  EXPECT_EQ(read_vbf(path).parts, (Parts{{"a", {0, 1}}, {"b", {2}}}));  // section types and sizes agree
+}
+
+// Groups (ascii: the header, element declarations and group lines) and part sections
+// (binary) of the same meshes. Groups are numbered by the first part with elements.
+TEST_F(MeshFormatsTest, PartsGroupsAndNumbering) {
+  const std::string unit = " 1 1  0 0 0  1 0 0  1 1 0  0 1 0\n", up = " 1 1  0 0 1  1 0 1  1 1 1  0 1 1\n";
+  const struct {
+    const char* id;
+    std::string script, dvk_lines;
+    size_t points;
+    std::vector<std::vector<uint64_t>> elements;
+    Parts parts;
+  } rows[] = {
+      {"adjacent plates share their border points", "plate p" + unit + "plate q 1 1  1 0 0  2 0 0  2 1 0  1 1 0\n",
+       "no title\n6 2 2\nquadrilateral      1 4   1\nquadrilateral      2 4   2\n  1 p\n  2 q\n", 6,
+       {{QUAD, 1, 1, 2, 4, 3}, {QUAD, 2, 2, 5, 6, 4}}, {{"p", {0}}, {"q", {1}}}},
+      {"a collapsed part takes no element number, nor the first group",
+       "plate a 1 1  5 5 5  5 5 5  5 5 5  5 5 5\nplate b" + unit,
+       "no title\n5 1 2\nquadrilateral      1 4   1\n  2 a\n  1 b\n", 5,
+       {{QUAD, 1, 2, 3, 5, 4}}, {{"a", {}}, {"b", {0}}}},
+      {"parts of one name form one group", "plate x" + unit + "plate w" + up + "plate x" + up,
+       "no title\n8 3 2\nquadrilateral      1 4   1\nquadrilateral      2 4   2\nquadrilateral      3 4   1\n"
+       "  2 w\n  1 x\n", 8, {{QUAD, 1, 1, 2, 4, 3}, {QUAD, 2, 5, 6, 8, 7}, {QUAD, 3, 5, 6, 8, 7}},
+       {{"x", {0, 2}}, {"w", {1}}}},
+      {"a deleted part keeps its points and gives its number back", "plate d" + unit + "plate e" + up + "delete d\n",
+       "no title\n8 1 2\nquadrilateral      1 4   1\n  2 d\n  1 e\n", 8, {{QUAD, 1, 5, 6, 8, 7}},
+       {{"d", {}}, {"e", {0}}}},
+      {"an empty run", "", "no title\n0 0 0\n", 0, {}, {}},
+  };
+  for (const auto& r : rows) {
+    SCOPED_TRACE(r.id);
+    std::istringstream text(exported("dvk", "set element_type quads\n" + r.script));
+    std::string lines;
+    for (std::string line; std::getline(text, line);)
+      if (line.compare(0, 4, "    ") != 0) lines += line + "\n";
+    EXPECT_EQ(lines, r.dvk_lines);
+    exported("vbf", "set element_type quads\n" + r.script);
+    const Vbf_File m = read_vbf(path);
+    EXPECT_EQ(m.points, r.points);
+    EXPECT_EQ(m.elements, r.elements);
+    EXPECT_EQ(m.parts, r.parts);
+  }
+}
+
+// Points numbered before the last merge would make elements point at the wrong nodes.
+TEST_F(MeshFormatsTest, StaleNumberingWritesNoBinaryMesh) {
+  ASSERT_TRUE(build("plate p 1 1  0 0 0  1 0 0  1 1 0  0 1 0\n"));
+  Grid::gGrids[0]->mPts[1].id = 7;
+  testing::internal::CaptureStderr();
+  EXPECT_FALSE(export_vbf_mesh(path.c_str(), true));
+  EXPECT_EQ(testing::internal::GetCapturedStderr(),
+            "could not export to binary file '" + path + "': points not numbered since the last merge\n");
+  EXPECT_EQ(dir_entries(dir), std::vector<std::string>{});
+}
+
 // Every writer: a target that cannot be written, or a write that fails part way (a full
 // disk), returns false and leaves the old file whole and no temporary beside it.
 TEST_F(MeshFormatsTest, EveryFormatReplacesItsTargetWholeOrNotAtAll) {
   ASSERT_TRUE(build("set element_type quads\nplate p 20 20  0 0 0  1 0 0  1 1 0  0 1 0\n"));
-  const std::string path = dir + "/mesh.out";
   for (const Mesh_Format& f : mesh_formats()) {
     SCOPED_TRACE(f.name);
     write_file(path, "old contents\n");
@@ -52,13 +250,13 @@ TEST_F(MeshFormatsTest, EveryFormatReplacesItsTargetWholeOrNotAtAll) {
       SCOPED_TRACE(limit);
       EXPECT_FALSE(with_file_size_limit(limit, [&] { return f.write(path.c_str(), true); }));
       EXPECT_EQ(read_file(path), "old contents\n");
-      EXPECT_EQ(dir_entries(dir), std::vector<std::string>{"mesh.out"});
+      EXPECT_EQ(dir_entries(dir), std::vector<std::string>{"out"});
     }
 
     // Written: the mode is kept, links are followed, devices written in place.
     ASSERT_TRUE(f.write(path.c_str(), true));
     EXPECT_GT(read_file(path).size(), 441u * 24);
-    EXPECT_EQ(dir_entries(dir), std::vector<std::string>{"mesh.out"});
+    EXPECT_EQ(dir_entries(dir), std::vector<std::string>{"out"});
     struct stat st;
     ASSERT_EQ(stat(path.c_str(), &st), 0);
     EXPECT_EQ(st.st_mode & 0777, 0640u);

@@ -4,9 +4,12 @@
 #include "meshio/import_unv.h"
 #include "meshio/import_vet.h"
 #include "meshio/import_xpatch.h"
+#include "merge/PtMerger.h"
 #include "support/import_runner.h"
 #include "support/test_support.h"
 
+#include <filesystem>
+#include <map>
 #include <sstream>
 #include <vector>
 
@@ -17,6 +20,7 @@ struct Xyz {
 };
 struct Corners {
   size_t part, element;
+  uint32_t id;  // the element's number
   std::vector<Xyz> want;
 };
 
@@ -25,9 +29,26 @@ bool gds_no_log(std::string_view bytes, std::string& why) {
   return GDS::import(bytes, log, why);
 }
 
+bool dvk_bytes(std::string_view bytes, std::string& why) { return DVK::import(bytes, why); }
+
+// Through the stream reader, which tells its failures on standard error.
+ImportRun run_dvk(const std::string& text) {
+  return run_import(
+      [](std::string_view bytes, std::string&) {
+        std::istringstream in{std::string(bytes)};
+        return DVK::import(in);
+      },
+      text);
+}
+
 typedef bool (*Reader)(std::string_view, std::string&);
 
 class ImportFormats : public ScriptTest {};
+
+const std::map<std::string, std::string> FAILED = {
+    {"vet", "failed to import vertex-edge-triangle file:\n"}, {"dxf", "failed to import dxf file:\n"},
+    {"unv", "failed to import SDRC universal file:\n"},       {"gds", "failed to import GDS-II file:\n"},
+    {"dvk", "failed to import dovrekin file:\n"},             {"xpatch", "failed to import xpatch facet file:\n"}};
 
 }  // namespace
 
@@ -43,34 +64,40 @@ TEST_F(ImportFormats, SampleFilesGiveTheirPartsPointsAndElements) {
     std::string out, err;
   } rows[] = {
       {"square.vet", VET::import, {"surface"}, {4}, {2},
-       {{0, 0, {{0, 0, 0}, {1, 0, 0}, {1, 1, 0}}}, {0, 1, {{0, 0, 0}, {1, 1, 0}, {0, 1, 0}}}},
+       {{0, 0, 1, {{0, 0, 0}, {1, 0, 0}, {1, 1, 0}}}, {0, 1, 2, {{0, 0, 0}, {1, 1, 0}, {0, 1, 0}}}},
        "reading verts... edges... triangles...\n", ""},
       {"square.xpatch", XPATCH::import, {"hull", "wing"}, {4, 4}, {1, 1},
-       {{0, 0, {{0, 0, 0}, {1, 0, 0}, {1, 1, 0}}}, {1, 0, {{0, 0, 0}, {1, 1, 0}, {0, 1, 0}}}},
+       {{0, 0, 1, {{0, 0, 0}, {1, 0, 0}, {1, 1, 0}}}, {1, 0, 2, {{0, 0, 0}, {1, 1, 0}, {0, 1, 0}}}},
        "reading verts... elements...\n", ""},
       // a repeated fourth corner makes a triangle; a face of two corners is reported
       {"square.dxf", DXF::import, {"hull", "wing", "rail"}, {3, 4, 3}, {1, 1, 2},
-       {{0, 0, {{0, 0, 0}, {1, 0, 0}, {1, 1, 0}}},
-        {1, 0, {{0, 0, 0}, {1, 1, 0}, {0, 1, 0}, {-1, 1, 0.5}}},
-        {2, 1, {{1, 0, 2}, {1, 1, 2}}}},
+       {{0, 0, 1, {{0, 0, 0}, {1, 0, 0}, {1, 1, 0}}},
+        {1, 0, 1, {{0, 0, 0}, {1, 1, 0}, {0, 1, 0}, {-1, 1, 0.5}}},
+        {2, 1, 2, {{1, 0, 2}, {1, 1, 2}}}},
        "", "unknown element 8[2 pts] w/ final z=5\ndone importing DXF\n"},
       // node labels 10..80 are found by search
       {"cube.unv", UNV::import, {"Ungrouped"}, {8}, {5},
-       {{0, 0, {{0, 0, 0}, {1, 0, 0}, {1, 1, 0}}},
-        {0, 2, {{0, 0, 0}, {0, 0, 1}}},
-        {0, 3, {{0, 0, 0}, {1, 0, 0}, {0, 1, 0}, {0, 0, 1}}},
-        {0, 4, {{0, 0, 0}, {1, 0, 0}, {1, 1, 0}, {0, 1, 0}, {0, 0, 1}, {1, 0, 1}, {1, 1, 1}, {0, 1, 1}}}},
+       {{0, 0, 1, {{0, 0, 0}, {1, 0, 0}, {1, 1, 0}}},
+        {0, 2, 3, {{0, 0, 0}, {0, 0, 1}}},
+        {0, 3, 4, {{0, 0, 0}, {1, 0, 0}, {0, 1, 0}, {0, 0, 1}}},
+        {0, 4, 5, {{0, 0, 0}, {1, 0, 0}, {1, 1, 0}, {0, 1, 0}, {0, 0, 1}, {1, 0, 1}, {1, 1, 1}, {0, 1, 1}}}},
        "reading verts... elements...\n",
        "WARNING: group importing not yet implemented\n"
        "WARNING... 2 volume elements (tetrahedra, hexahedra) kept in part 'Ungrouped' are skipped as surface "
        "elements\n"},
       // database units of 0.001; a path of width 0.2 turning left at (1, 0) is mitred
       {"layers.gds", gds_no_log, {"TOP_Layer001", "TOP_Layer002", "TOP_Layer003"}, {5, 10, 11}, {1, 1, 2},
-       {{0, 0, {{0, 0, 0}, {1, 0, 0}, {1, 1, 0}, {0, 1, 0}}},
-        {1, 0, {{0, 0, 0}, {1, 0, 0}, {0, 1, 0}}},
-        {2, 0, {{0, -0.1, 0}, {1.1, -0.1, 0}, {0.9, 0.1, 0}, {0, 0.1, 0}}},
-        {2, 1, {{1.1, -0.1, 0}, {1.1, 1, 0}, {0.9, 1, 0}, {0.9, 0.1, 0}}}},
+       {{0, 0, 1, {{0, 0, 0}, {1, 0, 0}, {1, 1, 0}, {0, 1, 0}}},
+        {1, 0, 1, {{0, 0, 0}, {1, 0, 0}, {0, 1, 0}}},
+        {2, 0, 1, {{0, -0.1, 0}, {1.1, -0.1, 0}, {0.9, 0.1, 0}, {0, 0.1, 0}}},
+        {2, 1, 2, {{1.1, -0.1, 0}, {1.1, 1, 0}, {0.9, 1, 0}, {0.9, 0.1, 0}}}},
        "", "Polygon with 5(>4) sides\n"},
+      // every group holds all the points; elements keep their file numbers
+      {"dvk_three_groups.dvk", dvk_bytes, {"skin", "flap", "wire"}, {6, 6, 6}, {2, 1, 1},
+       {{0, 1, 2, {{0, 0, 0}, {1, 1, 0}, {0, 1, 0}}},
+        {1, 0, 4, {{1, 0, 0}, {2, 0, 0}, {2, 1, 0.5}, {1, 1, 0}}},
+        {2, 0, 3, {{1, 0, 0}, {2, 0, 0}}}},
+       "reading verts... elements...\n", ""},
   };
   for (const auto& r : rows) {
     SCOPED_TRACE(r.file);
@@ -89,6 +116,7 @@ TEST_F(ImportFormats, SampleFilesGiveTheirPartsPointsAndElements) {
       const RawGrid& g = raw_part(c.part);
       ASSERT_LT(c.element, g.elements.size());
       const Mesh::Element& e = g.elements[c.element];
+      EXPECT_EQ(e.id, c.id);
       ASSERT_EQ(Mesh::npts(e), c.want.size()) << "element " << c.element;
       for (size_t j = 0; j < c.want.size(); ++j) {
         const GridPt& p = g.mPts.at(e.pts[j] - 1);
@@ -176,4 +204,107 @@ TEST_F(ImportFormats, GdsTraceNamesTheRecords) {
                                "Begin Path Element\n", "Begin Text Element\n", "String to Present: label\n",
                                "... Element End ...\n", "--- Structure End ---\n", "=== Library End ===\n"};
   for (const std::string& l : lines) EXPECT_NE(log.str().find(l), std::string::npos) << l;
+}
+
+// Every file of the corpus (its extension names the importer) fails the import with a
+// message naming the file and what was wrong, and leaves only the part made before it.
+TEST_F(ImportFormats, EveryMalformedFileFailsWithAReasonAndLeavesNoPart) {
+  size_t files = 0;
+  for (const auto& entry : std::filesystem::directory_iterator(PELGROVE_TEST_DATA "/malformed")) {
+    const std::string path = entry.path().string(), type = entry.path().extension().string().substr(1);
+    SCOPED_TRACE(path);
+    ASSERT_TRUE(FAILED.count(type)) << "unknown importer";
+    ++files;
+    reset_script_state();
+    sink.clear();
+    StreamCapture out(std::cout), err(std::cerr);
+    EXPECT_FALSE(run("line before 1  0 0 0  1 0 0\nimport " + type + " " + path + "\n"));
+    ASSERT_EQ(alerts().size(), 1u);
+    const std::string head = "ERROR: while parsing " + type + ", builder import failed with message:\n" +
+                             FAILED.at(type) + path + "\n";
+    EXPECT_EQ(alerts()[0].substr(0, head.size()), head);
+    EXPECT_GT(alerts()[0].size(), head.size() + 8) << "no reason given";
+    ASSERT_EQ(Grid::gGrids.size(), 1u);
+    EXPECT_EQ(Grid::gGrids[0]->name(), "before");
+  }
+  EXPECT_GE(files, 31u);
+}
+
+// Group numbers outside 1..NG select the last group; a blank only shortens the last name.
+TEST_F(ImportFormats, DvkGroupNumbersAndNames) {
+  StreamCapture err(std::cerr);
+  EXPECT_FALSE(import_dvk(PELGROVE_TEST_DATA "/dvk_no_such_file.dvk"));
+  EXPECT_EQ(err.text.str(), "the file cannot be opened\n");
+  ASSERT_TRUE(run_dvk("title\n2 3 2\n1 0 0 0\n2 1 0 0\nbar 1 2 0\n1 2\nbar 2 2 7\n2 1\nbar 3 2 1\n1 2\n"
+                      "9 last\n1 first\n").ok);
+  EXPECT_EQ(raw_part(0).name(), "first");
+  EXPECT_EQ(raw_part(1).name(), "last");
+  EXPECT_EQ(raw_part(0).elements.size(), 1u);
+  EXPECT_EQ(raw_part(1).elements.size(), 2u);
+  ASSERT_TRUE(run_dvk("title\n1 0 1\n1 0 0 0\n1 my part\n").ok);
+  EXPECT_EQ(raw_part(0).name(), "my");
+}
+
+TEST_F(ImportFormats, DvkExportImportMergeGivesTheSameFile) {
+  const std::string dir = make_temp_dir(), first = dir + "/first.dvk", second = dir + "/second.dvk";
+  ASSERT_TRUE(build("set tolerance 1e-9\nset ptolerance 1e-9\nset element_type quads\n"
+                    "plate deck 3 2  0 0 0  3 0 0  3 2 0  0 2 0\n"
+                    "set element_type tri_alt\nplate side 3 2  0 0 0  3 0 0  3 0 1.5  0 0 1.5\n"
+                    "line rail 4  0 2 0  0 2 3\n"
+                    "set element_type quads\ncylinder drum 8 2  1 0 4  1 360 4  1 360 5  1 0 5\n"));
+  ASSERT_TRUE(export_dvk_mesh(first.c_str(), true));
+  ASSERT_TRUE(run_dvk(read_file(first)).ok);
+  EXPECT_EQ(Grid::gGrids.size(), 4u);
+  merge_grid_pts();
+  renumber_grid_pts();
+  ASSERT_TRUE(export_dvk_mesh(second.c_str(), true));
+  EXPECT_GT(read_file(first).size(), 1000u);
+  EXPECT_EQ(read_file(first), read_file(second));
+  std::filesystem::remove_all(dir);
+}
+
+// Counts are checked before anything is made, and elements may only name existing points;
+// a failed import leaves no part.
+TEST_F(ImportFormats, DvkFailuresAreDescribedOnStandardError) {
+  const std::string head = "title\n2 2 2\n1 0 0 0\n2 1 0 0\n";
+  const std::string again = "the following values may not have been correctly read:\n\t";
+  const struct {
+    const char* id;
+    std::string text, message;
+  } rows[] = {
+      {"counts unreadable", "title\n2 x 1\n",
+       ": the second line must hold the counts of points, elements and groups\n"},
+      {"negative count", "title\n-1 0 1\n", ": negative count in the header (-1 0 1)\n"},
+      {"elements without groups", "title\n1 1 0\n1 0 0 0\nbar 1 2 1\n1 1\n",
+       ": 1 elements declared but no group to hold them\n"},
+      {"group lines without groups", "title\n1 0 0\n1 0 0 0\n1 a\n",
+       ": group lines follow but the header declares no groups\n"},
+      {"more points than bytes", read_file(PELGROVE_TEST_DATA "/dvk_huge_counts.dvk"),
+       ": the header declares 2000000000 points and 1 groups, more than the 76 bytes that follow can hold\n"},
+      {"groups times points", "title\n1000 0 100000\n" + std::string(1000000, ' '),
+       ": 100000 parts of 1000 points each are out of proportion to a file of 1000020 bytes\n"},
+      {"point out of sequence", "title\n2 0 1\n1 0 0 0\n3 0 0 0\n1 a\n", " at point #2: the line is numbered 3\n"},
+      {"declaration cut short", head + "bar 1 2", " at element declaration for #1\n" + again + "bar 1 2\n"},
+      {"triangle with four points", head + "triangle 1 4 1\n1 2 1 2\n",
+       " at element declaration #1\n'triangle' is an unknown type\n"},
+      {"bar points", head + "bar 1 2 1\n1 x\n", " at bar points for #1\n" + again + "1 0\n"},
+      {"triangle points", head + "bar 1 2 1\n1 2\ntriangle 2 3 2\n1 2\n",
+       " at triangle points for #2\n" + again + "1 2 0\n"},
+      {"quadrilateral points", head + "quadrilateral 1 4 1\n", " at quadrilateral points for #1\n" + again + "0 0 0 0\n"},
+      {"point number beyond the points", head + "bar 1 2 1\n1 3\n1 a\n2 b\n",
+       " at bar points for #1\npoint number 3 is not one of the 2 points\n"},
+      {"point number zero", head + "bar 1 2 1\n0 1\n1 a\n2 b\n",
+       " at bar points for #1\npoint number 0 is not one of the 2 points\n"},
+      {"group line missing", head + "bar 1 2 1\n1 2\nbar 2 2 2\n2 1\n1 a\n",
+       " at group line #2: expected a number and a name\n"},
+      {"blank in a group name", head + "bar 1 2 1\n1 2\nbar 2 2 2\n2 1\n1 my part\n2 b\n",
+       " at group line #2: expected a number and a name\n"},
+  };
+  for (const auto& r : rows) {
+    SCOPED_TRACE(r.id);
+    const ImportRun run = run_dvk(r.text);
+    EXPECT_FALSE(run.ok);
+    EXPECT_EQ(run.err, "reading DVK file failed" + r.message);
+    EXPECT_TRUE(Grid::gGrids.empty());
+  }
 }

@@ -40,6 +40,8 @@ private:
 
 // Runs `text` as a script (with merging, as the Run menu does); returns whether it succeeded.
 bool run_script_text(const std::string& text);
+// A closed unit box of six blue 2 x 2 plates, triangulated: every edge has two faces.
+extern const char* const CLOSED_BOX;
 
 struct JpegInfo {
   int width = 0, height = 0, components = 0;

@@ -20,7 +20,7 @@ struct GlRender : ::testing::Test {
 
   void TearDown() override {
     reset_script_state();
-    SHOW_MERGINGS = false;
+    SHOW_MERGINGS = SHOW_FREE_EDGES = false;
   }
   // Runs the script, shows its parts fitted to the view and reads the picture back.
   Picture show(const std::string& script) {
@@ -116,17 +116,30 @@ TEST_F(GlRender, BackgroundToggleAndFreezeFrame) {
   }
 }
 
-TEST_F(GlRender, MergeLinksAreRedOnlyWhenShown) {
-  const char* script =
+// Merge links and free edges are red, over the faces, and only when switched on; a closed
+// model has no free edge.
+TEST_F(GlRender, RedLinesOnlyWhenShown) {
+  const std::string gap =
       "set color.r 0\nset color.g 0\nset color.b 1\nset element_type quads\n"
       "set tolerance 0.3\nset ptolerance 0.01\n"
       "plate a 1 1  0 0 0  1 0 0  1 1 0  0 1 0\n"
       "plate b 1 1  1.2 0 0  2.2 0 0  2.2 1 0  1.2 1 0\n";
-  for (bool shown : {false, true}) {
-    SCOPED_TRACE(shown ? "shown" : "hidden");
-    SHOW_MERGINGS = shown;
-    const Picture p = show(script);
-    EXPECT_EQ(p.count({255, 0, 0}, 4) > 5, shown);
+  const std::string plate = std::string("set color.r 0\nset color.g 0\nset color.b 1\n") + PLATE;
+  struct Row {
+    const char* id;
+    std::string script;
+    bool merging, free, red;
+  } rows[] = {
+      {"links hidden", gap, false, false, false},     {"links shown", gap, true, false, true},
+      {"free edges hidden", plate, true, false, false}, {"free edges shown", plate, false, true, true},
+      {"closed box", CLOSED_BOX, true, true, false},
+  };
+  for (const Row& r : rows) {
+    SCOPED_TRACE(r.id);
+    SHOW_MERGINGS = r.merging, SHOW_FREE_EDGES = r.free;
+    const Picture p = show(r.script);
+    EXPECT_GT(p.count_if(bright_blue), 100);
+    EXPECT_EQ(p.count({255, 0, 0}, 4) > 5, r.red);
   }
 }
 

@@ -10,6 +10,7 @@
 #include "support/test_support.h"
 #include "support/ui_support.h"
 #include "ui/Fl_Emacs.h"
+#include "ui/Grid_Scene.h"
 #include "ui/SimpleForm.h"
 
 #include <FL/Fl.H>
@@ -240,6 +241,33 @@ TEST_F(Window, MeshCheckShowsTheLastRun) {
     for (const std::string& line : run.lines) EXPECT_NE(text.find(line), std::string::npos) << line << "\n" << text;
   }
   EXPECT_EQ(sink.entries[0].text.find("part 'a'"), std::string::npos);
+}
+
+// The toggle sits after "Show Point Merging", starts off, and rebuilds the display when picked
+// and at every Run.
+TEST_F(Window, FreeEdgesToggleRebuildsTheDisplay) {
+  const Fl_Menu_Item* item = MainMenuBar->find_item("Info/Show Free Edges");
+  ASSERT_NE(item, nullptr);
+  EXPECT_FALSE(item->value());
+  EXPECT_EQ(MainMenuBar->find_index("Info/Show Free Edges"), MainMenuBar->find_index("Info/Show Point Merging") + 1);
+  auto shown = [] {
+    size_t n = 0;
+    for (auto& s : *gScenes) n += s.cast<Grid_Scene>()->mesh.free_edges.size() / 6;
+    return n;
+  };
+  set_editor_text("plate p 2 2  0 0 0  1 0 0  1 1 0  0 1 0\n");
+  pick("Run");
+  EXPECT_EQ(shown(), 0u);
+  const struct { const char* id; const char* pick; const char* script; size_t edges; } steps[] = {
+      {"on", "Info/Show Free Edges", nullptr, 8}, {"run", "Run", "plate q 1 1  0 0 0  1 0 0  1 1 0  0 1 0\n", 4},
+      {"off", "Info/Show Free Edges", nullptr, 0}};
+  for (const auto& step : steps) {
+    SCOPED_TRACE(step.id);
+    if (step.script) set_editor_text(step.script);
+    pick(step.pick);
+    EXPECT_EQ(shown(), step.edges);
+  }
+  EXPECT_FALSE(item->value());
 }
 
 // Every writer has an item under Export to, and each item writes with its own writer.
