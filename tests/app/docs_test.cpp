@@ -1,15 +1,16 @@
-// The reference the program offers: `--list` prints every entry of its live tables, and the
+// The reference the program offers: `--list` prints every entry of its live tables; the
 // installed handbook has the anchor the generated help page links to for every command
-// and builder, a page for every other builder, and examples that run.
+// and builder, a page for every other builder; documented scripts and examples run.
 #include "support/test_support.h"
 
 #include "builders/builders.h"
 #include "interp/interp.h"
 #include "script/functions.h"
 
-#include <filesystem>
-#include <regex>
 #include <cstring>
+#include <filesystem>
+#include <map>
+#include <regex>
 #include <set>
 #include <sstream>
 #include <string>
@@ -35,6 +36,25 @@ std::vector<std::pair<std::string, std::string>> library_definitions() {
       defs.emplace_back((*m)[1], (*m)[2]);
   }
   return defs;
+}
+
+// The builders the help page links into the handbook; every other builder has its own page.
+const std::set<std::string> kHandbookBuilders = {"line",  "arc",      "orbit",  "pline",  "parc",      "porbit",
+                                                  "plate", "cylinder", "sphere", "pplate", "pcylinder", "psphere"};
+
+std::string unescape_html(std::string text) {
+  const std::pair<const char*, const char*> entities[] = {{"&lt;", "<"}, {"&gt;", ">"}, {"&quot;", "\""}, {"&amp;", "&"}};
+  for (const auto& [entity, plain] : entities)
+    for (size_t at; (at = text.find(entity)) != std::string::npos;) text.replace(at, strlen(entity), plain);
+  return text;
+}
+
+// The first number or count named `key` in a --check=json report (the model's before its
+// parts'), -1 when missing.
+long reported(const std::string& json, const std::string& key) {
+  std::smatch m;
+  const std::regex number("\"" + key + "\":(?:\\{\"count\":)?(\\d+)");
+  return std::regex_search(json, m, number) ? std::stol(m[1]) : -1;
 }
 }  // namespace
 
@@ -68,40 +88,11 @@ TEST_F(Docs, ListPrintsEveryEntryOfEachTable) {
   }
 }
 
-TEST(Listing, UnknownTableIsACommandLineErrorNamingTheValidOnes) {
-  ProcessResult p = run_pelgrove({"--list", "gizmos"});
-  EXPECT_EQ(p.status, 2);
-  EXPECT_EQ(p.out, "");
-  EXPECT_NE(p.err.find("unknown table 'gizmos'; valid tables: builders commands functions parts parameters\n"),
-            std::string::npos)
-      << p.err;
-  EXPECT_EQ(run_pelgrove({"--list"}).status, 2);
-}
-
-namespace {
-// The builders the help page links into the handbook; every other builder has its own page.
-const std::set<std::string> kHandbookBuilders = {"line",  "arc",      "orbit",  "pline",  "parc",      "porbit",
-                                                  "plate", "cylinder", "sphere", "pplate", "pcylinder", "psphere"};
-
-// Every id (or name) of the page's elements.
-std::set<std::string> page_anchors(const std::string& html) {
-  std::set<std::string> anchors;
-  const std::regex anchor(R"#((?:id|name)="([^"]+)")#");
-  for (std::sregex_iterator m(html.begin(), html.end(), anchor), end; m != end; ++m) anchors.insert((*m)[1]);
-  return anchors;
-}
-
-std::string unescape_html(std::string text) {
-  const std::pair<const char*, const char*> entities[] = {{"&lt;", "<"}, {"&gt;", ">"}, {"&quot;", "\""}, {"&amp;", "&"}};
-  for (const auto& [entity, plain] : entities)
-    for (size_t at; (at = text.find(entity)) != std::string::npos;) text.replace(at, strlen(entity), plain);
-  return text;
-}
-}  // namespace
-
 TEST_F(Docs, HandbookHasAnAnchorForEveryCommandAndBuilderAndAPageForTheOthers) {
   const std::string handbook = read_file(kDocDir + "/Pelgrove_Handbook.html");
-  const std::set<std::string> anchors = page_anchors(handbook);
+  std::set<std::string> anchors;  // every id (or name) of the page's elements
+  const std::regex anchor(R"#((?:id|name)="([^"]+)")#");
+  for (std::sregex_iterator m(handbook.begin(), handbook.end(), anchor), end; m != end; ++m) anchors.insert((*m)[1]);
   std::vector<std::string> names;
   for (const auto& [name, command] : commands) names.push_back(name);
   for (const auto& [name, builder] : gBuilders) names.push_back(name);
@@ -120,42 +111,49 @@ TEST_F(Docs, HandbookHasAnAnchorForEveryCommandAndBuilderAndAPageForTheOthers) {
     EXPECT_TRUE(anchors.count((*m)[1])) << "#" << (*m)[1];
 }
 
-// Every complete example of the documentation runs cleanly in batch mode.
-TEST(Handbook, ExamplesRun) {
+// Every script in examples/, every complete example of the handbook and every README code
+// block that begins with a comment line runs cleanly in batch mode. The examples' surfaces
+// face consistently; those meant to be closed have no free edge, the others have some.
+TEST_F(Docs, DocumentedScriptsRunAndFaceConsistently) {
+  // Example -> closed? A new example must be entered here.
+  const std::map<std::string, bool> examples = {
+      {"box.vmf", true},           {"flanged_pipe.vmf", false}, {"tour_control.vmf", false},
+      {"tour_parts.vmf", false},   {"tour_profile.vmf", false}, {"transition.vmf", false},
+  };
+  std::vector<std::pair<std::string, std::string>> scripts;  // where from, text
+  for (const auto& f : std::filesystem::directory_iterator(kSource + "/examples"))
+    if (f.path().extension() == ".vmf") scripts.emplace_back(f.path().filename(), read_file(f.path()));
   const std::regex example(R"(<pre class="example">\n?([^]*?)</pre>)");
-  int count = 0;
   for (const auto& page : std::filesystem::directory_iterator(kDocDir)) {
     const std::string html = read_file(page.path());
-    for (std::sregex_iterator m(html.begin(), html.end(), example), end; m != end; ++m) {
-      const std::string script = unescape_html((*m)[1]);
-      SCOPED_TRACE(page.path().filename().string() + ":\n" + script);
-      std::string dir = make_temp_dir();
-      write_file(dir + "/example.vmf", script);
-      ProcessResult p = run_pelgrove({"--run", "example.vmf", "out.dvk"}, dir);
-      EXPECT_EQ(p.status, 0) << p.err;
-      ++count;
+    for (std::sregex_iterator m(html.begin(), html.end(), example), end; m != end; ++m)
+      scripts.emplace_back(page.path().filename(), unescape_html((*m)[1]));
+  }
+  std::istringstream readme(read_file(kSource + "/README.md") + "\n.\n");  // the last line ends a last block
+  std::string block;
+  for (std::string line; std::getline(readme, line);) {
+    if (line.rfind("    ", 0) == 0) block += line.substr(4) + "\n";
+    else if (!block.empty()) {
+      if (block[0] == '#') scripts.emplace_back("README.md", block);
+      block.clear();
     }
   }
-  EXPECT_GT(count, 10);
-}
-
-// README code blocks that begin with a comment line are complete scripts; each runs cleanly.
-TEST(Readme, ScriptBlocksRun) {
-  std::istringstream in(read_file(kSource + "/README.md"));
-  std::vector<std::string> scripts(1);
-  for (std::string line; std::getline(in, line);) {
-    if (line.rfind("    ", 0) == 0) scripts.back() += line.substr(4) + "\n";
-    else if (!scripts.back().empty()) scripts.emplace_back();
-  }
-  int count = 0;
-  for (const std::string& script : scripts) {
-    if (script.empty() || script[0] != '#') continue;
-    SCOPED_TRACE(script);
-    std::string dir = make_temp_dir();
-    write_file(dir + "/readme.vmf", script);
-    ProcessResult p = run_pelgrove({"--run", "readme.vmf", "out.dvk"}, dir);
+  std::map<std::string, int> count;
+  for (const auto& [from, script] : scripts) {
+    SCOPED_TRACE(from + ":\n" + script);
+    ++count[from.find(".html") != std::string::npos ? "handbook" : from];
+    const std::string dir = make_temp_dir();
+    write_file(dir + "/s.vmf", script);
+    const ProcessResult p = run_pelgrove({"--check=json", "--run", "s.vmf", "out.dvk"}, dir);
     EXPECT_EQ(p.status, 0) << p.err;
-    ++count;
+    if (!examples.count(from)) continue;
+    EXPECT_EQ(reported(p.out, "nonmanifold_edges"), 0);
+    EXPECT_EQ(reported(p.out, "opposite_orientation"), 0);
+    EXPECT_GT(reported(p.out, "triangles") + reported(p.out, "quadrilaterals"), 0);
+    EXPECT_EQ(reported(p.out, "free_edges") == 0, examples.at(from));
   }
-  EXPECT_GE(count, 2);
+  EXPECT_GT(count["handbook"], 10);
+  EXPECT_GE(count["README.md"], 2);
+  for (const auto& [name, closed] : examples) EXPECT_EQ(count[name], 1) << name << " is missing";
+  EXPECT_EQ(scripts.size() - count["handbook"] - count["README.md"], examples.size()) << "an example not in the table";
 }

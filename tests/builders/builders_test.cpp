@@ -1,11 +1,6 @@
-#include "builders/builders.h"
-#include "grid/pelgrove_MxN.h"
+// Where the builders put each point, and why they fail.
 #include "interp/interp.h"
-#include "script/scriptstream.h"
 #include "support/lattice_rows.h"
-#include "support/test_support.h"
-
-#include <gtest/gtest.h>
 
 #include <cmath>
 #include <string>
@@ -13,20 +8,11 @@
 
 namespace {
 
-// Runs a script that makes one part, from a clean state, and returns that part.
-class BuilderRun : public ScriptTest {
-protected:
-  const Grid_MxN* build(const std::string& script) {
-    reset_script_state();
-    EXPECT_TRUE(run(script));
-    EXPECT_EQ(Grid::gGrids.size(), 1u);
-    return Grid::gGrids.size() == 1 ? dynamic_cast<const Grid_MxN*>(Grid::gGrids[0]) : nullptr;
-  }
-};
+using BuilderRun = LatticeTest;
 
 TEST_F(BuilderRun, PointPositionsAndLatticeSize) {
   const double h = std::sqrt(0.5), third = 1.0 / 3;
-  const LatticeRow rows[] = {
+  const std::vector<LatticeRow> rows = {
       {"plate p 2 1  0 0 0  1 0 0  1 1 0  0 1 0", 2, 1, {0, 2, 4, 5}, {{0, 0, 0}, {1, 0, 0}, {0.5, 1, 0}, {1, 1, 0}}},
       // a skewed patch shows each corner's weight: b at (M, 0), c at (M, N), d at (0, N)
       {"plate p 2 2  0 0 0  4 0 0  4 2 1  0 2 0", 2, 2, {2, 4, 5, 6, 8},
@@ -52,11 +38,10 @@ TEST_F(BuilderRun, PointPositionsAndLatticeSize) {
       {"plate p 2:4 2  0 0 0  1 0 0  1 1 0  0 1 0", 4, 2, {5, 6, 7, 8, 9},
        {{0, 0.5, 0}, {third, 0.5, 0}, {2 * third, 0.5, 0}, {2 * third, 0.5, 0}, {1, 0.5, 0}}},
   };
-  for (const auto& r : rows) expect_lattice(build(r.script), r);
+  expect_lattices(rows);
 }
 
 TEST_F(BuilderRun, FailureMessages) {
-  const std::string patch = "expecting M N  a b c d\n", curve = "expecting N  a b\n";
   const struct {
     BuilderFunc func;
     const char* args;
@@ -86,13 +71,8 @@ TEST_F(BuilderRun, FailureMessages) {
       {spherical_arc, "3  1 0", "could not read coordinate values for a"},
   };
   for (const auto& r : rows) {
-    SCOPED_TRACE(r.args);
-    scriptstream_priv in(std::string(r.args) + "\n");
-    std::string message = "stale";
-    EXPECT_FALSE(r.func("part", in, message));
-    bool is_curve = r.func == line || r.func == cylindrical_arc || r.func == spherical_arc;
-    EXPECT_EQ(message, (is_curve ? curve : patch) + r.reason);
-    EXPECT_TRUE(Grid::gGrids.empty());
+    const bool curve = r.func == line || r.func == cylindrical_arc || r.func == spherical_arc;
+    expect_failure(r.func, r.args, (curve ? "expecting N  a b\n" : "expecting M N  a b c d\n") + std::string(r.reason));
   }
 }
 

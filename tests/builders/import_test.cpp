@@ -1,14 +1,11 @@
+// The import builder: its messages for types and file names, and each type reaching its reader.
 #include "builders/import.h"
-#include "grid/RawGrid.h"
-#include "interp/interp.h"
+#include "support/import_runner.h"
 #include "support/test_support.h"
-
-#include <iostream>
-#include <sstream>
 
 namespace {
 
-class ImportBuilder : public ScriptTest {};
+using ImportBuilder = ScriptTest;
 
 const std::string DATA = PELGROVE_TEST_DATA;
 
@@ -17,29 +14,26 @@ const std::string DATA = PELGROVE_TEST_DATA;
 TEST_F(ImportBuilder, MessagesForTypesAndFileNames) {
   const struct {
     const char* script;
-    std::string alert;
+    const char* part;
+    const char* reason;
   } rows[] = {
-      {"import dxf", "ERROR: while parsing dxf, builder import failed with message:\nexpected name of dxf file."},
-      {"import vet", "ERROR: while parsing vet, builder import failed with message:\n"
-                     "expected name of vertex-edge-triangle (vet) file."},
-      {"import myfile", "ERROR: while parsing myfile, builder import failed with message:\n"
-                        "import type is unknown:\n'myfile' and no file name found"},
-      {"import stl part.stl", "ERROR: while parsing stl, builder import failed with message:\n"
-                              "import type is unknown:\n'stl'"},
+      {"import dxf", "dxf", "expected name of dxf file."},
+      {"import vet", "vet", "expected name of vertex-edge-triangle (vet) file."},
+      {"import myfile", "myfile", "import type is unknown:\n'myfile' and no file name found"},
+      {"import stl part.stl", "stl", "import type is unknown:\n'stl'"},
       // a script that names its parts hands the part name over as the type
-      {"begin hull\nimport dxf part.dxf", "ERROR: while parsing hull, builder import failed with message:\n"
-                                          "import type is unknown:\n'hull'"},
-      {"import gds /no/such.gds", "ERROR: while parsing gds, builder import failed with message:\n"
-                                  "failed to import GDS-II file:\n/no/such.gds\nthe file cannot be opened"},
-      {"import unv /no/such.unv", "ERROR: while parsing unv, builder import failed with message:\n"
-                                  "failed to import SDRC universal file:\n/no/such.unv\nthe file cannot be opened"},
+      {"begin hull\nimport dxf part.dxf", "hull", "import type is unknown:\n'hull'"},
+      {"import gds /no/such.gds", "gds", "failed to import GDS-II file:\n/no/such.gds\nthe file cannot be opened"},
+      {"import unv /no/such.unv", "unv",
+       "failed to import SDRC universal file:\n/no/such.unv\nthe file cannot be opened"},
   };
   for (const auto& r : rows) {
     SCOPED_TRACE(r.script);
     reset_script_state();
     sink.clear();
     EXPECT_FALSE(run(r.script));
-    EXPECT_EQ(alerts(), std::vector<std::string>{r.alert});
+    EXPECT_EQ(alerts(), std::vector<std::string>{"ERROR: while parsing " + std::string(r.part) +
+                                                 ", builder import failed with message:\n" + r.reason});
     EXPECT_TRUE(Grid::gGrids.empty());
   }
 }
@@ -60,13 +54,8 @@ TEST_F(ImportBuilder, EachTypeReadsItsFile) {
   for (const auto& r : rows) {
     SCOPED_TRACE(r.script);
     reset_script_state();
-    std::ostringstream quiet;
-    std::streambuf* out = std::cout.rdbuf(quiet.rdbuf());
-    std::streambuf* err = std::cerr.rdbuf(quiet.rdbuf());
-    const bool ok = run(r.script);
-    std::cout.rdbuf(out);
-    std::cerr.rdbuf(err);
-    EXPECT_TRUE(ok);
+    StreamCapture out(std::cout), err(std::cerr);
+    EXPECT_TRUE(run(r.script));
     EXPECT_TRUE(alerts().empty());
     ASSERT_EQ(Grid::gGrids.size(), r.parts);
     EXPECT_EQ(Grid::gGrids.back()->name(), r.last);

@@ -1,14 +1,10 @@
+// The parametric builders: points from expressions and per-point scripts, failures, and the
+// lattice parameters s, u and v afterwards.
 #include "builders/parametric.h"
 
-#include "builders/builders.h"
-#include "grid/pelgrove_MxN.h"
 #include "interp/interp.h"
 #include "script/parameters.h"
-#include "script/scriptstream.h"
 #include "support/lattice_rows.h"
-#include "support/test_support.h"
-
-#include <gtest/gtest.h>
 
 #include <cmath>
 #include <string>
@@ -16,29 +12,14 @@
 
 namespace {
 
-class ParametricTest : public ScriptTest {
-protected:
-  void TearDown() override {
-    stored_expressions.clear();
-    ScriptTest::TearDown();
-  }
-  // Runs a script from a clean state and returns the part named `name`.
-  const Grid_MxN* build(const std::string& script, const std::string& name = "p") {
-    reset_script_state();
-    EXPECT_TRUE(run(script));
-    for (const Grid* g : Grid::gGrids)
-      if (g->name() == name) return dynamic_cast<const Grid_MxN*>(g);
-    ADD_FAILURE() << "no part " << name;
-    return nullptr;
-  }
-};
+using ParametricTest = LatticeTest;
 
 // Points (at the given indices) of the part each script makes, and the lattice size. Point
 // (i, j) is stored at j*(M+1)+i; per-point scripts see s, u and v and may end a curve or
 // one column of a surface early, leaving the rest on the unit segment or square.
 TEST_F(ParametricTest, PointsFollowTheExpressions) {
   const double h = std::sqrt(0.5);
-  const LatticeRow rows[] = {
+  const std::vector<LatticeRow> rows = {
       {"pline p 2 [s] [0] [0]", 2, 0, {0, 1, 2}, {{1, 0, 0}, {0.5, 0, 0}, {0, 0, 0}}},
       {"pline p [5/2] [2*s] [s^2] [1]", 2, 0, {0, 1, 2}, {{2, 1, 1}, {1, 0.25, 1}, {0, 0, 1}}},
       {"pplate p 1 1 [u] [v] [u*v]", 1, 1, {0, 1, 2, 3}, {{0, 0, 0}, {1, 0, 0}, {0, 1, 0}, {1, 1, 1}}},
@@ -66,7 +47,7 @@ TEST_F(ParametricTest, PointsFollowTheExpressions) {
       {"pplate p { ifneg [(u+v-0.3)*(u+v-0.7)] { nosuchword } } 1 2 [u+10] [v+10] [0]", 1, 2,
        {0, 2, 4, 1, 3, 5}, {{10, 10, 0}, {0, 0.5, 0}, {0, 1, 0}, {11, 10, 0}, {11, 10.5, 0}, {11, 11, 0}}},
   };
-  for (const auto& r : rows) expect_lattice(build(r.script), r);
+  expect_lattices(rows);
 }
 
 TEST_F(ParametricTest, FailureMessages) {
@@ -90,14 +71,7 @@ TEST_F(ParametricTest, FailureMessages) {
       {pplate, "2 2 [u]", patch + "could not read expression for y values"},
       {pplate, "65536 65536 [u] [v] [0]", patch + "lattice of 65536 x 65536 cells is too large"},
   };
-  for (const auto& r : rows) {
-    SCOPED_TRACE(r.args);
-    scriptstream_priv in(std::string(r.args) + "\n");
-    std::string message = "stale";
-    EXPECT_FALSE(r.func("part", in, message));
-    EXPECT_EQ(message, r.message);
-    EXPECT_TRUE(Grid::gGrids.empty());
-  }
+  for (const auto& r : rows) expect_failure(r.func, r.args, r.message);
 }
 
 // s, u and v hold their earlier values afterwards (0 when they did not exist), also when a
@@ -128,10 +102,9 @@ TEST_F(ParametricTest, LatticeParametersAreRestored) {
 // A per-point script that makes parts of its own: the builder's part is still the last one,
 // so it is the part that gets placed.
 TEST_F(ParametricTest, PartMadeBetweenPointsDoesNotTakeThePlacement) {
-  const Grid_MxN* g = build("mz 5 pline p { line q 1  0 0 0  1 0 0 } 1 [s] [2] [0]");
-  ASSERT_TRUE(g);
-  EXPECT_EQ(Grid::gGrids.back(), g);
-  EXPECT_EQ(Grid::gGrids.size(), 3u);
+  EXPECT_TRUE(run("mz 5 pline p { line q 1  0 0 0  1 0 0 } 1 [s] [2] [0]"));
+  ASSERT_EQ(Grid::gGrids.size(), 3u);
+  EXPECT_EQ(Grid::gGrids.back()->name(), "p");
   for (const Grid* part : Grid::gGrids) {
     const auto* lattice = dynamic_cast<const Grid_MxN*>(part);
     ASSERT_TRUE(lattice);

@@ -16,7 +16,6 @@
 #include <filesystem>
 #include <cstdlib>
 #include <fstream>
-#include <map>
 #include <sstream>
 
 void ScriptTest::SetUp() {
@@ -147,37 +146,4 @@ uint64_t le_at(const std::string& data, size_t offset, int bytes) {
   uint64_t v = 0;
   for (int k = bytes - 1; k >= 0; --k) v = v << 8 | (unsigned char)data.at(offset + k);
   return v;
-}
-
-EdgeReport dvk_edge_report(const std::string& dvk_text) {
-  std::istringstream in(dvk_text);
-  std::string line;
-  std::getline(in, line);  // title
-  long np = 0, ne = 0, ng = 0;
-  in >> np >> ne >> ng;
-  std::getline(in, line);
-  for (long i = 0; i < np; ++i) std::getline(in, line);
-  std::map<std::pair<long, long>, int> directed;
-  EdgeReport r;
-  for (long e = 0; e < ne; ++e) {
-    std::string type;
-    long number = 0, count = 0, group = 0;
-    in >> type >> number >> count >> group;
-    std::vector<long> pts(count);
-    for (long& p : pts) in >> p;
-    if (!in || count < 3) continue;
-    ++r.surface_elements;
-    for (long k = 0; k < count; ++k) ++directed[{pts[k], pts[(k + 1) % count]}];
-  }
-  for (const auto& [edge, uses] : directed) {
-    auto back = directed.find({edge.second, edge.first});
-    int reverse = back == directed.end() ? 0 : back->second;
-    if (uses > 1) ++r.same_direction_edges;
-    if (edge.first < edge.second || reverse == 0) {
-      int total = uses + reverse;
-      if (total == 1) ++r.free_edges;
-      if (total > 2) ++r.crowded_edges;
-    }
-  }
-  return r;
 }

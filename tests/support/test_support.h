@@ -44,14 +44,3 @@ std::vector<std::string> dir_entries(const std::string& dir);
 bool with_file_size_limit(size_t bytes, const std::function<bool()>& write);
 // Little-endian unsigned integer of `bytes` bytes at `offset` of `data`.
 uint64_t le_at(const std::string& data, size_t offset, int bytes);
-
-// Edges of the surface elements (triangles, quadrilaterals) of a DVK mesh text. Each element
-// walks its boundary in point order; a consistently oriented mesh traverses every shared
-// edge once in each direction.
-struct EdgeReport {
-  int surface_elements = 0;
-  int free_edges = 0;            // used by one element only
-  int same_direction_edges = 0;  // traversed twice the same way: neighbours face opposite sides
-  int crowded_edges = 0;         // used by more than two elements
-};
-EdgeReport dvk_edge_report(const std::string& dvk_text);
