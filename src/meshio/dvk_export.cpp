@@ -198,13 +198,15 @@ bool export_dvk_mesh(const char* path, bool) {
   Atomic_File out;
   if (!out.open(path)) return false;
   bool ok = out.write(head.data(), head.size());
+  SegmentBuffers ring;
   ok = ok && write_segments(
                 out, segs.size(), [&](size_t i) { return segs[i].bytes_max; },
                 [&](size_t i, char* o) {
                   for (size_t k = segs[i].first; k < segs[i].last; ++k)
                     o = segs[i].points ? format_points(pieces[k], o) : format_elements(pieces[k], o);
                   return o;
-                });
+                },
+                ring);
   ok = ok && out.write(tail.data(), tail.size());
   if (!ok) out.discard();
   return out.commit();

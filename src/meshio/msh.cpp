@@ -149,14 +149,15 @@ bool export_msh_mesh(const char* path, bool) {
             std::to_string(all[0].tag) + " 0 " + std::to_string(np) + "\n";
   }
 
-  // The nodes, then the element blocks.
+  // The nodes, then the element blocks; lines are at most as long as their largest numbers.
+  const size_t tag_max = decimal_digits(np) + 1, element_max = decimal_digits(ne) + 4 * tag_max + 1;
   std::vector<Job> jobs;
   Segments nodes, elements;
   if (!all.empty()) {
     for (long b = 0; b < np; b += Segments::SEGMENT_ITEMS) {
       const long e = std::min(np, b + Segments::SEGMENT_ITEMS);
       jobs.push_back({nullptr, b, e, 0, false});
-      nodes.add(e - b, size_t(e - b) * 21);
+      nodes.add(e - b, size_t(e - b) * tag_max);
     }
     for (const PartRun& r : L.points) {
       jobs.push_back({&r, 0, 0, 0, false});
@@ -172,7 +173,7 @@ bool export_msh_mesh(const char* path, bool) {
         const PartRun& r = L.elements[i];
         if (r.count[k] == 0) continue;
         jobs.push_back({&r, 0, 0, k, head_next});
-        elements.add(r.count[k], size_t(r.count[k]) * (5 * 21 + 1) + (head_next ? 4 * 21 : 0));
+        elements.add(r.count[k], size_t(r.count[k]) * element_max + (head_next ? 4 * 21 : 0));
         blocks += head_next;
         head_next = false;
       }
@@ -180,15 +181,16 @@ bool export_msh_mesh(const char* path, bool) {
 
   Atomic_File f;
   if (!f.open(path)) return false;
+  SegmentBuffers ring;
   bool ok = f.write(head.data(), head.size());
-  ok = ok && nodes.write(f, [&](size_t j, char* o) {
+  ok = ok && nodes.write(f, ring, [&](size_t j, char* o) {
     const Job& jb = jobs[j];
     return jb.run ? put_points(*jb.run, o) : put_point_numbers(jb.begin, jb.end, o);
   });
   std::string mid = "$EndNodes\n$Elements\n" + std::to_string(blocks) + " " + std::to_string(ne) + " " +
                     (ne ? "1 " : "0 ") + std::to_string(ne) + "\n";
   ok = ok && f.write(mid.data(), mid.size());
-  ok = ok && elements.write(f, [&](size_t j, char* o) {
+  ok = ok && elements.write(f, ring, [&](size_t j, char* o) {
     const Job& jb = jobs[first_element_job + j];
     const int k = jb.kind;
     if (jb.head) {

@@ -54,6 +54,8 @@ bool export_obj_mesh(const char* path, bool) {
   if (!layout_grids(L, false)) return false;
   const std::string head = "# pelgrove mesh: " + std::to_string(L.np) + " points, " + std::to_string(L.ne) +
                            " elements, " + std::to_string(L.names.size()) + " groups\n";
+  // Element lines are at most as long as their largest point numbers.
+  const size_t element_max = 4 * (decimal_digits(L.np) + 1) + 2;
   Segments points, elements;
   for (const PartRun& r : L.points) points.add(r.count[0], size_t(r.count[0]) * (2 + 3 * 22));
   // Elements by group, each group's runs in registry order, a "g" line before each group.
@@ -66,14 +68,15 @@ bool export_obj_mesh(const char* path, bool) {
       const bool first = r == runs.front();
       jobs.push_back(r);
       group_head.push_back(first);
-      elements.add(r->elements(), size_t(r->elements()) * (2 + 4 * 21) + (first ? r->grid->name().size() + 3 : 0));
+      elements.add(r->elements(), size_t(r->elements()) * element_max + (first ? r->grid->name().size() + 3 : 0));
     }
 
   Atomic_File f;
   if (!f.open(path)) return false;
+  SegmentBuffers ring;
   bool ok = f.write(head.data(), head.size());
-  ok = ok && points.write(f, [&](size_t j, char* o) { return put_points(L.points[j], o); });
-  ok = ok && elements.write(f, [&](size_t j, char* o) {
+  ok = ok && points.write(f, ring, [&](size_t j, char* o) { return put_points(L.points[j], o); });
+  ok = ok && elements.write(f, ring, [&](size_t j, char* o) {
     const PartRun& r = *jobs[j];
     if (group_head[j]) {
       const std::string& name = L.names[r.group];

@@ -77,7 +77,8 @@ bool export_stl_mesh(const char* path, bool) {
   std::memcpy(head, "pelgrove mesh", 13);
   put32(head + 80, (uint32_t)triangles);
   bool ok = f.write(head, sizeof head);
-  ok = ok && records.write(f, [&](size_t j, char* o) { return put_elements(L.elements[j], o); });
+  SegmentBuffers ring;
+  ok = ok && records.write(f, ring, [&](size_t j, char* o) { return put_elements(L.elements[j], o); });
   if (!ok) f.discard();
   if (!f.commit()) return false;
   if (bars) warning("%ld bars left out: STL files hold triangles only", bars);

@@ -39,15 +39,18 @@ void for_each_on_cores(size_t n, const Fn& fn) {
   for (std::thread& t : threads) t.join();
 }
 
+// The buffers of formatted segments; one set serves every stretch of a file.
+using SegmentBuffers = std::vector<std::vector<char>>;
+
 // Writes segments [0, n) in order. format(i, out) writes segment i at out, which holds
 // bytes_max(i) + 64 bytes (conversions may write blanks past their field), and returns
 // its end. Segments are formatted on format_workers() threads (this one included) in a
-// window of formatted segments that bounds the memory. False at the first failure.
+// window of formatted segments (`ring`) that bounds the memory. False at the first failure.
 template <class Bytes, class Format>
-bool write_segments(Atomic_File& out, size_t n, const Bytes& bytes_max, const Format& format) {
+bool write_segments(Atomic_File& out, size_t n, const Bytes& bytes_max, const Format& format, SegmentBuffers& ring) {
   const int workers = format_workers();
   const size_t window = 2 * (size_t)workers + 2;
-  std::vector<std::vector<char>> ring(window);
+  ring.resize(window);
   std::vector<size_t> length(n, 0);
   std::vector<char> done(n, 0);
   std::mutex mu;
@@ -137,13 +140,14 @@ public:
   }
   // Writes every job in order through write_segments; job(j, out) formats job j.
   template <class Job>
-  bool write(Atomic_File& out, const Job& job) const {
+  bool write(Atomic_File& out, SegmentBuffers& ring, const Job& job) const {
     return write_segments(
         out, mList.size(), [&](size_t i) { return mList[i].bytes; },
         [&](size_t i, char* o) {
           for (size_t j = mList[i].first; j < mList[i].last; ++j) o = job(j, o);
           return o;
-        });
+        },
+        ring);
   }
 
 private:

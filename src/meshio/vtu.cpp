@@ -128,10 +128,11 @@ bool export_vtu_mesh(const char* path, bool) {
 
   Atomic_File f;
   if (!f.open(path)) return false;
+  SegmentBuffers ring;
   bool ok = f.write(head.data(), head.size()) && f.write(&sizes[0], 8);
-  ok = ok && points.write(f, [&](size_t j, char* o) { return put_points(L.points[j], o); });
+  ok = ok && points.write(f, ring, [&](size_t j, char* o) { return put_points(L.points[j], o); });
   for (int a = 0; a < 4 && ok; ++a) {
-    ok = f.write(&sizes[a + 1], 8) && cells[a].write(f, [&](size_t j, char* o) {
+    ok = f.write(&sizes[a + 1], 8) && cells[a].write(f, ring, [&](size_t j, char* o) {
       const PartRun& r = L.elements[j];
       const std::vector<GridPt>& pts = r.grid->mPts;
       if (a == 3) {
