@@ -57,33 +57,36 @@ bool flatten_grids(FlatMesh& m) {
 namespace {
 
 // Counts a run of points and checks that its representatives are numbered consecutively;
-// false when they are not.
+// false when they are not. Runs sit side by side and are counted on several threads, so
+// the counts are kept locally and stored once.
 bool count_points(PartRun& r) {
   const std::vector<GridPt>& pts = r.grid->mPts;
-  long c = 0;
+  long c = 0, first = 0;
   bool consecutive = true;
   for (int i = r.begin; i < r.end; ++i) {
     const GridPt& p = pts[i];
     if (p.mapped_to) continue;
-    if (c == 0) r.first = long(p.id - 1);
-    consecutive = consecutive && p.id == r.first + c + 1;
+    if (c == 0) first = long(p.id - 1);
+    consecutive = consecutive && p.id == first + c + 1;
     ++c;
   }
+  r.first = first;
   r.count[0] = c;
   return consecutive;
 }
 
-void count_elements(PartRun& r, RunBounds* bounds) {
+void count_elements(PartRun& r, RunBounds* bounds_out) {
   const Grid& g = *r.grid;
-  long idx[4];
+  long idx[4], count[5] = {};
+  RunBounds bounds[5];
   for (int k = r.begin; k < r.end; ++k) {
     const int n = g.element(k, idx);
     if (n < 2) continue;
-    if (++r.count[n] == 1 && bounds) {
+    if (++count[n] == 1 && bounds_out) {
       const GridPt& p = effective(g.mPts[idx[0]]);
       bounds[n].first[0] = p.x, bounds[n].first[1] = p.y, bounds[n].first[2] = p.z;
     }
-    if (!bounds) continue;
+    if (!bounds_out) continue;
     RunBounds& b = bounds[n];
     for (int j = 0; j < n; ++j) {
       const GridPt& p = effective(g.mPts[idx[j]]);
@@ -94,6 +97,8 @@ void count_elements(PartRun& r, RunBounds* bounds) {
       }
     }
   }
+  std::copy(count, count + 5, r.count);
+  if (bounds_out) std::copy(bounds, bounds + 5, bounds_out);
 }
 
 }  // namespace
