@@ -189,9 +189,27 @@ inline int decimal_digits(uint64_t v) {
   return t + (w >= POW10[t]);
 }
 
-// "%lu" of v: its digits, no padding; returns their end.
+static_assert(std::endian::native == std::endian::little, "eight_digits puts the first digit in the low byte");
+
+// v < 10^8 as eight ascii digits with leading zeros, the first in the low byte: the
+// halves, quarters and digits are split in the lanes of one word.
+inline uint64_t eight_digits(uint64_t v) {
+  const uint64_t x = (v / 10000) | ((v % 10000) << 32);
+  const uint64_t hundreds = ((x * 10486) >> 20) & 0x0000007F0000007Full;  // lane / 100
+  const uint64_t pairs = hundreds | ((x - hundreds * 100) << 16);
+  const uint64_t tens = ((pairs * 103) >> 10) & 0x000F000F000F000Full;  // lane / 10
+  return (tens | ((pairs - tens * 10) << 8)) + 0x3030303030303030ull;
+}
+
+// "%lu" of v: its digits, no padding; returns their end. May write up to 8 bytes past it.
 inline char* put_decimal(char* out, uint64_t v) {
-  char* const end = out + decimal_digits(v);
+  const int n = decimal_digits(v);
+  if (n <= 8) {
+    const uint64_t digits = eight_digits(v) >> (8 * (8 - n));
+    std::memcpy(out, &digits, 8);
+    return out + n;
+  }
+  char* const end = out + n;
   char* b = end;
   while (v >= 100) {
     b -= 2;

@@ -25,7 +25,7 @@ std::string printed(uint64_t v) {
 }  // namespace
 
 TEST(TextBlocks, DecimalsAreThoseOfPrintf) {
-  const uint64_t values[] = {0, 1, 9, 10, 99, 100, 101, 4095, 65536, 2147483647ull, 4294967295ull,
+  const uint64_t values[] = {0, 1, 9, 10, 99, 100, 101, 4095, 65536, 1020304, 12345678, 90000001, 100000000, 2147483647ull, 4294967295ull,
                              4294967296ull, 9223372036854775807ull, 18446744073709551615ull};
   for (uint64_t v : values) EXPECT_EQ(decimal(v), printed(v));
   // Every change of length, and the powers of two the digit estimate starts from.
