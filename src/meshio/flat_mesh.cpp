@@ -92,8 +92,8 @@ void count_elements(PartRun& r, RunBounds* bounds_out) {
       const GridPt& p = effective(g.mPts[idx[j]]);
       const double c[3] = {p.x, p.y, p.z};
       for (int a = 0; a < 3; ++a) {
-        if (c[a] < b.lo[a]) b.lo[a] = c[a];
-        if (b.hi[a] < c[a]) b.hi[a] = c[a];
+        b.lo[a] = c[a] < b.lo[a] ? c[a] : b.lo[a];
+        b.hi[a] = b.hi[a] < c[a] ? c[a] : b.hi[a];
       }
     }
   }
