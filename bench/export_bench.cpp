@@ -9,8 +9,13 @@
 
 #include <benchmark/benchmark.h>
 
+#include <algorithm>
+#include <chrono>
 #include <cstdio>
+#include <span>
 #include <string>
+#include <vector>
+
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -70,5 +75,34 @@ BENCHMARK(BM_ExportFormatToFile)
     ->MeasureProcessCPUTime()
     ->UseRealTime()
     ->Unit(benchmark::kMillisecond);
+
+// Every writer in turn on one model, round after round, so all meet the same load: each
+// writer's file bytes per second (median of its rounds' wall times) and its speed per byte
+// against the dvk writer's over the same rounds.
+void BM_ExportFormatRounds(benchmark::State& state) {
+  prepare(10, 100);
+  const std::span<const Mesh_Format> formats = mesh_formats();
+  const std::string base = "/tmp/pelgrove-export-bench-rounds-" + std::to_string(getpid()) + ".";
+  std::vector<std::vector<double>> seconds(formats.size());
+  for (auto _ : state)
+    for (size_t k = 0; k < formats.size(); ++k) {
+      const auto t0 = std::chrono::steady_clock::now();
+      if (!formats[k].write((base + formats[k].name).c_str(), true)) state.SkipWithError("export failed");
+      seconds[k].push_back(std::chrono::duration<double>(std::chrono::steady_clock::now() - t0).count());
+    }
+  std::vector<double> rate(formats.size());
+  for (size_t k = 0; k < formats.size(); ++k) {
+    const std::string path = base + formats[k].name;
+    std::nth_element(seconds[k].begin(), seconds[k].begin() + seconds[k].size() / 2, seconds[k].end());
+    rate[k] = (double)file_size(path) / seconds[k][seconds[k].size() / 2];
+    std::remove(path.c_str());
+  }
+  for (size_t k = 0; k < formats.size(); ++k) {
+    state.counters[std::string(formats[k].name) + "_MB/s"] = rate[k] / 1e6;
+    if (k > 0) state.counters[std::string(formats[k].name) + "/dvk"] = rate[k] / rate[0];
+  }
+  Grid::destroy_grids();
+}
+BENCHMARK(BM_ExportFormatRounds)->Iterations(9)->UseRealTime()->Unit(benchmark::kMillisecond);
 
 }  // namespace
