@@ -1,14 +1,10 @@
 #include "grid/Grid.h"
 #include "grid/RawGrid.h"
 #include "grid/pelgrove_MxN.h"
-#include "interp/params.h"
+#include "script/parameters.h"
 #include "support/test_support.h"
 
-#include <gtest/gtest.h>
-
 #include <algorithm>
-#include <utility>
-#include <vector>
 
 namespace {
 
@@ -24,22 +20,15 @@ TEST(MergeReduction, ReducesByRepresentativeIdentity) {
     int expected;
     std::vector<long> idx;  // the first `expected` indices after the call
   } rows[] = {
-      {"bar", 2, {}, 2, {4, 5}},
-      {"collapsed bar", 2, {{5, 4}}, 1, {}},
-      {"triangle", 3, {}, 3, {4, 5, 6}},
-      {"triangle e0=e2", 3, {{4, 6}}, 1, {}},
-      {"triangle e1=e2", 3, {{6, 5}}, 1, {}},
-      {"quad", 4, {}, 4, {4, 5, 6, 7}},
-      {"quad diagonal 0-2", 4, {{6, 4}}, 1, {}},
-      {"quad diagonal 1-3", 4, {{7, 5}}, 1, {}},
-      {"quad both sides", 4, {{5, 4}, {7, 6}}, 1, {}},
-      {"quad e0=e1", 4, {{5, 4}}, 3, {4, 6, 7}},
-      {"quad e1=e2", 4, {{6, 5}}, 3, {4, 5, 7}},
-      {"quad e2=e3", 4, {{7, 6}}, 3, {4, 5, 6}},
+      {"bar", 2, {}, 2, {4, 5}},              {"collapsed bar", 2, {{5, 4}}, 1, {}},
+      {"triangle", 3, {}, 3, {4, 5, 6}},      {"triangle e0=e2", 3, {{4, 6}}, 1, {}},
+      {"triangle e1=e2", 3, {{6, 5}}, 1, {}}, {"quad", 4, {}, 4, {4, 5, 6, 7}},
+      {"quad diagonal 0-2", 4, {{6, 4}}, 1, {}}, {"quad diagonal 1-3", 4, {{7, 5}}, 1, {}},
+      {"quad both sides", 4, {{5, 4}, {7, 6}}, 1, {}}, {"quad e0=e1", 4, {{5, 4}}, 3, {4, 6, 7}},
+      {"quad e1=e2", 4, {{6, 5}}, 3, {4, 5, 7}},      {"quad e2=e3", 4, {{7, 6}}, 3, {4, 5, 6}},
       {"quad e0=e3", 4, {{4, 7}}, 3, {4, 5, 6}},
       {"quad e0=e1 through an outside point", 4, {{4, 0}, {5, 0}}, 3, {4, 6, 7}},
-      {"one index", 1, {}, 0, {}},
-      {"out-of-range raw element", -1, {}, 0, {}},
+      {"one index", 1, {}, 0, {}},            {"out-of-range raw element", -1, {}, 0, {}},
   };
   for (const auto& r : rows) {
     SCOPED_TRACE(r.id);

@@ -1,11 +1,10 @@
 #include "grid/pelgrove_MxN.h"
-#include "interp/params.h"
+
+#include "script/parameters.h"
 #include "support/test_support.h"
 
-#include <gtest/gtest.h>
-
 #include <climits>
-#include <vector>
+#include <tuple>
 
 namespace {
 
@@ -96,21 +95,12 @@ TEST_F(GridMxN, DiagonalFollowsMergedGeometryAtEachQuery) {
   EXPECT_EQ(all_elements(*g), along02);
 }
 
+// 32768 x 32767 cells make 2 147 418 112 triangles, 32768 x 32768 make 2^31; 1073741823 x 1
+// cells have triangles that fit but 2^31 points; a chain may hold INT_MAX points.
 TEST(LatticeFits, IntCountsBoundTheLattice) {
-  const struct {
-    long M, N;
-    bool fits;
-  } rows[] = {
-      {32768, 32767, true},   // 2 147 418 112 triangles
-      {32768, 32768, false},  // 2^31 triangles
-      {1073741823, 1, false}, // triangles fit, 2^31 points do not
-      {INT_MAX - 1, 0, true}, // a chain of INT_MAX points
-      {INT_MAX, 0, false},
-      {-1, 1, false},
-  };
-  for (const auto& r : rows) {
-    EXPECT_EQ(lattice_fits(r.M, r.N), r.fits) << r.M << " x " << r.N;
-  }
+  for (auto [M, N, fits] : {std::tuple{32768L, 32767L, true}, {32768L, 32768L, false}, {1073741823L, 1L, false},
+                            {INT_MAX - 1L, 0L, true}, {long(INT_MAX), 0L, false}, {-1L, 1L, false}})
+    EXPECT_EQ(lattice_fits(M, N), fits) << M << " x " << N;
 }
 
 }  // namespace

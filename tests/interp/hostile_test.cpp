@@ -2,18 +2,11 @@
 // NUL bytes, lattices beyond the memory left. Each must end the run with one message.
 #include "grid/Grid.h"
 #include "grid/memory.h"
-#include "interp/interp.h"
-#include "interp/placement.h"
-#include "script/parameters.h"
 #include "script/scriptstream.h"
-#include "support/test_support.h"
+#include "support/script_runner.h"
 
 #include <sys/stat.h>
 #include <unistd.h>
-
-#include <gtest/gtest.h>
-
-#include <string>
 
 using namespace std::string_literals;
 
@@ -22,9 +15,6 @@ namespace {
 class HostileScripts : public ScriptTest {
 protected:
   void TearDown() override {
-    // These stacks outlive a run.
-    matrix_stack.clear();
-    gParameterFrames.clear();
     limit_memory(0);
     limit_commands(0);
     ScriptTest::TearDown();
@@ -70,8 +60,6 @@ TEST_F(HostileScripts, EndWithOneMessage) {
   for (const auto& r : rows) {
     SCOPED_TRACE(r.script);
     reset_script_state();
-    matrix_stack.clear();
-    gParameterFrames.clear();
     sink.clear();
     EXPECT_FALSE(run(r.script));
     ASSERT_EQ(sink.entries.size(), 1u);

@@ -1,19 +1,12 @@
+// The command loop, blocks, simple_form, print and version, and whole runs.
 #include "interp/interp.h"
 
 #include "builders/builders.h"
 #include "grid/Grid.h"
 #include "grid/pelgrove_MxN.h"
-#include "interp/library.h"
-#include "interp/params.h"
 #include "interp/placement.h"
 #include "script/scriptstream.h"
-#include "support/test_support.h"
-
-#include <gtest/gtest.h>
-
-#include <sstream>
-#include <string>
-#include <vector>
+#include "support/script_runner.h"
 
 namespace {
 
@@ -41,14 +34,10 @@ bool form_hook(const std::string& block, const std::string& title, std::string& 
   return !gFormRebuilt;
 }
 
-// One run: its script, whether it succeeds, the one message expected as "line: text" ("" for none),
-// and "name=value ..." pairs to find afterwards ("name=-" for a name that must not exist).
-struct Case { const char* script; bool ok; std::string alert; const char* params; };
-
-class InterpTest : public ScriptTest {
+class InterpTest : public ScriptRuns {
 protected:
   void SetUp() override {
-    ScriptTest::SetUp();
+    ScriptRuns::SetUp();
     gBuilders["probe_part"] = Builder("probe_part", probe_builder);
     gBuilders["probe_empty"] = Builder("probe_empty", [](std::string, scriptstream&, std::string&) { return true; });
     gBuilders["probe_nested"] = Builder("probe_nested", [](std::string, scriptstream&, std::string& message) {
@@ -59,37 +48,9 @@ protected:
   }
   void TearDown() override {
     for (const char* b : {"probe_part", "probe_empty", "probe_nested"}) gBuilders.erase(b);
-    for (const char* f : {"probe_self", "probe_count", "push", "probe_part"}) {
-      gLibraries.erase(f);
-      gLibraries.erase(std::string(f) + "_doc");
-      gLibraries_args.erase(f);
-      gLibraries_origin.erase(f);
-    }
     gSimpleFormHook = nullptr;
     gFormRebuilt = false;
-    ScriptTest::TearDown();
-  }
-  bool has(const std::string& name) const { return gParameters.count(name) != 0; }
-  // Runs each case in order from a fresh run state (library functions outlive it).
-  void check(const std::vector<Case>& cases) {
-    for (const Case& c : cases) {
-      SCOPED_TRACE(c.script);
-      reset_script_state();
-      sink.clear();
-      EXPECT_EQ(run(c.script), c.ok);
-      std::vector<std::string> seen, expected;
-      for (const auto& e : sink.entries) seen.push_back(std::to_string(e.where.line) + ": " + e.text);
-      if (!c.alert.empty()) expected.push_back(c.alert);
-      EXPECT_EQ(seen, expected);
-      std::istringstream pairs(c.params);
-      for (std::string pair; pairs >> pair;) {
-        std::string name = pair.substr(0, pair.find('=')), value = pair.substr(pair.find('=') + 1);
-        EXPECT_EQ(has(name), value != "-") << name;
-        if (has(name) && value != "-") {
-          EXPECT_EQ(gParameters[name], std::stod(value)) << name;
-        }
-      }
-    }
+    ScriptRuns::TearDown();
   }
 };
 
@@ -102,8 +63,9 @@ TEST_F(InterpTest, RunsStopAtTheFirstFailingCommand) {
       {"set a 1 stop set b 2", true, "", "a=1 b=-"},
       {"simple_form { set c 1 stop set d 3 }\nset e 2\n", true, "", "c=1 d=- e=2"},  // stop ends only the block
       {"simple_form \"Sizes\" {\n set w 3\n set h [w*2]\n}\nset e 1\n", true, "", "h=6 e=1"},  // no form: runs it
-      {"\n\nprobe_nested n", false, "3: ERROR: while parsing n, builder probe_nested failed with message:\nafter a nested run",
-       "nested=1"},  // a nested run gives the location of its command back
+      // a nested run gives the location of its command back
+      {"\n\nprobe_nested n", false,
+       "3: ERROR: while parsing n, builder probe_nested failed with message:\nafter a nested run", "nested=1"},
       {"simple_form {\n set b 2 }\nset a 1\n\nset c x\n", false,
        "5: expected a valid numeric value to set the parameter 'c'", "b=2 a=1"},
       {"set a 1\nset c [a$nosuch]\nset b 2\n", false, "2: poorly formed function or variable name", "b=-"},
@@ -114,19 +76,6 @@ TEST_F(InterpTest, RunsStopAtTheFirstFailingCommand) {
       {"simple_form \"T\" { set a 1", false, std::string("1: ") + kNoBlock, ""},
       {"set a 1\nfrobnicate 2\nset b 2\n", false,
        "2: ERROR: did not find a builder called 'frobnicate'\nWould you like to see a list of builders?", "b=-"},
-  });
-}
-
-TEST_F(InterpTest, CommandsHideLibraryFunctionsWhichHideBuildersAndNestingIsBounded) {
-  check({
-      {"define push 0 { set ran 1 }\ndefine probe_part 0 { set ran 2 }\npush x\n", true, "", "ran=-"},
-      {"probe_part", true, "", "ran=2"},
-      {"build push ;", true, "", "ran=1"},
-      // each probe_count call nests two runs: its body and the ifneg block
-      {"define probe_count 0 { set d [d+1] ifneg [d-120] { probe_count } }\nprobe_count", true, "", "d=120"},
-      {"define probe_self 0 { set d [d+1] probe_self }\nprobe_self\nset after 1", false,
-       "1: script nesting deeper than 256 levels (a library function or include that calls itself?)",
-       "d=256 after=-"},
   });
 }
 
@@ -153,16 +102,12 @@ TEST_F(InterpTest, BuilderTakesItsPartNameUnlessNamedAndOnlyItsPartIsPlaced) {
   EXPECT_DOUBLE_EQ(Grid::gGrids[1]->point(1).y, 0.5);   // by the builder that made nothing
 }
 
+// The block's text and where it begins; on failure the stream stops where the reading did.
 TEST_F(InterpTest, BraceContentsTakesOneBalancedBlock) {
   struct Row { const char* text; bool ok; const char* contents; int next, line; } rows[] = {
-      {"{a {b} c} rest", true, "a {b} c", ' ', 10},
-      {"  \n{x}y", true, "x", 'y', 11},
-      {"\n\n{\nx} ", true, "\nx", ' ', 12},
-      {"{}x", true, "", 'x', 10},
-      {"{a", false, "", EOF, 0},
-      {"{a {b}", false, "", EOF, 0},
-      {"abc {d}", false, "", 'a', 0},
-  };
+      {"{a {b} c} rest", true, "a {b} c", ' ', 10}, {"  \n{x}y", true, "x", 'y', 11},
+      {"\n\n{\nx} ", true, "\nx", ' ', 12},        {"{}x", true, "", 'x', 10},
+      {"{a", false, "", EOF, 0}, {"{a {b}", false, "", EOF, 0}, {"abc {d}", false, "", 'a', 0}};
   for (const auto& row : rows) {
     SCOPED_TRACE(row.text);
     scriptstream_priv s(row.text, {"b.vmf", 10});
@@ -171,9 +116,8 @@ TEST_F(InterpTest, BraceContentsTakesOneBalancedBlock) {
     EXPECT_EQ(brace_contents(s, out, &where), row.ok);
     EXPECT_EQ(s.peek(), row.next);
     if (!row.ok) continue;
-    EXPECT_EQ(out, row.contents);
-    EXPECT_EQ(where.file, "b.vmf");
-    EXPECT_EQ(where.line, row.line);
+    EXPECT_EQ(out + " @" + where.file + ":" + std::to_string(where.line),
+              row.contents + std::string(" @b.vmf:") + std::to_string(row.line));
   }
   EXPECT_FALSE(run_tmp_script(""));  // only an empty text fails
   EXPECT_TRUE(run_tmp_script("   "));
@@ -181,16 +125,11 @@ TEST_F(InterpTest, BraceContentsTakesOneBalancedBlock) {
 
 TEST_F(InterpTest, SimpleFormShowsBlockAndTitleAndRunsTheFormsValues) {
   gSimpleFormHook = form_hook;
-  struct Row { const char* script; const char* title; } rows[] = {
-      {"simple_form \"My Values\" { set a 1 }", "My Values"},
-      {"simple_form   \"\"{ set a 1 }", ""},
-      {"simple_form { set a 1 }", "Values and Expressions"},
-  };
-  for (const auto& row : rows) {
-    SCOPED_TRACE(row.script);
-    EXPECT_TRUE(run(row.script));
-    EXPECT_EQ(gFormTitle, row.title);
-    EXPECT_EQ(gFormBlock, " set a 1 ");
+  for (auto [script, title] : {std::pair{"simple_form \"My Values\" { set a 1 }", "My Values"},
+                               {"simple_form   \"\"{ set a 1 }", ""}, {"simple_form { set a 1 }", "Values and Expressions"}}) {
+    EXPECT_TRUE(run(script));
+    EXPECT_EQ(gFormTitle, title);
+    EXPECT_EQ(gFormBlock, " set a 1 ") << script;
   }
   gFormRebuilt = true;
   check({{"simple_form { set a 1 }\nset b 1\n", false, "1: simple_form contents synchronized with script", "b=-"}});
@@ -214,9 +153,30 @@ TEST_F(InterpTest, StartScriptMergesPartsBeforeAFailureThenStartsClean) {
   std::string empty;
   EXPECT_TRUE(start_script(empty));
   EXPECT_TRUE(Grid::gGrids.empty());
-  EXPECT_FALSE(has("left"));
+  EXPECT_EQ(gParameters.count("left"), 0u);
   EXPECT_TRUE(var_stack.empty());
   EXPECT_EQ(part_name, "unnamed");
   EXPECT_FALSE(named_parts);
   EXPECT_TRUE(gTransformation.empty());
+}
+
+// The state the libraries leave at start-up (stored expressions, a pushed placement and frame)
+// is where every run starts; what a run adds is gone in the next.
+TEST_F(InterpTest, StartUpStateIsKeptForEveryRun) {
+  ASSERT_TRUE(run("@lib_e = 5 ; set unused 0 push_matrix mz 2 push_frame"));
+  keep_startup_state();
+  for (const char* text : {"pop_matrix pop_frame set x [lib_e] push_matrix @other = 1 ; push_frame set y 0",
+                           "pop_matrix pop_frame set x [lib_e]"}) {
+    SCOPED_TRACE(text);
+    std::string script = text;
+    EXPECT_TRUE(start_script(script, "run.vmf"));
+    EXPECT_TRUE(alerts().empty());
+    EXPECT_EQ(gParameters["x"], 5);
+    reset_script_state();
+    EXPECT_EQ(stored_expressions.count("other"), 0u);
+    EXPECT_EQ(matrix_stack.size(), 1u);
+    EXPECT_EQ(gParameterFrames.size(), 1u);
+  }
+  stored_expressions.clear(), matrix_stack.clear(), gParameterFrames.clear();
+  keep_startup_state();
 }

@@ -1,104 +1,67 @@
 // Library functions, include and start-up library loading.
-#include "support/test_support.h"
-
-#include "interp/interp.h"
 #include "interp/library.h"
-#include "interp/params.h"
 
-#include <cmath>
-#include <cstdlib>
-#include <filesystem>
-#include <limits>
-#include <map>
-#include <string>
+#include "support/script_runner.h"
+
 #include <sys/stat.h>
-#include <utility>
-#include <vector>
+
+#include <cstdlib>
+#include <map>
 
 namespace {
 
-const double unset = std::numeric_limits<double>::quiet_NaN();
-using Values = std::vector<std::pair<const char*, double>>;  // NaN: the parameter does not exist
+const std::string kNested = "script nesting deeper than 256 levels (a library function or include that calls itself?)";
 
-// alert: for failing scripts the one alert expected
-struct Row { const char* id; std::string script; Values expect; std::string alert = ""; };
-
-class Library : public ScriptTest {
+class Library : public ScriptRuns {
 protected:
-  // Library definitions, the preloaded snapshot and the directory stack live for the
-  // process: each case puts them back as it found them so cases can run in any order.
-  void SetUp() override {
-    ScriptTest::SetUp();
-    mLibraries = gLibraries, mArgs = gLibraries_args, mOrigin = gLibraries_origin;
-    mPreloaded = gParameters_preloaded, mDirs = dir_stack, dir = make_temp_dir();
+  std::string dir = make_temp_dir();
+  void write_files(const std::map<std::string, std::string>& files) {
+    for (const auto& [name, text] : files) write_file(dir + "/" + name, text);
   }
-  void TearDown() override {
-    gLibraries = mLibraries, gLibraries_args = mArgs, gLibraries_origin = mOrigin;
-    gParameters_preloaded = mPreloaded, dir_stack = mDirs;
-    std::filesystem::remove_all(dir);
-    ScriptTest::TearDown();
-  }
-  double param(const std::string& name) { return gParameters.count(name) ? gParameters[name] : unset; }
-  // Runs each row followed by "set after 1" and checks the outcome, the alerts and the parameters.
-  void check(const std::vector<Row>& rows, bool succeeds) {
-    for (const auto& row : rows) {
-      SCOPED_TRACE(row.id);
-      reset_script_state();
-      sink.clear();
-      EXPECT_EQ(run(row.script + "\nset after 1"), succeeds);
-      EXPECT_EQ(alerts(), row.alert.empty() ? std::vector<std::string>{} : std::vector<std::string>{row.alert});
-      EXPECT_EQ(gParameters.count("after"), succeeds ? 1u : 0u) << "the script goes on only on success";
-      for (const auto& [name, value] : row.expect) {
-        if (std::isnan(value)) EXPECT_EQ(gParameters.count(name), 0u) << name;
-        else EXPECT_EQ(param(name), value) << name;
-      }
-    }
-  }
-  std::string dir;
-
-private:
-  std::map<std::string, std::string> mLibraries;
-  std::map<std::string, int> mArgs;
-  std::map<std::string, MessageLocation> mOrigin;
-  std::map<std::string, double> mPreloaded;
-  std::deque<std::string> mDirs;
 };
 
 TEST_F(Library, CallsBindArgumentsAndRestoreTheOldValues) {
   check({
-      {"declared count, ';' consumed", "set 1 10 set 2 20 define f 2 { set a [$1] set b [$2] } f 3 4 ;",
-       {{"a", 3}, {"b", 4}, {"1", 10}, {"2", 20}}},
-      {"new argument parameters stay", "define f 2 { set a [$1] } f 3 4", {{"a", 3}, {"1", 3}, {"2", 4}}},
-      {"no count: up to ';'", "define g { set c [$1+$2+$3] } g 1 2 3 ;", {{"c", 6}, {"3", 3}}},
-      {"fewer arguments than declared", "set 2 99 define f 2 { set a [$1] set b [$2] } f 5 ;",
-       {{"a", 5}, {"b", 99}, {"2", 99}}},
-      {"no arguments; build runs it too", "define f 2 { set a 1 } build f ;", {{"a", 1}, {"1", unset}}},
-      {"arguments read before binding", "set 1 100 define h 2 { set a [$1] set b [$2] } h 7 [$1] ;",
-       {{"a", 7}, {"b", 100}, {"1", 100}}},
-      {"nested call sees the enclosing argument",
-       "define inner 1 { set got [$1] } define outer 1 { inner [$1*2] set back [$1] } outer 5",
-       {{"got", 10}, {"back", 5}}},
-      {"stop ends only the body", "define f 0 { set a 1 stop set b 1 } f set c 1", {{"a", 1}, {"b", unset}, {"c", 1}}},
-      {"redefinition replaces body and count", "define f 2 { set a [$1] } define f { set b [$1+$2] } f 1 2 ;",
-       {{"a", unset}, {"b", 3}}},
-  }, true);
+      {"set 1 10 set 2 20 define f 2 { set a [$1] set b [$2] } f 3 4 ;", true, "", "a=3 b=4 1=10 2=20"},
+      {"define f 2 { set a [$1] } f 3 4", true, "", "a=3 1=3 2=4"},  // new argument parameters stay
+      {"define g { set c [$1+$2+$3] } g 1 2 3 ;", true, "", "c=6 3=3"},  // no count: up to ';'
+      {"set 2 99 define f 2 { set a [$1] set b [$2] } f 5 ;", true, "", "a=5 b=99 2=99"},
+      {"define f 2 { set a 1 } build f ;", true, "", "a=1 1=-"},
+      {"set 1 100 define h 2 { set a [$1] set b [$2] } h 7 [$1] ;", true, "", "a=7 b=100 1=100"},  // read first
+      {"define inner 1 { set got [$1] } define outer 1 { inner [$1*2] set back [$1] } outer 5", true, "",
+       "got=10 back=5"},
+      {"define f 0 { set a 1 stop set b 1 } f set c 1", true, "", "a=1 b=- c=1"},  // stop ends the body
+      {"define f 2 { set a [$1] } define f { set b [$1+$2] } f 1 2 ;", true, "", "a=- b=3"},  // replaced
+      // commands hide library functions, which hide builders; build reaches a hidden one
+      {"define push 0 { set ran 1 }\ndefine plate 0 { set ran 2 }\nplate\npush x\n", true, "", "ran=2 x=0"},
+      {"build push ;", true, "", "ran=1"},  // definitions outlive the run
+      // each call nests two runs: its body and the ifneg block
+      {"define f 0 { set d [d+1] ifneg [d-120] { f } }\nf", true, "", "d=120"},
+  }, "\nset after 1");
 }
 
-TEST_F(Library, DefinitionAndCallErrors) {
+TEST_F(Library, DefinitionCallAndIncludeErrors) {
+  write_files({{"empty.vmf", ""}, {"a.vmf", "include b.vmf\n"}, {"b.vmf", "include a.vmf\n"}});
   check({
-      {"define without block", "define f", {}, "Function Definition Error for 'f'\nopening '{' not found"},
-      {"word before the block", "define f abc { }", {}, "Function Definition Error for 'f'\nopening '{' not found"},
-      {"unclosed body", "define f 2 { set a 1", {}, "Function Definition Error for 'f'\nclosing '}' not found"},
-      {"build of an unknown name", "build no_such_function", {}, "Library Function 'no_such_function' is not defined"},
-      {"build of a documentation entry", "define f 0 { } build f_doc", {}, "Library Function 'f_doc' is not defined"},
-      {"no count and no ';': the body does not run", "define g { set c 1 } g 1 2", {{"c", unset}, {"2", 2}},
+      {"define f", false, "Function Definition Error for 'f'\nopening '{' not found", ""},
+      {"define f abc { }", false, "Function Definition Error for 'f'\nopening '{' not found", ""},
+      {"define f 2 { set a 1", false, "Function Definition Error for 'f'\nclosing '}' not found", ""},
+      {"build no_such_function", false, "Library Function 'no_such_function' is not defined", ""},
+      {"define f 0 { } build f_doc", false, "Library Function 'f_doc' is not defined", ""},
+      {"define g { set c 1 } g 1 2", false,
        "Could not gather all arguments for 'g'\nshould have an ending ';' after final argument value\n"
-       "if definition did not include a count\n'g' takes any number of arguments, ended by ';'; 2 were found"},
-      {"failing body: nothing restored", "set 1 10 define f 1 { pop never_pushed } f 3", {{"1", 3}},
-       "pop: no value of 'never_pushed' was pushed"},
-      // "6" is read as the next command: the builder question, not an alert
-      {"extra numbers are left to the interpreter", "define f 1 { set a [$1] } f 5 6", {{"a", 5}}},
-  }, false);
+       "if definition did not include a count\n'g' takes any number of arguments, ended by ';'; 2 were found",
+       "c=- 2=2"},  // the body does not run
+      {"set 1 10 define f 1 { pop never_pushed } f 3", false, "pop: no value of 'never_pushed' was pushed", "1=3"},
+      {"define f 1 { set a [$1] } f 5 6", false,  // "6" is read as the next command
+       "ERROR: did not find a builder called '6'\nWould you like to see a list of builders?", "a=5"},
+      {"define f 0 { set d [d+1] f }\nf", false, "1: " + kNested, "d=256"},
+      {"include " + dir + "/empty.vmf", false, "include: '" + dir + "/empty.vmf' is empty", ""},
+      {"include " + dir + "/missing.vmf", false,
+       "Error Opening File named '" + dir + "/missing.vmf'\nNo such file or directory", ""},
+      {"include " + dir, false, "Error Opening File named '" + dir + "'\nIs a directory", ""},
+      {"include " + dir + "/a.vmf", false, kNested, ""},
+  }, "\nset after 1");
 }
 
 TEST_F(Library, DeclaredCounts) {
@@ -106,7 +69,6 @@ TEST_F(Library, DeclaredCounts) {
                                                {"define f [1+2] { }", 3}, {"define f 1 4 { }", 4},
                                                {"define f 2{ }", 2},      {"define f -1.5 { }", -1}};
   for (const auto& [declaration, count] : rows) {
-    reset_script_state();
     ASSERT_TRUE(run(declaration));
     EXPECT_EQ(gLibraries_args["f"], count) << declaration;
   }
@@ -130,33 +92,22 @@ TEST_F(Library, TraceWritesEachCallWithItsArguments) {
 
 TEST_F(Library, IncludeResolvesNamesAgainstTheIncludingFile) {
   mkdir((dir + "/sub").c_str(), 0700);
-  for (const auto& [name, text] : std::map<std::string, std::string>{
-           {"main.vmf", "include sub/one.vmf\nset main_done 1\n"},
-           {"sub/one.vmf", "include two.vmf\nset one_done [two]\n"},
-           {"sub/two.vmf", "set two 2\n"}, {"two.vmf", "set two 99\n"},  // a decoy where the start file stands
-           {"empty.vmf", ""}, {"blank.vmf", "  \n"}, {"stops.vmf", "set a 1 stop set b 1\n"},
-           {"a.vmf", "include b.vmf\n"}, {"b.vmf", "include a.vmf\n"}, {"lib.vmf", "# a library\ndefine broken 0 {\n  set fine 1\n  set bad-name 1\n}\n"}})
-    write_file(dir + "/" + name, text);
+  write_files({{"main.vmf", "include sub/one.vmf\nset main_done 1\n"},
+               {"sub/one.vmf", "include two.vmf\nset one_done [two]\n"},
+               {"sub/two.vmf", "set two 2\n"}, {"two.vmf", "set two 99\n"},  // a decoy beside the start file
+               {"blank.vmf", "  \n"}, {"stops.vmf", "set a 1 stop set b 1\n"},
+               {"lib.vmf", "# a library\ndefine broken 0 {\n  set fine 1\n  set bad-name 1\n}\n"}});
   const size_t depth = std::max<size_t>(dir_stack.size(), 1);  // only the start directory stays
-  check({{"nested relative includes", "include " + dir + "/main.vmf", {{"two", 2}, {"one_done", 2}, {"main_done", 1}}},
-         {"blank file", "include " + dir + "/blank.vmf", {}},
-         {"stop ends only the file", "include " + dir + "/stops.vmf set c 1", {{"a", 1}, {"b", unset}, {"c", 1}}}},
-        true);
-  check({{"empty file", "include " + dir + "/empty.vmf", {}, "include: '" + dir + "/empty.vmf' is empty"},
-         {"missing file", "include " + dir + "/missing.vmf", {},
-          "Error Opening File named '" + dir + "/missing.vmf'\nNo such file or directory"},
-         {"a directory", "include " + dir, {}, "Error Opening File named '" + dir + "'\nIs a directory"},
-         {"an include cycle", "include " + dir + "/a.vmf", {},
-          "script nesting deeper than 256 levels (a library function or include that calls itself?)"},
-         {"a failing body defined in an included file", "include " + dir + "/lib.vmf\nbroken", {{"fine", 1}},
-          "Invalid parameter Name 'bad-name'\nparameter names should only consist of letters, numbers, '_', and '.'"}},
-        false);
+  check({{"include " + dir + "/main.vmf", true, "", "two=2 one_done=2 main_done=1"},
+         {"include " + dir + "/blank.vmf", true, "", ""},
+         {"include " + dir + "/stops.vmf set c 1", true, "", "a=1 b=- c=1"},  // stop ends only the file
+         {"include", false, "include requires a filename", ""},
+         // the message names the line in the body
+         {"include " + dir + "/lib.vmf\nbroken", false,
+          "4: Invalid parameter Name 'bad-name'\nparameter names should only consist of letters, numbers, '_', and '.'",
+          "fine=1"}});
+  EXPECT_EQ(sink.entries.at(0).where.file, dir + "/lib.vmf");
   EXPECT_EQ(dir_stack.size(), depth) << "every include popped its directory";
-  EXPECT_EQ(sink.entries.at(0).where.file, dir + "/lib.vmf") << "the message names the line in the body";
-  EXPECT_EQ(sink.entries.at(0).where.line, 4);
-  sink.clear();
-  EXPECT_FALSE(run("include"));
-  EXPECT_EQ(alerts(), std::vector<std::string>{"include requires a filename"});
 
   std::string big;  // several read chunks
   for (int i = 0; i < 500; ++i) big += "set p" + std::to_string(i) + " " + std::to_string(i) + "\n";
@@ -172,11 +123,9 @@ TEST_F(Library, IncludeResolvesNamesAgainstTheIncludingFile) {
 }
 
 TEST_F(Library, LibrariesLoadLastNameFirstOrInTheOrderGiven) {
-  for (const auto& [name, text] : std::map<std::string, std::string>{
-           {"b.vmf", "set order [order*10+1]\n"}, {"a10.vmf", "set order [order*10+2]\n"},
-           {"a9.vmf", "set order [order*10+3]\n define from_a9 1 { set a [$1] }\n"}, {"c.vmf", "pop never_pushed\n"},
-           {"notes.txt", "set order 0\n"}, {"old.vmf.bak", "set order 0\n"}})
-    write_file(dir + "/" + name, text);
+  write_files({{"b.vmf", "set order [order*10+1]\n"}, {"a10.vmf", "set order [order*10+2]\n"},
+               {"a9.vmf", "set order [order*10+3]\n define from_a9 1 { set a [$1] }\n"}, {"c.vmf", "pop never_pushed\n"},
+               {"notes.txt", "set order 0\n"}, {"old.vmf.bak", "set order 0\n"}});
   mkdir((dir + "/sub.vmf").c_str(), 0700);
   gParameters["order"] = 0;
   testing::internal::CaptureStdout();
@@ -190,7 +139,7 @@ TEST_F(Library, LibrariesLoadLastNameFirstOrInTheOrderGiven) {
   EXPECT_EQ(alerts(), std::vector<std::string>{"pop: no value of 'never_pushed' was pushed"});
   EXPECT_EQ(sink.warnings(), std::vector<std::string>{"cannot read the library file: No such file or directory"});
   reset_script_state();  // every run starts from the loaded state
-  EXPECT_EQ(param("order"), 12331);
+  EXPECT_EQ(gParameters["order"], 12331);
   EXPECT_TRUE(is_library_function("from_a9"));
 }
 

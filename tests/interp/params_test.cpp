@@ -1,14 +1,9 @@
+// Parameter commands, pins and the per-run reset; placement commands and the transformation text.
 #include "interp/params.h"
 
-#include "interp/interp.h"
+#include "grid/Grid.h"
 #include "interp/placement.h"
-#include "support/test_support.h"
-
-#include <gtest/gtest.h>
-
-#include <sstream>
-#include <string>
-#include <vector>
+#include "support/script_runner.h"
 
 namespace {
 
@@ -20,57 +15,24 @@ const std::string kElementTypeHelp =
     "tri2 or tri_best to generate the best triangulation for the grid\n"
     "tri3 or tri_good to select only perceptably better diagonals\n";
 
-// One run: its script, whether it succeeds, the one alert expected ("" for none), and
-// "name=value ..." pairs to find afterwards ("name=-" for a name that must not exist).
-struct Case { const char* script; bool ok; std::string alert; const char* params; };
+using Params = ScriptRuns;
 
-class ParamsTest : public ScriptTest {
-protected:
-  void TearDown() override {
-    gParameterFrames.clear();
-    gParameters_preloaded.clear();
-    ScriptTest::TearDown();
-  }
-  // Runs each case from a fresh run state and checks its outcome.
-  void check(const std::vector<Case>& cases) {
-    for (const Case& c : cases) {
-      SCOPED_TRACE(c.script);
-      reset_script_state();
-      sink.clear();
-      EXPECT_EQ(run(c.script), c.ok);
-      EXPECT_EQ(alerts(), c.alert.empty() ? std::vector<std::string>{} : std::vector<std::string>{c.alert});
-      std::istringstream pairs(c.params);
-      for (std::string pair; pairs >> pair;) {
-        std::string name = pair.substr(0, pair.find('=')), value = pair.substr(pair.find('=') + 1);
-        EXPECT_EQ(gParameters.count(name), value == "-" ? 0u : 1u) << name;
-        if (gParameters.count(name) && value != "-") {
-          EXPECT_EQ(gParameters[name], std::stod(value)) << name;
-        }
-      }
-    }
-  }
-};
-
-}  // namespace
-
-TEST_F(ParamsTest, ResetGivesThePredefinedSetPlusPreloadedNames) {
+TEST_F(Params, ResetGivesThePredefinedSetPlusPreloadedNames) {
   EXPECT_TRUE(run("set debug 0 set stray 3 set units 25 mx 1"));
   EXPECT_TRUE(trace_back);  // whatever the value
   EXPECT_EQ(gParameters.count("debug"), 0u);
   gParameters_preloaded = {{"units", 1000}, {"lib.width", 4}};
   reset_params();
-  std::vector<std::pair<std::string, double>> expected = {
-      {"color.a", 1}, {"color.b", 0}, {"color.g", 0.8}, {"color.r", 1}, {"element_type", 1},
-      {"glLineWidth", 1}, {"glPolygonOffset.factor", 1}, {"glPolygonOffset.units", 2},
-      {"lib.width", 4}, {"ptolerance", 0}, {"refine.critical_A", 0.97}, {"refine.max_iter", 10},
-      {"refine.triangles", 1}, {"tolerance", 0}, {"units", 1},
-  };
-  EXPECT_EQ((std::vector<std::pair<std::string, double>>(gParameters.begin(), gParameters.end())), expected);
+  const std::map<std::string, double> expected = {
+      {"color.a", 1}, {"color.b", 0}, {"color.g", 0.8}, {"color.r", 1}, {"element_type", 1}, {"glLineWidth", 1},
+      {"glPolygonOffset.factor", 1}, {"glPolygonOffset.units", 2}, {"lib.width", 4}, {"ptolerance", 0},
+      {"refine.critical_A", 0.97}, {"refine.max_iter", 10}, {"refine.triangles", 1}, {"tolerance", 0}, {"units", 1}};
+  EXPECT_EQ(gParameters, expected);
   EXPECT_FALSE(trace_back);
   EXPECT_TRUE(gTransformation.empty());
 }
 
-TEST_F(ParamsTest, SetAndArray) {
+TEST_F(Params, SetArrayPushPopAndFrames) {
   check({
       {"set a.b_2 -1.5 set n [n+1]", true, "", "a.b_2=-1.5 n=1"},  // a new name reads as 0
       {"set units 1000 set tolerance 0.1", true, "", "tolerance=100"},
@@ -85,7 +47,6 @@ TEST_F(ParamsTest, SetAndArray) {
       {"set element_type tri1 set a [element_type] set element_type tri_alt", true, "", "a=2 element_type=2"},
       {"set element_type tri2 set a [element_type] set element_type tri_best", true, "", "a=3 element_type=3"},
       {"set element_type tri3 set a [element_type] set element_type tri_good", true, "", "a=4 element_type=4"},
-      {"set element_type [2]", true, "", "element_type=2"},
       {"set element_type [ 3 + 4 ]", true, "", "element_type=7"},  // stored unchecked
       {"array a { 1 2 [1+2] } array a {7}", true, "", "a.0=7 a.2=3 a.size=1"},  // the old a.2 stays
       {"array e { } array x-y { 4 }", true, "", "e.size=- x-y.0=4"},           // names not checked
@@ -101,12 +62,6 @@ TEST_F(ParamsTest, SetAndArray) {
       {"array a 1 2 3", false, "array command form is { val0 val1 val2 ... }, opening brace not found", ""},
       {"array a { 1 two }", false, "expected a valid numeric value for array element 'a.1'", ""},
       {"array a { 1 2", false, "expected a valid numeric value for array element 'a.2'", ""},
-  });
-}
-
-// Rows run in order, each from a fresh run state: a frame pushed by one run is gone in the next.
-TEST_F(ParamsTest, PushPopAndFrames) {
-  check({
       {"push x set a 1 set b 2 push a push b set a 10 set b 20 pop a", true, "", "x=0 a=1 b=20"},
       {"set a 1 push a set a 2 push a set a 3 pop a", true, "", "a=2"},  // the most recent entry wins
       {"set a 1 push a set a 2 push a pop a pop a", true, "", "a=1"},
@@ -117,9 +72,96 @@ TEST_F(ParamsTest, PushPopAndFrames) {
       {"set color.r 0.5 push color.r set color.r 0.9 set color.g 0.9 pop_rgba", false,
        "pop_rgba: no colour was pushed (color.g has no saved value)",
        "color.r=0.5 color.g=0.9"},  // stops at the first colour not pushed
-      {"pop_frame set after 1", false, "pop_frame: no parameter frame was pushed", "after=-"},
       {"set a 1 push_frame set a 2 set fresh 3 pop_frame", true, "", "a=1 fresh=-"},
+      // a frame pushed by one run is gone in the next
       {"set kept 5 push_frame", true, "", "kept=5"},
-      {"pop_frame", false, "pop_frame: no parameter frame was pushed", "kept=-"},
+      {"pop_frame set after 1", false, "pop_frame: no parameter frame was pushed", "kept=- after=-"},
   });
 }
+
+// Rows run in order, each from a fresh run state: a matrix pushed by one run is gone in the next.
+TEST_F(Params, PlacementCommandsPrependTheirPairsOrFailLeavingTheText) {
+  struct Row { const char* script; bool ok; const char* alert; const char* text; } rows[] = {
+      {"", true, "", ""},
+      {"mx 1 rz 90", true, "", "rz 90 mx 1 "},
+      {"move 123456.7 2 3 ry -45", true, "", "ry -45 mx 123457 my 2 mz 3 "},  // six significant digits
+      {"my 0.1234567 mz [2*3] rx 1e-7", true, "", "rx 1e-07 mz 6 my 0.123457 "},
+      {"rx 5 set origin 1 2 3 set angles 90 0", true, "", "ry 0 rz 90 mx 1 my 2 mz 3 rx 5 "},
+      {"mx 9 move 1 2", false, "Error in 'move' expecting dx dy dz arguments", "mx 9 "},
+      {"mx 9 mx", false, "expected a value for mx", "mx 9 "},
+      {"mx 9 my q", false, "expected a value for my", "mx 9 "},
+      {"mx 9 set origin 1 2", false, "expected three values to set the current origin", "mx 9 "},
+      {"mx 9 set angles 90", false, "expected two values to set the current rotation angles rz,ry", "mx 9 "},
+      {"mx 1 push_matrix rz 45 push_matrix my 3 pop_matrix", true, "", "rz 45 mx 1 "},
+      {"mx 1 push_matrix rz 45 pop_matrix", true, "", "mx 1 "},
+      {"pop_matrix", false, "cant pop matrix... it wasn't pushed", ""},
+  };
+  for (const auto& row : rows) {
+    check({{row.script, row.ok, row.alert, ""}});
+    EXPECT_EQ(gTransformation, row.text) << row.script;
+  }
+}
+
+TEST_F(Params, LatestPlacementCommandActsFirstOnAPoint) {
+  struct Row { const char* script; double local[3], placed[3]; } rows[] = {
+      {"mx 1 rz 90", {1, 0, 0}, {1, 1, 0}},
+      {"rz 90 mx 1", {1, 0, 0}, {0, 2, 0}},
+      {"rx 90", {0, 1, 0}, {0, 0, 1}},
+      {"ry 90", {0, 0, 1}, {1, 0, 0}},
+      {"rz 90", {1, 0, 0}, {0, 1, 0}},
+      {"set angles 90 90", {0, 0, 1}, {0, 1, 0}},  // ry first, then rz
+      {"set origin 10 0 0 rz 180", {1, 0, 0}, {9, 0, 0}},
+  };
+  for (const auto& row : rows) {
+    check({{row.script, true, "", ""}});
+    GridPt p;
+    p.x = row.local[0], p.y = row.local[1], p.z = row.local[2];
+    apply_transformation(p);
+    const double placed[] = {p.x, p.y, p.z};
+    for (int k = 0; k < 3; ++k) EXPECT_NEAR(placed[k], row.placed[k], 1e-12) << row.script << " axis " << k;
+  }
+}
+
+// n pinned to 7 keeps that value whatever the script assigns; a pin nothing read is reported
+// once, a predefined one (read by every part) never.
+TEST_F(Params, PinnedValuesStayAndUnreadPinsAreReported) {
+  std::string error;
+  ASSERT_TRUE(pin_param("n=[3+4]", error)) << error;
+  for (std::string script : {"set n 2\nset m [n]\n", "repeat 3 { set n [n+1] }\nset m [n]\n",
+                             "define twice 1 { set n [$1*2] set m [n] }\ntwice 5\n",
+                             "simple_form { set n 9 }\nset m [n]\n", "set m [n=3; n]\n",
+                             "push n\nset n 1\npop n\nset m [n]\n", "push_frame\nset n 1\npop_frame\nset m [n]\n"}) {
+    SCOPED_TRACE(script);
+    start_script(script, "pins.vmf");
+    EXPECT_EQ(gParameters["n"], 7);
+    EXPECT_EQ(gParameters["m"], 7);
+    EXPECT_TRUE(sink.warnings().empty());
+  }
+  ASSERT_TRUE(pin_param("tolerance=0.5", error));
+  std::string unread = "set m 1\n";
+  start_script(unread, "pins.vmf");
+  EXPECT_EQ(sink.warnings(), std::vector<std::string>{"parameter 'n' given with --D was never read"});
+  EXPECT_EQ(gParameters["tolerance"], 0.5);
+}
+
+TEST(PinOption, CommandLine) {
+  const std::string dir = make_temp_dir();
+  write_file(dir + "/s.vmf", "set n 2\nprint n\n");
+  const struct { std::vector<std::string> args; int status; const char *out, *err; } cases[] = {
+      {{"--D", "n=[2*4]", "--run", "s.vmf", "o.dvk"}, 0, "n=8\n", ""},
+      {{"--D", "n=3", "--D", "k=1", "--run", "s.vmf", "o.dvk"}, 0, "n=3\n",
+       "pelgrove: warning: parameter 'k' given with --D was never read\n"},
+      {{"--D", "n=x", "--run", "s.vmf", "o.dvk"}, 2, "",
+       "pelgrove: --D: the value of 'n=x' is not a number or a [bracketed expression]\n"},
+      {{"--D", "n", "--run", "s.vmf", "o.dvk"}, 2, "",
+       "pelgrove: --D: 'n' is not name=value (a name of letters, digits, '_' and '.')\n"},
+  };
+  for (const auto& c : cases) {
+    const ProcessResult r = run_pelgrove(c.args, dir);
+    EXPECT_EQ(r.status, c.status) << c.args[1] << r.err;
+    EXPECT_NE(r.out.find(c.out), std::string::npos) << c.args[1] << ": " << r.out;
+    EXPECT_NE(r.err.find(c.err), std::string::npos) << c.args[1] << ": " << r.err;
+  }
+}
+
+}  // namespace

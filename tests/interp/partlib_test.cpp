@@ -1,106 +1,44 @@
 // The standard part library: every part is built through a script and its merged mesh
 // is checked for watertightness, topology, point count, extent and orientation.
-#include "support/test_support.h"
-
 #include "grid/Grid.h"
-#include "interp/interp.h"
-#include "interp/library.h"
-#include "interp/params.h"
 #include "interp/placement.h"
+#include "merge/mesh_check.h"
+#include "support/script_runner.h"
 
-#include <algorithm>
-#include <cmath>
-#include <limits>
-#include <map>
-#include <set>
-#include <string>
-#include <utility>
-#include <vector>
 
 namespace {
 
 const std::string kPartsFile = std::string(PELGROVE_SOURCE_DIR) + "/share/etc/pelgrove/10-parts.vmf";
 const double kPi = 3.141592653589793;
 
-struct Vec { double x, y, z; };
-const double kInf = std::numeric_limits<double>::infinity();
-
-// The merged mesh of all parts, over effective point identities.
-struct MeshCheck {
-  long points = 0, faces = 0, edges = 0, boundary_edges = 0, used = 0;  // used: points of any element
-  long bad = 0;  // edges used by more than two elements or twice in one direction; open bar chains
-  Vec lo{kInf, kInf, kInf}, hi{-kInf, -kInf, -kInf};
-  // Signed volume of the cones from a point below the centre of the bounds: the volume of a
-  // closed surface; A/3 for a flat surface of area A facing +z; 2/3 of the enclosed volume for
-  // an open duct along z whose walls face outward.
+// Signed volume of the cones from a point below the centre of the bounds: the volume of a
+// closed surface; A/3 for a flat surface of area A facing +z; 2/3 of the enclosed volume for an
+// open duct along z whose walls face outward.
+double cone_volume(const MeshCheck& m) {
+  const double o[3] = {(m.lo[0] + m.hi[0]) / 2, (m.lo[1] + m.hi[1]) / 2, m.lo[2] - 1};
   double volume = 0;
-};
-
-MeshCheck check_mesh() {
-  MeshCheck m;
-  m.points = Grid::grid_point_count();
-  for (Grid* g : Grid::gGrids)
-    for (const GridPt& p : g->mPts) {
-      if (p.mapped_to) continue;
-      m.lo = {std::min(m.lo.x, p.x), std::min(m.lo.y, p.y), std::min(m.lo.z, p.z)};
-      m.hi = {std::max(m.hi.x, p.x), std::max(m.hi.y, p.y), std::max(m.hi.z, p.z)};
-    }
-  const Vec o{(m.lo.x + m.hi.x) / 2, (m.lo.y + m.hi.y) / 2, m.lo.z - 1};
-  std::map<std::pair<const GridPt*, const GridPt*>, int> directed;
-  std::map<const GridPt*, int> bar_ends;
-  std::set<const GridPt*> used;
   for (Grid* g : Grid::gGrids)
     for (int i = 0; i < g->num_elements(); ++i) {
-      long idx[4];
-      int n = g->element(i, idx);
-      if (n < 2) continue;
-      const GridPt* p[4];
-      for (int k = 0; k < n; ++k) used.insert(p[k] = &effective(g->point((int)idx[k])));
-      if (n == 2) {
-        ++bar_ends[p[0]], ++bar_ends[p[1]], ++m.edges;
-        continue;
-      }
-      ++m.faces;
-      for (int k = 0; k < n; ++k) ++directed[{p[k], p[(k + 1) % n]}];
+      GridPt p[4];
+      const int n = g->element(i, p);
+      for (GridPt& q : p) q.x -= o[0], q.y -= o[1], q.z -= o[2];
       for (int k = 1; k + 1 < n; ++k) {
-        Vec a{p[0]->x - o.x, p[0]->y - o.y, p[0]->z - o.z}, b{p[k]->x - o.x, p[k]->y - o.y, p[k]->z - o.z},
-            c{p[k + 1]->x - o.x, p[k + 1]->y - o.y, p[k + 1]->z - o.z};
-        m.volume += (a.x * (b.y * c.z - b.z * c.y) - a.y * (b.x * c.z - b.z * c.x) + a.z * (b.x * c.y - b.y * c.x)) / 6;
+        const GridPt &a = p[0], &b = p[k], &c = p[k + 1];
+        volume += (a.x * (b.y * c.z - b.z * c.y) - a.y * (b.x * c.z - b.z * c.x) + a.z * (b.x * c.y - b.y * c.x)) / 6;
       }
     }
-  m.used = (long)used.size();
-  for (const auto& [point, ends] : bar_ends) m.bad += ends != 2;
-  for (const auto& [edge, count] : directed) {
-    auto back = directed.find({edge.second, edge.first});
-    int backward = back == directed.end() ? 0 : back->second;
-    if (back != directed.end() && edge.second < edge.first) continue;  // counted from the other side
-    ++m.edges;
-    if (count + backward == 1) ++m.boundary_edges;
-    else if (count != 1 || backward != 1) ++m.bad;
-  }
-  return m;
+  return volume;
 }
 
-class PartLibrary : public ScriptTest {
+class PartLibrary : public ScriptRuns {
 protected:
-  // Library definitions live for the process; each case leaves them as it found them.
   void SetUp() override {
-    ScriptTest::SetUp();
-    mLibraries = gLibraries, mArgs = gLibraries_args, mOrigin = gLibraries_origin;
+    ScriptRuns::SetUp();
     const auto before = gParameters;
     ASSERT_TRUE(include_file(kPartsFile));
     ASSERT_TRUE(alerts().empty());
     ASSERT_EQ(gParameters, before) << "loading the library sets no parameters";
   }
-  void TearDown() override {
-    gLibraries = mLibraries, gLibraries_args = mArgs, gLibraries_origin = mOrigin;
-    ScriptTest::TearDown();
-  }
-
-private:
-  std::map<std::string, std::string> mLibraries;
-  std::map<std::string, int> mArgs;
-  std::map<std::string, MessageLocation> mOrigin;
 };
 
 // Area of the regular n-gon inscribed in a circle of radius r.
@@ -111,7 +49,7 @@ struct PartRow {
   const char *id, *script;
   long points, boundary_edges;
   int euler;
-  Vec lo, hi;
+  double lo[3], hi[3];
   double volume_min, volume_max;
 };
 
@@ -146,18 +84,21 @@ TEST_F(PartLibrary, PartsAreConformingWithTheirExtentAndOrientation) {
       std::string script = std::string("set element_type ") + element_type + "\n" + row.script;
       ASSERT_TRUE(start_script(script, "parts.vmf"));  // a whole run, merged and numbered
       EXPECT_TRUE(sink.entries.empty());
-      MeshCheck m = check_mesh();
+      const MeshCheck m = check_mesh();
       EXPECT_EQ(m.points, row.points);
-      EXPECT_EQ(m.used, row.points) << "every point belongs to an element";
-      EXPECT_EQ(m.boundary_edges, row.boundary_edges);
-      EXPECT_EQ(m.bad, 0) << "each inner edge is shared by two elements in opposite directions";
-      EXPECT_EQ(m.used - m.edges + m.faces, row.euler);
-      const double eps = 1e-9 * (1 + row.hi.x - row.lo.x + row.hi.y - row.lo.y + row.hi.z - row.lo.z);
-      for (auto [got, want] : {std::pair{m.lo.x, row.lo.x}, {m.lo.y, row.lo.y}, {m.lo.z, row.lo.z},
-                               {m.hi.x, row.hi.x}, {m.hi.y, row.hi.y}, {m.hi.z, row.hi.z}})
-        EXPECT_NEAR(got, want, eps);
-      EXPECT_GE(m.volume, row.volume_min - 1e-9 * (1 + row.volume_max)) << "elements face outward";
-      EXPECT_LE(m.volume, row.volume_max + 1e-9 * (1 + row.volume_max));
+      EXPECT_EQ(m.free_edges, row.boundary_edges);
+      EXPECT_EQ(m.nonmanifold_edges + m.flipped_edges, 0) << "inner edges shared by two faces, opposite ways";
+      const long faces = m.total.triangles + m.total.quads;
+      const long edges = (3 * m.total.triangles + 4 * m.total.quads + m.free_edges) / 2 + m.total.bars;
+      EXPECT_EQ(m.points - edges + faces, row.euler) << "and no point outside the elements";
+      for (int a = 0; a < 3; ++a) {
+        const double eps = 1e-9 * (1 + row.hi[0] - row.lo[0] + row.hi[1] - row.lo[1] + row.hi[2] - row.lo[2]);
+        EXPECT_NEAR(m.lo[a], row.lo[a], eps);
+        EXPECT_NEAR(m.hi[a], row.hi[a], eps);
+      }
+      const double volume = cone_volume(m);
+      EXPECT_GE(volume, row.volume_min - 1e-9 * (1 + row.volume_max)) << "elements face outward";
+      EXPECT_LE(volume, row.volume_max + 1e-9 * (1 + row.volume_max));
     }
   }
 }

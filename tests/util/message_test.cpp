@@ -3,39 +3,20 @@
 
 #include <gtest/gtest.h>
 
-#include <functional>
 #include <memory>
-#include <sstream>
 
-namespace {
-std::string batch_output(const std::function<void(BatchSink&)>& f) {
-  std::stringstream buf;
-  auto* old = std::cerr.rdbuf(buf.rdbuf());
-  BatchSink sink;
-  f(sink);
-  std::cerr.rdbuf(old);
-  return buf.str();
-}
-}  // namespace
-
-TEST(Message, BatchAlertPrefixesEveryLineWithFileAndLine) {
-  EXPECT_EQ(batch_output([](BatchSink& s) { s.alert({"box.vmf", 7}, "first\nsecond"); }),
-            "box.vmf:7: first\nbox.vmf:7: second\n");
-  EXPECT_EQ(batch_output([](BatchSink& s) { s.alert({"", 0}, "no script"); }), "pelgrove: no script\n");
-}
-
-TEST(Message, BatchQuestionPrintsFirstLineAndTakesDefault) {
-  int answer = -1;
-  std::string out = batch_output([&](BatchSink& s) {
-    answer = s.choice({"a.vmf", 3}, "did not find x\nWould you like a list?", {"No <esc>", "Yes"}, 0);
-  });
-  EXPECT_EQ(answer, 0);
-  EXPECT_EQ(out, "a.vmf:3: did not find x\n");
-}
-
-TEST(Message, BatchListDropsFormatCodes) {
-  std::string out = batch_output([](BatchSink& s) { s.show_list("head\n@b@cfunctions\nsin\n", "Allowed Functions"); });
-  EXPECT_EQ(out, "pelgrove: Allowed Functions:\n  head\n  functions\n  sin\n");
+TEST(Message, BatchSinkPrefixesFileAndLineAndAnswersTheDefault) {
+  BatchSink s;
+  testing::internal::CaptureStderr();
+  s.alert({"box.vmf", 7}, "first\nsecond");
+  s.alert({"", 5}, "no script");
+  s.alert({"out.dvk", 0}, "whole file");
+  EXPECT_EQ(s.choice({"a.vmf", 3}, "did not find x\nWould you like a list?", {"No <esc>", "Yes"}, 0), 0);
+  s.show_list("head\n@b@cfunctions\nsin\n", "Allowed Functions");  // format codes dropped
+  EXPECT_EQ(testing::internal::GetCapturedStderr(),
+            "box.vmf:7: first\nbox.vmf:7: second\npelgrove: no script\nout.dvk: whole file\n"
+            "a.vmf:3: did not find x\n"
+            "pelgrove: Allowed Functions:\n  head\n  functions\n  sin\n");
 }
 
 TEST(Message, AlertsGoToTheInstalledSinkWithTheCurrentLocationAndAreCounted) {
@@ -58,23 +39,17 @@ TEST(Message, AlertsGoToTheInstalledSinkWithTheCurrentLocationAndAreCounted) {
   EXPECT_EQ(alert_count(), 1);
 }
 
-TEST(Message, PrefixNamesFileAndLineOrTheWholeFile) {
-  struct Row {
-    MessageLocation where;
-    const char* prefix;
-  } rows[] = {{{"a.vmf", 3}, "a.vmf:3: "}, {{"out.dvk", 0}, "out.dvk: "}, {{"", 5}, "pelgrove: "}};
-  for (const auto& r : rows) EXPECT_EQ(message_prefix(r.where), r.prefix);
-}
-
 // Warnings and alerts reached through library calls: the message, then one note per level.
 TEST(Message, BatchLinesCarryWarningTagAndNotesInnermostFirst) {
-  std::string out = batch_output([](BatchSink& s) {
+  testing::internal::CaptureStderr();
+  {
+    BatchSink s;
     MessageContextGuard outer({"model.vmf", 14}, "in 'ring', called from here");
     MessageContextGuard inner({"lib.vmf", 2}, "in 'arc', called from here");
     s.warning({"lib.vmf", 7}, "ignored '<'");
     s.alert({"lib.vmf", 7}, "bad");
-  });
-  EXPECT_EQ(out,
+  }
+  EXPECT_EQ(testing::internal::GetCapturedStderr(),
             "lib.vmf:7: warning: ignored '<'\n"
             "lib.vmf:2: note: in 'arc', called from here\n"
             "model.vmf:14: note: in 'ring', called from here\n"
