@@ -65,6 +65,22 @@ TEST_F(GlRender, FacesLitEdgesAndBarsUnlit) {
   }
 }
 
+// While a drag moves the view the element edges are left out; on release the picture is whole
+// again, pixel for pixel.
+TEST_F(GlRender, DragLeavesOutEdgesUntilRelease) {
+  const Picture rest = show(std::string("set color.r 0.5\nset color.g 0\nset color.b 0\n") + PLATE);
+  Fl::e_state = FL_BUTTON1, Fl::e_x = 80, Fl::e_y = 60;
+  v.handle(FL_PUSH);
+  v.handle(FL_DRAG);  // by nothing: the view stays
+  const Picture moving = win.render();
+  EXPECT_GT(moving.count({179, 0, 0}, 4), 1000);
+  EXPECT_EQ(moving.count({128, 0, 0}, 4), 0);
+  Fl::e_state = 0;
+  v.handle(FL_RELEASE);
+  EXPECT_GT(rest.count({128, 0, 0}, 4), 20);
+  EXPECT_EQ(win.render().rgb, rest.rgb);
+}
+
 TEST_F(GlRender, ClippingPlaneRemovesHalfAPlate) {
   Picture p = show(std::string("set color.r 0\nset color.g 0\nset color.b 1\n") + PLATE);
   const int half = p.width / 2;  // the plate is centred, x = 1 falls on the middle column
