@@ -10,7 +10,8 @@
 
 namespace {
 
-const std::string kNested = "script nesting deeper than 256 levels (a library function or include that calls itself?)";
+const std::string kNested =
+    "script nesting deeper than 256 levels (a library function or include that calls itself?)";
 
 class Library : public ScriptRuns {
 protected:
