@@ -106,20 +106,15 @@ TEST_F(BinFileTest, LayoutOfSectionsAndHeaderBlocks) {
 // Values go out as their 8 little-endian bytes, texts with their zero byte; the bytes
 // returned by AddSection land in the section's record.
 TEST_F(BinFileTest, ValueWritesAndAuxiliaryBytes) {
-  {
-    oBinFile f(path);
-    BinFile::Aux& aux = f.AddSection(7, "values");
-    std::memcpy(aux.data(), "0123456789abcdef", 16);
-    f.Write(1.5);
-    f.Write(-2L);
-    f.Write(std::string("ab"));
-    f.AddSection(8, nullptr);
-    EXPECT_EQ(f.SectionSize(0), 3u);
-    EXPECT_EQ(f.SectionSize(1), 0u);
-    EXPECT_EQ(f.SectionBytes(1), 1u);
-    EXPECT_EQ(f.SectionCount(7), 1);
-    ASSERT_TRUE(f.Close());
-  }
+  oBinFile f(path);
+  std::memcpy(f.AddSection(7, "values").data(), "0123456789abcdef", 16);
+  f.Write(1.5);
+  f.Write(-2L);
+  f.Write(std::string("ab"));
+  f.AddSection(8, nullptr);
+  EXPECT_EQ((std::vector<uint64_t>{f.SectionSize(0), f.SectionSize(1), f.SectionBytes(1), (uint64_t)f.SectionCount(7)}),
+            (std::vector<uint64_t>{3, 0, 1, 1}));
+  ASSERT_TRUE(f.Close());
   const std::string raw = read_file(path);
   EXPECT_EQ(raw.substr(24 + 24, 16), "0123456789abcdef");
   EXPECT_EQ(raw.substr(2024), std::string("values\0\0\0\0\0\0\0\xf8\x3f\xfe\xff\xff\xff\xff\xff\xff\xff"
@@ -153,11 +148,9 @@ TEST_F(BinFileTest, AFileThatCannotBeWrittenIsReportedAndFails) {
 
 // A directory that does not account for the file's bytes is refused, not trusted.
 TEST_F(BinFileTest, ReaderRefusesDamagedFiles) {
-  {
-    oBinFile f(path);
-    fill(f, 60);
-    ASSERT_TRUE(f.Close());
-  }
+  oBinFile f(path);
+  fill(f, 60);
+  ASSERT_TRUE(f.Close());
   const std::string good = read_file(path);
   auto set = [](std::string s, size_t at, uint64_t v, int bytes) {
     for (int k = 0; k < bytes; ++k) s[at + k] = char(v >> (8 * k));
