@@ -1,23 +1,19 @@
 // export_dvk_mesh: the ascii mesh of all parts. The file is cut into segments of about
-// 32k lines that are formatted on every core and written in order, whole or not at all
-// (Atomic_File).
+// 32k lines that are formatted on every core and written in order (text_blocks.h), whole
+// or not at all (Atomic_File).
 #include "meshio/dvk.h"
 
 #include "grid/Grid.h"
+#include "meshio/text_blocks.h"
 #include "util/atomic_file.h"
 
 #include <algorithm>
 #include <climits>
-#include <condition_variable>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
 #include <map>
-#include <mutex>
-#include <new>
 #include <string>
-#include <system_error>
-#include <thread>
 #include <vector>
 
 namespace {
@@ -97,96 +93,11 @@ char* format_elements(const Piece& pc, char* o) {
   return o;
 }
 
-// Formats the segments on up to `workers` threads (this one included) and writes them in
-// order; a window of formatted segments bounds the memory. False at the first failed write.
-bool format_and_write(const std::vector<Segment>& segs, const std::vector<Piece>& pieces, Atomic_File& out,
-                      int workers) {
-  const size_t n = segs.size();
-  const size_t window = 2 * (size_t)workers + 2;
-  std::vector<std::vector<char>> ring(window);
-  std::vector<size_t> length(n, 0);
-  std::vector<char> done(n, 0);
-  std::mutex mu;
-  std::condition_variable cv;
-  size_t next_claim = 0, next_write = 0;
-  bool failed = false;
-
-  // False when the segment's buffer cannot be had.
-  auto format = [&](size_t i) {
-    const Segment& s = segs[i];
-    std::vector<char>& buf = ring[i % window];
-    try {
-      // The conversions may write a few blanks past the last field.
-      if (buf.size() < s.bytes_max + 64) buf.resize(s.bytes_max + 64);
-    } catch (const std::bad_alloc&) {
-      return false;
-    }
-    char* o = buf.data();
-    for (size_t k = s.first; k < s.last; ++k)
-      o = s.points ? format_points(pieces[k], o) : format_elements(pieces[k], o);
-    length[i] = (size_t)(o - buf.data());
-    return true;
-  };
-  auto claimable = [&] { return next_claim < n && next_claim < next_write + window; };
-  // Claims and formats the next segment; called and returns with the lock held.
-  auto format_next = [&](std::unique_lock<std::mutex>& lock) {
-    const size_t i = next_claim++;
-    lock.unlock();
-    const bool ok = format(i);
-    lock.lock();
-    done[i] = 1;
-    failed = failed || !ok;
-    cv.notify_all();
-  };
-  auto worker = [&] {
-    std::unique_lock<std::mutex> lock(mu);
-    for (;;) {
-      cv.wait(lock, [&] { return failed || next_claim >= n || claimable(); });
-      if (failed || next_claim >= n) return;
-      format_next(lock);
-    }
-  };
-
-  std::vector<std::thread> threads;
-  try {
-    for (int t = 1; t < workers; ++t) threads.emplace_back(worker);
-  } catch (const std::system_error&) {
-    // Fewer threads only cost time.
-  }
-  {
-    std::unique_lock<std::mutex> lock(mu);
-    while (next_write < n && !failed) {
-      if (done[next_write]) {
-        const size_t i = next_write;
-        lock.unlock();
-        const bool ok = out.write(ring[i % window].data(), length[i]);
-        lock.lock();
-        if (!ok) failed = true;
-        ++next_write;
-        cv.notify_all();
-      } else if (claimable()) {
-        format_next(lock);
-      } else {
-        cv.wait(lock);
-      }
-    }
-    failed = failed || next_write < n;
-    cv.notify_all();
-  }
-  for (std::thread& t : threads) t.join();
-  return !failed;
-}
-
 // Cuts [0, total) of each grid into pieces and groups consecutive pieces into segments of
 // about SEGMENT_LINES units, so many small parts share a segment.
 void add_segment(std::vector<Segment>& segs, bool points, size_t first, size_t last, long units) {
   if (first == last) return;
   segs.push_back(Segment{points, first, last, (size_t)units * (points ? POINT_LINE_MAX : ELEMENT_LINES_MAX)});
-}
-
-int worker_count() {
-  const unsigned hw = std::thread::hardware_concurrency();
-  return (int)std::clamp(hw, 1u, 4u);
 }
 
 }  // namespace
@@ -287,7 +198,13 @@ bool export_dvk_mesh(const char* path, bool) {
   Atomic_File out;
   if (!out.open(path)) return false;
   bool ok = out.write(head.data(), head.size());
-  ok = ok && format_and_write(segs, pieces, out, worker_count());
+  ok = ok && write_segments(
+                out, segs.size(), [&](size_t i) { return segs[i].bytes_max; },
+                [&](size_t i, char* o) {
+                  for (size_t k = segs[i].first; k < segs[i].last; ++k)
+                    o = segs[i].points ? format_points(pieces[k], o) : format_elements(pieces[k], o);
+                  return o;
+                });
   ok = ok && out.write(tail.data(), tail.size());
   if (!ok) out.discard();
   return out.commit();

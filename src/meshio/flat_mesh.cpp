@@ -1,7 +1,9 @@
 #include "meshio/flat_mesh.h"
 
 #include "grid/Grid.h"
+#include "meshio/text_blocks.h"
 
+#include <algorithm>
 #include <map>
 #include <set>
 
@@ -52,13 +54,101 @@ bool flatten_grids(FlatMesh& m) {
   return true;
 }
 
-std::vector<long> elements_by_group(const FlatMesh& m, bool by_kind) {
-  const size_t keys = m.names.size() * 5 + 5;
-  std::vector<long> start(keys + 1, 0);
-  auto key = [&](long e) { return size_t(m.group[e]) * 5 + (by_kind ? size_t(m.count[e]) : 0); };
-  for (long e = 0; e < m.elements(); ++e) ++start[key(e) + 1];
-  for (size_t k = 0; k < keys; ++k) start[k + 1] += start[k];
-  std::vector<long> order(m.elements());
-  for (long e = 0; e < m.elements(); ++e) order[start[key(e)]++] = e;
-  return order;
+namespace {
+
+// Counts a run of points and checks that its representatives are numbered consecutively;
+// false when they are not.
+bool count_points(PartRun& r) {
+  const std::vector<GridPt>& pts = r.grid->mPts;
+  long c = 0;
+  bool consecutive = true;
+  for (int i = r.begin; i < r.end; ++i) {
+    const GridPt& p = pts[i];
+    if (p.mapped_to) continue;
+    if (c == 0) r.first = long(p.id - 1);
+    consecutive = consecutive && p.id == r.first + c + 1;
+    ++c;
+  }
+  r.count[0] = c;
+  return consecutive;
+}
+
+void count_elements(PartRun& r, RunBounds* bounds) {
+  const Grid& g = *r.grid;
+  long idx[4];
+  for (int k = r.begin; k < r.end; ++k) {
+    const int n = g.element(k, idx);
+    if (n < 2) continue;
+    if (++r.count[n] == 1 && bounds) {
+      const GridPt& p = effective(g.mPts[idx[0]]);
+      bounds[n].first[0] = p.x, bounds[n].first[1] = p.y, bounds[n].first[2] = p.z;
+    }
+    if (!bounds) continue;
+    RunBounds& b = bounds[n];
+    for (int j = 0; j < n; ++j) {
+      const GridPt& p = effective(g.mPts[idx[j]]);
+      const double c[3] = {p.x, p.y, p.z};
+      for (int a = 0; a < 3; ++a) {
+        if (c[a] < b.lo[a]) b.lo[a] = c[a];
+        if (b.hi[a] < c[a]) b.hi[a] = c[a];
+      }
+    }
+  }
+}
+
+}  // namespace
+
+bool layout_grids(PartLayout& L, bool with_bounds) {
+  L = PartLayout();
+  for (const Grid* g : Grid::gGrids) {
+    const int n = (int)g->mPts.size();
+    for (int b = 0; b < n; b += PART_RUN_ITEMS) L.points.push_back({g, b, std::min(n, b + PART_RUN_ITEMS), 0, -1, {}});
+  }
+  for (const Grid* g : Grid::gGrids) {
+    const int n = g->num_elements();
+    for (int b = 0; b < n; b += PART_RUN_ITEMS)
+      L.elements.push_back({g, b, std::min(n, b + PART_RUN_ITEMS), 0, -1, {}});
+  }
+  if (with_bounds) L.bounds.resize(5 * L.elements.size());
+  const size_t npr = L.points.size();
+  std::vector<char> consecutive(npr, 1);
+  for_each_on_cores(npr + L.elements.size(), [&](size_t i) {
+    if (i < npr)
+      consecutive[i] = count_points(L.points[i]);
+    else
+      count_elements(L.elements[i - npr], with_bounds ? &L.bounds[5 * (i - npr)] : nullptr);
+  });
+
+  for (size_t i = 0; i < npr; ++i) {
+    const PartRun& r = L.points[i];
+    if (r.count[0] == 0) continue;
+    if (!consecutive[i] || r.first != L.np) {
+      L = PartLayout();
+      return false;
+    }
+    L.np += r.count[0];
+  }
+
+  // Groups numbered at the first written element of a name, as flatten_grids does.
+  std::map<std::string, int> group_of;
+  size_t kept = 0;
+  for (size_t i = 0; i < L.elements.size(); ++i) {
+    PartRun r = L.elements[i];
+    if (r.elements() == 0) continue;
+    auto [it, added] = group_of.emplace(r.grid->name(), (int)L.names.size());
+    if (added) L.names.push_back(r.grid->name());
+    r.group = it->second;
+    r.first = L.ne;
+    L.ne += r.elements();
+    L.elements[kept] = r;
+    if (with_bounds) std::copy_n(&L.bounds[5 * i], 5, &L.bounds[5 * kept]);
+    ++kept;
+  }
+  L.elements.resize(kept);
+  if (with_bounds) L.bounds.resize(5 * kept);
+  std::set<std::string> empty;
+  for (const Grid* g : Grid::gGrids)
+    if (!group_of.count(g->name())) empty.insert(g->name());
+  L.names.insert(L.names.end(), empty.begin(), empty.end());
+  return true;
 }

@@ -1,8 +1,9 @@
 // flat_mesh: the merged, renumbered parts as plain arrays — points in number order and
-// elements in the order and grouping of a .dvk export. The writers of the standard
-// formats and the mesh comparison read this view.
+// elements in the order and grouping of a .dvk export, read by the STL writer and the mesh
+// comparison — or as runs read in place by the writers that format on every core.
 #pragma once
 
+#include <cmath>
 #include <string>
 #include <vector>
 
@@ -21,6 +22,39 @@ struct FlatMesh {
 // i.e. renumber_grid_pts has not run since the last merge.
 bool flatten_grids(FlatMesh& mesh);
 
-// The element indices ordered by group (and within a group by point count when
-// `by_kind`), keeping their order otherwise.
-std::vector<long> elements_by_group(const FlatMesh& mesh, bool by_kind);
+class Grid;
+
+// The parts as runs of at most PART_RUN_ITEMS points or elements, for the writers that
+// format straight from the parts on every core (text_blocks.h) instead of copying them.
+inline constexpr int PART_RUN_ITEMS = 32768;
+
+struct PartRun {
+  const Grid* grid;
+  int begin, end;  // the grid's points or elements [begin, end)
+  long first;      // points: number of the first representative, less one; elements: number
+                   // of the first written element, less one, as a .dvk export numbers them
+  int group;       // elements: index into names
+  long count[5];   // elements: written elements of 2, 3 and 4 points; points: count[0]
+                   // representatives
+  long elements() const { return count[2] + count[3] + count[4]; }
+};
+
+// A run's elements of one kind: the coordinates of the first point of the first one, and
+// the least and greatest coordinates of all their points (NaN left out).
+struct RunBounds {
+  double first[3];
+  double lo[3] = {HUGE_VAL, HUGE_VAL, HUGE_VAL};
+  double hi[3] = {-HUGE_VAL, -HUGE_VAL, -HUGE_VAL};
+};
+
+struct PartLayout {
+  std::vector<PartRun> points;
+  std::vector<PartRun> elements;   // runs with written elements, in registry order
+  std::vector<RunBounds> bounds;   // with bounds: 5 per element run, by point count
+  std::vector<std::string> names;  // as FlatMesh::names
+  long np = 0, ne = 0;
+};
+
+// Cuts the parts of Grid::gGrids into runs and counts them, on every core; false (and an
+// empty layout) when their numbering is stale, as flatten_grids.
+bool layout_grids(PartLayout& layout, bool with_bounds);

@@ -1,8 +1,10 @@
 // export_msh_mesh: Gmsh 4.1 ascii. Every part is one physical group, named after it, with
 // one entity per dimension it has (curves for bars, surfaces for faces); the points form
-// one node block; elements keep the numbers a .dvk export gives them.
+// one node block; elements keep the numbers a .dvk export gives them. Points and elements
+// are formatted straight from the parts, on every core (text_blocks.h).
 #include "meshio/standard_formats.h"
 
+#include "grid/Grid.h"
 #include "meshio/dvk.h"
 #include "meshio/flat_mesh.h"
 #include "meshio/text_blocks.h"
@@ -20,7 +22,6 @@ struct Entity {
   double lo[3], hi[3];
 };
 
-int dim_of(int count) { return count == 2 ? 1 : 2; }
 const int GMSH_TYPE[5] = {0, 0, 1, 2, 3};  // line, triangle, quadrangle
 
 std::string num(double v) {
@@ -35,106 +36,173 @@ std::string quoted(const std::string& name) {
   return q + "\"";
 }
 
+// A run of lines of the file: node numbers [begin, end) (run null), a run's points, or a
+// run's elements of `kind` points, after their block's header when `head`.
+struct Job {
+  const PartRun* run;
+  long begin, end;
+  int kind;
+  bool head;
+};
+
+char* put_point_numbers(long begin, long end, char* o) {
+  for (long i = begin; i < end; ++i) {
+    o = put_decimal(o, i + 1);
+    *o++ = '\n';
+  }
+  return o;
+}
+
+char* put_points(const PartRun& r, char* o) {
+  const std::vector<GridPt>& pts = r.grid->mPts;
+  for (int i = r.begin; i < r.end; ++i) {
+    const GridPt& p = pts[i];
+    if (p.mapped_to) continue;
+    o = DVK::put_e(o, p.x);
+    *o++ = ' ';
+    o = DVK::put_e(o, p.y);
+    *o++ = ' ';
+    o = DVK::put_e(o, p.z);
+    *o++ = '\n';
+  }
+  return o;
+}
+
+// "number point..." for the run's elements of `kind` points.
+char* put_elements(const PartRun& r, int kind, char* o) {
+  const Grid& g = *r.grid;
+  const std::vector<GridPt>& pts = g.mPts;
+  long idx[4];
+  long e = r.first;
+  for (int k = r.begin; k < r.end; ++k) {
+    const int n = g.element(k, idx);
+    if (n < 2) continue;
+    ++e;
+    if (n != kind) continue;
+    o = put_decimal(o, e);
+    for (int j = 0; j < n; ++j) {
+      *o++ = ' ';
+      o = put_decimal(o, effective(pts[idx[j]]).id);
+    }
+    *o++ = '\n';
+  }
+  return o;
+}
+
 }  // namespace
 
 bool export_msh_mesh(const char* path, bool) {
-  FlatMesh m;
-  if (!flatten_grids(m)) return false;
-  const std::vector<long> order = elements_by_group(m, true);
+  PartLayout L;
+  if (!layout_grids(L, true)) return false;
+  const long np = L.np, ne = L.ne;
+  const size_t groups = L.names.size();
 
-  // Entities by (dimension, part), with their bounding boxes.
-  std::vector<Entity> entities;
-  auto entity_of = [&](long e) -> Entity& {
-    const int dim = dim_of(m.count[e]), tag = m.group[e] + 1;
-    for (auto it = entities.rbegin(); it != entities.rend(); ++it)
-      if (it->dim == dim && it->tag == tag) return *it;
-    entities.push_back({dim, tag, {0, 0, 0}, {0, 0, 0}});
-    const double* p = &m.xyz[3 * m.element(e)[0]];
-    std::copy(p, p + 3, entities.back().lo);
-    std::copy(p, p + 3, entities.back().hi);
-    return entities.back();
-  };
-  std::vector<long> block_start;  // positions in `order` where an element block begins
-  for (long i = 0; i < (long)order.size(); ++i) {
-    const long e = order[i];
-    if (i == 0 || m.group[order[i - 1]] != m.group[e] || dim_of(m.count[order[i - 1]]) != dim_of(m.count[e]) ||
-        m.count[order[i - 1]] != m.count[e])
-      block_start.push_back(i);
-    Entity& en = entity_of(e);
-    for (int j = 0; j < m.count[e]; ++j)
-      for (int a = 0; a < 3; ++a) {
-        const double v = m.xyz[3 * m.element(e)[j] + a];
-        en.lo[a] = std::min(en.lo[a], v);
-        en.hi[a] = std::max(en.hi[a], v);
-      }
+  // Per group and point count: the elements, and the entities' bounds folded in file order
+  // (by group, bars before triangles before quadrilaterals, runs in registry order).
+  std::vector<std::vector<size_t>> runs_of(groups);
+  std::vector<long> count(5 * groups, 0);
+  for (size_t i = 0; i < L.elements.size(); ++i) {
+    const PartRun& r = L.elements[i];
+    runs_of[r.group].push_back(i);
+    for (int k = 2; k <= 4; ++k) count[5 * r.group + k] += r.count[k];
   }
-  std::stable_sort(entities.begin(), entities.end(), [](const Entity& a, const Entity& b) { return a.dim < b.dim; });
+  std::vector<Entity> entities[2];
+  for (size_t g = 0; g < groups; ++g)
+    for (int k = 2; k <= 4; ++k) {
+      const int dim = k == 2 ? 1 : 2;
+      for (size_t i : runs_of[g]) {
+        if (L.elements[i].count[k] == 0) continue;
+        const RunBounds& b = L.bounds[5 * i + k];
+        std::vector<Entity>& list = entities[dim - 1];
+        if (list.empty() || list.back().tag != int(g + 1)) {
+          list.push_back({dim, int(g + 1), {}, {}});
+          std::copy(b.first, b.first + 3, list.back().lo);
+          std::copy(b.first, b.first + 3, list.back().hi);
+        }
+        Entity& en = list.back();
+        for (int a = 0; a < 3; ++a) {
+          en.lo[a] = std::min(en.lo[a], b.lo[a]);
+          en.hi[a] = std::max(en.hi[a], b.hi[a]);
+        }
+      }
+    }
+  const long curves = (long)entities[0].size();
+  std::vector<Entity> all = entities[0];
+  all.insert(all.end(), entities[1].begin(), entities[1].end());
 
-  std::string head = "$MeshFormat\n4.1 0 8\n$EndMeshFormat\n$PhysicalNames\n" + std::to_string(entities.size()) + "\n";
-  for (const Entity& en : entities)
-    head += std::to_string(en.dim) + " " + std::to_string(en.tag) + " " + quoted(m.names[en.tag - 1]) + "\n";
+  std::string head = "$MeshFormat\n4.1 0 8\n$EndMeshFormat\n$PhysicalNames\n" + std::to_string(all.size()) + "\n";
+  for (const Entity& en : all)
+    head += std::to_string(en.dim) + " " + std::to_string(en.tag) + " " + quoted(L.names[en.tag - 1]) + "\n";
   head += "$EndPhysicalNames\n$Entities\n0 ";
-  long curves = 0;
-  for (const Entity& en : entities) curves += en.dim == 1;
-  head += std::to_string(curves) + " " + std::to_string((long)entities.size() - curves) + " 0\n";
-  for (const Entity& en : entities) {
+  head += std::to_string(curves) + " " + std::to_string((long)all.size() - curves) + " 0\n";
+  for (const Entity& en : all) {
     head += std::to_string(en.tag);
     for (double v : en.lo) head += " " + num(v);
     for (double v : en.hi) head += " " + num(v);
     head += " 1 " + std::to_string(en.tag) + " 0\n";
   }
   head += "$EndEntities\n$Nodes\n";
-  const long np = m.points(), ne = m.elements();
-  if (entities.empty() || np == 0) {
+  if (all.empty() || np == 0) {
     head += "0 0 0 0\n";
   } else {
-    head += "1 " + std::to_string(np) + " 1 " + std::to_string(np) + "\n" + std::to_string(entities[0].dim) + " " +
-            std::to_string(entities[0].tag) + " 0 " + std::to_string(np) + "\n";
+    head += "1 " + std::to_string(np) + " 1 " + std::to_string(np) + "\n" + std::to_string(all[0].dim) + " " +
+            std::to_string(all[0].tag) + " 0 " + std::to_string(np) + "\n";
   }
+
+  // The nodes, then the element blocks.
+  std::vector<Job> jobs;
+  Segments nodes, elements;
+  if (!all.empty()) {
+    for (long b = 0; b < np; b += Segments::SEGMENT_ITEMS) {
+      const long e = std::min(np, b + Segments::SEGMENT_ITEMS);
+      jobs.push_back({nullptr, b, e, 0, false});
+      nodes.add(e - b, size_t(e - b) * 21);
+    }
+    for (const PartRun& r : L.points) {
+      jobs.push_back({&r, 0, 0, 0, false});
+      nodes.add(r.count[0], size_t(r.count[0]) * (3 * 22));
+    }
+  }
+  const size_t first_element_job = jobs.size();
+  long blocks = 0;
+  for (size_t g = 0; g < groups; ++g)
+    for (int k = 2; k <= 4; ++k) {
+      bool head_next = true;
+      for (size_t i : runs_of[g]) {
+        const PartRun& r = L.elements[i];
+        if (r.count[k] == 0) continue;
+        jobs.push_back({&r, 0, 0, k, head_next});
+        elements.add(r.count[k], size_t(r.count[k]) * (5 * 21 + 1) + (head_next ? 4 * 21 : 0));
+        blocks += head_next;
+        head_next = false;
+      }
+    }
 
   Atomic_File f;
   if (!f.open(path)) return false;
   bool ok = f.write(head.data(), head.size());
-  if (!entities.empty()) {
-    ok = ok && write_text_blocks(f, np, 21, [](long i, char* o) {
-      o = DVK::put_long(o, i + 1, 1);
-      *o++ = '\n';
-      return o;
-    });
-    ok = ok && write_text_blocks(f, np, 3 * 22 + 1, [&](long i, char* o) {
-      for (int a = 0; a < 3; ++a) {
-        o = DVK::put_e(o, m.xyz[3 * i + a]);
-        *o++ = a < 2 ? ' ' : '\n';
-      }
-      return o;
-    });
-  }
-  std::string mid = "$EndNodes\n$Elements\n" + std::to_string(block_start.size()) + " " + std::to_string(ne) +
-                    " " + (ne ? "1 " : "0 ") + std::to_string(ne) + "\n";
+  ok = ok && nodes.write(f, [&](size_t j, char* o) {
+    const Job& jb = jobs[j];
+    return jb.run ? put_points(*jb.run, o) : put_point_numbers(jb.begin, jb.end, o);
+  });
+  std::string mid = "$EndNodes\n$Elements\n" + std::to_string(blocks) + " " + std::to_string(ne) + " " +
+                    (ne ? "1 " : "0 ") + std::to_string(ne) + "\n";
   ok = ok && f.write(mid.data(), mid.size());
-  ok = ok && write_text_blocks(f, ne, 4 * 12 + 21 + 5 * 21 + 2, [&](long i, char* o) {
-    const long e = order[i];
-    const int n = m.count[e];
-    if (std::binary_search(block_start.begin(), block_start.end(), i)) {
-      long end = ne;
-      auto it = std::upper_bound(block_start.begin(), block_start.end(), i);
-      if (it != block_start.end()) end = *it;
-      o = DVK::put_long(o, dim_of(n), 1);
+  ok = ok && elements.write(f, [&](size_t j, char* o) {
+    const Job& jb = jobs[first_element_job + j];
+    const int k = jb.kind;
+    if (jb.head) {
+      const int g = jb.run->group;
+      o = put_decimal(o, k == 2 ? 1 : 2);
       *o++ = ' ';
-      o = DVK::put_long(o, m.group[e] + 1, 1);
+      o = put_decimal(o, g + 1);
       *o++ = ' ';
-      o = DVK::put_long(o, GMSH_TYPE[n], 1);
+      o = put_decimal(o, GMSH_TYPE[k]);
       *o++ = ' ';
-      o = DVK::put_long(o, end - i, 1);
+      o = put_decimal(o, count[5 * g + k]);
       *o++ = '\n';
     }
-    o = DVK::put_long(o, e + 1, 1);
-    for (int j = 0; j < n; ++j) {
-      *o++ = ' ';
-      o = DVK::put_long(o, m.element(e)[j] + 1, 1);
-    }
-    *o++ = '\n';
-    return o;
+    return put_elements(*jb.run, k, o);
   });
   static const char tail[] = "$EndElements\n";
   ok = ok && f.write(tail, sizeof tail - 1);

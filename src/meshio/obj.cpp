@@ -1,52 +1,88 @@
 // export_obj_mesh: Wavefront OBJ — "v" lines for the points, then per part a "g" line and
-// its elements: "l" for bars, "f" for triangles and quadrilaterals.
+// its elements: "l" for bars, "f" for triangles and quadrilaterals. Points and elements
+// are formatted straight from the parts, on every core (text_blocks.h).
 #include "meshio/standard_formats.h"
 
+#include "grid/Grid.h"
 #include "meshio/dvk.h"
 #include "meshio/flat_mesh.h"
 #include "meshio/text_blocks.h"
 
-#include <algorithm>
-#include <cstring>
 #include <string>
+#include <vector>
+
+namespace {
+
+char* put_points(const PartRun& r, char* o) {
+  const std::vector<GridPt>& pts = r.grid->mPts;
+  for (int i = r.begin; i < r.end; ++i) {
+    const GridPt& p = pts[i];
+    if (p.mapped_to) continue;
+    *o++ = 'v';
+    *o++ = ' ';
+    o = DVK::put_e(o, p.x);
+    *o++ = ' ';
+    o = DVK::put_e(o, p.y);
+    *o++ = ' ';
+    o = DVK::put_e(o, p.z);
+    *o++ = '\n';
+  }
+  return o;
+}
+
+char* put_elements(const PartRun& r, char* o) {
+  const Grid& g = *r.grid;
+  const std::vector<GridPt>& pts = g.mPts;
+  long idx[4];
+  for (int k = r.begin; k < r.end; ++k) {
+    const int n = g.element(k, idx);
+    if (n < 2) continue;
+    *o++ = n == 2 ? 'l' : 'f';
+    for (int j = 0; j < n; ++j) {
+      *o++ = ' ';
+      o = put_decimal(o, effective(pts[idx[j]]).id);
+    }
+    *o++ = '\n';
+  }
+  return o;
+}
+
+}  // namespace
 
 bool export_obj_mesh(const char* path, bool) {
-  FlatMesh m;
-  if (!flatten_grids(m)) return false;
+  PartLayout L;
+  if (!layout_grids(L, false)) return false;
+  const std::string head = "# pelgrove mesh: " + std::to_string(L.np) + " points, " + std::to_string(L.ne) +
+                           " elements, " + std::to_string(L.names.size()) + " groups\n";
+  Segments points, elements;
+  for (const PartRun& r : L.points) points.add(r.count[0], size_t(r.count[0]) * (2 + 3 * 22));
+  // Elements by group, each group's runs in registry order, a "g" line before each group.
+  std::vector<std::vector<const PartRun*>> runs_of(L.names.size());
+  for (const PartRun& r : L.elements) runs_of[r.group].push_back(&r);
+  std::vector<const PartRun*> jobs;
+  std::vector<char> group_head;
+  for (const auto& runs : runs_of)
+    for (const PartRun* r : runs) {
+      const bool first = r == runs.front();
+      jobs.push_back(r);
+      group_head.push_back(first);
+      elements.add(r->elements(), size_t(r->elements()) * (2 + 4 * 21) + (first ? r->grid->name().size() + 3 : 0));
+    }
+
   Atomic_File f;
   if (!f.open(path)) return false;
-  const std::string head = "# pelgrove mesh: " + std::to_string(m.points()) + " points, " +
-                           std::to_string(m.elements()) + " elements, " + std::to_string(m.names.size()) +
-                           " groups\n";
   bool ok = f.write(head.data(), head.size());
-  ok = ok && write_text_blocks(f, m.points(), 2 + 3 * 22 + 1, [&](long i, char* o) {
-    *o++ = 'v';
-    for (int a = 0; a < 3; ++a) {
-      *o++ = ' ';
-      o = DVK::put_e(o, m.xyz[3 * i + a]);
-    }
-    *o++ = '\n';
-    return o;
-  });
-  const std::vector<long> order = elements_by_group(m, false);
-  size_t longest = 0;
-  for (const auto& n : m.names) longest = std::max(longest, n.size());
-  ok = ok && write_text_blocks(f, m.elements(), longest + 4 + 2 + 4 * 21 + 1, [&](long i, char* o) {
-    const long e = order[i];
-    const int g = m.group[e];
-    if (i == 0 || m.group[order[i - 1]] != g) {
+  ok = ok && points.write(f, [&](size_t j, char* o) { return put_points(L.points[j], o); });
+  ok = ok && elements.write(f, [&](size_t j, char* o) {
+    const PartRun& r = *jobs[j];
+    if (group_head[j]) {
+      const std::string& name = L.names[r.group];
       *o++ = 'g';
       *o++ = ' ';
-      o = std::copy(m.names[g].begin(), m.names[g].end(), o);
+      o = std::copy(name.begin(), name.end(), o);
       *o++ = '\n';
     }
-    *o++ = m.count[e] == 2 ? 'l' : 'f';
-    for (int j = 0; j < m.count[e]; ++j) {
-      *o++ = ' ';
-      o = DVK::put_long(o, m.element(e)[j] + 1, 1);
-    }
-    *o++ = '\n';
-    return o;
+    return put_elements(r, o);
   });
   if (!ok) f.discard();
   return f.commit();

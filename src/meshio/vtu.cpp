@@ -1,11 +1,13 @@
 // export_vtu_mesh: VTK XML unstructured grid with its arrays appended raw (little-endian,
 // UInt64 size words): points, connectivity, offsets, cell types, and the part number of
 // every cell as cell data. The part names are field data: one array per part, named after
-// it, holding its number.
+// it, holding its number. The arrays are filled straight from the parts, on every core
+// (text_blocks.h).
 #include "meshio/standard_formats.h"
 
+#include "grid/Grid.h"
 #include "meshio/flat_mesh.h"
-#include "util/atomic_file.h"
+#include "meshio/text_blocks.h"
 
 #include <bit>
 #include <cstdint>
@@ -14,6 +16,8 @@
 #include <vector>
 
 namespace {
+
+static_assert(std::endian::native == std::endian::little, "the appended data is written as it is in memory");
 
 const uint8_t VTK_TYPE[5] = {0, 0, 3, 5, 9};  // line, triangle, quad
 
@@ -31,22 +35,61 @@ std::string xml_escaped(const std::string& s) {
   return o;
 }
 
-// Writes an array's size word and its values as little-endian bytes.
 template <class T>
-bool put_array(Atomic_File& f, const std::vector<T>& values) {
-  static_assert(std::endian::native == std::endian::little, "the appended data is written as it is in memory");
-  const uint64_t bytes = values.size() * sizeof(T);
-  return f.write(&bytes, sizeof bytes) && f.write(values.data(), bytes);
+char* put(char* o, T v) {
+  std::memcpy(o, &v, sizeof v);
+  return o + sizeof v;
+}
+
+char* put_points(const PartRun& r, char* o) {
+  const std::vector<GridPt>& pts = r.grid->mPts;
+  for (int i = r.begin; i < r.end; ++i) {
+    const GridPt& p = pts[i];
+    if (p.mapped_to) continue;
+    o = put(o, p.x);
+    o = put(o, p.y);
+    o = put(o, p.z);
+  }
+  return o;
+}
+
+// The run's point count when all its elements have the same, else 0.
+int single_kind(const PartRun& r) {
+  for (int k = 2; k <= 4; ++k)
+    if (r.count[k] == r.elements()) return k;
+  return 0;
+}
+
+// Calls fn(n, idx) for the run's written elements (idx only when `with_points`, or when
+// the run mixes point counts).
+template <class Fn>
+void for_each_element(const PartRun& r, bool with_points, const Fn& fn) {
+  const int kind = single_kind(r);
+  long idx[4] = {};
+  if (kind && !with_points) {
+    for (long e = 0; e < r.elements(); ++e) fn(kind, idx);
+    return;
+  }
+  for (int k = r.begin; k < r.end; ++k) {
+    const int n = r.grid->element(k, idx);
+    if (n >= 2) fn(n, idx);
+  }
 }
 
 }  // namespace
 
 bool export_vtu_mesh(const char* path, bool) {
-  FlatMesh m;
-  if (!flatten_grids(m)) return false;
-  const uint64_t np = m.points(), ne = m.elements();
+  PartLayout L;
+  if (!layout_grids(L, false)) return false;
+  const uint64_t np = L.np, ne = L.ne;
+  // Connectivity entries before each element run.
+  std::vector<int64_t> conn_first;
   uint64_t nconn = 0;
-  for (int n : m.count) nconn += n;
+  for (const PartRun& r : L.elements) {
+    conn_first.push_back((int64_t)nconn);
+    nconn += 2 * r.count[2] + 3 * r.count[3] + 4 * r.count[4];
+  }
+  conn_first.push_back((int64_t)nconn);
   // Each array: its size in bytes as a UInt64, then the bytes.
   const uint64_t sizes[5] = {24 * np, 8 * nconn, 8 * ne, ne, 4 * ne};
   uint64_t offset[5], at = 0;
@@ -59,8 +102,8 @@ bool export_vtu_mesh(const char* path, bool) {
       "<?xml version=\"1.0\"?>\n"
       "<VTKFile type=\"UnstructuredGrid\" version=\"1.0\" byte_order=\"LittleEndian\" header_type=\"UInt64\">\n"
       "<UnstructuredGrid>\n<FieldData>\n";
-  for (size_t g = 0; g < m.names.size(); ++g)
-    head += "<DataArray type=\"Int32\" Name=\"" + xml_escaped(m.names[g]) +
+  for (size_t g = 0; g < L.names.size(); ++g)
+    head += "<DataArray type=\"Int32\" Name=\"" + xml_escaped(L.names[g]) +
             "\" NumberOfTuples=\"1\" format=\"ascii\">" + std::to_string(g + 1) + "</DataArray>\n";
   head += "</FieldData>\n<Piece NumberOfPoints=\"" + std::to_string(np) + "\" NumberOfCells=\"" + std::to_string(ne) +
           "\">\n<Points>\n<DataArray type=\"Float64\" NumberOfComponents=\"3\" format=\"appended\" offset=\"" + o(0) +
@@ -72,27 +115,42 @@ bool export_vtu_mesh(const char* path, bool) {
           "<DataArray type=\"Int32\" Name=\"part\" format=\"appended\" offset=\"" + o(4) + "\"/>\n"
           "</CellData>\n</Piece>\n</UnstructuredGrid>\n<AppendedData encoding=\"raw\">\n_";
 
+  // One job per point run, then per element run and array (1 to 4).
+  Segments points, cells[4];
+  for (const PartRun& r : L.points) points.add(r.count[0], 24 * size_t(r.count[0]));
+  for (size_t i = 0; i < L.elements.size(); ++i) {
+    const long n = L.elements[i].elements();
+    cells[0].add(n, 8 * size_t(conn_first[i + 1] - conn_first[i]));
+    cells[1].add(n, 8 * size_t(n));
+    cells[2].add(n, size_t(n));
+    cells[3].add(n, 4 * size_t(n));
+  }
+
   Atomic_File f;
   if (!f.open(path)) return false;
-  bool ok = f.write(head.data(), head.size()) && put_array(f, m.xyz);
-  {
-    std::vector<int64_t> connectivity;
-    connectivity.reserve(nconn);
-    for (uint64_t e = 0; e < ne; ++e) connectivity.insert(connectivity.end(), m.element(e), m.element(e) + m.count[e]);
-    ok = ok && put_array(f, connectivity);
+  bool ok = f.write(head.data(), head.size()) && f.write(&sizes[0], 8);
+  ok = ok && points.write(f, [&](size_t j, char* o) { return put_points(L.points[j], o); });
+  for (int a = 0; a < 4 && ok; ++a) {
+    ok = f.write(&sizes[a + 1], 8) && cells[a].write(f, [&](size_t j, char* o) {
+      const PartRun& r = L.elements[j];
+      const std::vector<GridPt>& pts = r.grid->mPts;
+      if (a == 3) {
+        for (long e = 0; e < r.elements(); ++e) o = put<int32_t>(o, r.group + 1);
+        return o;
+      }
+      int64_t end = conn_first[j];
+      for_each_element(r, a == 0, [&](int n, const long* idx) {
+        switch (a) {
+        case 0:
+          for (int k = 0; k < n; ++k) o = put<int64_t>(o, effective(pts[idx[k]]).id - 1);
+          break;
+        case 1: o = put<int64_t>(o, end += n); break;
+        default: *o++ = (char)VTK_TYPE[n];
+        }
+      });
+      return o;
+    });
   }
-  std::vector<int64_t> offsets(ne);
-  int64_t end = 0;
-  for (uint64_t e = 0; e < ne; ++e) offsets[e] = end += m.count[e];
-  ok = ok && put_array(f, offsets);
-  offsets = {};
-  std::vector<uint8_t> types(ne);
-  for (uint64_t e = 0; e < ne; ++e) types[e] = VTK_TYPE[m.count[e]];
-  ok = ok && put_array(f, types);
-  types = {};
-  std::vector<int32_t> parts(ne);
-  for (uint64_t e = 0; e < ne; ++e) parts[e] = m.group[e] + 1;
-  ok = ok && put_array(f, parts);
   static const char tail[] = "\n</AppendedData>\n</VTKFile>\n";
   ok = ok && f.write(tail, sizeof tail - 1);
   if (!ok) f.discard();

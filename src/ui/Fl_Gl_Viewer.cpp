@@ -263,7 +263,9 @@ void Fl_Gl_Viewer::draw_scene() {
   glMatrixMode(GL_MODELVIEW);
   glLoadMatrixf(mCamera.model_view().data());
   apply_clipping(mClipping);
+  gl_set_view_moving(mMoving);
   if (mScene) mScene->draw();
+  gl_set_view_moving(false);
   draw_clip_dots();
   test4errors("Fl_Gl_Viewer::draw()");
 }
@@ -367,6 +369,7 @@ int Fl_Gl_Viewer::handle(int event) {
   switch (event) {
   case FL_PUSH:
     mLastX = Fl::event_x(), mLastY = Fl::event_y();
+    mMoving = false;
     if (grab_clip_dot(mLastX, mLastY)) return 1;
     if (Fl::focus() != this) take_focus();
     if (mConfig.match_mouse(Fl::event_state()) == GL_ACTION_POPUP) popup_menu();
@@ -379,6 +382,7 @@ int Fl_Gl_Viewer::handle(int event) {
       redraw();
       return 1;
     }
+    bool moved = true;
     switch (mConfig.match_mouse(Fl::event_state())) {
     case GL_ACTION_MODEL_ROTATION: handle_model_rotation(mLastX, mLastY); break;
     case GL_ACTION_CAMERA_ROTATION: handle_camera_rotation(mLastX, mLastY); break;
@@ -386,14 +390,19 @@ int Fl_Gl_Viewer::handle(int event) {
     case GL_ACTION_CAMERA_TRUCK: handle_camera_truck(mLastX, mLastY); break;
     case GL_ACTION_CAMERA_ZOOM: handle_camera_zoom(mLastX, mLastY); break;
     case GL_ACTION_CAMERA_FOV: handle_camera_fov(mLastX, mLastY); break;
-    default: break;
+    default: moved = false; break;
     }
     mLastX = x, mLastY = y;
+    mMoving = mMoving || moved;
     redraw();
     return 1;
   }
   case FL_RELEASE:
     mDragPlane = -1;
+    if (mMoving) {
+      mMoving = false;
+      redraw();  // whole again
+    }
     return 1;
   case FL_FOCUS:
   case FL_UNFOCUS:

@@ -104,5 +104,6 @@ private:
   void* mPickData = nullptr;
   int mLastX = 0, mLastY = 0;
   int mDragPlane = -1;  // clip dot being dragged
+  bool mMoving = false;  // a drag is turning, moving or zooming the view
   void* mLastContext = nullptr;
 };

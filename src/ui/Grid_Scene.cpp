@@ -415,7 +415,8 @@ void Grid_Scene::draw() {
     glBindBuffer(GL_ARRAY_BUFFER, mBuffers[0]);
     glVertexPointer(3, GL_FLOAT, 24, nullptr);
   }
-  if (line_width >= 0) draw_indices(GL_LINES, mEdgeOffset, mesh.edges.size());
+  // While a drag moves the view the edges are left out: they cost as much as the faces.
+  if (line_width >= 0 && !gl_view_moving()) draw_indices(GL_LINES, mEdgeOffset, mesh.edges.size());
   glBindBuffer(GL_ARRAY_BUFFER, 0);
   glBindBuffer(GL_ELEMENT_ARRAY_BUFFER, 0);
   glDisableClientState(GL_VERTEX_ARRAY);

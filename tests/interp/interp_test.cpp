@@ -126,7 +126,8 @@ TEST_F(InterpTest, BraceContentsTakesOneBalancedBlock) {
 TEST_F(InterpTest, SimpleFormShowsBlockAndTitleAndRunsTheFormsValues) {
   gSimpleFormHook = form_hook;
   for (auto [script, title] : {std::pair{"simple_form \"My Values\" { set a 1 }", "My Values"},
-                               {"simple_form   \"\"{ set a 1 }", ""}, {"simple_form { set a 1 }", "Values and Expressions"}}) {
+                               {"simple_form   \"\"{ set a 1 }", ""},
+                               {"simple_form { set a 1 }", "Values and Expressions"}}) {
     EXPECT_TRUE(run(script));
     EXPECT_EQ(gFormTitle, title);
     EXPECT_EQ(gFormBlock, " set a 1 ") << script;

@@ -5,6 +5,7 @@
 
 #include <FL/Fl.H>
 #include <FL/Fl_Window.H>
+#include <gtest/gtest.h>
 
 #include <cstdio>
 #include <cstdlib>
@@ -54,6 +55,10 @@ Picture ViewerWindow::render() {
   p.width = b.width, p.height = b.height;
   p.rgb = std::move(b.pixels);
   return p;
+}
+
+void expect_vec(const Gl_Vec3& got, const Gl_Vec3& want, double tol) {
+  for (int k = 0; k < 3; ++k) EXPECT_NEAR(got[k], want[k], tol) << "component " << k;
 }
 
 bool run_script_text(const std::string& text) {

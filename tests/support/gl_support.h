@@ -38,6 +38,9 @@ private:
   Fl_Gl_Viewer* mViewer;
 };
 
+// Expects each component of `got` within `tol` of `want`.
+void expect_vec(const Gl_Vec3& got, const Gl_Vec3& want, double tol = 1e-9);
+
 // Runs `text` as a script (with merging, as the Run menu does); returns whether it succeeded.
 bool run_script_text(const std::string& text);
 // A closed unit box of six blue 2 x 2 plates, triangulated: every edge has two faces.

@@ -6,6 +6,7 @@
 #include "support/gl_support.h"
 #include "support/test_support.h"
 #include "ui/Grid_Scene.h"
+#include "util/message.h"
 
 #include <FL/Fl.H>
 #include <gtest/gtest.h>
@@ -38,49 +39,46 @@ struct GlRender : ::testing::Test {
 };
 
 const char* PLATE = "plate p 4 4  0 0 0  2 0 0  2 1 0  0 1 0\n";
-bool bright_red(Rgb p) { return p.r > 200 && p.g < 60 && p.b < 60; }
 bool bright_blue(Rgb p) { return p.b > 200 && p.r < 60 && p.g < 60; }
 bool not_black(Rgb p) { return p.r + p.g + p.b > 30; }
 }  // namespace
 
-TEST_F(GlRender, PartsAppearInTheirColour) {
-  struct Row {
-    const char* id;
-    const char* colour;
-    bool (*is)(Rgb);
-  } rows[] = {
-      {"red", "set color.r 1\nset color.g 0\nset color.b 0\n", bright_red},
-      {"blue", "set color.r 0\nset color.g 0\nset color.b 1\n", bright_blue},
+// Every drawn pixel is the part's lit face colour or its unlit edge colour; bars have no faces,
+// a negative "glLineWidth" no element edges.
+TEST_F(GlRender, FacesLitEdgesAndBarsUnlit) {
+  const std::string plate = std::string("set color.r 0.5\nset color.g 0\nset color.b 0\n") + PLATE;
+  struct Row { const char* id; std::string script; Rgb lit, unlit; bool faces, edges; } rows[] = {
+      {"red plate", plate, {179, 0, 0}, {128, 0, 0}, true, true},
+      {"blue plate", "set color.r 0\nset color.g 0\nset color.b 0.5\n" + std::string(PLATE), {0, 0, 179},
+       {0, 0, 128}, true, true},
+      {"no element edges", "set glLineWidth -1\n" + plate, {179, 0, 0}, {128, 0, 0}, true, false},
+      {"bars", "set color.r 0.5\nset color.g 0.5\nset color.b 0\nline l 4  0 0 0  4 1 0\n", {179, 179, 0},
+       {128, 128, 0}, false, true},
   };
   for (const Row& r : rows) {
     SCOPED_TRACE(r.id);
-    const Picture p = show(std::string(r.colour) + PLATE);
-    const int coloured = p.count_if(r.is);
-    EXPECT_GT(coloured, p.width * p.height / 4);
-    EXPECT_EQ(coloured, p.count_if(not_black));
+    const Picture p = show(r.script);
+    const int lit = p.count(r.lit, 4), unlit = p.count(r.unlit, 4);
+    EXPECT_EQ(lit, r.faces ? std::max(lit, p.width * p.height / 5) : 0);
+    EXPECT_EQ(unlit > 20, r.edges);
+    EXPECT_EQ(lit + unlit, p.count_if(not_black));
   }
 }
 
-TEST_F(GlRender, BarsAreUnlitAndHaveNoFaces) {
-  const Picture p = show("set color.r 0.5\nset color.g 0.5\nset color.b 0\nline l 4  0 0 0  4 1 0\n");
-  const int unlit = p.count({128, 128, 0});
-  EXPECT_GT(unlit, 20);
-  EXPECT_EQ(p.count({179, 179, 0}, 10), 0);
-  EXPECT_LT(p.count_if(not_black), p.width * p.height / 20);
-}
-
-TEST_F(GlRender, NegativeLineWidthSuppressesElementEdges) {
-  struct Row {
-    const char* width;
-    bool edges;
-  } rows[] = {{"1", true}, {"-1", false}};
-  for (const Row& r : rows) {
-    SCOPED_TRACE(r.width);
-    const Picture p = show(std::string("set color.r 0.5\nset color.g 0\nset color.b 0\nset glLineWidth ") +
-                           r.width + "\n" + PLATE);
-    EXPECT_GT(p.count({179, 0, 0}, 4), 100);  // lit faces either way
-    EXPECT_EQ(p.count({128, 0, 0}, 4) > 20, r.edges);
-  }
+// While a drag moves the view the element edges are left out; on release the picture is whole
+// again, pixel for pixel.
+TEST_F(GlRender, DragLeavesOutEdgesUntilRelease) {
+  const Picture rest = show(std::string("set color.r 0.5\nset color.g 0\nset color.b 0\n") + PLATE);
+  Fl::e_state = FL_BUTTON1, Fl::e_x = 80, Fl::e_y = 60;
+  v.handle(FL_PUSH);
+  v.handle(FL_DRAG);  // by nothing: the view stays
+  const Picture moving = win.render();
+  EXPECT_GT(moving.count({179, 0, 0}, 4), 1000);
+  EXPECT_EQ(moving.count({128, 0, 0}, 4), 0);
+  Fl::e_state = 0;
+  v.handle(FL_RELEASE);
+  EXPECT_GT(rest.count({128, 0, 0}, 4), 20);
+  EXPECT_EQ(win.render().rgb, rest.rgb);
 }
 
 TEST_F(GlRender, ClippingPlaneRemovesHalfAPlate) {
@@ -100,11 +98,7 @@ TEST_F(GlRender, ClippingPlaneRemovesHalfAPlate) {
 TEST_F(GlRender, BackgroundToggleAndFreezeFrame) {
   v.scene(scenes, true);
   const Rgb black{0, 0, 0}, white{255, 255, 255};
-  struct Row {
-    const char* id;
-    int key;
-    Rgb want;
-  } rows[] = {
+  struct Row { const char* id; int key; Rgb want; } rows[] = {
       {"starts black", 0, black}, {"b: white", 'b', white}, {"b: black", 'b', black},
       {"f: frozen black", 'f', black}, {"b while frozen", 'b', black}, {"f: live white", 'f', white},
   };
@@ -125,11 +119,7 @@ TEST_F(GlRender, RedLinesOnlyWhenShown) {
       "plate a 1 1  0 0 0  1 0 0  1 1 0  0 1 0\n"
       "plate b 1 1  1.2 0 0  2.2 0 0  2.2 1 0  1.2 1 0\n";
   const std::string plate = std::string("set color.r 0\nset color.g 0\nset color.b 1\n") + PLATE;
-  struct Row {
-    const char* id;
-    std::string script;
-    bool merging, free, red;
-  } rows[] = {
+  struct Row { const char* id; std::string script; bool merging, free, red; } rows[] = {
       {"links hidden", gap, false, false, false},     {"links shown", gap, true, false, true},
       {"free edges hidden", plate, true, false, false}, {"free edges shown", plate, false, true, true},
       {"closed box", CLOSED_BOX, true, true, false},
@@ -176,7 +166,7 @@ TEST(GlSnapshot, JpegIsPaddedToEightAndUpright) {
   v.camera().center({0, 0, 0});
   v.scale_to(2);
   v.camera().perspective(false);
-  const std::string path = make_temp_dir() + "/v.jpg";
+  const std::string dir = make_temp_dir(), path = dir + "/v.jpg";
   ASSERT_TRUE(v.snapshot_to(path));
   JpegInfo j;
   ASSERT_TRUE(decode_jpeg(path, j));
@@ -186,6 +176,11 @@ TEST(GlSnapshot, JpegIsPaddedToEightAndUpright) {
   auto red = [&](int row) { return j.rgb[3 * (size_t(row) * j.width + 320)] > 200; };
   EXPECT_TRUE(red(25));
   EXPECT_FALSE(red(75));
+  CaptureSink sink;
+  set_message_sink(&sink);
+  EXPECT_FALSE(v.snapshot_to(dir + "/no/such/dir.jpg"));
+  set_message_sink(nullptr);
+  EXPECT_EQ(sink.alerts(), std::vector<std::string>{"can't open specified file for jpg output"});
   reset_script_state();
 }
 

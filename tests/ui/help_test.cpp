@@ -24,26 +24,21 @@ namespace {
 
 class Help : public UiTest {};
 
-size_t count(const std::string& text, const std::string& part) {
-  size_t n = 0;
-  for (size_t at = text.find(part); at != std::string::npos; at = text.find(part, at + 1)) ++n;
-  return n;
-}
+bool has(const std::string& text, const std::string& part) { return text.find(part) != std::string::npos; }
 
 TEST_F(Help, ParameterListShowsElementTypesAsWords) {
   const struct { double type; const char* word; } rows[] = {
       {0, "quads"}, {1, "tri0"}, {2, "tri1"}, {3, "tri2"}, {4, "tri3"}, {7, "tri1"}, {0.5, "tri1"}};
   for (const auto& row : rows) {
-    SCOPED_TRACE(row.word);
     gParameters["element_type"] = row.type;
-    EXPECT_NE(parameter_list_text().find("element_type  = " + std::string(row.word) + "\n"), std::string::npos);
+    EXPECT_TRUE(has(parameter_list_text(), "element_type  = " + std::string(row.word) + "\n")) << row.type;
   }
   gParameters["units"] = 2.5;
   pick("Info/Show Recent Parameters");
   EXPECT_EQ(sink.entries.back().title, "Predefined Parameters and their defaults");
-  EXPECT_NE(sink.entries.back().text.find("units  = 2.500000\n"), std::string::npos);
+  EXPECT_TRUE(has(sink.entries.back().text, "units  = 2.500000\n"));
   pick("Info/Show Predefined");  // back to the start-of-run values
-  EXPECT_NE(sink.entries.back().text.find("units  = 1.000000\n"), std::string::npos);
+  EXPECT_TRUE(has(sink.entries.back().text, "units  = 1.000000\n"));
   EXPECT_EQ(gParameters["units"], 1);
 }
 
@@ -63,20 +58,20 @@ TEST_F(Help, BuilderPageEscapesUsageAndListsDocumentedFunctions) {
   start_script(text, "doc.vmf");
   std::string page = builder_page_html();
   gBuilders.erase("zz_probe");
-  EXPECT_NE(page.find("set &lt;parameter_name&gt; &lt;parameter_value&gt;"), std::string::npos);
-  EXPECT_EQ(page.find("<parameter_name>"), std::string::npos);
-  EXPECT_NE(page.find("<title>PELGROVE Commands</title>"), std::string::npos);
-  EXPECT_NE(page.find("charset=ISO-8859-1"), std::string::npos);
+  gLibraries.erase("zz_fn");
+  gLibraries.erase("zz_fn_doc");
+  for (const char* part : {"set &lt;parameter_name&gt; &lt;parameter_value&gt;", "<title>PELGROVE Commands</title>",
+                           "charset=ISO-8859-1", "makes &lt;things&gt;"})
+    EXPECT_TRUE(has(page, part)) << part;
+  EXPECT_FALSE(has(page, "<parameter_name>"));
+  EXPECT_FALSE(has(page, "zz_fn_doc"));
   // Built-ins link into the handbook, first, in their fixed order; others to their own page.
   EXPECT_LT(page.find("#L_line\""), page.find("#L_psphere\""));
   EXPECT_LT(page.find("#L_psphere\""), page.find("zz_probe.html\""));
-  EXPECT_NE(page.find("file://" + VORN_DIR() + "/share/doc/pelgrove/zz_probe.html"), std::string::npos);
-  EXPECT_EQ(count(page, "href=\"#user_def__zz_fn\""), 1u);
-  EXPECT_EQ(count(page, "name=\"user_def__zz_fn\""), 1u);
-  EXPECT_NE(page.find("makes &lt;things&gt;"), std::string::npos);
-  EXPECT_EQ(page.find("zz_fn_doc"), std::string::npos);
-  gLibraries.erase("zz_fn");
-  gLibraries.erase("zz_fn_doc");
+  EXPECT_TRUE(has(page, "file://" + VORN_DIR() + "/share/doc/pelgrove/zz_probe.html"));
+  for (const char* once : {"href=\"#user_def__zz_fn\"", "name=\"user_def__zz_fn\""})
+    EXPECT_EQ(page.find(once), page.rfind(once)) << once;  // listed once
+  EXPECT_TRUE(has(page, "href=\"#user_def__zz_fn\""));
 }
 
 TEST_F(Help, PageIsWrittenBesideNoPlantedLink) {

@@ -12,10 +12,6 @@
 namespace {
 const double D2R = M_PI / 180;
 
-void expect_vec(const Gl_Vec3& got, const Gl_Vec3& want, double tol = 1e-9) {
-  for (int k = 0; k < 3; ++k) EXPECT_NEAR(got[k], want[k], tol) << "component " << k;
-}
-
 // A member scene with a given centre and diameter.
 struct Ball : Gl_Scene {
   Gl_Vec3 c;
@@ -26,41 +22,25 @@ struct Ball : Gl_Scene {
 };
 }  // namespace
 
-TEST(Gl_Matrix, FovAndDistanceClamps) {
-  struct Row {
-    const char* id;
-    double fov, distance;  // set fov when distance < 0, else distance
-    double want_fov, want_distance;
-  } rows[] = {
-      {"fov 1 gives 2", 1, -1, 2, 1 / std::tan(1 * D2R)},
-      {"fov 120 gives 90", 120, -1, 90, 1},
-      {"fov 30", 30, -1, 30, 1 / std::tan(15 * D2R)},
-      {"distance below diameter", 0, 0.5, 90, 1},
+TEST(Gl_Matrix, ClampsAndModelBounds) {
+  // Sets the fov when distance < 0, else the distance.
+  struct Row { const char* id; double fov, distance, want_fov, want_distance; } rows[] = {
+      {"fov 1 gives 2", 1, -1, 2, 1 / std::tan(1 * D2R)}, {"fov 120 gives 90", 120, -1, 90, 1},
+      {"fov 30", 30, -1, 30, 1 / std::tan(15 * D2R)},     {"distance below diameter", 0, 0.5, 90, 1},
       {"distance above 114", 0, 500, 2 * std::atan2(1, 114) / D2R, 114},
       {"distance 2", 0, 2, 2 * std::atan2(1, 2) / D2R, 2},
   };
   for (const Row& r : rows) {
     SCOPED_TRACE(r.id);
     Gl_Matrix m;
-    if (r.distance < 0) m.fov(r.fov);
-    else m.distance(r.distance);
+    r.distance < 0 ? m.fov(r.fov) : m.distance(r.distance);
     EXPECT_NEAR(m.fov(), r.want_fov, 1e-9);
     EXPECT_NEAR(m.distance(), r.want_distance, 1e-9);
   }
-}
-
-TEST(Gl_Matrix, RejectsNonPositiveZoomAndDiameter) {
   Gl_Matrix m;
-  m.zoom(0), m.zoom(-2), m.diameter(0), m.diameter(-1);
+  m.zoom(0), m.zoom(-2), m.diameter(0), m.diameter(-1);  // ignored
   EXPECT_EQ(m.zoom(), 1);
   EXPECT_EQ(m.diameter(), 1);
-  m.zoom(3), m.diameter(4);
-  EXPECT_EQ(m.zoom(), 3);
-  EXPECT_EQ(m.diameter(), 4);
-}
-
-TEST(Gl_Matrix, ModelBounds) {
-  Gl_Matrix m;
   m.model_bounds({0, 0, 0}, {3, 4, 0});
   expect_vec(m.center(), {1.5, 2, 0});
   EXPECT_NEAR(m.diameter(), 5, 1e-12);
@@ -70,18 +50,11 @@ TEST(Gl_Matrix, ModelBounds) {
   EXPECT_NEAR(m.distance(), 1.1, 1e-12);
 }
 
-TEST(Gl_Matrix, ProjectionWindow) {
-  struct Row {
-    const char* id;
-    int w, h;
-    double zoom;
-    bool perspective;
-    double right, top;  // window half sizes before the perspective scaling
-  } rows[] = {
-      {"wide", 200, 100, 1, false, 1.0, 0.5},
-      {"tall", 100, 200, 1, false, 0.5, 1.0},
-      {"zoomed square", 100, 100, 2, false, 0.25, 0.25},
-      {"perspective", 200, 100, 1, true, 1.0, 0.5},
+TEST(Gl_Matrix, ProjectionWindowAndModelView) {
+  // right, top: the window's half sizes before the perspective scaling
+  struct Row { const char* id; int w, h; double zoom; bool perspective; double right, top; } rows[] = {
+      {"wide", 200, 100, 1, false, 1.0, 0.5},          {"tall", 100, 200, 1, false, 0.5, 1.0},
+      {"zoomed square", 100, 100, 2, false, 0.25, 0.25}, {"perspective", 200, 100, 1, true, 1.0, 0.5},
   };
   for (const Row& r : rows) {
     SCOPED_TRACE(r.id);
@@ -90,36 +63,23 @@ TEST(Gl_Matrix, ProjectionWindow) {
     m.zoom(r.zoom);
     m.perspective(r.perspective);
     const Gl_Projection& p = m.projection();
-    const double far = m.distance() + 1, near = std::min(0.1 * far, m.distance() - 1);
-    EXPECT_NEAR(p.far, far, 1e-12);
-    EXPECT_NEAR(p.near, near, 1e-12);
-    const double s = r.perspective ? near / m.distance() : 1;
+    const double s = r.perspective ? p.near / m.distance() : 1;
     EXPECT_NEAR(p.right, r.right * s, 1e-12);
     EXPECT_NEAR(p.left, -r.right * s, 1e-12);
     EXPECT_NEAR(p.top, r.top * s, 1e-12);
   }
-}
-
-// At a field of view of 90 the distance equals the diameter; the near plane still leaves the
-// depth buffer a usable range.
-TEST(Gl_Matrix, NearPlaneStaysUsableAtWidestView) {
+  // At the widest view the distance equals the diameter; the near plane still leaves the depth
+  // buffer a usable range, in front of the model.
   Gl_Matrix m;
   m.fov(90);
   const Gl_Projection& p = m.projection();
   EXPECT_GE(p.near, 1e-3 * p.far);
   EXPECT_LT(p.near, m.distance() - 0.5 * m.diameter());
-}
-
-TEST(Gl_Matrix, ModelViewPutsCenterAheadAndPanMovesAlongScreen) {
-  Gl_Matrix m;
   m.center({1, 2, 3});
   m.orientation(quat_from_axis_angle({0, 0, 1}, 90));
   const auto& mv = m.model_view();
-  // The centre lands at (0, 0, -distance) in eye space.
-  for (int row = 0; row < 3; ++row) {
-    const double e = mv[row] * 1 + mv[4 + row] * 2 + mv[8 + row] * 3 + mv[12 + row];
-    EXPECT_NEAR(e, row == 2 ? -m.distance() : 0, 1e-5);
-  }
+  for (int row = 0; row < 3; ++row)  // the centre lands at (0, 0, -distance) in eye space
+    EXPECT_NEAR(mv[row] + mv[4 + row] * 2 + mv[8 + row] * 3 + mv[12 + row], row == 2 ? -m.distance() : 0, 1e-5);
   // Screen x is model y after a quarter turn about z; a pan of 0.5 moves half the view width.
   m.viewport(100, 100);
   m.perspective(false);
@@ -127,41 +87,28 @@ TEST(Gl_Matrix, ModelViewPutsCenterAheadAndPanMovesAlongScreen) {
   expect_vec(m.center(), {1, 2 - 0.5, 3}, 1e-12);
 }
 
-TEST(Trackball, PointsOnTheSphereAndRotations) {
+TEST(Trackball, PointsRotationsAndPresetViews) {
   expect_vec(trackball_point(50, 50, 100, 100), {0, 0, 1});
-  expect_vec(trackball_point(100, 50, 100, 100), {1, 0, 0});   // on the rim
-  expect_vec(trackball_point(250, 50, 100, 100), {1, 0, 0});   // outside: onto the rim
+  expect_vec(trackball_point(100, 50, 100, 100), {1, 0, 0});  // on the rim
+  expect_vec(trackball_point(250, 50, 100, 100), {1, 0, 0});  // outside: onto the rim
   expect_vec(trackball_point(50, 25, 100, 100), {0, 0.5, std::sqrt(0.75)});
   // (p1 x p2, p1 . p2) turns by twice the angle between the points.
   const double t = 10 * D2R;
   const Gl_Quat q = quat_normalized(trackball_rotation({0, 0, 1}, {std::sin(t), 0, std::cos(t)}));
   expect_vec(quat_rotate(q, {0, 0, 1}), {std::sin(2 * t), 0, std::cos(2 * t)});
-}
-
-TEST(Trackball, KeyRotationsAndPresetViews) {
-  struct Row {
-    const char* id;
-    Gl_Quat q;
-    Gl_Vec3 from, to;
-  } rows[] = {
-      {"right arrow", key_rotation_lr(1, 5), {0, 0, 1}, {std::sin(5 * D2R), 0, std::cos(5 * D2R)}},
-      {"two left", key_rotation_lr(-2, 5), {0, 0, 1}, {-std::sin(10 * D2R), 0, std::cos(10 * D2R)}},
-      {"up arrow", key_rotation_du(1, 5), {0, 0, 1}, {0, std::sin(5 * D2R), std::cos(5 * D2R)}},
-  };
-  for (const Row& r : rows) {
-    SCOPED_TRACE(r.id);
-    expect_vec(quat_rotate(r.q, r.from), r.to);
-  }
+  // Arrow keys: where (0, 0, 1) goes after one right, two left and one up step of 5 degrees.
+  expect_vec(quat_rotate(key_rotation_lr(1, 5), {0, 0, 1}), {std::sin(5 * D2R), 0, std::cos(5 * D2R)});
+  expect_vec(quat_rotate(key_rotation_lr(-2, 5), {0, 0, 1}), {-std::sin(10 * D2R), 0, std::cos(10 * D2R)});
+  expect_vec(quat_rotate(key_rotation_du(1, 5), {0, 0, 1}), {0, std::sin(5 * D2R), std::cos(5 * D2R)});
   // Preset views: model Y then Z across the screen (Y-Z), model Z then X (Z-X).
   Fl_Gl_Viewer v(0, 0, 100, 100);
+  auto across = [&](Gl_Vec3 a) { return quat_rotate(v.camera().orientation(), a); };
   v.view_yz();
-  expect_vec(quat_rotate(v.camera().orientation(), {0, 1, 0}), {1, 0, 0});
-  expect_vec(quat_rotate(v.camera().orientation(), {0, 0, 1}), {0, 1, 0});
+  expect_vec(across({0, 1, 0}), {1, 0, 0}), expect_vec(across({0, 0, 1}), {0, 1, 0});
   v.view_zx();
-  expect_vec(quat_rotate(v.camera().orientation(), {0, 0, 1}), {1, 0, 0});
-  expect_vec(quat_rotate(v.camera().orientation(), {1, 0, 0}), {0, 1, 0});
+  expect_vec(across({0, 0, 1}), {1, 0, 0}), expect_vec(across({1, 0, 0}), {0, 1, 0});
   v.view_xy();
-  expect_vec(quat_rotate(v.camera().orientation(), {1, 0, 0}), {1, 0, 0});
+  expect_vec(across({1, 0, 0}), {1, 0, 0}), expect_vec(across({0, 1, 0}), {0, 1, 0});
 }
 
 TEST(Fl_Gl_Viewer, StepsAndAutoscale) {
@@ -182,8 +129,7 @@ TEST(Fl_Gl_Viewer, StepsAndAutoscale) {
   v.handle_camera_fov(10, 10);
   EXPECT_NEAR(v.camera().fov(), 10, 1e-12);
   // A scene of diameter 4 centred at (1, 0, 0); zoom returns to 1.
-  RC<Gl_Scene> s(new Ball({1, 0, 0}, 4));
-  v.scene(s, true);
+  v.scene(RC<Gl_Scene>(new Ball({1, 0, 0}, 4)), true);
   expect_vec(v.camera().center(), {1, 0, 0});
   EXPECT_EQ(v.camera().diameter(), 4);
   EXPECT_EQ(v.camera().zoom(), 1);
@@ -191,35 +137,19 @@ TEST(Fl_Gl_Viewer, StepsAndAutoscale) {
 }
 
 TEST(Picking, NearestRecordWins) {
-  struct Row {
-    const char* id;
-    std::vector<uint32_t> buf;
-    int hits;
-    std::vector<unsigned> want;
-  } rows[] = {
-      {"one", {1, 100, 200, 7}, 1, {7}},
-      {"nearer second", {1, 500, 600, 1, 1, 400, 900, 2}, 2, {2}},
-      {"tie keeps first", {1, 400, 600, 1, 1, 400, 900, 2}, 2, {1}},
-      {"two names", {2, 10, 20, 0, 3}, 1, {0, 3}},
-      {"at depth 1.0", {1, 0xFFFFFFFFu, 0xFFFFFFFFu, 5}, 1, {}},
-      {"no hits", {}, 0, {}},
-      {"overflowed", {1, 10, 20, 4}, -1, {}},
-      {"truncated", {3, 10, 20, 4}, 1, {}},
+  struct Row { const char* id; std::vector<uint32_t> buf; int hits; std::vector<unsigned> want; } rows[] = {
+      {"one", {1, 100, 200, 7}, 1, {7}},  {"nearer second", {1, 500, 600, 1, 1, 400, 900, 2}, 2, {2}},
+      {"two names", {2, 10, 20, 0, 3}, 1, {0, 3}}, {"tie keeps first", {1, 400, 600, 1, 1, 400, 900, 2}, 2, {1}},
+      {"at depth 1.0", {1, 0xFFFFFFFFu, 0xFFFFFFFFu, 5}, 1, {}}, {"no hits", {}, 0, {}},
+      {"overflowed", {1, 10, 20, 4}, -1, {}}, {"truncated", {3, 10, 20, 4}, 1, {}},
   };
-  for (const Row& r : rows) {
-    SCOPED_TRACE(r.id);
-    EXPECT_EQ(nearest_hit_names(r.buf.data(), r.hits, r.buf.size()), r.want);
-  }
+  for (const Row& r : rows) EXPECT_EQ(nearest_hit_names(r.buf.data(), r.hits, r.buf.size()), r.want) << r.id;
 }
 
 TEST(Clipping, EquationsDotsAndDrag) {
   Gl_ClipInfo c;
   c.normal = {0, 2, 0}, c.origin = {0, 1, 0};
-  const auto eq = clip_equation(c);
-  EXPECT_EQ(eq, (std::array<double, 4>{0, -2, 0, 2}));
-  // Kept: n . (p - o) <= 0, i.e. the equation is >= 0.
-  EXPECT_GE(eq[1] * 0.5 + eq[3], 0);
-  EXPECT_LT(eq[1] * 1.5 + eq[3], 0);
+  EXPECT_EQ(clip_equation(c), (std::array<double, 4>{0, -2, 0, 2}));  // kept: n . (p - o) <= 0
   double s = 0;
   ASSERT_TRUE(clip_dot_height(c, {0, 0, 0}, 4, s));
   EXPECT_DOUBLE_EQ(s, 0.25);
@@ -234,28 +164,14 @@ TEST(Clipping, EquationsDotsAndDrag) {
 
 TEST(UserConfig, BindingsIgnoreCapsAndNumLock) {
   UserConfig c;
-  struct Row {
-    const char* id;
-    int state;
-    Gl_Action want;
-  } mouse[] = {
-      {"left", FL_BUTTON1, GL_ACTION_MODEL_ROTATION},
-      {"left caps", FL_BUTTON1 | FL_CAPS_LOCK, GL_ACTION_MODEL_ROTATION},
-      {"shift left num", FL_BUTTON1 | FL_SHIFT | FL_NUM_LOCK, GL_ACTION_CAMERA_PAN},
-      {"middle", FL_BUTTON2, GL_ACTION_CAMERA_ZOOM},
-      {"shift middle", FL_BUTTON2 | FL_SHIFT, GL_ACTION_CAMERA_FOV},
-      {"right", FL_BUTTON3, GL_ACTION_POPUP},
-      {"alt left", FL_BUTTON1 | FL_ALT, GL_ACTION_NONE},
+  struct Row { int state; Gl_Action want; } mouse[] = {
+      {FL_BUTTON1, GL_ACTION_MODEL_ROTATION},          {FL_BUTTON1 | FL_CAPS_LOCK, GL_ACTION_MODEL_ROTATION},
+      {FL_BUTTON1 | FL_SHIFT | FL_NUM_LOCK, GL_ACTION_CAMERA_PAN}, {FL_BUTTON2, GL_ACTION_CAMERA_ZOOM},
+      {FL_BUTTON2 | FL_SHIFT, GL_ACTION_CAMERA_FOV},   {FL_BUTTON3, GL_ACTION_POPUP},
+      {FL_BUTTON1 | FL_ALT, GL_ACTION_NONE},
   };
-  for (const Row& r : mouse) {
-    SCOPED_TRACE(r.id);
-    EXPECT_EQ(c.match_mouse(r.state), r.want);
-  }
-  struct KeyRow {
-    int key, state;
-    Gl_Action want;
-    int step;
-  } keys[] = {
+  for (const Row& r : mouse) EXPECT_EQ(c.match_mouse(r.state), r.want) << "state " << r.state;
+  struct KeyRow { int key, state; Gl_Action want; int step; } keys[] = {
       {FL_Right, 0, GL_ACTION_MODEL_ROTATION_LR, 1},  {FL_Down, FL_CAPS_LOCK, GL_ACTION_MODEL_ROTATION_DU, -1},
       {FL_KP + '4', FL_NUM_LOCK, GL_ACTION_CAMERA_PAN_LR, -1}, {FL_KP + '8', 0, GL_ACTION_CAMERA_PAN_DU, 1},
       {FL_End, 0, GL_ACTION_CAMERA_ZOOM, -1},          {FL_Page_Up, 0, GL_ACTION_CAMERA_FOV, 1},
@@ -263,44 +179,40 @@ TEST(UserConfig, BindingsIgnoreCapsAndNumLock) {
       {'z', FL_CTRL, GL_ACTION_NONE, 0},               {'q', 0, GL_ACTION_NONE, 0},
   };
   for (const KeyRow& r : keys) {
-    SCOPED_TRACE(key_binding_name(r.key, r.state));
     const UserConfig::Key* k = c.match_key(r.key, r.state);
-    EXPECT_EQ(k ? k->action : GL_ACTION_NONE, r.want);
-    if (k) {
-      EXPECT_EQ(k->step, r.step);
-    }
+    EXPECT_EQ(k ? std::pair(k->action, k->step) : std::pair(GL_ACTION_NONE, 0), std::pair(r.want, r.step))
+        << key_binding_name(r.key, r.state);
   }
 }
 
 TEST(UserConfig, HelpLinesFollowTheBindings) {
   UserConfig c;
   auto lines = viewer_help_lines(c);
+  auto has = [&](const char* l) { return std::find(lines.begin(), lines.end(), l) != lines.end(); };
   ASSERT_GE(lines.size(), 4u);
   EXPECT_EQ(lines[0], "@l@cOpenGL Viewer Interaction");
   EXPECT_EQ(lines[1], "@_Action  \t@_Mouse    \t@_Keys");
-  auto has = [&](const std::string& l) { return std::find(lines.begin(), lines.end(), l) != lines.end(); };
-  EXPECT_TRUE(has("@brotation\tLeft Mouse\tLeftArrow RightArrow UpArrow DownArrow"));
-  EXPECT_TRUE(has("@bmove    \tSHIFT+Left Mouse\tKP 4 KP 6 KP 8 KP 2"));
-  EXPECT_TRUE(has("@bFOV     \tSHIFT+Middle Mouse\tPage Up Page Down"));
-  EXPECT_TRUE(has("@bzoom into\t<no mouse>\tz"));
-  EXPECT_TRUE(has("  ...to zoom into object under mouse"));
   EXPECT_EQ(lines.back(), "drag the viewer's clip-dots to interactively adjust the clipping");
+  for (const char* want : {"@brotation\tLeft Mouse\tLeftArrow RightArrow UpArrow DownArrow",
+                           "@bmove    \tSHIFT+Left Mouse\tKP 4 KP 6 KP 8 KP 2",
+                           "@bFOV     \tSHIFT+Middle Mouse\tPage Up Page Down", "@bzoom into\t<no mouse>\tz",
+                           "  ...to zoom into object under mouse"})
+    EXPECT_TRUE(has(want)) << want;
   c.keys[0].state = FL_ALT;  // Left arrow now needs Alt
   lines = viewer_help_lines(c);
   EXPECT_TRUE(has("@brotation\tLeft Mouse\tALT+LeftArrow RightArrow UpArrow DownArrow"));
 }
 
-TEST(Gl_Scene_Composite, CenterAndDiameter) {
+TEST(Gl_Scene_Composite, CenterAndDiameterOfActiveMembers) {
   Gl_Scene_Composite c;
   expect_vec(c.center(), {0, 0, 0});
   EXPECT_EQ(c.diameter(), 1.0);
   c.push_back(RC<Gl_Scene>(new Ball({0, 0, 0}, 2)));
   c.push_back(RC<Gl_Scene>(new Ball({4, 0, 0}, 1)));
-  expect_vec(c.center(), {2, 0, 0});
-  EXPECT_DOUBLE_EQ(c.diameter(), 2 * (2 + 1));  // the first: 2 away, radius 1
   c.push_back(RC<Gl_Scene>(new Ball({100, 0, 0}, 1)));
   c.back()->activate(false);
   expect_vec(c.center(), {2, 0, 0});
+  EXPECT_DOUBLE_EQ(c.diameter(), 2 * (2 + 1));  // the first: 2 away, radius 1
   c.activate(false);
   EXPECT_EQ(c.diameter(), 1.0);
   expect_vec(c.center(), {0, 0, 0});
@@ -315,9 +227,7 @@ TEST(RC, CountsSharedAcrossCopiesAndBases) {
   };
   {
     RC<Counted> a(new Counted);
-    EXPECT_EQ(a.use_count(), 1);
     RC<Gl_Scene> b = a;
-    EXPECT_EQ(a.use_count(), 2);
     RC<Counted> c = b.cast<Counted>();
     EXPECT_EQ(c.use_count(), 3);
     EXPECT_FALSE(b.cast<Gl_Scene_Composite>());
@@ -336,6 +246,5 @@ TEST(Gl_State, ErrorTexts) {
                "A numeric argument is out of range. The offending command is ignored, and has no other "
                "side effect than to set the error flag.\n");
   EXPECT_STREQ(gl_error_text(0x1234), "Unknown GL error. \n");
-  EXPECT_EQ(padded_width(641), 648);
-  EXPECT_EQ(padded_width(640), 640);
+  EXPECT_EQ(padded_width(640), 640);  // 641 -> 648: see the snapshot test
 }

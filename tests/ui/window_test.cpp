@@ -33,17 +33,14 @@ protected:
     write_file(path, text);
     return path;
   }
-  // Labels of the items under File/Recent.
-  std::vector<std::string> recent_items() {
+  // Labels of the items under a submenu ("File/Recent").
+  std::vector<std::string> items(const char* submenu) {
     std::vector<std::string> labels;
-    int at = MainMenuBar->find_index("File/Recent");
-    const Fl_Menu_Item* item = MainMenuBar->menu() + at + 1;
-    for (; item->label(); item = item->next()) labels.push_back(item->label());
+    const Fl_Menu_Item* i = MainMenuBar->menu() + MainMenuBar->find_index(submenu) + 1;
+    for (; i->label(); i = i->next()) labels.push_back(i->label());
     return labels;
   }
 };
-
-const char* const kSaveQuestion = "would you like to save the pelgrove script?\n'%s'";
 
 TEST_F(Window, OpeningAnotherScriptAsksAboutTheEditedOne) {
   const struct { const char* id; int answer; const char* saved_a; } cases[] = {
@@ -64,7 +61,8 @@ TEST_F(Window, OpeningAnotherScriptAsksAboutTheEditedOne) {
     chosen = {b};
     pick("File/Open");
     EXPECT_EQ(last_chooser_title, "Select a Mesh File");
-    EXPECT_EQ(questions(), std::vector<std::string>{string_printf(kSaveQuestion, a.c_str())});
+    EXPECT_EQ(questions(), std::vector<std::string>{
+                               string_printf("would you like to save the pelgrove script?\n'%s'", a.c_str())});
     EXPECT_EQ(read_file(a), c.saved_a);
     EXPECT_EQ(editor_text(), "set b 2\n");
     EXPECT_EQ(file_name, b);
@@ -73,14 +71,12 @@ TEST_F(Window, OpeningAnotherScriptAsksAboutTheEditedOne) {
 }
 
 TEST_F(Window, UnmodifiedScriptClosesWithoutAQuestionAndSaveAsRenames) {
-  std::string a = script("a.vmf", "x\n");
-  open_script(a);
+  open_script(script("a.vmf", "x\n"));
   pick("File/Close");
   EXPECT_TRUE(questions().empty());
   EXPECT_EQ(editor_text(), "");
   EXPECT_EQ(file_name, "");
-  // Save on an unnamed script is Save As.
-  set_editor_text("set z 3\n");
+  set_editor_text("set z 3\n");  // Save on an unnamed script is Save As
   chosen = {dir + "/new.vmf"};
   pick("File/Save");
   EXPECT_EQ(last_chooser_title, "Select a pelgrove File");
@@ -97,11 +93,11 @@ TEST_F(Window, RecentListsEarlierFilesOncePerBaseName) {
   open_script(a);
   chosen = {dir + "/b.vmf"};
   pick("File/Save As...");
-  EXPECT_EQ(recent_items(), std::vector<std::string>{"a.vmf"});
+  EXPECT_EQ(items("File/Recent"), std::vector<std::string>{"a.vmf"});
   open_script(other_a);  // same base name: one entry, the later path
   EXPECT_EQ(recent_files.size(), 2u);
   EXPECT_EQ(recent_files["a.vmf"], other_a);
-  EXPECT_EQ(recent_items(), (std::vector<std::string>{"a.vmf", "b.vmf"}));
+  EXPECT_EQ(items("File/Recent"), (std::vector<std::string>{"a.vmf", "b.vmf"}));
   pick("File/Recent/b.vmf");
   EXPECT_EQ(file_name, dir + "/b.vmf");
   EXPECT_EQ(editor_text(), "a\n");
@@ -155,15 +151,13 @@ TEST_F(Window, EscapeCancelsALongRun) {
   EXPECT_FALSE(fs::exists(dir + "/pelgrove-tmpbak.vmf"));
   EXPECT_TRUE(MainMenuBar->active());
   EXPECT_TRUE(PelgroveWindow->shown());
-  // The next run is a whole run again.
-  set_editor_text("line l 2 0 0 0 1 0 0\n");
+  set_editor_text("line l 2 0 0 0 1 0 0\n");  // the next run is a whole run again
   pick("Run");
   EXPECT_EQ(status_text(), "run finished: 1 parts, 3 points, 2 elements");
 }
 
 TEST_F(Window, FormIsRebuiltOnlyWhenItsBlockChanges) {
-  const std::string form = "simple_form { set w 10\n set h [w * 2]\n}\nset area [w*h]\n";
-  set_editor_text(form);
+  set_editor_text("simple_form { set w 10\n set h [w * 2]\n}\nset area [w*h]\n");
   pick("Run");
   EXPECT_EQ(alerts(), std::vector<std::string>{"simple_form contents synchronized with script"});
   ASSERT_TRUE(Form->shown());
@@ -184,61 +178,62 @@ TEST_F(Window, FormIsRebuiltOnlyWhenItsBlockChanges) {
   EXPECT_EQ(Form->title(), "Sizes");
 }
 
-TEST_F(Window, ExportFormatFollowsTheMenuItem) {
+// Every writer has an item under Export to, and the item alone chooses the format, whatever the
+// file name says; failures name the file.
+TEST_F(Window, ExportOffersEveryWriter) {
   set_editor_text("line l 2 0 0 0 1 0 0\n");
   pick("Run");
-  chosen = {dir + "/mesh.vbf"};
-  pick("File/Export to/dovrekin ascii...");
-  EXPECT_EQ(last_chooser_title, "Select an Export File Name");
-  std::string written = read_file(dir + "/mesh.vbf");
-  EXPECT_NE(written.find("3 2 1"), std::string::npos) << written;  // ascii counts line
+  const struct { const char* label; const char* name; } writers[] = {
+      {"VOR-N binary ...", "vbf"},
+      {"dovrekin ascii...", "dvk"},
+      {"VTK XML unstructured grid (.vtu), parts as cell data", "vtu"},
+      {"Gmsh 4.1 ascii mesh (.msh), one physical group per part", "msh"},
+      {"binary STL (.stl), triangles only", "stl"},
+      {"Wavefront OBJ (.obj), one group per part", "obj"},
+  };
+  const std::vector<std::string> labels = items("File/Export to");
+  ASSERT_EQ(labels.size(), std::size(writers));
+  for (const auto& w : writers) {
+    SCOPED_TRACE(w.label);
+    EXPECT_EQ(labels[&w - writers], w.label);
+    const std::string made = dir + "/by_item.vbf", expected = dir + "/by_name." + w.name;
+    chosen = {made};
+    pick(("File/Export to/" + std::string(w.label)).c_str());
+    EXPECT_EQ(last_chooser_title, "Select an Export File Name");
+    ASSERT_TRUE(find_mesh_format(w.name)->write(expected.c_str(), false));
+    EXPECT_EQ(read_file(made), read_file(expected));
+  }
+  EXPECT_TRUE(alerts().empty());
   chosen = {dir + "/no/such/dir/m.dvk"};
   pick("File/Export to/dovrekin ascii...");
-  chosen = {dir + "/m.dvk"};
-  pick("File/Export to/VOR-N binary ...");
-  EXPECT_EQ(read_file(dir + "/m.dvk").find("3 2 1"), std::string::npos);
-  EXPECT_FALSE(read_file(dir + "/m.dvk").empty());
-  chosen = {dir + "/m.dvk"};
-  pick("File/Export to/Wavefront OBJ (.obj), one group per part");
-  EXPECT_NE(read_file(dir + "/m.dvk").find("\nl "), std::string::npos);  // bars as obj lines
   chosen = {dir + "/m.x"};
   export_mesh(nullptr, "*.x");
-  EXPECT_EQ(alerts(), (std::vector<std::string>{
-                          "could not export to dovrekin file '" + dir + "/no/such/dir/m.dvk'",
-                          "unsupported file type (extension) '" + dir + "/m.x'"}));
+  EXPECT_EQ(alerts(), (std::vector<std::string>{"could not export to dovrekin file '" + dir + "/no/such/dir/m.dvk'",
+                                                "unsupported file type (extension) '" + dir + "/m.x'"}));
 }
 
 TEST_F(Window, PartSummaryCountsElementsPerName) {
   set_editor_text("line a 2 0 0 0 1 0 0\nline a 1 5 0 0 6 0 0\nline b 3 9 0 0 9 1 0\n");
   pick("Run");
-  EXPECT_EQ(part_summary_text(),
-            "@m@c@_Exported Parts\n@t3 elements in 'a'\n@t3 elements in 'b'\n@_\n@t6 total elements\n@t"
-            + std::to_string(Grid::grid_point_count()) + " total points\n");
+  EXPECT_EQ(part_summary_text(), "@m@c@_Exported Parts\n@t3 elements in 'a'\n@t3 elements in 'b'\n@_\n"
+                                 "@t6 total elements\n@t" + std::to_string(Grid::grid_point_count()) +
+                                     " total points\n");
 }
-
-}  // namespace
-
-namespace {
 
 // The report of the last run; a second run replaces it.
 TEST_F(Window, MeshCheckShowsTheLastRun) {
-  const struct { const char* script; std::vector<std::string> lines; } runs[] = {
-      {"line a 2 0 0 0 1 0 0\nline b 1 1 0 0 2 0 0\n",
-       {"points: 4\n", "  part 'b': ", "merged points: 1\n", "  'a' and 'b': 1\n"}},
-      {"line c 3 0 0 0 0 3 0\n", {"points: 4\n", "  part 'c': ", "merged points: 0\n"}},
-  };
+  const struct { const char* script; const char* line; } runs[] = {
+      {"line a 2 0 0 0 1 0 0\nline b 1 1 0 0 2 0 0\n", "\nmerged points: 1\n  'a' and 'b': 1\n"},
+      {"line c 3 0 0 0 0 3 0\n", "\n  part 'c': 3 elements: 3 bars, 0 triangles, 0 quadrilaterals\nmerged points: 0\n"}};
   for (const auto& run : runs) {
-    SCOPED_TRACE(run.script);
     set_editor_text(run.script);
     pick("Run");
     sink.clear();
     pick("Info/Show Mesh Check");
     ASSERT_EQ(sink.entries.size(), 1u);
-    EXPECT_EQ(sink.entries[0].kind, "list");
-    EXPECT_EQ(sink.entries[0].title, "Mesh Check");
-    const std::string& text = sink.entries[0].text;
-    EXPECT_EQ(text.rfind(run.lines[0], 0), 0u) << text;
-    for (const std::string& line : run.lines) EXPECT_NE(text.find(line), std::string::npos) << line << "\n" << text;
+    EXPECT_EQ(sink.entries[0].kind + " " + sink.entries[0].title, "list Mesh Check");
+    EXPECT_EQ(sink.entries[0].text.rfind("points: 4\n", 0), 0u) << sink.entries[0].text;
+    EXPECT_NE(sink.entries[0].text.find(run.line), std::string::npos) << sink.entries[0].text;
   }
   EXPECT_EQ(sink.entries[0].text.find("part 'a'"), std::string::npos);
 }
@@ -248,57 +243,20 @@ TEST_F(Window, MeshCheckShowsTheLastRun) {
 TEST_F(Window, FreeEdgesToggleRebuildsTheDisplay) {
   const Fl_Menu_Item* item = MainMenuBar->find_item("Info/Show Free Edges");
   ASSERT_NE(item, nullptr);
-  EXPECT_FALSE(item->value());
-  EXPECT_EQ(MainMenuBar->find_index("Info/Show Free Edges"), MainMenuBar->find_index("Info/Show Point Merging") + 1);
-  auto shown = [] {
-    size_t n = 0;
-    for (auto& s : *gScenes) n += s.cast<Grid_Scene>()->mesh.free_edges.size() / 6;
-    return n;
-  };
-  set_editor_text("plate p 2 2  0 0 0  1 0 0  1 1 0  0 1 0\n");
-  pick("Run");
-  EXPECT_EQ(shown(), 0u);
-  const struct { const char* id; const char* pick; const char* script; size_t edges; } steps[] = {
-      {"on", "Info/Show Free Edges", nullptr, 8}, {"run", "Run", "plate q 1 1  0 0 0  1 0 0  1 1 0  0 1 0\n", 4},
-      {"off", "Info/Show Free Edges", nullptr, 0}};
+  EXPECT_EQ(MainMenuBar->find_index(item), MainMenuBar->find_index("Info/Show Point Merging") + 1);
+  const char* const toggle = "Info/Show Free Edges";
+  const struct { const char* pick; const char* script; bool on; size_t edges; } steps[] = {
+      {"Run", "plate p 2 2  0 0 0  1 0 0  1 1 0  0 1 0\n", false, 0}, {toggle, nullptr, true, 8},
+      {"Run", "plate q 1 1  0 0 0  1 0 0  1 1 0  0 1 0\n", true, 4}, {toggle, nullptr, false, 0}};
   for (const auto& step : steps) {
-    SCOPED_TRACE(step.id);
+    SCOPED_TRACE(step.pick);
     if (step.script) set_editor_text(step.script);
     pick(step.pick);
-    EXPECT_EQ(shown(), step.edges);
+    size_t shown = 0;
+    for (auto& s : *gScenes) shown += s.cast<Grid_Scene>()->mesh.free_edges.size() / 6;
+    EXPECT_EQ(shown, step.edges);
+    EXPECT_EQ(item->value() != 0, step.on);
   }
-  EXPECT_FALSE(item->value());
-}
-
-// Every writer has an item under Export to, and each item writes with its own writer.
-TEST_F(Window, ExportOffersEveryWriter) {
-  set_editor_text("line l 2 0 0 0 1 0 0\n");
-  pick("Run");
-  const struct { const char* label; const char* name; } items[] = {
-      {"VOR-N binary ...", "vbf"},
-      {"dovrekin ascii...", "dvk"},
-      {"VTK XML unstructured grid (.vtu), parts as cell data", "vtu"},
-      {"Gmsh 4.1 ascii mesh (.msh), one physical group per part", "msh"},
-      {"binary STL (.stl), triangles only", "stl"},
-      {"Wavefront OBJ (.obj), one group per part", "obj"},
-  };
-  std::vector<std::string> labels;
-  int at = MainMenuBar->find_index("File/Export to");
-  for (const Fl_Menu_Item* item = MainMenuBar->menu() + at + 1; item->label(); item = item->next())
-    labels.push_back(item->label());
-  ASSERT_EQ(labels.size(), std::size(items));
-  for (const auto& item : items) {
-    SCOPED_TRACE(item.label);
-    EXPECT_EQ(labels[&item - items], item.label);
-    // The file name says nothing of the format: the item alone chooses it.
-    const std::string made = dir + "/by_item." + item.name, expected = dir + "/by_name." + item.name;
-    chosen = {dir + "/out"};
-    pick(("File/Export to/" + std::string(item.label)).c_str());
-    ASSERT_TRUE(find_mesh_format(item.name)->write(expected.c_str(), false));
-    fs::rename(dir + "/out", made);
-    EXPECT_EQ(read_file(made), read_file(expected));
-  }
-  EXPECT_TRUE(alerts().empty());
 }
 
 }  // namespace
