@@ -149,6 +149,16 @@ bool check_index(long long v, long long count, const std::string& what, std::str
   return false;
 }
 
+// A copy of a point costs about fifty bytes: allow four copies per byte of file beyond a
+// small allowance, so memory stays proportional to the file.
+bool check_point_copies(long long npts, long long nparts, size_t bytes, std::string& why) {
+  const double copies = (double)npts * (double)nparts;
+  if (copies <= 65536.0 + 4.0 * (double)bytes) return true;
+  why = std::to_string(nparts) + " parts of " + std::to_string(npts) +
+        " points each are out of proportion to a file of " + std::to_string(bytes) + " bytes";
+  return false;
+}
+
 // -- staging
 
 uint32_t StagedPart::add_point(double x, double y, double z) {
@@ -182,16 +192,6 @@ void commit_parts(std::vector<StagedPart>& parts) {
     g->elements = std::move(s.elements);
   }
   parts.clear();
-}
-
-// A copy of a point costs about fifty bytes: allow four copies per byte of file beyond a
-// small allowance, so memory stays proportional to the file.
-bool check_point_copies(long long npts, long long nparts, size_t bytes, std::string& why) {
-  const double copies = (double)npts * (double)nparts;
-  if (copies <= 65536.0 + 4.0 * (double)bytes) return true;
-  why = std::to_string(nparts) + " parts of " + std::to_string(npts) +
-        " points each are out of proportion to a file of " + std::to_string(bytes) + " bytes";
-  return false;
 }
 
 void warn_volume_elements(size_t count, const std::string& part) {
