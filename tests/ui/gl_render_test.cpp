@@ -118,14 +118,9 @@ TEST_F(GlRender, RedLinesOnlyWhenShown) {
       "set tolerance 0.3\nset ptolerance 0.01\n"
       "plate a 1 1  0 0 0  1 0 0  1 1 0  0 1 0\n"
       "plate b 1 1  1.2 0 0  2.2 0 0  2.2 1 0  1.2 1 0\n";
-  struct Row {
-    const char* id;
-    std::string script;
-    bool merging, free, red;
-    size_t links;
-    std::vector<size_t> free_edges;  // per part
-    std::vector<float> min_x;        // of each part's free edges
-  } rows[] = {
+  // Per part: the free edges and their smallest x.
+  struct Row { const char* id; std::string script; bool merging, free, red; size_t links;
+               std::vector<size_t> free_edges; std::vector<float> min_x; } rows[] = {
       {"hidden", gap, false, false, false, 0, {0, 0}, {}},
       {"links", gap, true, false, true, 2, {0, 0}, {}},
       {"free edges", gap, false, true, true, 0, {3, 3}, {0, 1}},
