@@ -99,6 +99,13 @@ void for_each_element(F f) {
   }
 }
 
+// Room for the edge uses of every element as a quadrilateral.
+void reserve_edge_uses(std::vector<EdgeUse>& uses) {
+  size_t n = 0;
+  for (const Grid* g : Grid::gGrids) n += size_t(std::max(0, g->num_elements()));
+  uses.reserve(4 * n);
+}
+
 // The edges of a face, each as it is traversed.
 void add_face_edges(std::vector<EdgeUse>& uses, const GridPt* p, int n, int part, int element, long number) {
   for (int j = 0; j < n; ++j) {
@@ -230,6 +237,7 @@ MeshCheck check_mesh() {
     }
 
   std::vector<EdgeUse> uses;
+  reserve_edge_uses(uses);
   for_each_element([&](int gi, int k, int n, const GridPt* p, long number) {
     MeshCheck::Kinds& kinds = c.parts[gi].elements;
     const int raw = raw_corner_count(grids[gi], k);
@@ -260,6 +268,7 @@ MeshCheck check_mesh() {
 
 std::vector<MeshCheck::Edge> mesh_free_edges() {
   std::vector<EdgeUse> uses;
+  reserve_edge_uses(uses);
   for_each_element([&](int gi, int k, int n, const GridPt* p, long number) {
     if (n == 3 || n == 4) add_face_edges(uses, p, n, gi, k, number);
   });
