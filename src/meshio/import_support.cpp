@@ -124,6 +124,13 @@ static bool parse_view(std::string_view& text, T& v) {
 bool parse_number(std::string_view& text, long long& v) { return parse_view(text, v); }
 bool parse_number(std::string_view& text, double& v) { return parse_view(text, v); }
 
+std::string quoted_excerpt(std::string_view text, size_t max) {
+  std::string s(text.substr(0, max));
+  for (char& c : s)
+    if (static_cast<unsigned char>(c) < ' ' || static_cast<unsigned char>(c) >= 127) c = '_';
+  return s;
+}
+
 std::string_view trim(std::string_view text) {
   while (!text.empty() && blank(text.front())) text.remove_prefix(1);
   while (!text.empty() && blank(text.back())) text.remove_suffix(1);

@@ -67,6 +67,9 @@ bool parse_numbers(std::string_view& text, T* out, int n) {
   return true;
 }
 std::string_view trim(std::string_view text);
+// At most `max` bytes of `text` to quote in a message, with control and non-ASCII bytes as '_',
+// so a binary file cannot put escape sequences or broken characters on the user's terminal.
+std::string quoted_excerpt(std::string_view text, size_t max);
 
 // -- failures
 // Sets `why` to "<place> <at>: <what>" ("line 12: ...", "record at byte 80: ...");
