@@ -168,11 +168,12 @@ void find_near_misses(const std::vector<Rep>& reps, const std::vector<double>& p
   const double size = std::sqrt((c.hi[0] - c.lo[0]) * (c.hi[0] - c.lo[0]) +
                                 (c.hi[1] - c.lo[1]) * (c.hi[1] - c.lo[1]) +
                                 (c.hi[2] - c.lo[2]) * (c.hi[2] - c.lo[2]));
-  if (!(size > 0) || !std::isfinite(size) || part_tol.size() < 2) return;
+  if (!(size > 0) || !std::isfinite(size)) return;
   const double floor = 1e-9 * size;
   double h = floor;
   for (double t : part_tol) h = std::max(h, 10 * t);
-  c.near_threshold = h;
+  c.near_threshold = h;  // reported also when one part leaves nothing to pair
+  if (part_tol.size() < 2) return;
   auto cell_of = [&](const GridPt& p) {
     return CellKey{int64_t(std::floor((p.x - c.lo[0]) / h)), int64_t(std::floor((p.y - c.lo[1]) / h)),
                    int64_t(std::floor((p.z - c.lo[2]) / h))};
