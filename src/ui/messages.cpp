@@ -49,12 +49,22 @@ public:
 
 }  // namespace
 
-void FltkSink::alert(const MessageLocation&, const std::string& text) { fl_alert("%s", text.c_str()); }
+// The dialog's first line says where the message comes from, as batch mode's "FILE:LINE:" does:
+// the failing line is only marked in the editor once the run is over.
+static std::string located(const MessageLocation& where, const std::string& text) {
+  if (where.file.empty()) return text;
+  const std::string name = where.file.substr(where.file.find_last_of('/') + 1);
+  return (where.line > 0 ? "line " + std::to_string(where.line) + " of " + name : name) + ":\n" + text;
+}
 
-int FltkSink::choice(const MessageLocation&, const std::string& question,
+void FltkSink::alert(const MessageLocation& where, const std::string& text) {
+  fl_alert("%s", located(where, text).c_str());
+}
+
+int FltkSink::choice(const MessageLocation& where, const std::string& question,
                      const std::vector<std::string>& answers, int default_answer) {
   auto label = [&](size_t i) { return i < answers.size() ? answers[i].c_str() : nullptr; };
-  int chosen = fl_choice("%s", label(0), label(1), label(2), question.c_str());
+  int chosen = fl_choice("%s", label(0), label(1), label(2), located(where, question).c_str());
   return chosen >= 0 && chosen < (int)answers.size() ? chosen : default_answer;
 }
 
