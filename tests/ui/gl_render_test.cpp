@@ -80,6 +80,19 @@ TEST_F(GlRender, DragLeavesOutEdgesUntilRelease) {
   EXPECT_EQ(win.render().rgb, rest.rgb);
 }
 
+// A held arrow key: the first step draws whole, repeats leave out the edges, and once the
+// steps stop the picture is whole again.
+TEST_F(GlRender, HeldKeyLeavesOutEdgesUntilItStops) {
+  const Rgb edge{128, 0, 0};
+  show(std::string("set color.r 0.5\nset color.g 0\nset color.b 0\n") + PLATE);
+  press(FL_Left, 5, 5);
+  EXPECT_GT(win.render().count(edge, 4), 20);
+  press(FL_Left, 5, 5);
+  EXPECT_EQ(win.render().count(edge, 4), 0);
+  for (int i = 0; i < 20 && win.render().count(edge, 4) == 0; ++i) Fl::wait(0.05);
+  EXPECT_GT(win.render().count(edge, 4), 20);
+}
+
 TEST_F(GlRender, ClippingPlaneRemovesHalfAPlate) {
   Picture p = show(std::string("set color.r 0\nset color.g 0\nset color.b 1\n") + PLATE);
   const int half = p.width / 2;  // the plate is centred, x = 1 falls on the middle column
