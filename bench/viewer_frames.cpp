@@ -1,6 +1,6 @@
 // viewer_frames: times the display of a model in the viewer. Runs a script (parts built and
-// merged, as "Run" does), then load_grids, the first frame (buffers uploaded) and the mean
-// frame while the model turns by key steps. Wall and CPU times in seconds: the whole process,
+// merged, as "Run" does), then load_grids, the first frame (buffers uploaded), the mean frame
+// while the model turns by key steps and by a mouse drag, and the frame on release. Wall and CPU times in seconds: the whole process,
 // and the main thread alone (Mesa's software renderer transforms and sets up every primitive
 // there and rasterises on its own threads, so on an idle machine the main thread's time is
 // what a frame takes).
@@ -108,6 +108,20 @@ int main(int argc, char** argv) {
   }
   t.print("frame (mean)", frames);
   printf("frames drawn %d\n", v.drawn - before);
+  // The same turning by a left-button drag, then the frame drawn on release.
+  Fl::e_state = FL_BUTTON1, Fl::e_x = W / 2, Fl::e_y = H / 2;
+  v.handle(FL_PUSH);
+  t.print("press");
+  for (int i = 0; i < frames; ++i) {
+    Fl::e_x += 4, Fl::e_y += 2;
+    v.handle(FL_DRAG);
+    frame(v);
+  }
+  t.print("drag (mean)", frames);
+  Fl::e_state = 0;
+  v.handle(FL_RELEASE);
+  frame(v);
+  t.print("release");
   size_t bytes = 0;
   for (auto& s : *Pelgrove_UserInterface::gScenes) bytes += s.cast<Grid_Scene>()->mesh.bytes();
   printf("%ld elements in %zu parts, %dx%d view, display arrays %.0f MiB\n", quads,

@@ -15,7 +15,9 @@
 #include "util/alert_hint.h"
 #include "util/progress.h"
 
+#include <algorithm>
 #include <cctype>
+#include <cstdlib>
 #include <cstdio>
 #include <cstring>
 #include <iostream>
@@ -111,9 +113,45 @@ std::string builder_and_command_list() {
   return text;
 }
 
+// Edits (insert, delete, replace, swap of neighbours) that turn `a` into `b`, or limit + 1
+// when more are needed.
+int edit_distance(const std::string& a, const std::string& b, int limit) {
+  if (std::abs(int(a.size()) - int(b.size())) > limit) return limit + 1;
+  std::vector<std::vector<int>> d(a.size() + 1, std::vector<int>(b.size() + 1));
+  for (size_t i = 0; i <= a.size(); ++i) d[i][0] = int(i);
+  for (size_t j = 0; j <= b.size(); ++j) d[0][j] = int(j);
+  for (size_t i = 1; i <= a.size(); ++i)
+    for (size_t j = 1; j <= b.size(); ++j) {
+      d[i][j] = std::min({d[i - 1][j] + 1, d[i][j - 1] + 1, d[i - 1][j - 1] + (a[i - 1] != b[j - 1])});
+      if (i > 1 && j > 1 && a[i - 1] == b[j - 2] && a[i - 2] == b[j - 1]) d[i][j] = std::min(d[i][j], d[i - 2][j - 2] + 1);
+    }
+  return std::min(d[a.size()][b.size()], limit + 1);
+}
+
+// The builder, command or library function whose name is nearest to a mistyped word: at most
+// one edit for short words, two from six letters on; empty when none is that near.
+std::string nearest_name(const std::string& word) {
+  if (word.size() < 3 || word.size() > 64) return "";
+  const int limit = word.size() < 6 ? 1 : 2;
+  std::string best;
+  int best_distance = limit + 1;
+  auto consider = [&](const std::string& name) {
+    const int d = edit_distance(word, name, limit);
+    if (d < best_distance) best_distance = d, best = name;
+  };
+  for (const auto& [name, builder] : gBuilders) consider(name);
+  for (const auto& [name, command] : commands)
+    if (command.handler) consider(name);
+  for (const auto& [name, body] : gLibraries)
+    if (is_library_function(name)) consider(name);
+  return best;
+}
+
 bool report_unknown_word(const std::string& word) {
-  std::string question =
-      "ERROR: did not find a builder called '" + word + "'\nWould you like to see a list of builders?";
+  const std::string near = nearest_name(word);
+  std::string question = "ERROR: did not find a builder called '" + word + "'\n" +
+                         (near.empty() ? "" : "did you mean '" + near + "'?\n") +
+                         "Would you like to see a list of builders?";
   if (ask_choice(question, {"No <esc>", "Yes"}, 0) == 1) {
     if (gShowBuilderListHook) gShowBuilderListHook();
     else show_text_list(builder_and_command_list(), "Builders and Commands");

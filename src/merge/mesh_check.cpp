@@ -99,6 +99,13 @@ void for_each_element(F f) {
   }
 }
 
+// Room for the edge uses of every element as a quadrilateral.
+void reserve_edge_uses(std::vector<EdgeUse>& uses) {
+  size_t n = 0;
+  for (const Grid* g : Grid::gGrids) n += size_t(std::max(0, g->num_elements()));
+  uses.reserve(4 * n);
+}
+
 // The edges of a face, each as it is traversed.
 void add_face_edges(std::vector<EdgeUse>& uses, const GridPt* p, int n, int part, int element, long number) {
   for (int j = 0; j < n; ++j) {
@@ -161,11 +168,12 @@ void find_near_misses(const std::vector<Rep>& reps, const std::vector<double>& p
   const double size = std::sqrt((c.hi[0] - c.lo[0]) * (c.hi[0] - c.lo[0]) +
                                 (c.hi[1] - c.lo[1]) * (c.hi[1] - c.lo[1]) +
                                 (c.hi[2] - c.lo[2]) * (c.hi[2] - c.lo[2]));
-  if (!(size > 0) || !std::isfinite(size) || part_tol.size() < 2) return;
+  if (!(size > 0) || !std::isfinite(size)) return;
   const double floor = 1e-9 * size;
   double h = floor;
   for (double t : part_tol) h = std::max(h, 10 * t);
-  c.near_threshold = h;
+  c.near_threshold = h;  // reported also when one part leaves nothing to pair
+  if (part_tol.size() < 2) return;
   auto cell_of = [&](const GridPt& p) {
     return CellKey{int64_t(std::floor((p.x - c.lo[0]) / h)), int64_t(std::floor((p.y - c.lo[1]) / h)),
                    int64_t(std::floor((p.z - c.lo[2]) / h))};
@@ -230,6 +238,7 @@ MeshCheck check_mesh() {
     }
 
   std::vector<EdgeUse> uses;
+  reserve_edge_uses(uses);
   for_each_element([&](int gi, int k, int n, const GridPt* p, long number) {
     MeshCheck::Kinds& kinds = c.parts[gi].elements;
     const int raw = raw_corner_count(grids[gi], k);
@@ -260,6 +269,7 @@ MeshCheck check_mesh() {
 
 std::vector<MeshCheck::Edge> mesh_free_edges() {
   std::vector<EdgeUse> uses;
+  reserve_edge_uses(uses);
   for_each_element([&](int gi, int k, int n, const GridPt* p, long number) {
     if (n == 3 || n == 4) add_face_edges(uses, p, n, gi, k, number);
   });

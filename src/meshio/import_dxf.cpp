@@ -76,7 +76,7 @@ DXF_Reader::Got DXF_Reader::pair() {
   code = trim(code);
   std::string_view rest = code;
   if (!parse_number(rest, mCode) || !rest.empty()) {
-    fail("expected a group code, found '" + std::string(code.substr(0, 40)) + "'");
+    fail("expected a group code, found '" + quoted_excerpt(code, 40) + "'");
     return BAD;
   }
   mValue = trim(value);
@@ -154,7 +154,7 @@ bool DXF_Reader::read_code(Entity& e) {
     std::string_view rest = mValue;
     if (!parse_number(rest, v) || !trim(rest).empty())
       return fail("expected a coordinate for group code " + std::to_string(mCode) + ", found '" +
-                  std::string(mValue.substr(0, 40)) + "'");
+                  quoted_excerpt(mValue, 40) + "'");
     Corner& c = e.corners[k];
     (axis == 1 ? c.x : axis == 2 ? c.y : c.z) = v;
     if (axis == 3) c.complete = true;

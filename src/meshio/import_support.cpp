@@ -124,6 +124,13 @@ static bool parse_view(std::string_view& text, T& v) {
 bool parse_number(std::string_view& text, long long& v) { return parse_view(text, v); }
 bool parse_number(std::string_view& text, double& v) { return parse_view(text, v); }
 
+std::string quoted_excerpt(std::string_view text, size_t max) {
+  std::string s(text.substr(0, max));
+  for (char& c : s)
+    if (static_cast<unsigned char>(c) < ' ' || static_cast<unsigned char>(c) >= 127) c = '_';
+  return s;
+}
+
 std::string_view trim(std::string_view text) {
   while (!text.empty() && blank(text.front())) text.remove_prefix(1);
   while (!text.empty() && blank(text.back())) text.remove_suffix(1);
@@ -146,6 +153,16 @@ bool check_count(long long n, const char* what, long long min_bytes, size_t left
 bool check_index(long long v, long long count, const std::string& what, std::string& reason) {
   if (v >= 1 && v <= count) return true;
   reason = what + " " + std::to_string(v) + " is not one of the " + std::to_string(count);
+  return false;
+}
+
+// A copy of a point costs about fifty bytes: allow four copies per byte of file beyond a
+// small allowance, so memory stays proportional to the file.
+bool check_point_copies(long long npts, long long nparts, size_t bytes, std::string& why) {
+  const double copies = (double)npts * (double)nparts;
+  if (copies <= 65536.0 + 4.0 * (double)bytes) return true;
+  why = std::to_string(nparts) + " parts of " + std::to_string(npts) +
+        " points each are out of proportion to a file of " + std::to_string(bytes) + " bytes";
   return false;
 }
 
@@ -182,16 +199,6 @@ void commit_parts(std::vector<StagedPart>& parts) {
     g->elements = std::move(s.elements);
   }
   parts.clear();
-}
-
-// A copy of a point costs about fifty bytes: allow four copies per byte of file beyond a
-// small allowance, so memory stays proportional to the file.
-bool check_point_copies(long long npts, long long nparts, size_t bytes, std::string& why) {
-  const double copies = (double)npts * (double)nparts;
-  if (copies <= 65536.0 + 4.0 * (double)bytes) return true;
-  why = std::to_string(nparts) + " parts of " + std::to_string(npts) +
-        " points each are out of proportion to a file of " + std::to_string(bytes) + " bytes";
-  return false;
 }
 
 void warn_volume_elements(size_t count, const std::string& part) {

@@ -33,7 +33,7 @@ public:
   bool at_end() const { return mP == mEnd; }
   size_t left() const { return size_t(mEnd - mP); }
   int line();  // 1-based line of the next unread character
-  int last_line() const { return mLastLine; }  // number of the line next_line returned last
+  int last_line() const { return mLastLine; }  // line next_line returned last; 0 before any
   // The rest of the current line, without its newline or a trailing carriage return;
   // false at the end of the text.
   bool next_line(std::string_view& out);
@@ -67,6 +67,9 @@ bool parse_numbers(std::string_view& text, T* out, int n) {
   return true;
 }
 std::string_view trim(std::string_view text);
+// At most `max` bytes of `text` to quote in a message, with control and non-ASCII bytes as '_',
+// so a binary file cannot put escape sequences or broken characters on the user's terminal.
+std::string quoted_excerpt(std::string_view text, size_t max);
 
 // -- failures
 // Sets `why` to "<place> <at>: <what>" ("line 12: ...", "record at byte 80: ...");
@@ -82,6 +85,9 @@ bool check_count(long long n, const char* what, long long min_bytes, size_t left
 // A 1-based number that must name one of `count` entries: false, with
 // "<what> <v> is not one of the <count>" in `reason`, when it does not.
 bool check_index(long long v, long long count, const std::string& what, std::string& reason);
+// Formats that give every part a full copy of the point list: false (with the reason)
+// when `npts` copies for each of `nparts` parts are out of proportion to a file of `bytes`.
+bool check_point_copies(long long npts, long long nparts, size_t bytes, std::string& why);
 
 // -- staging
 struct StagedPart {
@@ -115,10 +121,6 @@ bool stage_import(std::string& why, Read read, const std::string& out_of_memory 
   }
   return true;
 }
-
-// Formats that give every part a full copy of the point list: false (with the reason)
-// when `npts` copies for each of `nparts` parts are out of proportion to a file of `bytes`.
-bool check_point_copies(long long npts, long long nparts, size_t bytes, std::string& why);
 
 // Volume elements (tetrahedra, hexahedra) stay in their part but are no surface
 // elements; one warning on standard error says how many a file had.

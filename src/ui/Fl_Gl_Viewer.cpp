@@ -9,11 +9,15 @@
 #include <FL/Fl_Menu_Item.H>
 #include <FL/gl.h>
 
+#include <chrono>
 #include <cmath>
 #include <cstdio>
 #include <memory>
 
 namespace {
+
+// Steps of a view-moving key closer than this (seconds) count as the key being held.
+constexpr double kKeyRepeatGap = 0.3;
 // One freeze-frame, shared by every viewer.
 std::unique_ptr<glBuffer> gFreezeFrame;
 
@@ -46,7 +50,7 @@ Fl_Gl_Viewer::Fl_Gl_Viewer(int x, int y, int w, int h, const char* label)
   mCamera.viewport(w, h);
 }
 
-Fl_Gl_Viewer::~Fl_Gl_Viewer() = default;
+Fl_Gl_Viewer::~Fl_Gl_Viewer() { Fl::remove_timeout(key_settled, this); }
 
 // -- scene and camera
 
@@ -263,7 +267,9 @@ void Fl_Gl_Viewer::draw_scene() {
   glMatrixMode(GL_MODELVIEW);
   glLoadMatrixf(mCamera.model_view().data());
   apply_clipping(mClipping);
+  gl_set_view_moving(mMoving || mKeyMoving);
   if (mScene) mScene->draw();
+  gl_set_view_moving(false);
   draw_clip_dots();
   test4errors("Fl_Gl_Viewer::draw()");
 }
@@ -367,6 +373,7 @@ int Fl_Gl_Viewer::handle(int event) {
   switch (event) {
   case FL_PUSH:
     mLastX = Fl::event_x(), mLastY = Fl::event_y();
+    mMoving = false;
     if (grab_clip_dot(mLastX, mLastY)) return 1;
     if (Fl::focus() != this) take_focus();
     if (mConfig.match_mouse(Fl::event_state()) == GL_ACTION_POPUP) popup_menu();
@@ -379,6 +386,7 @@ int Fl_Gl_Viewer::handle(int event) {
       redraw();
       return 1;
     }
+    bool moved = true;
     switch (mConfig.match_mouse(Fl::event_state())) {
     case GL_ACTION_MODEL_ROTATION: handle_model_rotation(mLastX, mLastY); break;
     case GL_ACTION_CAMERA_ROTATION: handle_camera_rotation(mLastX, mLastY); break;
@@ -386,14 +394,19 @@ int Fl_Gl_Viewer::handle(int event) {
     case GL_ACTION_CAMERA_TRUCK: handle_camera_truck(mLastX, mLastY); break;
     case GL_ACTION_CAMERA_ZOOM: handle_camera_zoom(mLastX, mLastY); break;
     case GL_ACTION_CAMERA_FOV: handle_camera_fov(mLastX, mLastY); break;
-    default: break;
+    default: moved = false; break;
     }
     mLastX = x, mLastY = y;
+    mMoving = mMoving || moved;
     redraw();
     return 1;
   }
   case FL_RELEASE:
     mDragPlane = -1;
+    if (mMoving) {
+      mMoving = false;
+      redraw();  // whole again
+    }
     return 1;
   case FL_FOCUS:
   case FL_UNFOCUS:
@@ -404,11 +417,33 @@ int Fl_Gl_Viewer::handle(int event) {
   case FL_KEYBOARD: {
     if (Fl::focus() != this) return 0;
     const UserConfig::Key* k = mConfig.match_key(Fl::event_key(), Fl::event_state());
-    return k && run_action(k->action, k->step) ? 1 : 0;
+    if (!k) return 0;
+    switch (k->action) {
+    case GL_ACTION_MODEL_ROTATION_LR: case GL_ACTION_MODEL_ROTATION_DU: case GL_ACTION_CAMERA_PAN_LR:
+    case GL_ACTION_CAMERA_PAN_DU: case GL_ACTION_CAMERA_ZOOM: case GL_ACTION_CAMERA_FOV: {
+      // A key held down repeats faster than whole frames draw: from the second step on the
+      // edges are left out, as in a drag, and come back once no step followed for a moment.
+      const double now =
+          std::chrono::duration<double>(std::chrono::steady_clock::now().time_since_epoch()).count();
+      if (mLastKeyMove >= 0 && now - mLastKeyMove < kKeyRepeatGap) mKeyMoving = true;
+      mLastKeyMove = now;
+      Fl::remove_timeout(key_settled, this);
+      if (mKeyMoving) Fl::add_timeout(kKeyRepeatGap, key_settled, this);
+      break;
+    }
+    default: break;
+    }
+    return run_action(k->action, k->step) ? 1 : 0;
   }
   default:
     return Fl_Gl_Window::handle(event);
   }
+}
+
+void Fl_Gl_Viewer::key_settled(void* viewer) {
+  Fl_Gl_Viewer* v = static_cast<Fl_Gl_Viewer*>(viewer);
+  v->mKeyMoving = false;
+  v->redraw();  // whole again
 }
 
 // -- interaction handlers

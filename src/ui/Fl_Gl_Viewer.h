@@ -104,5 +104,9 @@ private:
   void* mPickData = nullptr;
   int mLastX = 0, mLastY = 0;
   int mDragPlane = -1;  // clip dot being dragged
+  bool mMoving = false;  // a drag is turning, moving or zooming the view
+  bool mKeyMoving = false;  // a held key is: edges come back once it has been let go
+  double mLastKeyMove = -1;  // seconds (steady clock) of the last view-moving key
+  static void key_settled(void* viewer);
   void* mLastContext = nullptr;
 };

@@ -79,7 +79,11 @@ double Gl_Scene_Composite::diameter() const {
 namespace {
 unsigned generation = 1;
 std::vector<GLuint> deferred;  // buffer names of the current generation
+bool view_moving = false;
 }  // namespace
+
+bool gl_view_moving() { return view_moving; }
+void gl_set_view_moving(bool moving) { view_moving = moving; }
 
 unsigned gl_context_generation() { return generation; }
 

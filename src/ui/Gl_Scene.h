@@ -41,3 +41,7 @@ void gl_new_context_generation();
 // Buffers of a scene that went away; deleted when the viewer's context is current again.
 void gl_defer_delete_buffers(unsigned generation, const unsigned* names, int n);
 void gl_delete_deferred_buffers();
+// True while the viewer draws a frame of a mouse drag: scenes may leave out detail (element
+// edges) to keep up; the frame drawn when the button is released is whole.
+bool gl_view_moving();
+void gl_set_view_moving(bool moving);

@@ -10,6 +10,7 @@
 #include <FL/fl_ask.H>
 #include <FL/fl_draw.H>
 
+#include <algorithm>
 #include <cmath>
 
 namespace {
@@ -48,12 +49,22 @@ public:
 
 }  // namespace
 
-void FltkSink::alert(const MessageLocation&, const std::string& text) { fl_alert("%s", text.c_str()); }
+// The dialog's first line says where the message comes from, as batch mode's "FILE:LINE:" does:
+// the failing line is only marked in the editor once the run is over.
+static std::string located(const MessageLocation& where, const std::string& text) {
+  if (where.file.empty()) return text;
+  const std::string name = where.file.substr(where.file.find_last_of('/') + 1);
+  return (where.line > 0 ? "line " + std::to_string(where.line) + " of " + name : name) + ":\n" + text;
+}
 
-int FltkSink::choice(const MessageLocation&, const std::string& question,
+void FltkSink::alert(const MessageLocation& where, const std::string& text) {
+  fl_alert("%s", located(where, text).c_str());
+}
+
+int FltkSink::choice(const MessageLocation& where, const std::string& question,
                      const std::vector<std::string>& answers, int default_answer) {
   auto label = [&](size_t i) { return i < answers.size() ? answers[i].c_str() : nullptr; };
-  int chosen = fl_choice("%s", label(0), label(1), label(2), question.c_str());
+  int chosen = fl_choice("%s", label(0), label(1), label(2), located(where, question).c_str());
   return chosen >= 0 && chosen < (int)answers.size() ? chosen : default_answer;
 }
 
@@ -101,12 +112,23 @@ void fl_show_list(const char* text, const char* title) {
   list_browser->clear();
   std::string all = text ? text : "";
   size_t start = 0;
+  int widest = 0;
+  fl_font(list_browser->textfont(), list_browser->textsize());
   while (start < all.size()) {
     size_t nl = all.find('\n', start);
     if (nl == std::string::npos) nl = all.size();
-    list_browser->add(all.substr(start, nl - start).c_str());
+    std::string line = all.substr(start, nl - start);
+    list_browser->add(line.c_str());
+    size_t shown = 0;  // format codes such as "@b@c" do not take room
+    while (shown + 1 < line.size() && line[shown] == '@' && line[shown + 1] != '@') shown += 2;
+    widest = std::max(widest, int(fl_width(line.c_str() + shown)));
     start = nl + 1;
   }
+  // At least 300 x 300; wider and taller when the lines need it, up to three quarters of the screen,
+  // so a report such as the mesh check reads without scrolling sideways.
+  const int rows = list_browser->size() * (list_browser->textsize() + 4);
+  list_window->size(std::clamp(widest + 40, 300, std::max(300, Fl::w() * 3 / 4)),
+                    std::clamp(rows + 20, 300, std::max(300, Fl::h() * 3 / 4)));
   if (Fl_Window* first = Fl::first_window(); first && first != list_window)
     list_window->position(first->x() + (first->w() - list_window->w()) / 2,
                           first->y() + (first->h() - list_window->h()) / 2);

@@ -93,7 +93,9 @@ void BatchSink::alert(const MessageLocation& where, const std::string& text) {
 // Headless: the question is stated (first line only) and answered with its default.
 int BatchSink::choice(const MessageLocation& where, const std::string& question,
                       const std::vector<std::string>&, int default_answer) {
-  write_prefixed(where, question.substr(0, question.find('\n')));
+  // Everything but the question on the last line, which batch mode answers itself.
+  const size_t last = question.rfind('\n');
+  write_prefixed(where, last == std::string::npos ? question : question.substr(0, last));
   return default_answer;
 }
 

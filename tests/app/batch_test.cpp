@@ -88,6 +88,8 @@ TEST(Batch, OptionsRunsAndReports) {
        "s.vmf:4: ERROR: did not find a builder called 'nosuchword'", "", "no title\n"},
       {"unknown word", RUN, script("# comment\nfrobnicate 1 2\n"), 1,
        "s.vmf:2: ERROR: did not find a builder called 'frobnicate'\n", "", "no title\n"},
+      {"mistyped word", RUN, script("sphre 1 2\n"), 1,
+       "s.vmf:1: ERROR: did not find a builder called 'sphre'\ns.vmf:1: did you mean 'sphere'?\n", "", "no title\n"},
       {"parts built before an error are written", RUN,
        script("set element_type quads\nplate p 1 1  0 0 0  1 0 0  1 1 0  0 1 0\nset bad-name 1\n"), 1, "", "",
        "no title\n4 1 1\n"},

@@ -59,31 +59,19 @@ long reported(const std::string& json, const std::string& key) {
 }  // namespace
 
 TEST_F(Docs, ListPrintsEveryEntryOfEachTable) {
-  std::vector<std::string> command_usages, builder_names, part_lines;
-  for (const auto& [name, command] : commands) command_usages.push_back(command.usage);
-  for (const auto& [name, builder] : gBuilders) builder_names.push_back(name + " ");
-  for (const auto& [name, doc] : library_definitions()) {
-    part_lines.push_back(name + " (");
-    part_lines.push_back("   " + doc + "\n");
-  }
-  std::vector<std::string> function_names;
-  for (const std::string& name : builtin_function_names()) function_names.push_back(name + " ");
-  const struct {
-    const char* table;
-    std::vector<std::string> lines;  // each must begin a line of the output
-  } rows[] = {
-      {"commands", command_usages},
-      {"builders", builder_names},
-      {"functions", function_names},
-      {"parts", part_lines},
-      {"parameters", {"element_type            1 (tri0)\n", "tolerance               0\n", "units "}},
-  };
-  for (const auto& r : rows) {
-    SCOPED_TRACE(r.table);
-    ProcessResult p = run_pelgrove({"--list", r.table});
+  std::map<std::string, std::vector<std::string>> lines;  // table -> texts that must each begin a line
+  for (const auto& [name, command] : commands) lines["commands"].push_back(command.usage);
+  for (const auto& [name, builder] : gBuilders) lines["builders"].push_back(name + " ");
+  for (const std::string& name : builtin_function_names()) lines["functions"].push_back(name + " ");
+  for (const auto& [name, doc] : library_definitions())
+    lines["parts"].insert(lines["parts"].end(), {name + " (", "   " + doc + "\n"});
+  lines["parameters"] = {"element_type            1 (tri0)\n", "tolerance               0\n", "units "};
+  for (const auto& [table, texts] : lines) {
+    SCOPED_TRACE(table);
+    ProcessResult p = run_pelgrove({"--list", table});
     EXPECT_EQ(p.status, 0) << p.err;
-    EXPECT_GT(r.lines.size(), 2u);
-    for (const std::string& line : r.lines) EXPECT_TRUE(starts_a_line(p.out, line)) << line << "\n" << p.out;
+    EXPECT_GT(texts.size(), 2u);
+    for (const std::string& line : texts) EXPECT_TRUE(starts_a_line(p.out, line)) << line << "\n" << p.out;
     EXPECT_FALSE(starts_a_line(p.out, "preloading"));
   }
 }

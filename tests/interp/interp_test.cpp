@@ -76,6 +76,15 @@ TEST_F(InterpTest, RunsStopAtTheFirstFailingCommand) {
       {"simple_form \"T\" { set a 1", false, std::string("1: ") + kNoBlock, ""},
       {"set a 1\nfrobnicate 2\nset b 2\n", false,
        "2: ERROR: did not find a builder called 'frobnicate'\nWould you like to see a list of builders?", "b=-"},
+      // a mistyped builder, command or library function name is named; far-off words are not
+      {"plat p 1 1  0 0 0  1 0 0  1 1 0  0 1 0", false,
+       "1: ERROR: did not find a builder called 'plat'\ndid you mean 'plate'?\nWould you like to see a list of builders?", ""},
+      {"cylnder c 1 1  1 0 0  1 90 0  1 90 1  1 0 1", false,
+       "1: ERROR: did not find a builder called 'cylnder'\ndid you mean 'cylinder'?\nWould you like to see a list of builders?", ""},
+      {"define ring_of { set a 1 }\nrign_of", false,
+       "2: ERROR: did not find a builder called 'rign_of'\ndid you mean 'ring_of'?\nWould you like to see a list of builders?", ""},
+      {"stes a 1", false,
+       "1: ERROR: did not find a builder called 'stes'\nWould you like to see a list of builders?", ""},
   });
 }
 
@@ -126,7 +135,8 @@ TEST_F(InterpTest, BraceContentsTakesOneBalancedBlock) {
 TEST_F(InterpTest, SimpleFormShowsBlockAndTitleAndRunsTheFormsValues) {
   gSimpleFormHook = form_hook;
   for (auto [script, title] : {std::pair{"simple_form \"My Values\" { set a 1 }", "My Values"},
-                               {"simple_form   \"\"{ set a 1 }", ""}, {"simple_form { set a 1 }", "Values and Expressions"}}) {
+                               {"simple_form   \"\"{ set a 1 }", ""},
+                               {"simple_form { set a 1 }", "Values and Expressions"}}) {
     EXPECT_TRUE(run(script));
     EXPECT_EQ(gFormTitle, title);
     EXPECT_EQ(gFormBlock, " set a 1 ") << script;

@@ -10,7 +10,8 @@
 
 namespace {
 
-const std::string kNested = "script nesting deeper than 256 levels (a library function or include that calls itself?)";
+const std::string kNested =
+    "script nesting deeper than 256 levels (a library function or include that calls itself?)";
 
 class Library : public ScriptRuns {
 protected:
@@ -103,9 +104,9 @@ TEST_F(Library, IncludeResolvesNamesAgainstTheIncludingFile) {
          {"include " + dir + "/stops.vmf set c 1", true, "", "a=1 b=- c=1"},  // stop ends only the file
          {"include", false, "include requires a filename", ""},
          // the message names the line in the body
-         {"include " + dir + "/lib.vmf\nbroken", false,
+         {"include " + dir + "/lib.vmf\nbroken\nset after 1", false,
           "4: Invalid parameter Name 'bad-name'\nparameter names should only consist of letters, numbers, '_', and '.'",
-          "fine=1"}});
+          "fine=1 after=-"}});
   EXPECT_EQ(sink.entries.at(0).where.file, dir + "/lib.vmf");
   EXPECT_EQ(dir_stack.size(), depth) << "every include popped its directory";
 

@@ -3,6 +3,7 @@
 #include "interp/interp.h"
 #include "support/test_support.h"
 
+#include <cmath>
 #include <string>
 
 namespace {
@@ -48,6 +49,7 @@ TEST_F(MeshCheckTest, FindingsOnHandMadeMeshes) {
     EXPECT_EQ(m.flipped_edges, c.flipped) << c.what;
     EXPECT_EQ(m.collapsed, c.collapsed) << c.what;
     EXPECT_EQ(m.near_misses, c.near_misses) << c.what;
+    EXPECT_GE(m.near_threshold, 1e-9 * std::sqrt(2.0)) << c.what;  // reported even for one part
     long merged = 0;
     for (const auto& [pair, n] : m.merged) merged += n;
     EXPECT_EQ(merged, c.merged) << c.what;

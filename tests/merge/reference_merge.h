@@ -78,12 +78,12 @@ inline std::vector<int> reference_visit_order(const Grid& g) {
   const int M = m->M, N = m->N;
   auto at = [&](int i, int j) { order.push_back((M + 1) * j + i); };
   at(0, 0);
-  if (M >= 1) at(M, 0);
-  if (M >= 1 && N >= 1) at(M, N);
-  if (N >= 1) at(0, N);
+  if (M) at(M, 0);
+  if (M && N) at(M, N);
+  if (N) at(0, N);
   for (int i = 1; i < M; ++i) at(i, 0);
-  for (int j = 1; M >= 1 && j < N; ++j) at(M, j);
-  for (int i = 1; N >= 1 && i < M; ++i) at(i, N);
+  for (int j = 1; M && j < N; ++j) at(M, j);
+  for (int i = 1; N && i < M; ++i) at(i, N);
   for (int j = 1; j < N; ++j) at(0, j);
   for (int i = 1; i < M; ++i)
     for (int j = 1; j < N; ++j) at(i, j);

@@ -1,5 +1,5 @@
-// Fixture for the expression-language tests: the run reset plus the process-wide
-// tables this subsystem owns (stored expressions, user functions), emptied per case.
+// Fixture for the expression-language tests: the run reset (which also restores the stored
+// expressions) plus the user functions, which live for the process, emptied per case.
 #pragma once
 
 #include "interp/interp.h"
@@ -13,11 +13,9 @@ class ExprTest : public ScriptTest {
 protected:
   void SetUp() override {
     ScriptTest::SetUp();
-    stored_expressions.clear();
     user_funcs.clear();
   }
   void TearDown() override {
-    stored_expressions.clear();
     user_funcs.clear();
     ScriptTest::TearDown();
   }

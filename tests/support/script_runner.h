@@ -47,9 +47,10 @@ protected:
       reset_script_state();
       sink.clear();
       EXPECT_EQ(run(row.script + then), row.ok);
-      const bool with_line = std::isdigit((unsigned char)row.message[0]) && row.message.find(": ") != std::string::npos;
+      const bool with_line = std::isdigit((unsigned char)row.message[0]);
       std::vector<std::string> seen, expected;
-      for (const auto& e : sink.entries) seen.push_back((with_line ? std::to_string(e.where.line) + ": " : "") + e.text);
+      for (const auto& e : sink.entries)
+        seen.push_back((with_line ? std::to_string(e.where.line) + ": " : "") + e.text);
       if (!row.message.empty()) expected.push_back(row.message);
       EXPECT_EQ(seen, expected);
       if (!then.empty()) {

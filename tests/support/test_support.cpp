@@ -11,10 +11,9 @@
 
 #include <algorithm>
 #include <csignal>
-
 #include <cstdio>
-#include <filesystem>
 #include <cstdlib>
+#include <filesystem>
 #include <fstream>
 #include <sstream>
 
@@ -53,15 +52,10 @@ bool ScriptTest::build(const std::string& text) {
 namespace {
 std::string quote(const std::string& a) {
   std::string q = "'";
-  for (char c : a) {
-    if (c == '\'') q += "'\\''";
-    else q += c;
-  }
+  for (char c : a) q += c == '\'' ? std::string("'\\''") : std::string(1, c);
   return q + "'";
 }
-}  // namespace
 
-namespace {
 // Directories made by make_temp_dir, removed when the test program ends.
 struct TempDirs {
   std::vector<std::string> dirs;
@@ -71,6 +65,23 @@ struct TempDirs {
   }
 };
 TempDirs temp_dirs;
+
+// `shell_prefix` runs before the program in the same shell (a ulimit, say).
+ProcessResult run_in_shell(const std::string& shell_prefix, const std::vector<std::string>& args,
+                           const std::string& cwd) {
+  std::string dir = cwd.empty() ? make_temp_dir() : cwd;
+  std::string cmd = shell_prefix + "cd " + quote(dir) + " && " + quote(PELGROVE_BINARY);
+  for (const auto& a : args) cmd += " " + quote(a);
+  cmd += " >" + quote(dir + "/.stdout") + " 2>" + quote(dir + "/.stderr") + " </dev/null";
+  int rc = std::system(cmd.c_str());
+  ProcessResult r;
+  r.status = WIFEXITED(rc) ? WEXITSTATUS(rc) : -1;
+  r.out = read_file(dir + "/.stdout");
+  r.err = read_file(dir + "/.stderr");
+  std::remove((dir + "/.stdout").c_str());
+  std::remove((dir + "/.stderr").c_str());
+  return r;
+}
 }  // namespace
 
 std::string make_temp_dir() {
@@ -94,25 +105,6 @@ std::string read_file(const std::string& path) {
   ss << f.rdbuf();
   return ss.str();
 }
-
-namespace {
-// `shell_prefix` runs before the program in the same shell (a ulimit, say).
-ProcessResult run_in_shell(const std::string& shell_prefix, const std::vector<std::string>& args,
-                           const std::string& cwd) {
-  std::string dir = cwd.empty() ? make_temp_dir() : cwd;
-  std::string cmd = shell_prefix + "cd " + quote(dir) + " && " + quote(PELGROVE_BINARY);
-  for (const auto& a : args) cmd += " " + quote(a);
-  cmd += " >" + quote(dir + "/.stdout") + " 2>" + quote(dir + "/.stderr") + " </dev/null";
-  int rc = std::system(cmd.c_str());
-  ProcessResult r;
-  r.status = WIFEXITED(rc) ? WEXITSTATUS(rc) : -1;
-  r.out = read_file(dir + "/.stdout");
-  r.err = read_file(dir + "/.stderr");
-  std::remove((dir + "/.stdout").c_str());
-  std::remove((dir + "/.stderr").c_str());
-  return r;
-}
-}  // namespace
 
 ProcessResult run_pelgrove(const std::vector<std::string>& args, const std::string& cwd) {
   return run_in_shell("", args, cwd);

@@ -30,15 +30,10 @@ const char* const kTwoParts = "line a 2 0 0 0 1 0 0\nline b 2 5 0 0 6 0 0\n";
 // The script includes part.vmf; after a first run the watcher is switched on, one file is
 // rewritten, and one look is taken.
 TEST_F(AutoReload, ChangedFileIsReloadedAndRunUnlessTheEditorHoldsEdits) {
-  const struct {
-    const char* id;
-    const char* file;      // rewritten: "script.vmf" or "part.vmf"
-    const char* text;
-    bool edit;             // unsaved edit in the editor first
-    bool reloaded;
-    const char* editor;    // the editor text afterwards (without the edit)
-    size_t parts;          // parts after the look
-  } cases[] = {
+  // file (script.vmf or part.vmf) is rewritten with text, after an unsaved edit in the editor when
+  // `edit`; then whether it was reloaded, the editor's text (without the edit) and the parts.
+  const struct { const char* id; const char* file; const char* text; bool edit, reloaded; const char* editor;
+                 size_t parts; } cases[] = {
       {"the script changes", "script.vmf", "include part.vmf\nline c 1 0 9 0 1 9 0\n", false, true,
        "include part.vmf\nline c 1 0 9 0 1 9 0\n", 2},
       {"an included file changes", "part.vmf", kTwoParts, false, true, kOneLine, 2},

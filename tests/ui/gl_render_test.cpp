@@ -39,7 +39,6 @@ struct GlRender : ::testing::Test {
 };
 
 const char* PLATE = "plate p 4 4  0 0 0  2 0 0  2 1 0  0 1 0\n";
-bool bright_blue(Rgb p) { return p.b > 200 && p.r < 60 && p.g < 60; }
 bool not_black(Rgb p) { return p.r + p.g + p.b > 30; }
 }  // namespace
 
@@ -63,6 +62,35 @@ TEST_F(GlRender, FacesLitEdgesAndBarsUnlit) {
     EXPECT_EQ(unlit > 20, r.edges);
     EXPECT_EQ(lit + unlit, p.count_if(not_black));
   }
+}
+
+// While a drag moves the view the element edges are left out; on release the picture is whole
+// again, pixel for pixel.
+TEST_F(GlRender, DragLeavesOutEdgesUntilRelease) {
+  const Picture rest = show(std::string("set color.r 0.5\nset color.g 0\nset color.b 0\n") + PLATE);
+  Fl::e_state = FL_BUTTON1, Fl::e_x = 80, Fl::e_y = 60;
+  v.handle(FL_PUSH);
+  v.handle(FL_DRAG);  // by nothing: the view stays
+  const Picture moving = win.render();
+  EXPECT_GT(moving.count({179, 0, 0}, 4), 1000);
+  EXPECT_EQ(moving.count({128, 0, 0}, 4), 0);
+  Fl::e_state = 0;
+  v.handle(FL_RELEASE);
+  EXPECT_GT(rest.count({128, 0, 0}, 4), 20);
+  EXPECT_EQ(win.render().rgb, rest.rgb);
+}
+
+// A held arrow key: the first step draws whole, repeats leave out the edges, and once the
+// steps stop the picture is whole again.
+TEST_F(GlRender, HeldKeyLeavesOutEdgesUntilItStops) {
+  const Rgb edge{128, 0, 0};
+  show(std::string("set color.r 0.5\nset color.g 0\nset color.b 0\n") + PLATE);
+  press(FL_Left, 5, 5);
+  EXPECT_GT(win.render().count(edge, 4), 20);
+  press(FL_Left, 5, 5);
+  EXPECT_EQ(win.render().count(edge, 4), 0);
+  for (int i = 0; i < 20 && win.render().count(edge, 4) == 0; ++i) Fl::wait(0.05);
+  EXPECT_GT(win.render().count(edge, 4), 20);
 }
 
 TEST_F(GlRender, ClippingPlaneRemovesHalfAPlate) {
@@ -94,26 +122,42 @@ TEST_F(GlRender, BackgroundToggleAndFreezeFrame) {
   }
 }
 
-// Merge links and free edges are red, over the faces, and only when switched on; a closed
-// model has no free edge.
+// Merge links (from each merged point to where it went) and free edges (edges of one face of
+// the merged mesh, across parts, at merged positions, with the part of that face) are red,
+// over the faces, and only when switched on. A closed model and bars have no free edge.
 TEST_F(GlRender, RedLinesOnlyWhenShown) {
-  const std::string gap =
+  const std::string gap =  // b's left side merges into a's right side
       "set color.r 0\nset color.g 0\nset color.b 1\nset element_type quads\n"
       "set tolerance 0.3\nset ptolerance 0.01\n"
       "plate a 1 1  0 0 0  1 0 0  1 1 0  0 1 0\n"
       "plate b 1 1  1.2 0 0  2.2 0 0  2.2 1 0  1.2 1 0\n";
-  const std::string plate = std::string("set color.r 0\nset color.g 0\nset color.b 1\n") + PLATE;
-  struct Row { const char* id; std::string script; bool merging, free, red; } rows[] = {
-      {"links hidden", gap, false, false, false},     {"links shown", gap, true, false, true},
-      {"free edges hidden", plate, true, false, false}, {"free edges shown", plate, false, true, true},
-      {"closed box", CLOSED_BOX, true, true, false},
+  // Per part: the free edges and their smallest x.
+  struct Row { const char* id; std::string script; bool merging, free, red; size_t links;
+               std::vector<size_t> free_edges; std::vector<float> min_x; } rows[] = {
+      {"hidden", gap, false, false, false, 0, {0, 0}, {}},
+      {"links", gap, true, false, true, 2, {0, 0}, {}},
+      {"free edges", gap, false, true, true, 0, {3, 3}, {0, 1}},
+      {"closed box", CLOSED_BOX, false, true, false, 0, {0, 0, 0, 0, 0, 0}, {}},
+      {"bars", "line l 4  0 0 0  4 0 0", true, true, false, 0, {0}, {}},
   };
   for (const Row& r : rows) {
     SCOPED_TRACE(r.id);
     SHOW_MERGINGS = r.merging, SHOW_FREE_EDGES = r.free;
     const Picture p = show(r.script);
-    EXPECT_GT(p.count_if(bright_blue), 100);
+    EXPECT_GT(p.count_if(not_black), 100);
     EXPECT_EQ(p.count({255, 0, 0}, 4) > 5, r.red);
+    ASSERT_EQ(scenes->size(), r.free_edges.size());
+    size_t links = 0;
+    for (size_t k = 0; k < scenes->size(); ++k) {
+      const Grid_Mesh& m = (*scenes)[k].cast<Grid_Scene>()->mesh;
+      links += m.links.size() / 6;
+      for (size_t j = 0; j < m.links.size(); j += 6) EXPECT_EQ(m.links[j] - m.links[j + 3], 1.2f - 1.0f);
+      EXPECT_EQ(m.free_edges.size() / 6, r.free_edges[k]) << "part " << k;
+      float lo = 1e9f;
+      for (size_t j = 0; j < m.free_edges.size(); j += 3) lo = std::min(lo, m.free_edges[j]);
+      EXPECT_EQ(lo, r.min_x.empty() ? lo : r.min_x[k]) << "part " << k;
+    }
+    EXPECT_EQ(links, r.links);
   }
 }
 

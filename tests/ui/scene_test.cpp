@@ -1,5 +1,5 @@
 // Grid display rules without a display: element normals, part bounds, the arrays a part
-// becomes, merge links and free edges, the memory fallback.
+// becomes, the memory fallback.
 #include "grid/Grid.h"
 #include "interp/interp.h"
 #include "support/gl_support.h"
@@ -20,7 +20,6 @@ GridPt pt(double x, double y, double z, int64_t id) {
 struct SceneTest : ::testing::Test {
   void TearDown() override {
     reset_script_state();
-    SHOW_MERGINGS = SHOW_FREE_EDGES = false;
     set_display_memory_budget(0);
     set_display_status_callback(nullptr, nullptr);
   }
@@ -83,55 +82,6 @@ TEST_F(SceneTest, BoundsAndArraysOfParts) {
       const double len = std::sqrt(n[0] * n[0] + n[1] * n[1] + n[2] * n[2]);
       for (int k = 0; k < 3; ++k) EXPECT_NEAR(v[2][3 + k], n[k] / len, 1e-6) << "triangle " << t / 3;
     }
-  }
-}
-
-// Red lines: merge links from merged points to their representatives; free edges where only one
-// face of the merged mesh (across parts) has the edge, at merged positions, with the part of
-// that face. Neither unless switched on.
-TEST_F(SceneTest, MergeLinksAndFreeEdgesOnlyWhenShown) {
-  const std::string gap =  // b's left side merges into a's right side; c stands alone
-      "set element_type quads\nset tolerance 0.01\nset ptolerance 0.01\n"
-      "plate a 2 1  0 0 0  1 0 0  1 1 0  0 1 0\n"
-      "plate b 2 1  1.005 0 0  2 0 0  2 1 0  1.005 1 0\n"
-      "plate c 1 1  5 0 0  6 0 0  6 1 0  5 1 0\n";
-  struct Row {
-    const char* id;
-    std::string script;
-    bool merging, free;
-    size_t links;
-    std::vector<size_t> free_edges;  // per part
-    std::vector<float> min_x;        // of each part's free edges
-  } rows[] = {
-      {"neither", gap, false, false, 0, {0, 0, 0}, {}},
-      {"links", gap, true, false, 2, {0, 0, 0}, {}},
-      {"free edges", gap, false, true, 0, {5, 5, 4}, {0, 1, 5}},
-      {"closed box", CLOSED_BOX, false, true, 0, {0, 0, 0, 0, 0, 0}, {}},
-      {"bars have none", "line l 4  0 0 0  4 0 0", true, true, 0, {0}, {}},
-  };
-  for (const Row& r : rows) {
-    SCOPED_TRACE(r.id);
-    ASSERT_TRUE(run_script_text(r.script));
-    SHOW_MERGINGS = r.merging, SHOW_FREE_EDGES = r.free;
-    Gl_Scene_Composite scenes;
-    load_grids(scenes);
-    ASSERT_EQ(scenes.size(), r.free_edges.size());
-    size_t links = 0;
-    for (size_t k = 0; k < scenes.size(); ++k) {
-      const Grid_Mesh& m = scenes[k].cast<Grid_Scene>()->mesh;
-      links += m.links.size() / 6;
-      for (size_t j = 0; j < m.links.size(); j += 6) {
-        EXPECT_FLOAT_EQ(m.links[j], 1.005f);  // from the merged point to where it went
-        EXPECT_FLOAT_EQ(m.links[j + 3], 1.0f);
-      }
-      EXPECT_EQ(m.free_edges.size() / 6, r.free_edges[k]) << "part " << k;
-      if (!r.min_x.empty()) {
-        float lo = 1e9f;
-        for (size_t j = 0; j < m.free_edges.size(); j += 3) lo = std::min(lo, m.free_edges[j]);
-        EXPECT_EQ(lo, r.min_x[k]) << "part " << k;
-      }
-    }
-    EXPECT_EQ(links, r.links);
   }
 }
 

@@ -19,26 +19,6 @@ TEST(Message, BatchSinkPrefixesFileAndLineAndAnswersTheDefault) {
             "pelgrove: Allowed Functions:\n  head\n  functions\n  sin\n");
 }
 
-TEST(Message, AlertsGoToTheInstalledSinkWithTheCurrentLocationAndAreCounted) {
-  CaptureSink sink;
-  set_message_sink(&sink);
-  reset_alert_count();
-  {
-    MessageLocationGuard guard;
-    set_message_location({"lib.vmf", 12});
-    alert("value %d of '%s'", 3, "x");
-  }
-  EXPECT_EQ(message_location().file, "");
-  sink.answer = 1;
-  EXPECT_EQ(ask_choice("q?", {"No", "Yes"}, 0), 1);
-  set_message_sink(nullptr);
-  ASSERT_EQ(sink.entries.size(), 2u);
-  EXPECT_EQ(sink.entries[0].text, "value 3 of 'x'");
-  EXPECT_EQ(sink.entries[0].where.file, "lib.vmf");
-  EXPECT_EQ(sink.entries[0].where.line, 12);
-  EXPECT_EQ(alert_count(), 1);
-}
-
 // Warnings and alerts reached through library calls: the message, then one note per level.
 TEST(Message, BatchLinesCarryWarningTagAndNotesInnermostFirst) {
   testing::internal::CaptureStderr();
@@ -69,8 +49,9 @@ TEST(Message, DeepNestingShowsTenNotesAndACount) {
   EXPECT_NE(notes.find("m.vmf:1: note: (2 more levels)\n"), std::string::npos);
 }
 
-// Within a run, a repeated alert is shown three times and summarised once; a warning is
-// shown once; all are counted. Different places are different messages.
+// Messages reach the installed sink with the current location. Within a run, a repeated alert
+// is shown three times and summarised once; a warning is shown once; all are counted.
+// Different places are different messages.
 TEST(Message, RepeatsWithinARunAreSummarisedAtItsEnd) {
   CaptureSink sink;
   set_message_sink(&sink);
@@ -84,15 +65,25 @@ TEST(Message, RepeatsWithinARunAreSummarisedAtItsEnd) {
     warning("quirk");
   }
   end_message_run();
+  {
+    MessageLocationGuard guard;
+    set_message_location({"lib.vmf", 12});
+    alert("value %d of '%s'", 3, "x");
+  }
   alert("after the run");
   alert("after the run");
+  sink.answer = 1;
+  EXPECT_EQ(ask_choice("q?", {"No", "Yes"}, 0), 1);
   set_message_sink(nullptr);
   set_message_location({});
   std::vector<std::string> seen;
-  for (const auto& e : sink.entries) seen.push_back(e.kind + " " + std::to_string(e.where.line) + " " + e.text);
-  EXPECT_EQ(seen, (std::vector<std::string>{"alert 4 same", "warning 4 quirk", "warning 5 quirk", "alert 4 same",
-                                            "alert 4 same", "alert 4 same (repeated 2 more times)",
-                                            "alert 5 after the run", "alert 5 after the run"}));
-  EXPECT_EQ(alert_count(), 7);
+  for (const auto& e : sink.entries)
+    seen.push_back(e.kind + " " + e.where.file + ":" + std::to_string(e.where.line) + " " + e.text);
+  EXPECT_EQ(seen, (std::vector<std::string>{
+                      "alert s.vmf:4 same", "warning s.vmf:4 quirk", "warning s.vmf:5 quirk", "alert s.vmf:4 same",
+                      "alert s.vmf:4 same", "alert s.vmf:4 same (repeated 2 more times)",
+                      "alert lib.vmf:12 value 3 of 'x'", "alert s.vmf:5 after the run", "alert s.vmf:5 after the run",
+                      "choice s.vmf:5 q?"}));
+  EXPECT_EQ(alert_count(), 8);
   EXPECT_EQ(warning_count(), 10);
 }
