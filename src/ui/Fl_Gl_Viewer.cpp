@@ -105,7 +105,7 @@ void Fl_Gl_Viewer::view_zx() {
   redraw();
 }
 
-void Fl_Gl_Viewer::edit_clipping() { fl_edit_gl_clipping(mClipping, this); }
+void Fl_Gl_Viewer::edit_clipping() { fl_edit_gl_clipping(mClipping, this, mCamera.center()); }
 void Fl_Gl_Viewer::edit_lighting() { fl_edit_gl_lighting(mLighting, this); }
 
 void Fl_Gl_Viewer::snapshot() {

@@ -77,7 +77,7 @@ struct Row {
 };
 }  // namespace
 
-bool fl_edit_gl_clipping(Gl_ClippingState& planes, Fl_Widget* parent) {
+bool fl_edit_gl_clipping(Gl_ClippingState& planes, Fl_Widget* parent, const Gl_Vec3& new_origin) {
   Dialog d;
   d.win.reset(new Fl_Double_Window(470, 300, "Planes"));
   d.win->user_data(&d);
@@ -110,7 +110,9 @@ bool fl_edit_gl_clipping(Gl_ClippingState& planes, Fl_Widget* parent) {
     const Request r = d.wait();
     if (r == CLOSE) break;
     if (r == ADD) {
-      add_row(Gl_ClipInfo());
+      Gl_ClipInfo c;
+      c.origin = new_origin;
+      add_row(c);
       table->redraw();
       continue;
     }

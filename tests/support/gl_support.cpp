@@ -4,9 +4,12 @@
 #include "interp/interp.h"
 
 #include <FL/Fl.H>
+#include <FL/Fl_Button.H>
+#include <FL/Fl_Group.H>
 #include <FL/Fl_Window.H>
 #include <gtest/gtest.h>
 
+#include <chrono>
 #include <cstdio>
 #include <cstdlib>
 #include <jpeglib.h>
@@ -55,6 +58,52 @@ Picture ViewerWindow::render() {
   p.width = b.width, p.height = b.height;
   p.rgb = std::move(b.pixels);
   return p;
+}
+
+namespace {
+Fl_Button* find_button(Fl_Group* g, const std::string& label) {
+  for (int i = 0; i < g->children(); ++i) {
+    Fl_Widget* w = g->child(i);
+    if (auto* b = dynamic_cast<Fl_Button*>(w); b && b->label() && label == b->label()) return b;
+    if (Fl_Group* inner = w->as_group())
+      if (Fl_Button* b = find_button(inner, label)) return b;
+  }
+  return nullptr;
+}
+
+struct DialogPresses {
+  std::string title;
+  std::vector<std::string> labels;
+  std::chrono::steady_clock::time_point until;
+};
+
+// An idle callback, not a timeout: a press from a timeout is no event, and the dialog's wait
+// would then sleep in select until one came.
+void press_when_shown(void* data) {
+  auto* job = static_cast<DialogPresses*>(data);
+  Fl_Window* w = Fl::first_window();
+  while (w && !(w->label() && job->title == w->label())) w = Fl::next_window(w);
+  if (!w && std::chrono::steady_clock::now() < job->until) return;
+  Fl::remove_idle(press_when_shown, data);
+  if (!w) ADD_FAILURE() << "no window '" << job->title << "' was shown";
+  for (const std::string& label : job->labels) {
+    if (!w) break;
+    Fl_Button* b = find_button(w, label);
+    if (!b) {
+      ADD_FAILURE() << "no button '" << label << "' in " << job->title;
+      w->hide();
+      break;
+    }
+    if (b->type() == FL_TOGGLE_BUTTON) b->value(!b->value());  // check boxes flip, as a click does
+    b->do_callback();
+  }
+  delete job;
+}
+}  // namespace
+
+void press_in_dialog(const std::string& title, std::vector<std::string> labels) {
+  Fl::add_idle(press_when_shown,
+               new DialogPresses{title, std::move(labels), std::chrono::steady_clock::now() + std::chrono::seconds(10)});
 }
 
 void expect_vec(const Gl_Vec3& got, const Gl_Vec3& want, double tol) {

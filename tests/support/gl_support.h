@@ -41,6 +41,11 @@ private:
 // Expects each component of `got` within `tol` of `want`.
 void expect_vec(const Gl_Vec3& got, const Gl_Vec3& want, double tol = 1e-9);
 
+// Presses the buttons labelled `labels`, in order, in the window titled `title` once it is
+// shown: armed before a modal dialog is opened, it works the dialog from the event loop.
+// A missing button closes the window instead, so the dialog cannot wait for ever.
+void press_in_dialog(const std::string& title, std::vector<std::string> labels);
+
 // Runs `text` as a script (with merging, as the Run menu does); returns whether it succeeded.
 bool run_script_text(const std::string& text);
 // A closed unit box of six blue 2 x 2 plates, triangulated: every edge has two faces.

@@ -99,12 +99,29 @@ TEST_F(GlRender, ClippingPlaneRemovesHalfAPlate) {
   const int left = p.count({0, 0, 255}, 80, 0, half), right = p.count({0, 0, 255}, 80, half + 2, p.width);
   ASSERT_GT(left, 100);
   ASSERT_GT(right, 100);
-  Gl_ClipInfo c;
-  c.normal = {1, 0, 0}, c.origin = {1, 0, 0};
-  v.clipping().planes.push_back(c);
+  // "Add Plane" starts a plane through the view's centre, normal along x.
+  press_in_dialog("Planes", {"Add Plane", "Apply && Close"});
+  v.edit_clipping();
+  ASSERT_EQ(v.clipping().planes.size(), 1u);
+  expect_vec(v.clipping().planes[0].origin, {1, 0.5, 0});
+  expect_vec(v.clipping().planes[0].normal, {1, 0, 0});
   p = win.render();
   EXPECT_GT(p.count({0, 0, 255}, 80, 0, half - 2), left * 9 / 10);
   EXPECT_EQ(p.count({0, 0, 255}, 80, half + 2, p.width), 0);
+}
+
+// The lighting editor copies every value into its fields and back: applying it unchanged
+// leaves the picture as it was; switching lighting off there leaves the faces unlit.
+TEST_F(GlRender, LightingEditorRoundTrip) {
+  const Picture lit = show(std::string("set color.r 0.5\nset color.g 0\nset color.b 0\n") + PLATE);
+  press_in_dialog("Lighting", {"Apply && Close"});
+  v.edit_lighting();
+  EXPECT_EQ(win.render().rgb, lit.rgb);
+  press_in_dialog("Lighting", {"Enable Lighting", "Apply && Close"});
+  v.edit_lighting();
+  const Picture unlit = win.render();
+  EXPECT_EQ(unlit.count({179, 0, 0}, 4), 0);
+  EXPECT_GT(unlit.count({128, 0, 0}, 4), unlit.width * unlit.height / 5);
 }
 
 TEST_F(GlRender, BackgroundToggleAndFreezeFrame) {
