@@ -117,7 +117,7 @@ bool run_script_text(const std::string& text) {
 }
 
 const char* const CLOSED_BOX =
-    "set color.r 0\nset color.g 0\nset color.b 1\nset element_type tri0\n"
+    "set rgb 0 0 1\nset element_type tri0\n"
     "plate z0 2 2  0 0 0  0 1 0  1 1 0  1 0 0\nplate z1 2 2  0 0 1  1 0 1  1 1 1  0 1 1\n"
     "plate y0 2 2  0 0 0  1 0 0  1 0 1  0 0 1\nplate y1 2 2  0 1 0  0 1 1  1 1 1  1 1 0\n"
     "plate x0 2 2  0 0 0  0 0 1  0 1 1  0 1 0\nplate x1 2 2  1 0 0  1 1 0  1 1 1  1 0 1\n";
