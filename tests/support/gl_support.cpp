@@ -1,7 +1,7 @@
 #include "support/gl_support.h"
 
-#include "builders/builders.h"
 #include "interp/interp.h"
+#include "support/test_support.h"
 
 #include <FL/Fl.H>
 #include <FL/Fl_Button.H>
@@ -106,12 +106,7 @@ void expect_vec(const Gl_Vec3& got, const Gl_Vec3& want, double tol) {
 }
 
 bool run_script_text(const std::string& text) {
-  static bool mapped = false;
-  if (!mapped) {
-    map_builders("");
-    map_commands();
-    mapped = true;
-  }
+  map_builders_once();
   std::string t = text;
   return start_script(t, "test.vmf");
 }
