@@ -11,8 +11,6 @@
 #include <vector>
 
 namespace {
-bool contains(const std::string& text, const std::string& part) { return text.find(part) != std::string::npos; }
-
 using Files = std::vector<std::pair<std::string, std::string>>;  // name in the run's directory, text
 const std::vector<std::string> RUN = {"--run", "s.vmf", "out.dvk"};
 const std::string BOX = PELGROVE_SOURCE_DIR "/examples/box.vmf";
@@ -77,7 +75,6 @@ TEST(Batch, OptionsRunsAndReports) {
       {"unknown table", {"--list", "gizmos"}, {}, 2,
        "unknown table 'gizmos'; valid tables: builders commands functions parts parameters\n"},
       {"--list without a table", {"--list"}, {}, 2, "***ERROR***\n\t--list <value>\n\tdid not have all values\n"},
-      {"no display", {}, {}, 1, "\n"},
       {"empty script", RUN, script(""), 0, "", "", "no title\n0 0 0\n"},
       {"print", RUN, script("set w 3\nprint w\nset v [w*2.5]\nprint v\n"), 0, "", "w=3\nv=7.5\n"},
       {"top level", RUN, script("set a 1\n\nset bad-name 2\n"), 1, "s.vmf:3: Invalid parameter Name 'bad-name'", "",
@@ -162,8 +159,11 @@ TEST(Batch, CompareWithAReferenceMesh) {
 }
 
 TEST(Batch, MessagesAreExact) {
-  const std::string unknown_q = "unknown function or variable 'q'\n";
-  const std::string use_eq = "If this was supposed to be a new variable use '=' immediately after the name\n";
+  // The two lines an unknown name 'q' gives, at `where`.
+  auto unknown_q = [](const std::string& where) {
+    return where + ": unknown function or variable 'q'\n" + where +
+           ": If this was supposed to be a new variable use '=' immediately after the name\n";
+  };
   const std::string gather = "Could not gather all arguments for 'ring'\ns.vmf:3: should have an ending ';' after "
                              "final argument value\ns.vmf:3: if definition did not include a count\n";
   const std::string plate_fail = "s.vmf:2: ERROR: while parsing p, builder plate failed with message:\ns.vmf:2: "
@@ -206,16 +206,15 @@ TEST(Batch, MessagesAreExact) {
        {{"lib.vmf", "define inner 1 {\n  set r [$1*q]\n}\ndefine outer 1 {\n\n  inner 2\n}\n"},
         {"s.vmf", "include lib.vmf\nset a 1\n\nouter 2\n"}},
        1,
-       "$DIR/lib.vmf:2: " + unknown_q + "$DIR/lib.vmf:2: " + use_eq + "$DIR/lib.vmf:6: note: in 'inner', called from here\n" +
+       unknown_q("$DIR/lib.vmf:2") + "$DIR/lib.vmf:6: note: in 'inner', called from here\n" +
            "s.vmf:4: note: in 'outer', called from here\n"},
       {"included file", RUN, {{"sub.vmf", "set a 1\npop a\n"}, {"s.vmf", "\ninclude sub.vmf\n"}}, 1,
        "$DIR/sub.vmf:2: pop: no value of 'a' was pushed\ns.vmf:2: note: in 'sub.vmf', included from here\n"},
       {"stored expression", RUN, script("@r = 2*q;\nset a 1\nset c [r+1]\n"), 1,
-       "s.vmf:1: " + unknown_q + "s.vmf:1: " + use_eq + "s.vmf:3: note: in stored expression 'r', used here\n"},
+       unknown_q("s.vmf:1") + "s.vmf:3: note: in stored expression 'r', used here\n"},
       {"repeated in a loop", RUN, script("repeat 6 {\n  set b [q]\n}\nrepeat 2 { set c [q] }\n"), 1,
-       "s.vmf:2: " + unknown_q + "s.vmf:2: " + use_eq + "s.vmf:2: " + unknown_q + "s.vmf:2: " + use_eq + "s.vmf:2: " +
-           unknown_q + "s.vmf:2: " + use_eq + "s.vmf:4: " + unknown_q + "s.vmf:4: " + use_eq + "s.vmf:4: " + unknown_q +
-           "s.vmf:4: " + use_eq + "s.vmf:2: unknown function or variable 'q' (repeated 3 more times)\n"},
+       unknown_q("s.vmf:2") + unknown_q("s.vmf:2") + unknown_q("s.vmf:2") + unknown_q("s.vmf:4") + unknown_q("s.vmf:4") +
+           "s.vmf:2: unknown function or variable 'q' (repeated 3 more times)\n"},
       // arguments that cannot be read: how many were wanted and found, what a bare name was taken for
       {"library function", RUN, script("define ring 3 { }\nset a 1\nring 1 2\n"), 1,
        "s.vmf:3: " + gather + "s.vmf:3: 'ring' takes 3 arguments; 2 were found\n"},

@@ -42,11 +42,7 @@ TEST_F(BuilderRun, PointPositionsAndLatticeSize) {
 }
 
 TEST_F(BuilderRun, FailureMessages) {
-  const struct {
-    BuilderFunc func;
-    const char* args;
-    const char* reason;
-  } rows[] = {
+  const struct { BuilderFunc func; const char* args; const char* reason; } rows[] = {
       {plate, "", "could not read dimension for M"},
       {plate, "2:x 1", "could not read dimension for M"},
       {plate, "0 1", "dimension for M must be positive"},

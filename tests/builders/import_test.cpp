@@ -3,20 +3,11 @@
 #include "support/import_runner.h"
 #include "support/test_support.h"
 
-namespace {
-
 using ImportBuilder = ScriptTest;
-
-const std::string DATA = PELGROVE_TEST_DATA;
-
-}  // namespace
+static const std::string DATA = PELGROVE_TEST_DATA;
 
 TEST_F(ImportBuilder, MessagesForTypesAndFileNames) {
-  const struct {
-    const char* script;
-    const char* part;
-    const char* reason;
-  } rows[] = {
+  const struct { const char* script; const char* part; const char* reason; } rows[] = {
       {"import dxf", "dxf", "expected name of dxf file."},
       {"import vet", "vet", "expected name of vertex-edge-triangle (vet) file."},
       {"import myfile", "myfile", "import type is unknown:\n'myfile' and no file name found"},
@@ -40,11 +31,7 @@ TEST_F(ImportBuilder, MessagesForTypesAndFileNames) {
 
 // Each type reaches its reader; the parts made are those of the file.
 TEST_F(ImportBuilder, EachTypeReadsItsFile) {
-  const struct {
-    std::string script;
-    size_t parts;
-    std::string last;
-  } rows[] = {
+  const struct { std::string script; size_t parts; std::string last; } rows[] = {
       {"import vet " + DATA + "/square.vet", 1, "surface"},
       {"import xpatch " + DATA + "/square.xpatch", 2, "wing"},
       {"import dxf " + DATA + "/square.dxf", 3, "rail"},

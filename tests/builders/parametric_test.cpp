@@ -25,8 +25,8 @@ TEST_F(ParametricTest, PointsFollowTheExpressions) {
       {"pplate p 1 1 [u] [v] [u*v]", 1, 1, {0, 1, 2, 3}, {{0, 0, 0}, {1, 0, 0}, {0, 1, 0}, {1, 1, 1}}},
       {"pplate p 2 1 [u+10] [v*2] [sin(u)]", 2, 1, {1, 5}, {{10.5, 0, std::sin(0.5)}, {11, 2, std::sin(1.0)}}},
       // transition lattice: the coarse row snaps its parameters
-      {"pplate p 2:4 1 [u] [v] [0]", 4, 1, {0, 1, 2, 3, 4, 6}, {{0, 0, 0}, {0, 0, 0}, {0.5, 0, 0},
-                                                                 {1, 0, 0}, {1, 0, 0}, {0.25, 1, 0}}},
+      {"pplate p 2:4 1 [u] [v] [0]", 4, 1, {0, 1, 2, 3, 4, 6},
+       {{0, 0, 0}, {0, 0, 0}, {0.5, 0, 0}, {1, 0, 0}, {1, 0, 0}, {0.25, 1, 0}}},
       // cylindrical (r, theta, z) and spherical (r, theta, phi), angles in degrees
       {"parc p 2 [1] [90*s] [s]", 2, 0, {0, 1, 2}, {{0, 1, 1}, {h, h, 0.5}, {1, 0, 0}}},
       {"porbit p 1 [2] [90] [90*s]", 1, 0, {0, 1}, {{0, 2, 0}, {2, 0, 0}}},
@@ -53,11 +53,7 @@ TEST_F(ParametricTest, PointsFollowTheExpressions) {
 TEST_F(ParametricTest, FailureMessages) {
   const std::string curve = "expecting N  [<x expression>] [<y expression>] [<z expression>]\n";
   const std::string patch = "expecting M N  [<x expression>] [<y expression>] [<z expression>]\n";
-  const struct {
-    BuilderFunc func;
-    const char* args;
-    std::string message;
-  } rows[] = {
+  const struct { BuilderFunc func; const char* args; std::string message; } rows[] = {
       {pline, "", curve + "could not read dimension N"},
       {pline, "0 [s] [0] [0]", "N cannot be zero"},
       {pcylindrical_arc, "-2 [s] [0] [0]", "N cannot be zero"},
@@ -77,10 +73,7 @@ TEST_F(ParametricTest, FailureMessages) {
 // s, u and v hold their earlier values afterwards (0 when they did not exist), also when a
 // per-point script failed or assigned them.
 TEST_F(ParametricTest, LatticeParametersAreRestored) {
-  const struct {
-    const char* script;
-    double s, u, v;
-  } rows[] = {
+  const struct { const char* script; double s, u, v; } rows[] = {
       {"set s 5 set u 6 set v 7 pline p 2 [s] [0] [0] pplate q 2 2 [u] [v] [0]", 5, 6, 7},
       {"pplate q 1 1 [u] [v] [0]", 0, 0, 0},
       {"set s 2 pline p { set s 9 nosuchword } 2 [s] [0] [0]", 2, 0, 0},
@@ -89,13 +82,10 @@ TEST_F(ParametricTest, LatticeParametersAreRestored) {
   for (const auto& r : rows) {
     SCOPED_TRACE(r.script);
     reset_script_state();
-    gParameters.erase("s");
-    gParameters.erase("u");
-    gParameters.erase("v");
+    for (const char* name : {"s", "u", "v"}) gParameters.erase(name);
     run(r.script);
-    EXPECT_EQ(gParameters.count("s") ? gParameters["s"] : 0, r.s);
-    EXPECT_EQ(gParameters.count("u") ? gParameters["u"] : 0, r.u);
-    EXPECT_EQ(gParameters.count("v") ? gParameters["v"] : 0, r.v);
+    auto value = [](const char* name) { return gParameters.count(name) ? gParameters[name] : 0; };
+    EXPECT_EQ(std::vector<double>({value("s"), value("u"), value("v")}), std::vector<double>({r.s, r.u, r.v}));
   }
 }
 

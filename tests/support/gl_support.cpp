@@ -9,6 +9,7 @@
 #include <FL/Fl_Window.H>
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <chrono>
 #include <cstdio>
 #include <cstdlib>
@@ -20,20 +21,14 @@ Rgb Picture::at(int x, int y_from_top) const {
 }
 
 int Picture::count(Rgb c, int tol, int x0, int x1) const {
-  if (x1 < 0) x1 = width;
-  int n = 0;
-  for (int y = 0; y < height; ++y)
-    for (int x = x0; x < x1; ++x) {
-      const Rgb p = at(x, y);
-      n += std::abs(p.r - c.r) <= tol && std::abs(p.g - c.g) <= tol && std::abs(p.b - c.b) <= tol;
-    }
-  return n;
+  auto near = [&](Rgb p) { return std::max({std::abs(p.r - c.r), std::abs(p.g - c.g), std::abs(p.b - c.b)}) <= tol; };
+  return count_if(near, x0, x1);
 }
 
-int Picture::count_if(const std::function<bool(Rgb)>& keep) const {
+int Picture::count_if(const std::function<bool(Rgb)>& keep, int x0, int x1) const {
   int n = 0;
   for (int y = 0; y < height; ++y)
-    for (int x = 0; x < width; ++x) n += keep(at(x, y));
+    for (int x = x0; x < (x1 < 0 ? width : x1); ++x) n += keep(at(x, y));
   return n;
 }
 
@@ -137,12 +132,12 @@ bool decode_jpeg(const std::string& path, JpegInfo& out) {
   jpeg_stdio_src(&cinfo, f);
   jpeg_read_header(&cinfo, TRUE);
   out.progressive = jpeg_has_multiple_scans(&cinfo);
+  cinfo.out_color_space = JCS_RGB;
   jpeg_start_decompress(&cinfo);
   out.width = cinfo.output_width, out.height = cinfo.output_height;
-  out.components = cinfo.output_components;
-  out.rgb.resize(size_t(out.width) * out.height * out.components);
+  out.rgb.resize(size_t(out.width) * out.height * 3);
   while (cinfo.output_scanline < cinfo.output_height) {
-    JSAMPROW row = &out.rgb[size_t(cinfo.output_scanline) * out.width * out.components];
+    JSAMPROW row = &out.rgb[size_t(cinfo.output_scanline) * out.width * 3];
     jpeg_read_scanlines(&cinfo, &row, 1);
   }
   jpeg_finish_decompress(&cinfo);

@@ -22,7 +22,7 @@ struct Picture {
   Rgb at(int x, int y_from_top) const;
   // Pixels within `tol` of `c` in every channel, optionally only in columns [x0, x1).
   int count(Rgb c, int tol = 3, int x0 = 0, int x1 = -1) const;
-  int count_if(const std::function<bool(Rgb)>& keep) const;
+  int count_if(const std::function<bool(Rgb)>& keep, int x0 = 0, int x1 = -1) const;
 };
 
 // A viewer filling a window of its own, shown on the test display.
@@ -52,7 +52,7 @@ bool run_script_text(const std::string& text);
 extern const char* const CLOSED_BOX;
 
 struct JpegInfo {
-  int width = 0, height = 0, components = 0;
+  int width = 0, height = 0;
   bool progressive = false;
   std::vector<unsigned char> rgb;  // rows from the top
 };

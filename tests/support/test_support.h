@@ -37,6 +37,7 @@ ProcessResult run_pelgrove_limited(const std::vector<std::string>& args, long kb
 std::string make_temp_dir();
 void write_file(const std::string& path, const std::string& text);
 std::string read_file(const std::string& path);
+inline bool contains(const std::string& text, const std::string& part) { return text.find(part) != std::string::npos; }
 // Names in `dir`, sorted.
 std::vector<std::string> dir_entries(const std::string& dir);
 // Calls `write` while every write past `bytes` of a file fails (EFBIG, as on a full disk);

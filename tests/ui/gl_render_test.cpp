@@ -38,19 +38,18 @@ struct GlRender : ::testing::Test {
   }
 };
 
-const char* PLATE = "plate p 4 4  0 0 0  2 0 0  2 1 0  0 1 0\n";
+const std::string PLATE = "plate p 4 4  0 0 0  2 0 0  2 1 0  0 1 0\n";
+const std::string RED_PLATE = "set color.r 0.5\nset color.g 0\nset color.b 0\n" + PLATE;
+const Rgb LIT_RED{179, 0, 0}, EDGE_RED{128, 0, 0};
 bool not_black(Rgb p) { return p.r + p.g + p.b > 30; }
 }  // namespace
 
 // Every drawn pixel is the part's lit face colour or its unlit edge colour; bars have no faces,
 // a negative "glLineWidth" no element edges.
 TEST_F(GlRender, FacesLitEdgesAndBarsUnlit) {
-  const std::string plate = std::string("set color.r 0.5\nset color.g 0\nset color.b 0\n") + PLATE;
   struct Row { const char* id; std::string script; Rgb lit, unlit; bool faces, edges; } rows[] = {
-      {"red plate", plate, {179, 0, 0}, {128, 0, 0}, true, true},
-      {"blue plate", "set color.r 0\nset color.g 0\nset color.b 0.5\n" + std::string(PLATE), {0, 0, 179},
-       {0, 0, 128}, true, true},
-      {"no element edges", "set glLineWidth -1\n" + plate, {179, 0, 0}, {128, 0, 0}, true, false},
+      {"red plate", RED_PLATE, LIT_RED, EDGE_RED, true, true},
+      {"no element edges", "set glLineWidth -1\n" + RED_PLATE, LIT_RED, EDGE_RED, true, false},
       {"bars", "set color.r 0.5\nset color.g 0.5\nset color.b 0\nline l 4  0 0 0  4 1 0\n", {179, 179, 0},
        {128, 128, 0}, false, true},
   };
@@ -67,34 +66,34 @@ TEST_F(GlRender, FacesLitEdgesAndBarsUnlit) {
 // While a drag moves the view the element edges are left out; on release the picture is whole
 // again, pixel for pixel.
 TEST_F(GlRender, DragLeavesOutEdgesUntilRelease) {
-  const Picture rest = show(std::string("set color.r 0.5\nset color.g 0\nset color.b 0\n") + PLATE);
+  const Picture rest = show(RED_PLATE);
   Fl::e_state = FL_BUTTON1, Fl::e_x = 80, Fl::e_y = 60;
   v.handle(FL_PUSH);
   v.handle(FL_DRAG);  // by nothing: the view stays
   const Picture moving = win.render();
-  EXPECT_GT(moving.count({179, 0, 0}, 4), 1000);
-  EXPECT_EQ(moving.count({128, 0, 0}, 4), 0);
+  EXPECT_GT(moving.count(LIT_RED, 4), 1000);
+  EXPECT_EQ(moving.count(EDGE_RED, 4), 0);
   Fl::e_state = 0;
   v.handle(FL_RELEASE);
-  EXPECT_GT(rest.count({128, 0, 0}, 4), 20);
+  EXPECT_GT(rest.count(EDGE_RED, 4), 20);
   EXPECT_EQ(win.render().rgb, rest.rgb);
 }
 
 // A held arrow key: the first step draws whole, repeats leave out the edges, and once the
 // steps stop the picture is whole again.
 TEST_F(GlRender, HeldKeyLeavesOutEdgesUntilItStops) {
-  const Rgb edge{128, 0, 0};
-  show(std::string("set color.r 0.5\nset color.g 0\nset color.b 0\n") + PLATE);
+  show(RED_PLATE);
+  auto edges = [&] { return win.render().count(EDGE_RED, 4); };
   press(FL_Left, 5, 5);
-  EXPECT_GT(win.render().count(edge, 4), 20);
+  EXPECT_GT(edges(), 20);
   press(FL_Left, 5, 5);
-  EXPECT_EQ(win.render().count(edge, 4), 0);
-  for (int i = 0; i < 20 && win.render().count(edge, 4) == 0; ++i) Fl::wait(0.05);
-  EXPECT_GT(win.render().count(edge, 4), 20);
+  EXPECT_EQ(edges(), 0);
+  for (int i = 0; i < 20 && edges() == 0; ++i) Fl::wait(0.05);
+  EXPECT_GT(edges(), 20);
 }
 
 TEST_F(GlRender, ClippingPlaneRemovesHalfAPlate) {
-  Picture p = show(std::string("set color.r 0\nset color.g 0\nset color.b 1\n") + PLATE);
+  Picture p = show("set color.r 0\nset color.g 0\nset color.b 1\n" + PLATE);
   const int half = p.width / 2;  // the plate is centred, x = 1 falls on the middle column
   const int left = p.count({0, 0, 255}, 80, 0, half), right = p.count({0, 0, 255}, 80, half + 2, p.width);
   ASSERT_GT(left, 100);
@@ -113,15 +112,15 @@ TEST_F(GlRender, ClippingPlaneRemovesHalfAPlate) {
 // The lighting editor copies every value into its fields and back: applying it unchanged
 // leaves the picture as it was; switching lighting off there leaves the faces unlit.
 TEST_F(GlRender, LightingEditorRoundTrip) {
-  const Picture lit = show(std::string("set color.r 0.5\nset color.g 0\nset color.b 0\n") + PLATE);
+  const Picture lit = show(RED_PLATE);
   press_in_dialog("Lighting", {"Apply && Close"});
   v.edit_lighting();
   EXPECT_EQ(win.render().rgb, lit.rgb);
   press_in_dialog("Lighting", {"Enable Lighting", "Apply && Close"});
   v.edit_lighting();
   const Picture unlit = win.render();
-  EXPECT_EQ(unlit.count({179, 0, 0}, 4), 0);
-  EXPECT_GT(unlit.count({128, 0, 0}, 4), unlit.width * unlit.height / 5);
+  EXPECT_EQ(unlit.count(LIT_RED, 4), 0);
+  EXPECT_GT(unlit.count(EDGE_RED, 4), unlit.width * unlit.height / 5);
 }
 
 TEST_F(GlRender, BackgroundToggleAndFreezeFrame) {
@@ -144,10 +143,8 @@ TEST_F(GlRender, BackgroundToggleAndFreezeFrame) {
 // over the faces, and only when switched on. A closed model and bars have no free edge.
 TEST_F(GlRender, RedLinesOnlyWhenShown) {
   const std::string gap =  // b's left side merges into a's right side
-      "set color.r 0\nset color.g 0\nset color.b 1\nset element_type quads\n"
-      "set tolerance 0.3\nset ptolerance 0.01\n"
-      "plate a 1 1  0 0 0  1 0 0  1 1 0  0 1 0\n"
-      "plate b 1 1  1.2 0 0  2.2 0 0  2.2 1 0  1.2 1 0\n";
+      "set color.r 0\nset color.g 0\nset color.b 1\nset element_type quads\nset tolerance 0.3\nset ptolerance 0.01\n"
+      "plate a 1 1  0 0 0  1 0 0  1 1 0  0 1 0\nplate b 1 1  1.2 0 0  2.2 0 0  2.2 1 0  1.2 1 0\n";
   // Per part: the free edges and their smallest x.
   struct Row { const char* id; std::string script; bool merging, free, red; size_t links;
                std::vector<size_t> free_edges; std::vector<float> min_x; } rows[] = {
@@ -179,8 +176,7 @@ TEST_F(GlRender, RedLinesOnlyWhenShown) {
 }
 
 TEST_F(GlRender, PickAndZoomIntoByPointer) {
-  show("set color.r 1\nplate a 1 1  0 0 0  1 0 0  1 1 0  0 1 0\n"
-       "plate b 1 1  3 0 0  4 0 0  4 1 0  3 1 0\n");
+  show("set color.r 1\nplate a 1 1  0 0 0  1 0 0  1 1 0  0 1 0\nplate b 1 1  3 0 0  4 0 0  4 1 0  3 1 0\n");
   const int W = v.w(), H = v.h();
   EXPECT_EQ(v.pick_pixel(W / 4, H / 2), 1u);
   EXPECT_EQ(v.pick_pixel(W * 3 / 4, H / 2), 2u);

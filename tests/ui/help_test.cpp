@@ -24,21 +24,19 @@ namespace {
 
 class Help : public UiTest {};
 
-bool has(const std::string& text, const std::string& part) { return text.find(part) != std::string::npos; }
-
 TEST_F(Help, ParameterListShowsElementTypesAsWords) {
   const struct { double type; const char* word; } rows[] = {
       {0, "quads"}, {1, "tri0"}, {2, "tri1"}, {3, "tri2"}, {4, "tri3"}, {7, "tri1"}, {0.5, "tri1"}};
   for (const auto& row : rows) {
     gParameters["element_type"] = row.type;
-    EXPECT_TRUE(has(parameter_list_text(), "element_type  = " + std::string(row.word) + "\n")) << row.type;
+    EXPECT_TRUE(contains(parameter_list_text(), "element_type  = " + std::string(row.word) + "\n")) << row.type;
   }
   gParameters["units"] = 2.5;
   pick("Info/Show Recent Parameters");
   EXPECT_EQ(sink.entries.back().title, "Predefined Parameters and their defaults");
-  EXPECT_TRUE(has(sink.entries.back().text, "units  = 2.500000\n"));
+  EXPECT_TRUE(contains(sink.entries.back().text, "units  = 2.500000\n"));
   pick("Info/Show Predefined");  // back to the start-of-run values
-  EXPECT_TRUE(has(sink.entries.back().text, "units  = 1.000000\n"));
+  EXPECT_TRUE(contains(sink.entries.back().text, "units  = 1.000000\n"));
   EXPECT_EQ(gParameters["units"], 1);
 }
 
@@ -62,15 +60,15 @@ TEST_F(Help, BuilderPageEscapesUsageAndListsDocumentedFunctions) {
   gLibraries.erase("zz_fn_doc");
   for (const char* part : {"set &lt;parameter_name&gt; &lt;parameter_value&gt;", "<title>PELGROVE Commands</title>",
                            "charset=ISO-8859-1", "makes &lt;things&gt;"})
-    EXPECT_TRUE(has(page, part)) << part;
-  EXPECT_FALSE(has(page, "<parameter_name>"));
-  EXPECT_FALSE(has(page, "zz_fn_doc"));
+    EXPECT_TRUE(contains(page, part)) << part;
+  EXPECT_FALSE(contains(page, "<parameter_name>"));
+  EXPECT_FALSE(contains(page, "zz_fn_doc"));
   // Built-ins link into the handbook, first, in their fixed order; others to their own page.
   EXPECT_LT(page.find("#L_line\""), page.find("#L_psphere\""));
   EXPECT_LT(page.find("#L_psphere\""), page.find("zz_probe.html\""));
-  EXPECT_TRUE(has(page, "file://" + VORN_DIR() + "/share/doc/pelgrove/zz_probe.html"));
+  EXPECT_TRUE(contains(page, "file://" + VORN_DIR() + "/share/doc/pelgrove/zz_probe.html"));
   for (const char* once : {"href=\"#user_def__zz_fn\"", "name=\"user_def__zz_fn\""}) {
-    EXPECT_TRUE(has(page, once)) << once;
+    EXPECT_TRUE(contains(page, once)) << once;
     EXPECT_EQ(page.find(once), page.rfind(once)) << once;  // listed once
   }
 }

@@ -74,13 +74,13 @@ TEST_F(SceneTest, BoundsAndArraysOfParts) {
     EXPECT_EQ(m.edges.size(), r.edges);
     EXPECT_EQ(m.bars.size(), r.bars);
     for (size_t t = 0; t < m.tris.size(); t += 3) {
-      const float* v[3];
-      for (int k = 0; k < 3; ++k) v[k] = &m.verts[6 * size_t(m.tris[t + k])];
-      const double a[3] = {v[2][0] - v[1][0], v[2][1] - v[1][1], v[2][2] - v[1][2]};
-      const double b[3] = {v[0][0] - v[1][0], v[0][1] - v[1][1], v[0][2] - v[1][2]};
-      const double n[3] = {a[1] * b[2] - a[2] * b[1], a[2] * b[0] - a[0] * b[2], a[0] * b[1] - a[1] * b[0]};
-      const double len = std::sqrt(n[0] * n[0] + n[1] * n[1] + n[2] * n[2]);
-      for (int k = 0; k < 3; ++k) EXPECT_NEAR(v[2][3 + k], n[k] / len, 1e-6) << "triangle " << t / 3;
+      GridPt corner[4];
+      for (int k = 0; k < 3; ++k) {
+        const float* v = &m.verts[6 * size_t(m.tris[t + k])];
+        corner[k] = pt(v[0], v[1], v[2], k + 1);
+      }
+      const float* n = &m.verts[6 * size_t(m.tris[t + 2]) + 3];
+      expect_vec({n[0], n[1], n[2]}, element_normal(3, corner), 1e-6);
     }
   }
 }
