@@ -55,6 +55,11 @@ protected:
 };
 
 const char* const kNoBlock = "simple_form Definition Error\ndid not find a brace enclosed block";
+// The message for a word on line 1 that names nothing, with the name it may be a slip for.
+std::string unknown(const std::string& word, const std::string& hint = "") {
+  return "1: ERROR: did not find a builder called '" + word + "'\n" + (hint.empty() ? "" : "did you mean '" + hint + "'?\n") +
+         "Would you like to see a list of builders?";
+}
 
 }  // namespace
 
@@ -74,17 +79,12 @@ TEST_F(InterpTest, RunsStopAtTheFirstFailingCommand) {
       {"print nothing_here\nset b 1\n", false, "1: print: no parameter named 'nothing_here'", "b=-"},
       {"simple_form set a 1", false, std::string("1: ") + kNoBlock, ""},
       {"simple_form \"T\" { set a 1", false, std::string("1: ") + kNoBlock, ""},
-      {"set a 1\nfrobnicate 2\nset b 2\n", false,
-       "2: ERROR: did not find a builder called 'frobnicate'\nWould you like to see a list of builders?", "b=-"},
+      {"frobnicate 2\nset b 2\n", false, unknown("frobnicate"), "b=-"},
       // a mistyped builder, command or library function name is named; far-off words are not
-      {"plat p 1 1  0 0 0  1 0 0  1 1 0  0 1 0", false,
-       "1: ERROR: did not find a builder called 'plat'\ndid you mean 'plate'?\nWould you like to see a list of builders?", ""},
-      {"cylnder c 1 1  1 0 0  1 90 0  1 90 1  1 0 1", false,
-       "1: ERROR: did not find a builder called 'cylnder'\ndid you mean 'cylinder'?\nWould you like to see a list of builders?", ""},
-      {"define ring_of { set a 1 }\nrign_of", false,
-       "2: ERROR: did not find a builder called 'rign_of'\ndid you mean 'ring_of'?\nWould you like to see a list of builders?", ""},
-      {"stes a 1", false,
-       "1: ERROR: did not find a builder called 'stes'\nWould you like to see a list of builders?", ""},
+      {"plat p 1 1  0 0 0  1 0 0  1 1 0  0 1 0", false, unknown("plat", "plate"), ""},
+      {"cylnder c 1 1  1 0 0  1 90 0  1 90 1  1 0 1", false, unknown("cylnder", "cylinder"), ""},
+      {"define ring_of { set a 1 } rign_of", false, unknown("rign_of", "ring_of"), ""},
+      {"stes a 1", false, unknown("stes"), ""},
   });
 }
 

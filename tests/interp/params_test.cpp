@@ -43,10 +43,10 @@ TEST_F(Params, SetArrayPushPopAndFrames) {
       {"set color 0.5 0.25 x", false, "expected four values to set the current rgba color",
        "color.r=0.5 color.g=0.25 color.b=0"},  // the values read before a failure stay set
       {"set element_type quads", true, "", "element_type=0"},
-      {"set element_type tri0 set a [element_type] set element_type tri_uni", true, "", "a=1 element_type=1"},
-      {"set element_type tri1 set a [element_type] set element_type tri_alt", true, "", "a=2 element_type=2"},
-      {"set element_type tri2 set a [element_type] set element_type tri_best", true, "", "a=3 element_type=3"},
-      {"set element_type tri3 set a [element_type] set element_type tri_good", true, "", "a=4 element_type=4"},
+      {"set element_type tri0 set a [element_type] set element_type tri1 set b [element_type] set element_type tri2"
+       " set c [element_type] set element_type tri3", true, "", "a=1 b=2 c=3 element_type=4"},
+      {"set element_type tri_uni set a [element_type] set element_type tri_alt set b [element_type]"
+       " set element_type tri_best set c [element_type] set element_type tri_good", true, "", "a=1 b=2 c=3 element_type=4"},
       {"set element_type [ 3 + 4 ]", true, "", "element_type=7"},  // stored unchecked
       {"array a { 1 2 [1+2] } array a {7}", true, "", "a.0=7 a.2=3 a.size=1"},  // the old a.2 stays
       {"array e { } array x-y { 4 }", true, "", "e.size=- x-y.0=4"},           // names not checked

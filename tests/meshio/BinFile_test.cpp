@@ -4,7 +4,6 @@
 
 #include <cstring>
 #include <ctime>
-#include <filesystem>
 
 namespace {
 
@@ -33,7 +32,6 @@ std::vector<Added> fill(oBinFile& f, int n) {
 
 class BinFileTest : public ::testing::Test {
 protected:
-  void TearDown() override { std::filesystem::remove_all(dir); }
   std::string dir = make_temp_dir();
   std::string path = dir + "/c.bin";
 };

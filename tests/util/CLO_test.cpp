@@ -55,13 +55,3 @@ TEST(CLO, UnknownWordsAndLeftoverHelpStopTheProgram) {
     EXPECT_EQ(err.find("option: -x"), std::string::npos);
   }
 }
-
-TEST(CLO, CopyIsRefused) {
-  CLO_help h("--h");
-  try {
-    CLO_help copy(h);
-    FAIL() << "copy succeeded";
-  } catch (const char* text) {
-    EXPECT_STREQ(text, "CLO copy ctor called...unexpected");
-  }
-}
