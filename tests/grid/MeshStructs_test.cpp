@@ -29,15 +29,10 @@ TEST(MeshStructs, AccessorsReadTheirBitFields) {
     SCOPED_TRACE(r.id);
     Mesh::Element e;
     e.type = r.word;
-    EXPECT_EQ(Mesh::extended_type(e), r.extended);
-    EXPECT_EQ(Mesh::basic_type(e), r.basic);
-    EXPECT_EQ(Mesh::type_index(e), r.index);
-    EXPECT_EQ(Mesh::dimensionality(e), r.dim);
-    EXPECT_EQ(Mesh::order(e), r.order);
-    EXPECT_EQ(Mesh::flags(e), r.flags);
-    EXPECT_EQ(Mesh::auxi(e), r.auxi);
-    EXPECT_EQ(Mesh::npts(e), r.npts);
-    EXPECT_EQ(Mesh::nbytes(e), r.nbytes);
+    EXPECT_EQ((std::vector<uint64_t>{Mesh::extended_type(e), Mesh::basic_type(e), Mesh::type_index(e),
+                                     Mesh::dimensionality(e), Mesh::order(e), Mesh::flags(e), Mesh::auxi(e),
+                                     Mesh::npts(e), Mesh::nbytes(e)}),
+              (std::vector<uint64_t>{r.extended, r.basic, r.index, r.dim, r.order, r.flags, r.auxi, r.npts, r.nbytes}));
     EXPECT_EQ(std::string(Mesh::type_string(e)), r.name);
   }
 }

@@ -57,8 +57,8 @@ protected:
 const char* const kNoBlock = "simple_form Definition Error\ndid not find a brace enclosed block";
 // The message for a word on line 1 that names nothing, with the name it may be a slip for.
 std::string unknown(const std::string& word, const std::string& hint = "") {
-  return "1: ERROR: did not find a builder called '" + word + "'\n" + (hint.empty() ? "" : "did you mean '" + hint + "'?\n") +
-         "Would you like to see a list of builders?";
+  return "1: ERROR: did not find a builder called '" + word + "'\n" +
+         (hint.empty() ? "" : "did you mean '" + hint + "'?\n") + "Would you like to see a list of builders?";
 }
 
 }  // namespace

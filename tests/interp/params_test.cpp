@@ -46,7 +46,8 @@ TEST_F(Params, SetArrayPushPopAndFrames) {
       {"set element_type tri0 set a [element_type] set element_type tri1 set b [element_type] set element_type tri2"
        " set c [element_type] set element_type tri3", true, "", "a=1 b=2 c=3 element_type=4"},
       {"set element_type tri_uni set a [element_type] set element_type tri_alt set b [element_type]"
-       " set element_type tri_best set c [element_type] set element_type tri_good", true, "", "a=1 b=2 c=3 element_type=4"},
+       " set element_type tri_best set c [element_type] set element_type tri_good", true, "",
+       "a=1 b=2 c=3 element_type=4"},
       {"set element_type [ 3 + 4 ]", true, "", "element_type=7"},  // stored unchecked
       {"array a { 1 2 [1+2] } array a {7}", true, "", "a.0=7 a.2=3 a.size=1"},  // the old a.2 stays
       {"array e { } array x-y { 4 }", true, "", "e.size=- x-y.0=4"},           // names not checked

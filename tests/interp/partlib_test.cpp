@@ -5,11 +5,9 @@
 #include "merge/mesh_check.h"
 #include "support/script_runner.h"
 
-
 namespace {
 
 const std::string kPartsFile = std::string(PELGROVE_SOURCE_DIR) + "/share/etc/pelgrove/10-parts.vmf";
-const double kPi = 3.141592653589793;
 
 // Signed volume of the cones from a point below the centre of the bounds: the volume of a
 // closed surface; A/3 for a flat surface of area A facing +z; 2/3 of the enclosed volume for an
@@ -42,7 +40,7 @@ protected:
 };
 
 // Area of the regular n-gon inscribed in a circle of radius r.
-double polygon_area(int n, double r) { return n / 2.0 * r * r * std::sin(2 * kPi / n); }
+double polygon_area(int n, double r) { return n / 2.0 * r * r * std::sin(2 * M_PI / n); }
 
 // euler: 2 for a sphere-like surface, 1 for a disk, 0 for a torus, an annulus, an open tube or a closed chain
 struct PartRow {
@@ -67,8 +65,8 @@ TEST_F(PartLibrary, PartsAreConformingWithTheirExtentAndOrientation) {
       {"frustum", "frustum 1 0.5 1 2 8 2", 8 * 3 + 2 * 9, 0, 2, {-1, -1, 0}, {1, 1, 1}, 7 * oct / 12, 7 * oct / 12},
       // wall 8 x 3 rows and the apex, base 8 more points and its centre
       {"cone", "cone 1 2 2 8 3", 8 * 3 + 1 + 9, 0, 2, {-1, -1, 0}, {1, 1, 2}, oct * 2 / 3, oct * 2 / 3},
-      {"ball", "ball 1 6 8", 5 * 8 + 2, 0, 2, {-1, -1, -1}, {1, 1, 1}, 0.6 * 4 * kPi / 3, 4 * kPi / 3},
-      {"torus", "torus 3 1 12 8", 12 * 8, 0, 0, {-4, -4, -1}, {4, 4, 1}, 0.75 * 6 * kPi * kPi, 6 * kPi * kPi},
+      {"ball", "ball 1 6 8", 5 * 8 + 2, 0, 2, {-1, -1, -1}, {1, 1, 1}, 0.6 * 4 * M_PI / 3, 4 * M_PI / 3},
+      {"torus", "torus 3 1 12 8", 12 * 8, 0, 0, {-4, -4, -1}, {4, 4, 1}, 0.75 * 6 * M_PI * M_PI, 6 * M_PI * M_PI},
       {"disk", "disk 1 3 12", 12 * 3 + 1, 12, 1, {-1, -1, 0}, {1, 1, 0}, dodecagon / 3, dodecagon / 3},
       {"annulus", "annulus 0.5 1 2 16", 16 * 3, 32, 0, {-1, -1, 0}, {1, 1, 0}, ring / 3, ring / 3},
       // Across the duct the rows have 2, 3 and 4 cells: 3 + 4 + 5 points on each of the

@@ -42,13 +42,10 @@ TEST_F(MeshCheckTest, FindingsOnHandMadeMeshes) {
     std::string text = c.script;
     start_script(text, "check.vmf");
     const MeshCheck m = check_mesh();
-    EXPECT_EQ(m.total.quads, c.quads) << c.what;
-    EXPECT_EQ(m.total.triangles, c.triangles) << c.what;
-    EXPECT_EQ(m.free_edges, c.free_edges) << c.what;
-    EXPECT_EQ(m.nonmanifold_edges, c.nonmanifold) << c.what;
-    EXPECT_EQ(m.flipped_edges, c.flipped) << c.what;
-    EXPECT_EQ(m.collapsed, c.collapsed) << c.what;
-    EXPECT_EQ(m.near_misses, c.near_misses) << c.what;
+    EXPECT_EQ((std::vector<long>{m.total.quads, m.total.triangles, m.free_edges, m.nonmanifold_edges, m.flipped_edges,
+                                 m.collapsed, m.near_misses}),
+              (std::vector<long>{c.quads, c.triangles, c.free_edges, c.nonmanifold, c.flipped, c.collapsed,
+                                 c.near_misses})) << c.what;
     EXPECT_GE(m.near_threshold, 1e-9 * std::sqrt(2.0)) << c.what;  // reported even for one part
     long merged = 0;
     for (const auto& [pair, n] : m.merged) merged += n;

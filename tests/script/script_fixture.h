@@ -1,5 +1,5 @@
 // Fixture for the expression-language tests: the run reset (which also restores the stored
-// expressions) plus the user functions, which live for the process, emptied per case.
+// expressions) plus the user functions, which live for the process, emptied before each case.
 #pragma once
 
 #include "interp/interp.h"
@@ -14,10 +14,6 @@ protected:
   void SetUp() override {
     ScriptTest::SetUp();
     user_funcs.clear();
-  }
-  void TearDown() override {
-    user_funcs.clear();
-    ScriptTest::TearDown();
   }
   double eval(const std::string& text) { return evaluate_expression(text.c_str()); }
   // Defines a user function from "<name> <type> <definition>" as the `function` command does.
