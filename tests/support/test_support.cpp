@@ -94,6 +94,8 @@ std::string make_temp_dir() {
 }
 
 void write_file(const std::string& path, const std::string& text) {
+  std::error_code ignored;  // a parent that cannot be made shows as a file that cannot be read
+  std::filesystem::create_directories(std::filesystem::path(path).parent_path(), ignored);
   std::ofstream f(path, std::ios::binary);
   f << text;
 }

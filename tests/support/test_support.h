@@ -38,6 +38,7 @@ ProcessResult run_pelgrove(const std::vector<std::string>& args, const std::stri
 ProcessResult run_pelgrove_limited(const std::vector<std::string>& args, long kbytes, const std::string& cwd = "");
 // A fresh empty directory under the system temp dir.
 std::string make_temp_dir();
+// Writes `text` to `path`, making the directories it needs.
 void write_file(const std::string& path, const std::string& text);
 std::string read_file(const std::string& path);
 inline bool contains(const std::string& text, const std::string& part) { return text.find(part) != std::string::npos; }
