@@ -8,6 +8,7 @@
 
 #include <sys/resource.h>
 #include <sys/wait.h>
+#include <unistd.h>
 
 #include <algorithm>
 #include <csignal>
@@ -105,6 +106,11 @@ std::string read_file(const std::string& path) {
   std::stringstream ss;
   ss << f.rdbuf();
   return ss.str();
+}
+
+std::string wait_for_text(const std::string& path, const std::string& part, int seconds) {
+  for (int i = 0; i < seconds * 20 && !contains(read_file(path), part); ++i) usleep(50000);
+  return read_file(path);
 }
 
 ProcessResult run_pelgrove(const std::vector<std::string>& args, const std::string& cwd) {

@@ -42,6 +42,9 @@ std::string make_temp_dir();
 void write_file(const std::string& path, const std::string& text);
 std::string read_file(const std::string& path);
 inline bool contains(const std::string& text, const std::string& part) { return text.find(part) != std::string::npos; }
+// Waits up to `seconds` for the file at `path` to contain `part` (written by another process);
+// returns its text.
+std::string wait_for_text(const std::string& path, const std::string& part, int seconds);
 // Names in `dir`, sorted.
 std::vector<std::string> dir_entries(const std::string& dir);
 // Calls `write` while every write past `bytes` of a file fails (EFBIG, as on a full disk);

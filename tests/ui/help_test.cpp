@@ -13,8 +13,6 @@
 #include "ui/messages.h"
 #include "util/paths.h"
 
-#include <unistd.h>
-
 #include <cstdlib>
 #include <filesystem>
 
@@ -105,8 +103,7 @@ TEST_F(Help, BrowserGetsTheAddressAsOneQuotedWord) {
   setenv("BROWSER", browser.c_str(), 1);
   const std::string page = dir + "/a b'$(touch pwned);x.html";
   launch_html(page);
-  for (int i = 0; i < 100 && !fs::exists(args); ++i) usleep(20000);
-  EXPECT_EQ(read_file(args), "1\nfile://" + page + "\n");
+  EXPECT_EQ(wait_for_text(args, ".html\n", 2), "1\nfile://" + page + "\n");
   EXPECT_FALSE(fs::exists(dir + "/pwned"));
   // "Yes" after an unknown word in a run opens the generated page the same way.
   fs::remove(args);
@@ -114,10 +111,9 @@ TEST_F(Help, BrowserGetsTheAddressAsOneQuotedWord) {
   sink.answer = 1;
   set_editor_text("no_such_builder p\n");
   pick("Run");
-  for (int i = 0; i < 100 && !fs::exists(args); ++i) usleep(20000);
   unsetenv("BROWSER");
   unsetenv("TMP");
-  EXPECT_EQ(read_file(args), "1\nfile://" + dir + "/pelgrove_help.html\n");
+  EXPECT_EQ(wait_for_text(args, ".html\n", 2), "1\nfile://" + dir + "/pelgrove_help.html\n");
   EXPECT_EQ(file_url("rel/x.html"), "file:///rel/x.html");
   EXPECT_EQ(locate_handbook("pelgrove"), VORN_DIR() + "/share/doc/pelgrove/Pelgrove_Handbook.html");
   EXPECT_EQ(safe_html("a<b>&c"), "a&lt;b&gt;&c");

@@ -3,8 +3,6 @@
 
 #include <gtest/gtest.h>
 
-#include <unistd.h>
-
 #include <cstdlib>
 #include <filesystem>
 #include <string>
@@ -12,12 +10,6 @@
 namespace {
 
 int xdotool(const std::string& args) { return std::system(("xdotool " + args + " >/dev/null 2>&1").c_str()); }
-
-// Waits up to `seconds` for `path` to contain `part`; returns its text.
-std::string wait_for(const std::string& path, const std::string& part, int seconds) {
-  for (int i = 0; i < seconds * 20 && !contains(read_file(path), part); ++i) usleep(50000);
-  return read_file(path);
-}
 
 TEST(Program, RunsAndQuitsFromTheKeyboard) {
   std::string dir = make_temp_dir();
@@ -28,9 +20,9 @@ TEST(Program, RunsAndQuitsFromTheKeyboard) {
   // The window is found by its title, then Alt+r runs the script and Alt+q quits.
   ASSERT_EQ(xdotool("search --sync --name 'keys.vmf - pelgrove' windowfocus --sync"), 0);
   ASSERT_EQ(xdotool("key --clearmodifiers alt+r"), 0);
-  wait_for(dir + "/out.txt", "x=3", 5);
+  wait_for_text(dir + "/out.txt", "x=3", 5);
   ASSERT_EQ(xdotool("key --clearmodifiers alt+q"), 0);
-  EXPECT_EQ(wait_for(dir + "/rc", "\n", 25), "0\n") << read_file(dir + "/err.txt");
+  EXPECT_EQ(wait_for_text(dir + "/rc", "\n", 25), "0\n") << read_file(dir + "/err.txt");
   EXPECT_TRUE(contains(read_file(dir + "/out.txt"), "x=3\n"));
   EXPECT_FALSE(std::filesystem::exists(dir + "/pelgrove-tmpbak.vmf"));
 }
