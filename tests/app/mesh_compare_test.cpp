@@ -8,8 +8,8 @@
 
 using MeshCompareTest = ScriptTest;
 
-// A reference that cannot be read says why and leaves the model's parts as they were.
-TEST_F(MeshCompareTest, UnreadableReferenceSaysWhyAndKeepsTheModel) {
+// A reference that cannot be read leaves the model's parts as they were (its messages: batch_test).
+TEST_F(MeshCompareTest, UnreadableReferenceKeepsTheModel) {
   std::string model = "plate floor 2 1  0 0 0  2 0 0  2 1 0  0 1 0\nline rail 2  0 1 0  2 1 0\n";
   start_script(model, "model.vmf");
   const std::vector<Grid*> parts = Grid::gGrids;
@@ -18,8 +18,6 @@ TEST_F(MeshCompareTest, UnreadableReferenceSaysWhyAndKeepsTheModel) {
   write_file(dir + "/bad.dvk", "no title\n3 1 1\n1 0 0 0\n");
   FlatMesh ref;
   std::string error;
-  EXPECT_FALSE(load_reference_mesh(dir + "/missing.dvk", ref, error));
-  EXPECT_EQ(error, "cannot open reference mesh '" + dir + "/missing.dvk': No such file or directory");
   EXPECT_FALSE(load_reference_mesh(dir + "/bad.dvk", ref, error));
   EXPECT_EQ(error.rfind("cannot read reference mesh '" + dir + "/bad.dvk'", 0), 0u) << error;
   EXPECT_EQ(Grid::gGrids, parts);

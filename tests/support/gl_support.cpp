@@ -1,7 +1,7 @@
 #include "support/gl_support.h"
 
-#include "builders/builders.h"
 #include "interp/interp.h"
+#include "support/test_support.h"
 
 #include <FL/Fl.H>
 #include <FL/Fl_Button.H>
@@ -106,18 +106,13 @@ void expect_vec(const Gl_Vec3& got, const Gl_Vec3& want, double tol) {
 }
 
 bool run_script_text(const std::string& text) {
-  static bool mapped = false;
-  if (!mapped) {
-    map_builders("");
-    map_commands();
-    mapped = true;
-  }
+  map_builders_once();
   std::string t = text;
   return start_script(t, "test.vmf");
 }
 
 const char* const CLOSED_BOX =
-    "set color.r 0\nset color.g 0\nset color.b 1\nset element_type tri0\n"
+    "set rgb 0 0 1\nset element_type tri0\n"
     "plate z0 2 2  0 0 0  0 1 0  1 1 0  1 0 0\nplate z1 2 2  0 0 1  1 0 1  1 1 1  0 1 1\n"
     "plate y0 2 2  0 0 0  1 0 0  1 0 1  0 0 1\nplate y1 2 2  0 1 0  0 1 1  1 1 1  1 1 0\n"
     "plate x0 2 2  0 0 0  0 0 1  0 1 1  0 1 0\nplate x1 2 2  1 0 0  1 1 0  1 1 1  1 0 1\n";

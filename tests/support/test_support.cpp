@@ -17,13 +17,12 @@
 #include <fstream>
 #include <sstream>
 
+void map_builders_once() {
+  [[maybe_unused]] static const bool mapped = (map_builders(""), map_commands(), true);
+}
+
 void ScriptTest::SetUp() {
-  static bool mapped = false;
-  if (!mapped) {
-    map_builders("");
-    map_commands();
-    mapped = true;
-  }
+  map_builders_once();
   set_message_sink(&sink);
   reset_alert_count();
   set_message_location({});

@@ -11,6 +11,9 @@
 #include <string>
 #include <vector>
 
+// Registers the builders and commands (once per program).
+void map_builders_once();
+
 // Registers builders and commands once; every case starts from reset_script_state().
 class ScriptTest : public ::testing::Test {
 protected:

@@ -2,7 +2,6 @@
 
 #include "support/test_support.h"
 
-#include "builders/builders.h"
 #include "grid/Grid.h"
 #include "interp/interp.h"
 #include "ui/Fl_Emacs.h"
@@ -11,10 +10,7 @@
 
 #include <FL/Fl.H>
 #include <FL/Fl_Menu_Bar.H>
-#include <FL/Fl_Scroll.H>
 #include <FL/Fl_Window.H>
-
-#include <unistd.h>
 
 #include <cstdlib>
 #include <filesystem>
@@ -35,13 +31,8 @@ std::string choose_from_queue(const char* title, const char*, const char*, bool)
 }  // namespace
 
 void UiTest::SetUp() {
-  static bool made = false;
-  if (!made) {
-    map_builders("");
-    map_commands();
-    make_pelgrove_window(nullptr, nullptr)->show();
-    made = true;
-  }
+  map_builders_once();
+  [[maybe_unused]] static const bool shown = (make_pelgrove_window(nullptr, nullptr)->show(), true);
   gChooseFile = choose_from_queue;
   chosen.clear();
   set_message_sink(&sink);

@@ -39,7 +39,7 @@ struct GlRender : ::testing::Test {
 };
 
 const std::string PLATE = "plate p 4 4  0 0 0  2 0 0  2 1 0  0 1 0\n";
-const std::string RED_PLATE = "set color.r 0.5\nset color.g 0\nset color.b 0\n" + PLATE;
+const std::string RED_PLATE = "set rgb 0.5 0 0\n" + PLATE;
 const Rgb LIT_RED{179, 0, 0}, EDGE_RED{128, 0, 0};
 bool not_black(Rgb p) { return p.r + p.g + p.b > 30; }
 }  // namespace
@@ -50,8 +50,7 @@ TEST_F(GlRender, FacesLitEdgesAndBarsUnlit) {
   struct Row { const char* id; std::string script; Rgb lit, unlit; bool faces, edges; } rows[] = {
       {"red plate", RED_PLATE, LIT_RED, EDGE_RED, true, true},
       {"no element edges", "set glLineWidth -1\n" + RED_PLATE, LIT_RED, EDGE_RED, true, false},
-      {"bars", "set color.r 0.5\nset color.g 0.5\nset color.b 0\nline l 4  0 0 0  4 1 0\n", {179, 179, 0},
-       {128, 128, 0}, false, true},
+      {"bars", "set rgb 0.5 0.5 0\nline l 4  0 0 0  4 1 0\n", {179, 179, 0}, {128, 128, 0}, false, true},
   };
   for (const Row& r : rows) {
     SCOPED_TRACE(r.id);
@@ -64,26 +63,20 @@ TEST_F(GlRender, FacesLitEdgesAndBarsUnlit) {
 }
 
 // While a drag moves the view the element edges are left out; on release the picture is whole
-// again, pixel for pixel.
-TEST_F(GlRender, DragLeavesOutEdgesUntilRelease) {
+// again, pixel for pixel. A held arrow key: the first step draws whole, repeats leave out the
+// edges, and once the steps stop the picture is whole again.
+TEST_F(GlRender, MotionLeavesOutEdgesUntilItStops) {
   const Picture rest = show(RED_PLATE);
+  auto edges = [&] { return win.render().count(EDGE_RED, 4); };
   Fl::e_state = FL_BUTTON1, Fl::e_x = 80, Fl::e_y = 60;
   v.handle(FL_PUSH);
   v.handle(FL_DRAG);  // by nothing: the view stays
-  const Picture moving = win.render();
-  EXPECT_GT(moving.count(LIT_RED, 4), 1000);
-  EXPECT_EQ(moving.count(EDGE_RED, 4), 0);
+  EXPECT_GT(win.render().count(LIT_RED, 4), 1000);
+  EXPECT_EQ(edges(), 0);
   Fl::e_state = 0;
   v.handle(FL_RELEASE);
   EXPECT_GT(rest.count(EDGE_RED, 4), 20);
   EXPECT_EQ(win.render().rgb, rest.rgb);
-}
-
-// A held arrow key: the first step draws whole, repeats leave out the edges, and once the
-// steps stop the picture is whole again.
-TEST_F(GlRender, HeldKeyLeavesOutEdgesUntilItStops) {
-  show(RED_PLATE);
-  auto edges = [&] { return win.render().count(EDGE_RED, 4); };
   press(FL_Left, 5, 5);
   EXPECT_GT(edges(), 20);
   press(FL_Left, 5, 5);
@@ -93,7 +86,7 @@ TEST_F(GlRender, HeldKeyLeavesOutEdgesUntilItStops) {
 }
 
 TEST_F(GlRender, ClippingPlaneRemovesHalfAPlate) {
-  Picture p = show("set color.r 0\nset color.g 0\nset color.b 1\n" + PLATE);
+  Picture p = show("set rgb 0 0 1\n" + PLATE);
   const int half = p.width / 2;  // the plate is centred, x = 1 falls on the middle column
   const int left = p.count({0, 0, 255}, 80, 0, half), right = p.count({0, 0, 255}, 80, half + 2, p.width);
   ASSERT_GT(left, 100);
@@ -143,7 +136,7 @@ TEST_F(GlRender, BackgroundToggleAndFreezeFrame) {
 // over the faces, and only when switched on. A closed model and bars have no free edge.
 TEST_F(GlRender, RedLinesOnlyWhenShown) {
   const std::string gap =  // b's left side merges into a's right side
-      "set color.r 0\nset color.g 0\nset color.b 1\nset element_type quads\nset tolerance 0.3\nset ptolerance 0.01\n"
+      "set rgb 0 0 1\nset element_type quads\nset tolerance 0.3\nset ptolerance 0.01\n"
       "plate a 1 1  0 0 0  1 0 0  1 1 0  0 1 0\nplate b 1 1  1.2 0 0  2.2 0 0  2.2 1 0  1.2 1 0\n";
   // Per part: the free edges and their smallest x.
   struct Row { const char* id; std::string script; bool merging, free, red; size_t links;
@@ -195,13 +188,11 @@ TEST_F(GlRender, PickAndZoomIntoByPointer) {
   EXPECT_NEAR(v.camera().diameter(), 1.73, 1e-12);
 }
 
-TEST(GlSnapshot, JpegIsPaddedToEightAndUpright) {
-  ViewerWindow win(641, 100);
-  Fl_Gl_Viewer& v = win.viewer();
-  RC<Gl_Scene_Composite> scenes(new Gl_Scene_Composite);
+TEST_F(GlRender, SnapshotIsPaddedToEightAndUpright) {
+  ViewerWindow wide(641, 100);
+  Fl_Gl_Viewer& v = wide.viewer();
   // A red plate over the upper half of the view only.
-  ASSERT_TRUE(run_script_text("set color.r 1\nset color.g 0\nset color.b 0\nset glLineWidth -1\n"
-                              "plate p 1 1  -4 0 0  4 0 0  4 1 0  -4 1 0\n"));
+  ASSERT_TRUE(run_script_text("set rgb 1 0 0\nset glLineWidth -1\nplate p 1 1  -4 0 0  4 0 0  4 1 0  -4 1 0\n"));
   load_grids(*scenes);
   v.scene(scenes);
   v.camera().center({0, 0, 0});
@@ -222,6 +213,5 @@ TEST(GlSnapshot, JpegIsPaddedToEightAndUpright) {
   EXPECT_FALSE(v.snapshot_to(dir + "/no/such/dir.jpg"));
   set_message_sink(nullptr);
   EXPECT_EQ(sink.alerts(), std::vector<std::string>{"can't open specified file for jpg output"});
-  reset_script_state();
 }
 
