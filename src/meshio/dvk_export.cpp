@@ -18,15 +18,15 @@
 
 namespace {
 
-// Internal consistency checks, made before anything is written: the text is the checked
-// expression.
-[[noreturn]] void check_failed(const char* expr) {
-  std::fprintf(stderr, "dvk_export: Assertion `%s' failed.\n", expr);
-  std::abort();
-}
+// Consistency checks, made before anything is written: points must carry the numbers
+// renumber_grid_pts gave them after the last merge, else elements would name the wrong nodes.
+// A failed check refuses the export (nothing is written) rather than ending the program.
 #define DVK_CHECK(expr) \
   do { \
-    if (!(expr)) check_failed(#expr); \
+    if (!(expr)) { \
+      std::fprintf(stderr, "could not export to DVK file '%s': points not numbered since the last merge\n", path); \
+      return false; \
+    } \
   } while (0)
 
 const char* const TYPE_WORD[5] = {"", "", "bar          ", "triangle     ", "quadrilateral"};

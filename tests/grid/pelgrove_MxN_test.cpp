@@ -78,10 +78,8 @@ TEST_F(GridMxN, ShorterDiagonalSplitsTheCell) {
     double type, L;
     const Elements& expected;
   } rows[] = {
-      {"best: equal diagonals split along p1-p3", 3, 1.0, along13},
-      {"best: p1-p3 slightly longer", 3, 1.01, along02},
-      {"good: equal keeps p0-p2", 4, 1.0, along02},
-      {"good: 4 % shorter keeps p0-p2", 4, 0.96, along02},
+      {"best: equal diagonals split along p1-p3", 3, 1.0, along13}, {"best: p1-p3 slightly longer", 3, 1.01, along02},
+      {"good: equal keeps p0-p2", 4, 1.0, along02},                  {"good: 4 % shorter keeps p0-p2", 4, 0.96, along02},
       {"good: 6 % shorter splits along p1-p3", 4, 0.94, along13},
   };
   for (const auto& r : rows) EXPECT_EQ(all_elements(*kite(r.type, r.L)), r.expected) << r.id;

@@ -105,11 +105,8 @@ TEST_F(Params, PlacementCommandsPrependTheirPairsOrFailLeavingTheText) {
 
 TEST_F(Params, LatestPlacementCommandActsFirstOnAPoint) {
   struct Row { const char* script; double local[3], placed[3]; } rows[] = {
-      {"mx 1 rz 90", {1, 0, 0}, {1, 1, 0}},
-      {"rz 90 mx 1", {1, 0, 0}, {0, 2, 0}},
-      {"rx 90", {0, 1, 0}, {0, 0, 1}},
-      {"ry 90", {0, 0, 1}, {1, 0, 0}},
-      {"rz 90", {1, 0, 0}, {0, 1, 0}},
+      {"mx 1 rz 90", {1, 0, 0}, {1, 1, 0}}, {"rz 90 mx 1", {1, 0, 0}, {0, 2, 0}},
+      {"rx 90", {0, 1, 0}, {0, 0, 1}},       {"ry 90", {0, 0, 1}, {1, 0, 0}},  {"rz 90", {1, 0, 0}, {0, 1, 0}},
       {"set angles 90 90", {0, 0, 1}, {0, 1, 0}},  // ry first, then rz
       {"set origin 10 0 0 rz 180", {1, 0, 0}, {9, 0, 0}},
   };

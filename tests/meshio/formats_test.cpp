@@ -4,6 +4,7 @@
 #include "grid/MeshStructs.h"
 #include "meshio/BinFile.h"
 #include "meshio/dvk.h"
+#include "meshio/text_blocks.h"
 #include "meshio/vbf.h"
 #include "support/test_support.h"
 
@@ -89,6 +90,18 @@ protected:
 const uint64_t BAR = 0x1121, TRI = 0x1232, QUAD = 0x1243;
 
 }  // namespace
+
+// Every change of length, and the powers of two the digit estimate starts from.
+TEST(TextBlocks, DecimalsAreThoseOfPrintf) {
+  char buf[32];
+  auto check = [&](uint64_t v) { EXPECT_EQ(std::string(buf, put_decimal(buf, v)), std::to_string(v)); };
+  for (uint64_t v : std::initializer_list<uint64_t>{0, 1, 101, 4095, 1020304, 12345678, 90000001, UINT64_MAX}) check(v);
+  for (uint64_t p = 10;; p *= 10) {
+    check(p - 1), check(p);
+    if (p > UINT64_MAX / 10) break;
+  }
+  for (int b = 1; b < 64; ++b) check((uint64_t(1) << b) - 1), check(uint64_t(1) << b);
+}
 
 TEST(DvkFormat, CoordinatesMatchPrintf) {
   const double inf = std::numeric_limits<double>::infinity();
@@ -198,17 +211,17 @@ TEST_F(MeshFormatsTest, PartsGroupsAndNumbering) {
 }
 
 // Points numbered before the last merge would make elements point at the wrong nodes: the
-// writers that format straight from the parts refuse them and leave no file.
+// writers refuse them and leave no file.
 TEST_F(MeshFormatsTest, StaleNumberingWritesNoFile) {
   ASSERT_TRUE(build("set element_type quads\nplate p 3 3  0 0 0  1 0 0  1 1 0  0 1 0\n"));
   Grid::gGrids[0]->mPts[5].id = 4;
   for (const Mesh_Format& f : mesh_formats()) {
-    if (f.name == std::string("dvk")) continue;  // checks the numbering as an invariant
     testing::internal::CaptureStderr();
     EXPECT_FALSE(f.write(path.c_str(), true)) << f.name;
     const std::string err = testing::internal::GetCapturedStderr();
-    if (f.name == std::string("vbf")) {
-      EXPECT_EQ(err, "could not export to binary file '" + path + "': points not numbered since the last merge\n");
+    if (f.name == std::string("vbf") || f.name == std::string("dvk")) {
+      EXPECT_EQ(err, "could not export to " + std::string(f.name == std::string("vbf") ? "binary" : "DVK") +
+                         " file '" + path + "': points not numbered since the last merge\n");
     }
     EXPECT_EQ(dir_entries(dir), std::vector<std::string>{}) << f.name;
   }
