@@ -1,5 +1,7 @@
 // The program end to end: options, exit statuses, batch runs, mesh reports, and what it
 // tells a user about a mistake (file and line, notes, warnings, repeat counts).
+#include "app/mesh_reports.h"
+#include "grid/Grid.h"
 #include "meshio/BinFile.h"
 #include "support/test_support.h"
 
@@ -153,6 +155,21 @@ TEST(Batch, CompareWithAReferenceMesh) {
       {"--compare, no reference", {"--compare", "none.dvk", "--run", BOX, "out.dvk"}, {}, 1,
        "pelgrove: cannot open reference mesh 'none.dvk': No such file or directory"},
   }, false);
+}
+
+using ReferenceMesh = ScriptTest;
+
+// A reference that cannot be read leaves the model's parts as they were.
+TEST_F(ReferenceMesh, UnreadableReferenceKeepsTheModel) {
+  ASSERT_TRUE(run("plate floor 2 1  0 0 0  2 0 0  2 1 0  0 1 0\nline rail 2  0 1 0  2 1 0\n"));
+  const std::vector<Grid*> parts = Grid::gGrids;
+  ASSERT_EQ(parts.size(), 2u);
+  const std::string dir = make_temp_dir();
+  write_file(dir + "/bad.dvk", "no title\n3 1 1\n1 0 0 0\n");
+  FlatMesh ref;
+  std::string error;
+  EXPECT_FALSE(load_reference_mesh(dir + "/bad.dvk", ref, error));
+  EXPECT_EQ(Grid::gGrids, parts);
 }
 
 TEST(Batch, MessagesAreExact) {
