@@ -92,8 +92,6 @@ TEST_F(Window, RecentListsEarlierFilesOncePerBaseName) {
   pick("File/Save As...");
   EXPECT_EQ(items("File/Recent"), std::vector<std::string>{"a.vmf"});
   open_script(other_a);  // same base name: one entry, the later path
-  EXPECT_EQ(recent_files.size(), 2u);
-  EXPECT_EQ(recent_files["a.vmf"], other_a);
   EXPECT_EQ(items("File/Recent"), (std::vector<std::string>{"a.vmf", "b.vmf"}));
   pick("File/Recent/b.vmf");
   EXPECT_EQ(file_name, dir + "/b.vmf");
