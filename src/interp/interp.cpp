@@ -13,6 +13,7 @@
 #include "script/numbers_read.h"
 #include "script/scriptstream.h"
 #include "util/alert_hint.h"
+#include "util/nearest_name.h"
 #include "util/progress.h"
 
 #include <algorithm>
@@ -113,38 +114,15 @@ std::string builder_and_command_list() {
   return text;
 }
 
-// Edits (insert, delete, replace, swap of neighbours) that turn `a` into `b`, or limit + 1
-// when more are needed.
-int edit_distance(const std::string& a, const std::string& b, int limit) {
-  if (std::abs(int(a.size()) - int(b.size())) > limit) return limit + 1;
-  std::vector<std::vector<int>> d(a.size() + 1, std::vector<int>(b.size() + 1));
-  for (size_t i = 0; i <= a.size(); ++i) d[i][0] = int(i);
-  for (size_t j = 0; j <= b.size(); ++j) d[0][j] = int(j);
-  for (size_t i = 1; i <= a.size(); ++i)
-    for (size_t j = 1; j <= b.size(); ++j) {
-      d[i][j] = std::min({d[i - 1][j] + 1, d[i][j - 1] + 1, d[i - 1][j - 1] + (a[i - 1] != b[j - 1])});
-      if (i > 1 && j > 1 && a[i - 1] == b[j - 2] && a[i - 2] == b[j - 1]) d[i][j] = std::min(d[i][j], d[i - 2][j - 2] + 1);
-    }
-  return std::min(d[a.size()][b.size()], limit + 1);
-}
-
-// The builder, command or library function whose name is nearest to a mistyped word: at most
-// one edit for short words, two from six letters on; empty when none is that near.
+// The builder, command or library function whose name is nearest to a mistyped word.
 std::string nearest_name(const std::string& word) {
-  if (word.size() < 3 || word.size() > 64) return "";
-  const int limit = word.size() < 6 ? 1 : 2;
-  std::string best;
-  int best_distance = limit + 1;
-  auto consider = [&](const std::string& name) {
-    const int d = edit_distance(word, name, limit);
-    if (d < best_distance) best_distance = d, best = name;
-  };
-  for (const auto& [name, builder] : gBuilders) consider(name);
+  NearestName near(word);
+  for (const auto& [name, builder] : gBuilders) near.consider(name);
   for (const auto& [name, command] : commands)
-    if (command.handler) consider(name);
+    if (command.handler) near.consider(name);
   for (const auto& [name, body] : gLibraries)
-    if (is_library_function(name)) consider(name);
-  return best;
+    if (is_library_function(name)) near.consider(name);
+  return near.best();
 }
 
 bool report_unknown_word(const std::string& word) {
@@ -405,7 +383,9 @@ bool command_print(scriptstream& s) {
   note_param_read(name);
   auto p = gParameters.find(name);
   if (p == gParameters.end()) {
-    alert_text("print: no parameter named '" + name + "'");
+    NearestName near(name);
+    for (const auto& [known, value] : gParameters) near.consider(known);
+    alert_text("print: no parameter named '" + name + "'" + near.hint());
     return false;
   }
   progress_clear();

@@ -6,6 +6,7 @@
 #include "script/functions.h"
 #include "script/scriptstream.h"
 #include "util/message.h"
+#include "util/nearest_name.h"
 
 #include <algorithm>
 #include <cctype>
@@ -14,6 +15,23 @@
 #include <cstdlib>
 #include <cstring>
 #include <optional>
+
+namespace {
+
+// "did you mean" for an unknown name. A mistyped name in a parametric part is met once per
+// point: the last answer is kept while the name and the number of parameters stay the same.
+std::string parameter_hint(const std::string& name) {
+  static std::string last_name, last_hint;
+  static size_t last_count = size_t(-1);
+  if (name != last_name || gParameters.size() != last_count) {
+    NearestName near(name);
+    for (const auto& [known, value] : gParameters) near.consider(known);
+    last_name = name, last_count = gParameters.size(), last_hint = near.hint();
+  }
+  return last_hint;
+}
+
+}  // namespace
 
 namespace {
 
@@ -204,7 +222,8 @@ double evaluate_expression(int& pos, const char* text) {
         push_step();
       } else {
         alert_text("unknown function or variable '" + name +
-                   "'\nIf this was supposed to be a new variable use '=' immediately after the name");
+                   "'\nIf this was supposed to be a new variable use '=' immediately after the name" +
+                   parameter_hint(name));
         break;
       }
     } else if (c == '$') {

@@ -85,6 +85,11 @@ TEST_F(InterpTest, RunsStopAtTheFirstFailingCommand) {
       {"cylnder c 1 1  1 0 0  1 90 0  1 90 1  1 0 1", false, unknown("cylnder", "cylinder"), ""},
       {"define ring_of { set a 1 } rign_of", false, unknown("rign_of", "ring_of"), ""},
       {"stes a 1", false, unknown("stes"), ""},
+      // so are mistyped parameters in expressions and print
+      {"set width 2\nset a [widht*2]", true,
+       "2: unknown function or variable 'widht'\nIf this was supposed to be a new variable use '=' immediately "
+       "after the name\ndid you mean 'width'?", "a=0"},
+      {"set width 2\nprint wdth", false, "2: print: no parameter named 'wdth'\ndid you mean 'width'?", ""},
   });
 }
 
