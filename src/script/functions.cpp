@@ -4,6 +4,7 @@
 
 #include "script/scriptstream.h"
 #include "util/message.h"
+#include "util/nearest_name.h"
 
 #include <lapacke.h>
 
@@ -108,8 +109,12 @@ const Builtin kBuiltins[] = {
 };
 
 void show_allowed_functions(const std::string& name) {
+  NearestName near(name);
+  for (const Builtin& b : kBuiltins)
+    if (b.listed) near.consider(b.name);
+  for (const auto& entry : user_funcs) near.consider(entry.first);
   std::string text = "Unknown Function named '" + name + "' requested\nIf this was supposed to be a variable use $" +
-                     name + "\n@b@cfunctions\n";
+                     name + near.hint() + "\n@b@cfunctions\n";
   for (const Builtin& b : kBuiltins)
     if (b.listed) text += std::string(b.name) + "\n";
   if (!user_funcs.empty()) {

@@ -1,6 +1,7 @@
 #include "util/nearest_name.h"
 
 #include <algorithm>
+#include <cctype>
 #include <cstdlib>
 
 int edit_distance(const std::string& a, const std::string& b, int limit) {
@@ -29,7 +30,12 @@ NearestName::NearestName(const std::string& word)
 
 void NearestName::consider(const std::string& name) {
   if (mLimit < 0 || name == mWord) return;
-  const int d = edit_distance(mWord, name, mLimit);
+  // A name that differs only in case ("SIN" for "sin") is the nearest there can be.
+  const bool same_letters = name.size() == mWord.size() &&
+                            std::equal(name.begin(), name.end(), mWord.begin(), [](char a, char b) {
+                              return std::tolower((unsigned char)a) == std::tolower((unsigned char)b);
+                            });
+  const int d = same_letters ? 0 : edit_distance(mWord, name, mLimit);
   if (d < mBestDistance) mBestDistance = d, mBest = name;
 }
 

@@ -12,8 +12,8 @@ constexpr size_t kMaxWord = 64;
 int edit_distance(const std::string& a, const std::string& b, int limit);
 
 // Collects candidates and keeps the nearest to `word`: at most one edit for words under six
-// letters, two from six on; words under three letters get no suggestion. The first of equally
-// near candidates wins.
+// letters, two from six on, and any name that differs only in case; words under three letters
+// get no suggestion. The first of equally near candidates wins.
 class NearestName {
 public:
   explicit NearestName(const std::string& word);

@@ -7,9 +7,9 @@ namespace {
 
 using FunctionsTest = ExprTest;
 
-std::string allowed_functions_text(const std::string& name, const std::string& user) {
+std::string allowed_functions_text(const std::string& name, const std::string& user, const std::string& hint) {
   return "Unknown Function named '" + name + "' requested\nIf this was supposed to be a variable use $" +
-         name + "\n@b@cfunctions\nsin\ncos\ntan\nasin\nacos\natan\nexp\nlog\nsinh\ncosh\ntanh\nasinh\nacosh\n"
+         name + hint + "\n@b@cfunctions\nsin\ncos\ntan\nasin\nacos\natan\nexp\nlog\nsinh\ncosh\ntanh\nasinh\nacosh\n"
          "atanh\nsqrt\nabs\nceil\nfloor\nj0\nj1\ny0\ny1\nrand_max\nrand\nsrand\nfrand\nsfrand\n" + user;
 }
 
@@ -32,14 +32,18 @@ std::string printed(F call) {
 
 // The list names the built-ins, then the user functions in order of name.
 TEST_F(FunctionsTest, UnknownFunctionShowsTheAllowedList) {
-  for (auto [text, name, user] : {std::tuple{"nosuch(1)+3", "nosuch", ""},
-                                  {"SIN(0)+3", "SIN", "User Defined:\nalpha\nzeta\n"}}) {  // case-sensitive
+  // case-sensitive, but a name one or two typing mistakes away, or differing in case, is named
+  for (auto [text, name, user, hint] :
+       {std::tuple{"nosuch(1)+3", "nosuch", "", ""}, {"SIN(0)+3", "SIN", "User Defined:\nalpha\nzeta\n", "\ndid you mean 'sin'?"},
+        {"zeat(0)+3", "zeat", "User Defined:\nalpha\nzeta\n", "\ndid you mean 'zeta'?"}}) {
     sink.clear();
     EXPECT_EQ(eval(text), 3);
     ASSERT_EQ(sink.entries.size(), 1u);
     EXPECT_EQ(sink.entries[0].kind + ": " + sink.entries[0].title, "list: Allowed Functions");
-    EXPECT_EQ(sink.entries[0].text, allowed_functions_text(name, user));
-    ASSERT_TRUE(define("zeta poly 1 1") && define("alpha poly 1 1"));
+    EXPECT_EQ(sink.entries[0].text, allowed_functions_text(name, user, hint));
+    if (user_funcs.empty()) {
+      ASSERT_TRUE(define("zeta poly 1 1") && define("alpha poly 1 1"));
+    }
   }
 }
 
