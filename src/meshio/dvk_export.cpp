@@ -62,11 +62,7 @@ char* format_points(const Piece& pc, char* o) {
     if (p.mapped_to) continue;
     o = DVK::put_long(o, p.id, 8);
     *o++ = ' ';
-    o = DVK::put_e(o, p.x);
-    *o++ = ' ';
-    o = DVK::put_e(o, p.y);
-    *o++ = ' ';
-    o = DVK::put_e(o, p.z);
+    o = DVK::put_xyz(o, p.x, p.y, p.z);
     *o++ = '\n';
   }
   return o;

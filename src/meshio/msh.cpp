@@ -58,11 +58,7 @@ char* put_points(const PartRun& r, char* o) {
   for (int i = r.begin; i < r.end; ++i) {
     const GridPt& p = pts[i];
     if (p.mapped_to) continue;
-    o = DVK::put_e(o, p.x);
-    *o++ = ' ';
-    o = DVK::put_e(o, p.y);
-    *o++ = ' ';
-    o = DVK::put_e(o, p.z);
+    o = DVK::put_xyz(o, p.x, p.y, p.z);
     *o++ = '\n';
   }
   return o;
