@@ -19,26 +19,9 @@ namespace Pelgrove_UserInterface {
 
 namespace {
 
-// What a file looked like at the last look; a missing file has exists == false.
-struct Stamp {
-  bool exists = false;
-  long long mtime_ns = 0, size = 0;
-  bool operator==(const Stamp&) const = default;
-};
-
 bool enabled = false;
 bool told = false;  // the status line already said that a file changed under unsaved edits
-std::map<std::string, Stamp> stamps;
-
-Stamp stamp_of(const std::string& path) {
-  struct stat st = {};
-  Stamp s;
-  if (stat(path.c_str(), &st) != 0) return s;
-  s.exists = true;
-  s.mtime_ns = (long long)st.st_mtim.tv_sec * 1000000000LL + st.st_mtim.tv_nsec;
-  s.size = (long long)st.st_size;
-  return s;
-}
+std::map<std::string, File_Stamp> stamps;  // each watched file at the last look
 
 std::vector<std::string> watched_files() {
   std::vector<std::string> files;
@@ -51,7 +34,7 @@ std::vector<std::string> watched_files() {
 
 void take_stamps() {
   stamps.clear();
-  for (const std::string& path : watched_files()) stamps[path] = stamp_of(path);
+  for (const std::string& path : watched_files()) stamps[path] = file_stamp(path);
   told = false;
 }
 
@@ -67,6 +50,16 @@ void tick(void*) {
 }
 
 }  // namespace
+
+File_Stamp file_stamp(const std::string& path) {
+  struct stat st = {};
+  File_Stamp s;
+  if (stat(path.c_str(), &st) != 0) return s;
+  s.exists = true;
+  s.mtime_ns = (long long)st.st_mtim.tv_sec * 1000000000LL + st.st_mtim.tv_nsec;
+  s.size = (long long)st.st_size;
+  return s;
+}
 
 bool auto_reload_on() { return enabled; }
 
@@ -88,7 +81,7 @@ bool poll_auto_reload() {
   });
   bool script_changed = false, include_changed = false;
   for (const std::string& path : files) {
-    const Stamp now = stamp_of(path);
+    const File_Stamp now = file_stamp(path);
     auto [it, added] = stamps.try_emplace(path, now);
     // A file that vanished is left alone: an editor that saves by renaming removes it briefly.
     if (added || it->second == now || !now.exists) continue;
@@ -98,7 +91,7 @@ bool poll_auto_reload() {
 
   if (ScriptInput->modified()) {
     if (!told) set_status("'" + std::string(fl_filename_name(file_name.c_str())) +
-                          "' changed on disk; the editor keeps its unsaved edits");
+                          "' changed on disk; the editor keeps its unsaved edits (Save asks first)");
     told = true;
     return false;
   }

@@ -4,9 +4,20 @@
 // edits are never overwritten: the status line says once that the file changed instead.
 #pragma once
 
+#include <string>
+
 class Fl_Widget;
 
 namespace Pelgrove_UserInterface {
+
+// What a file looks like on disk; a missing file has exists == false. Saving compares the
+// script's stamp with the one taken when it was loaded or saved, as the watcher does.
+struct File_Stamp {
+  bool exists = false;
+  long long mtime_ns = 0, size = 0;
+  bool operator==(const File_Stamp&) const = default;
+};
+File_Stamp file_stamp(const std::string& path);
 
 constexpr double kAutoReloadSeconds = 0.5;  // between two looks at the files
 

@@ -11,8 +11,9 @@
 #include "ui/help_pages.h"
 #include "ui/messages.h"
 #include "ui/viewer_slot.h"
+#include "util/QuickMD5.h"
+#include "util/atomic_file.h"
 #include "util/message.h"
-
 
 #include <FL/Fl.H>
 #include <FL/Fl_Box.H>
@@ -24,8 +25,11 @@
 #include <FL/filename.H>
 #include <FL/fl_ask.H>
 
+#include <algorithm>
+#include <cerrno>
 #include <chrono>
 #include <cstdio>
+#include <cstring>
 #include <map>
 
 namespace Pelgrove_UserInterface {
@@ -83,20 +87,74 @@ std::string editor_text() {
   return s;
 }
 
-// Writes the whole text; false (and nothing else changed) when the file cannot be written.
-bool write_text(const std::string& path, const std::string& text) {
-  FILE* f = std::fopen(path.c_str(), "wb");
-  if (!f) return false;
-  bool ok = std::fwrite(text.data(), 1, text.size(), f) == text.size();
-  return std::fclose(f) == 0 && ok;
+// Writes the whole text beside the file and renames it into place, so a failed write leaves
+// the old file whole; false with the system's reason in `why`.
+bool write_text(const std::string& path, const std::string& text, std::string& why) {
+  Atomic_File f;
+  errno = 0;
+  if (f.open(path.c_str()) && f.write(text.data(), text.size()) && f.commit()) return true;
+  why = errno ? std::strerror(errno) : "the file could not be written";
+  return false;
 }
 
-void write_editor_to(const std::string& path) {
-  if (!write_text(path, editor_text())) {
-    alert("could not save the script to '%s'", path.c_str());
-    return;
+// The script file as the editor last read or wrote it: saving compares the disk with it so
+// that changes made elsewhere are not overwritten unasked.
+struct Disk_Copy {
+  std::string path;
+  File_Stamp stamp;
+  std::string digest;
+} disk_copy;
+
+void remember_disk_copy(const std::string& path, const std::string& text) {
+  disk_copy = {path, file_stamp(path), QuickMD5(text)};
+}
+
+// True when `path` is the script last read or written and another program has since given
+// it a different text (a file touched but unchanged, or removed, counts as unchanged).
+bool changed_on_disk(const std::string& path) {
+  if (path != disk_copy.path) return false;
+  const File_Stamp now = file_stamp(path);
+  if (!now.exists || now == disk_copy.stamp) return false;
+  std::string text, why;
+  return read_script_file(path, text, why) && QuickMD5(text) != disk_copy.digest;
+}
+
+bool write_editor_to(const std::string& path) {
+  const std::string text = editor_text();
+  std::string why;
+  if (!write_text(path, text, why)) {
+    alert("could not save the script to '%s': %s", path.c_str(), why.c_str());
+    return false;
   }
+  remember_disk_copy(path, text);
   ScriptInput->clear_history();
+  return true;
+}
+
+// Replaces the editor's text with the file's, keeping the name and (where it still fits) the cursor.
+void reload_script() {
+  const std::string text = file_contents(file_name);
+  const int cursor = ScriptInput->insert_position();
+  ScriptInput->buffer()->text(text.c_str());
+  ScriptInput->insert_position(std::min(cursor, ScriptInput->buffer()->length()));
+  ScriptInput->show_insert_position();
+  ScriptInput->clear_history();
+  remember_disk_copy(file_name, text);
+}
+
+// Before writing over a file that changed on disk: true to write, false when the user cancelled
+// or reloaded the file instead.
+bool may_overwrite(const std::string& path) {
+  if (!changed_on_disk(path)) return true;
+  const std::string question = string_printf(
+      "'%s' changed on disk since it was opened or saved.\n"
+      "Overwrite it with the editor's text, or reload it and drop the edits?", path.c_str());
+  // Cancel first: Esc and the dialog's close box answer it.
+  switch (ask_choice(question, {"Cancel", "Overwrite", "Reload"}, 0)) {
+    case 1: return true;
+    case 2: reload_script(); return false;
+    default: return false;
+  }
 }
 
 bool poll_run() {
@@ -270,16 +328,19 @@ Fl_Window* make_window(Fl_Window* window, Fl_Menu_Bar* bar) {
 
 // -- files
 
-void open_script(const std::string& path) {
-  close_script();
-  if (path.empty()) return;
+bool open_script(const std::string& path) {
+  if (!close_script()) return false;
+  if (path.empty()) return true;
   std::string absolute = path;
   push_filename(absolute);
-  ScriptInput->buffer()->text(file_contents(absolute).c_str());
+  const std::string text = file_contents(absolute);
+  ScriptInput->buffer()->text(text.c_str());
   ScriptInput->insert_position(0);
   ScriptInput->clear_history();
+  remember_disk_copy(absolute, text);
   update_filenames(absolute);
   refit_viewer();
+  return true;
 }
 
 void update_filenames(const std::string& path) {
@@ -292,31 +353,44 @@ void update_filenames(const std::string& path) {
     if (full != file_name) MainMenuBar->add(("File/Recent/" + menu_label(name)).c_str(), 0, open_recent);
 }
 
-void close_script() {
+bool close_script() {
   if (ScriptInput->modified()) {
-    std::string question = string_printf("would you like to save the pelgrove script?\n'%s'", file_name.c_str());
-    int answer = ask_choice(question, {"No <esc>", "Save", "Save As..."}, 0);
-    if (answer == 1) save_script();
-    else if (answer == 2) save_script_as();
+    std::string question = string_printf("would you like to save the pelgrove script?\n'%s'",
+                                         file_name.empty() ? "(unnamed)" : file_name.c_str());
+    // Cancel first: Esc and the dialog's close box answer it, and so does a run without a window.
+    const int answer = ask_choice(question, {"Cancel", "Save", "Don't Save"}, 0);
+    if (answer == 0 || (answer == 1 && !save_script())) return false;
   }
   ScriptInput->buffer()->text("");
   if (!file_name.empty()) pop_filename();
   file_name.clear();
+  disk_copy = {};
   ScriptInput->clear_history();
+  return true;
 }
 
-void save_script() {
+bool save_script() {
   if (file_name.empty()) return save_script_as();
-  write_editor_to(file_name);
+  return may_overwrite(file_name) && write_editor_to(file_name);
 }
 
-void save_script_as() {
+// The new name becomes current only once the text is written under it.
+bool save_script_as() {
   std::string chosen = gChooseFile("Select a pelgrove File", "*.vmf", file_name.c_str(), false);
-  if (chosen.empty()) return;
-  if (!file_name.empty()) pop_filename();
-  push_filename(chosen);
+  if (chosen.empty()) return false;
+  const std::string previous = file_name;
+  if (!previous.empty()) pop_filename();
+  push_filename(chosen);  // now absolute
+  if (!may_overwrite(chosen) || !write_editor_to(chosen)) {
+    pop_filename();
+    if (!previous.empty()) {
+      std::string again = previous;
+      push_filename(again);
+    }
+    return false;
+  }
   update_filenames(chosen);
-  write_editor_to(file_name);
+  return true;
 }
 
 // Every window goes, so the event loop ends; a run in progress is cancelled first.
@@ -326,7 +400,7 @@ void quit() {
     cancel_run();
     return;
   }
-  close_script();
+  if (!close_script()) return;
   while (Fl_Window* w = Fl::first_window()) w->hide();
 }
 
@@ -349,8 +423,8 @@ bool run_editor_script() {
   set_status("running...  (Esc cancels)");
   Fl::check();
 
-  std::string text = editor_text();
-  bool backup = write_text(kBackupName, text);
+  std::string text = editor_text(), why;
+  bool backup = write_text(kBackupName, text, why);
   const std::string script_name = file_name.empty() ? "untitled" : base_name(file_name);
   MessageSink& sink = message_sink();
   FirstMessageRecorder first(sink);

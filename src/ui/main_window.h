@@ -43,11 +43,16 @@ Fl_Window* make_window(Fl_Window* window, Fl_Menu_Bar* bar);
 void set_menus();
 
 // -- files
-void open_script(const std::string& path);
+// Each of these returns false when it left the editor as it was: the user cancelled a
+// question or a file chooser, or the save failed (said in an alert).
+bool open_script(const std::string& path);  // closes the current script first
 void update_filenames(const std::string& path);
-void close_script();
-void save_script();     // Save: to file_name, or Save As when unnamed
-void save_script_as();  // Save As...
+// Asks about unsaved edits (Cancel, Save, Don't Save), then empties the editor.
+bool close_script();
+// Save: to file_name, or Save As when unnamed. Written beside the file and renamed over it;
+// a file changed on disk since it was read or written asks first (Cancel, Overwrite, Reload).
+bool save_script();
+bool save_script_as();  // Save As...
 void quit();
 
 // -- run and export

@@ -64,6 +64,9 @@ void FltkSink::alert(const MessageLocation& where, const std::string& text) {
 int FltkSink::choice(const MessageLocation& where, const std::string& question,
                      const std::vector<std::string>& answers, int default_answer) {
   auto label = [&](size_t i) { return i < answers.size() ? answers[i].c_str() : nullptr; };
+  // The first answer is the rightmost button and the one Esc and the close box choose; the
+  // second is the one Return chooses.
+  fl_message_title("Question");
   int chosen = fl_choice("%s", label(0), label(1), label(2), located(where, question).c_str());
   return chosen >= 0 && chosen < (int)answers.size() ? chosen : default_answer;
 }

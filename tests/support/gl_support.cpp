@@ -68,9 +68,34 @@ Fl_Button* find_button(Fl_Group* g, const std::string& label) {
 
 struct DialogPresses {
   std::string title;
-  std::vector<std::string> labels;
+  std::vector<std::vector<std::string>> dialogs;  // the labels for each showing, in turn
   std::chrono::steady_clock::time_point until;
 };
+
+const auto kDialogWait = std::chrono::seconds(10);
+
+// "<Escape>" is the key, delivered as the toolkit delivers a key press; "<close>" the
+// window's close box; anything else the button so labelled. False when there is no such button.
+bool press(Fl_Window* w, const std::string& label) {
+  if (label == "<close>") {
+    Fl::handle(FL_CLOSE, w);
+    return true;
+  }
+  if (label == "<Escape>") {
+    static char escape[] = "\033";
+    Fl::e_keysym = FL_Escape;
+    Fl::e_state = 0;
+    Fl::e_text = escape;
+    Fl::e_length = 1;
+    Fl::handle(FL_KEYBOARD, w);
+    return true;
+  }
+  Fl_Button* b = find_button(w, label);
+  if (!b) return false;
+  if (b->type() == FL_TOGGLE_BUTTON) b->value(!b->value());  // check boxes flip, as a click does
+  b->do_callback();
+  return true;
+}
 
 // An idle callback, not a timeout: a press from a timeout is no event, and the dialog's wait
 // would then sleep in select until one came.
@@ -79,26 +104,31 @@ void press_when_shown(void* data) {
   Fl_Window* w = Fl::first_window();
   while (w && !(w->label() && job->title == w->label())) w = Fl::next_window(w);
   if (!w && std::chrono::steady_clock::now() < job->until) return;
-  Fl::remove_idle(press_when_shown, data);
   if (!w) ADD_FAILURE() << "no window '" << job->title << "' was shown";
-  for (const std::string& label : job->labels) {
+  for (const std::string& label : job->dialogs.front()) {
     if (!w) break;
-    Fl_Button* b = find_button(w, label);
-    if (!b) {
+    if (!press(w, label)) {
       ADD_FAILURE() << "no button '" << label << "' in " << job->title;
       w->hide();
       break;
     }
-    if (b->type() == FL_TOGGLE_BUTTON) b->value(!b->value());  // check boxes flip, as a click does
-    b->do_callback();
   }
+  job->dialogs.erase(job->dialogs.begin());
+  job->until = std::chrono::steady_clock::now() + kDialogWait;
+  if (w && !job->dialogs.empty()) return;  // the next showing gets the next labels
+  Fl::remove_idle(press_when_shown, data);
   delete job;
 }
 }  // namespace
 
 void press_in_dialog(const std::string& title, std::vector<std::string> labels) {
+  press_in_dialogs(title, {std::move(labels)});
+}
+
+void press_in_dialogs(const std::string& title, std::vector<std::vector<std::string>> dialogs) {
+  if (dialogs.empty()) return;
   Fl::add_idle(press_when_shown,
-               new DialogPresses{title, std::move(labels), std::chrono::steady_clock::now() + std::chrono::seconds(10)});
+               new DialogPresses{title, std::move(dialogs), std::chrono::steady_clock::now() + kDialogWait});
 }
 
 void expect_vec(const Gl_Vec3& got, const Gl_Vec3& want, double tol) {

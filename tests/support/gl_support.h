@@ -44,7 +44,10 @@ void expect_vec(const Gl_Vec3& got, const Gl_Vec3& want, double tol = 1e-9);
 // Presses the buttons labelled `labels`, in order, in the window titled `title` once it is
 // shown: armed before a modal dialog is opened, it works the dialog from the event loop.
 // A missing button closes the window instead, so the dialog cannot wait for ever.
+// "<Escape>" presses the key, "<close>" the window's close box.
 void press_in_dialog(const std::string& title, std::vector<std::string> labels);
+// As press_in_dialog for a window shown several times in turn (one question after another).
+void press_in_dialogs(const std::string& title, std::vector<std::vector<std::string>> dialogs);
 
 // Runs `text` as a script (with merging, as the Run menu does); returns whether it succeeded.
 bool run_script_text(const std::string& text);

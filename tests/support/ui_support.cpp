@@ -32,15 +32,15 @@ std::string choose_from_queue(const char* title, const char*, const char*, bool)
 
 void UiTest::SetUp() {
   map_builders_once();
-  [[maybe_unused]] static const bool shown = (make_pelgrove_window(nullptr, nullptr)->show(), true);
+  [[maybe_unused]] static const bool made = (make_pelgrove_window(nullptr, nullptr), true);
+  if (!PelgroveWindow->shown()) PelgroveWindow->show();  // again after a case that quit
   gChooseFile = choose_from_queue;
   chosen.clear();
   set_message_sink(&sink);
   reset_alert_count();
   dir = make_temp_dir();
   std::filesystem::current_path(dir);
-  sink.answer = 0;
-  close_script();
+  close_discarding();
   sink.clear();
   sink.answer = -1;
   recent_files.clear();
@@ -51,11 +51,17 @@ void UiTest::SetUp() {
 }
 
 void UiTest::TearDown() {
-  sink.answer = 0;
-  close_script();
+  close_discarding();
   reset_script_state();
   set_message_sink(nullptr);
   std::filesystem::current_path("/");
+}
+
+void UiTest::close_discarding() {
+  const int answer = sink.answer;
+  sink.answer = kDontSave;
+  close_script();
+  sink.answer = answer;
 }
 
 std::string UiTest::editor_text() const {

@@ -23,6 +23,10 @@ protected:
   std::string dir;                        // the case's working directory
   void SetUp() override;
   void TearDown() override;
+  // The answers of the question about unsaved edits.
+  static constexpr int kCancel = 0, kSave = 1, kDontSave = 2;
+  // Closes the script, dropping its edits.
+  void close_discarding();
   std::string editor_text() const;
   void set_editor_text(const std::string& text, int cursor = 0);
   // Picks a menu item by its path, as a click would ("File/Save").

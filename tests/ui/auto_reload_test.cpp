@@ -60,7 +60,7 @@ TEST_F(AutoReload, ChangedFileIsReloadedAndRunUnlessTheEditorHoldsEdits) {
       EXPECT_EQ(status_text().rfind("run finished: ", 0), 0u) << status_text();
     }
     if (c.edit) {
-      EXPECT_EQ(status_text(), "'script.vmf' changed on disk; the editor keeps its unsaved edits");
+      EXPECT_EQ(status_text(), "'script.vmf' changed on disk; the editor keeps its unsaved edits (Save asks first)");
       set_status("");  // said once: the next look leaves the line alone
       EXPECT_FALSE(poll_auto_reload());
       EXPECT_EQ(status_text(), "");
@@ -70,8 +70,7 @@ TEST_F(AutoReload, ChangedFileIsReloadedAndRunUnlessTheEditorHoldsEdits) {
     EXPECT_FALSE(MainMenuBar->find_item("File/Auto Reload")->value());
     write_file(dir + "/part.vmf", "line off 1 0 0 0 1 0 0\n");
     EXPECT_FALSE(poll_auto_reload());
-    sink.answer = 0;  // close the edited script without saving
-    close_script();
+    close_discarding();
   }
 }
 

@@ -7,17 +7,21 @@
 #include "grid/Grid.h"
 #include "meshio/formats.h"
 #include "script/parameters.h"
+#include "support/gl_support.h"
 #include "support/test_support.h"
 #include "support/ui_support.h"
 #include "ui/Fl_Emacs.h"
 #include "ui/Grid_Scene.h"
 #include "ui/SimpleForm.h"
+#include "ui/messages.h"
 
 #include <FL/Fl.H>
 #include <FL/Fl_Input.H>
 #include <FL/Fl_Menu_Bar.H>
 
+#include <chrono>
 #include <filesystem>
+#include <unistd.h>
 
 using namespace Pelgrove_UserInterface;
 namespace fs = std::filesystem;
@@ -37,33 +41,111 @@ protected:
     for (; i->label(); i = i->next()) labels.push_back(i->label());
     return labels;
   }
+  // s/a.vmf ("set a 1") opened after s/b.vmf, or an unnamed script, edited by typing "#".
+  std::string edit_a(bool named = true) {
+    close_discarding();
+    fs::remove_all(dir + "/s");
+    const std::string a = script("s/a.vmf", "set a 1\n");
+    open_script(script("s/b.vmf", "set b 2\n"));
+    if (named) open_script(a);
+    else close_discarding();
+    Fl::focus(ScriptInput);  // a question had it
+    press_keys("#");
+    return a;
+  }
+  // Picks `item` ("" is the window's close box) with the real dialogs, answered by `presses`.
+  void pick_in_dialogs(const std::string& item, std::vector<std::vector<std::string>> presses) {
+    FltkSink dialogs;
+    if (!presses.empty()) set_message_sink(&dialogs);  // else a question would be captured
+    press_in_dialogs("Question", std::move(presses));
+    if (item.empty()) Fl::handle(FL_CLOSE, PelgroveWindow);
+    else pick(item.c_str());
+    set_message_sink(&sink);
+  }
 };
 
-TEST_F(Window, OpeningAnotherScriptAsksAboutTheEditedOne) {
-  const struct { const char* id; int answer; const char* saved_a; } cases[] = {
-      {"No <esc> discards the edits", 0, "set a 1\n"},
-      {"Save writes them first", 1, "#set a 1\n"},
+// Every way of dropping the editor's text asks first: Cancel, Esc and the dialog's close box
+// leave the text, the name and the window as they were, and so does a cancelled Save As.
+TEST_F(Window, UnsavedEditsAreAskedAboutOnEveryWayOut) {
+  const struct { const char* item; bool named; std::vector<std::string> presses; const char* chooser;
+                 const char* editor; const char* on_disk; } cases[] = {
+      {"File/Close", true, {"Cancel"}, "", "#set a 1\n", "set a 1\n"},
+      {"File/Open", true, {"<Escape>"}, "b.vmf", "#set a 1\n", "set a 1\n"},
+      {"File/Recent/b.vmf", true, {"<close>"}, "", "#set a 1\n", "set a 1\n"},
+      {"File/Quit", true, {"Cancel"}, "", "#set a 1\n", "set a 1\n"},
+      {"", true, {"<Escape>"}, "", "#set a 1\n", "set a 1\n"},
+      {"File/Quit", false, {"Save"}, "", "#", "set a 1\n"},
+      {"File/Open", true, {"Don't Save"}, "b.vmf", "set b 2\n", "set a 1\n"},
+      {"File/Close", true, {"Save"}, "", "", "#set a 1\n"},
   };
   for (const auto& c : cases) {
-    SCOPED_TRACE(c.id);
-    std::string a = script("a.vmf", "set a 1\n"), b = script("b.vmf", "set b 2\n");
-    open_script(a);
-    EXPECT_EQ(editor_text(), "set a 1\n");
-    EXPECT_FALSE(ScriptInput->modified());
-    EXPECT_EQ(window_title(), "a.vmf - pelgrove");
-    press_keys("#");
-    EXPECT_EQ(window_title(), "*a.vmf - pelgrove");
+    SCOPED_TRACE(std::string(c.item) + " " + c.presses[0]);
+    const std::string a = edit_a(c.named);
+    chosen = {*c.chooser ? dir + "/s/" + c.chooser : ""};
+    pick_in_dialogs(c.item, {c.presses});
+    const bool kept = c.editor[0] == '#';
+    EXPECT_EQ(editor_text(), c.editor);
+    EXPECT_EQ(ScriptInput->modified(), kept);
+    EXPECT_EQ(file_name, kept ? (c.named ? a : "") : *c.editor ? dir + "/s/b.vmf" : "");
+    EXPECT_EQ(read_file(a), c.on_disk);
+    EXPECT_TRUE(PelgroveWindow->shown());
+  }
+}
+
+// A save that cannot be written says why and leaves the old file whole and nothing beside it,
+// the editor's text with its unsaved mark, and (from the close question) the script open.
+TEST_F(Window, FailedSaveKeepsTheOldFileAndTheEdits) {
+  enum Fault { kDirectoryInPlace, kDiskFull, kReadOnlyDirectory };
+  const struct { const char* pick; bool named; Fault fault; const char* why; } cases[] = {
+      {"File/Save", true, kDirectoryInPlace, "Is a directory"},
+      {"File/Save", true, kDiskFull, "File too large"},
+      {"File/Save", true, kReadOnlyDirectory, "Permission denied"},
+      {"File/Close", false, kDirectoryInPlace, "Is a directory"},  // Save, then Save As
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.why);
+    if (c.fault == kReadOnlyDirectory && geteuid() == 0) continue;  // permissions do not stop root
+    const std::string a = edit_a(c.named), folder = dir + "/s";
     sink.clear();
-    sink.answer = c.answer;
-    chosen = {b};
-    pick("File/Open");
-    EXPECT_EQ(last_chooser_title, "Select a Mesh File");
-    EXPECT_EQ(questions(), std::vector<std::string>{
-                               string_printf("would you like to save the pelgrove script?\n'%s'", a.c_str())});
-    EXPECT_EQ(read_file(a), c.saved_a);
-    EXPECT_EQ(editor_text(), "set b 2\n");
-    EXPECT_EQ(file_name, b);
-    sink.answer = 0;
+    sink.answer = kSave;
+    chosen = {a};
+    if (c.fault == kDirectoryInPlace) fs::remove(a), fs::create_directory(a);
+    if (c.fault == kReadOnlyDirectory) fs::permissions(folder, fs::perms::owner_write, fs::perm_options::remove);
+    if (c.fault == kDiskFull) with_file_size_limit(4, [&] { return pick(c.pick), true; });
+    else pick(c.pick);
+    fs::permissions(folder, fs::perms::owner_all, fs::perm_options::add);
+    EXPECT_EQ(alerts(), std::vector<std::string>{"could not save the script to '" + a + "': " + c.why});
+    EXPECT_EQ(dir_entries(folder), (std::vector<std::string>{"a.vmf", "b.vmf"}));
+    EXPECT_EQ(fs::is_directory(a) ? "(directory)" : read_file(a),
+              c.fault == kDirectoryInPlace ? "(directory)" : "set a 1\n");
+    EXPECT_EQ(window_title()[0], '*');
+    EXPECT_EQ(file_name, c.named ? a : "");
+  }
+}
+
+// Saving over a file another program changed since it was opened or saved asks first; the same
+// text written again is no change.
+TEST_F(Window, SavingOverAChangedFileAsksFirst) {
+  const struct { const char* pick; const char* disk; std::vector<std::vector<std::string>> presses;
+                 const char* on_disk; const char* editor; } cases[] = {
+      {"File/Save", "set a 2\n", {{"Cancel"}}, "set a 2\n", "#set a 1\n"},
+      {"File/Save", "set a 2\n", {{"Overwrite"}}, "#set a 1\n", "#set a 1\n"},
+      {"File/Save", "set a 2\n", {{"Reload"}}, "set a 2\n", "set a 2\n"},
+      {"File/Close", "set a 2\n", {{"Save"}, {"Reload"}}, "set a 2\n", "set a 2\n"},  // not closed
+      {"File/Save", "set a 1\n", {}, "#set a 1\n", "#set a 1\n"},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.pick + (c.presses.empty() ? std::string() : " " + c.presses.back()[0]));
+    const std::string a = edit_a();
+    write_file(a, c.disk);
+    fs::last_write_time(a, fs::last_write_time(a) + std::chrono::seconds(2));
+    sink.clear();
+    pick_in_dialogs(c.pick, c.presses);
+    EXPECT_TRUE(questions().empty());
+    EXPECT_EQ(read_file(a), c.on_disk);
+    EXPECT_EQ(editor_text(), c.editor);
+    EXPECT_EQ(ScriptInput->modified(), c.on_disk != std::string(c.editor));
+    EXPECT_EQ(file_name, a);
   }
 }
 
