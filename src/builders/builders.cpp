@@ -5,6 +5,7 @@
 
 #include "builders/import.h"
 #include "builders/parametric.h"
+#include "grid/finite_points.h"
 #include "grid/memory.h"
 #include "grid/pelgrove_MxN.h"
 #include "script/scriptstream.h"
@@ -55,15 +56,22 @@ bool fill_patch(GridData& gd, int M2, int N2, const std::string& name) {
 bool read_and_fill_patch(const std::string& name, scriptstream& in, std::string& message, GridData& gd) {
   message = patch_usage;
   int M2 = 0, N2 = 0;
-  if (!read_patch(in, gd, M2, N2, message)) return false;
+  if (!read_patch(in, gd, M2, N2, message) || !check_finite_corners(gd, 4, "corner", message)) return false;
   return fill_patch(gd, M2, N2, name);
 }
 
 bool read_and_fill_curve(const std::string& name, scriptstream& in, std::string& message, GridData& gd) {
   message = curve_usage;
-  if (!read_curve(in, gd, message)) return false;
+  if (!read_curve(in, gd, message) || !check_finite_corners(gd, 2, "end", message)) return false;
   build_ab(gd, name);
   return gd.grid != nullptr;
+}
+
+// Finite corners can still overflow near the largest doubles, where the weights' rounding
+// or a conversion takes a point past them.
+bool convert_checked(GridData& gd, void (*convert)(GridData&), std::string& message) {
+  if (convert) convert(gd);
+  return check_finite_lattice(gd, message);
 }
 
 }  // namespace
@@ -119,6 +127,25 @@ bool read_patch(scriptstream& in, GridData& gd, int& M2, int& N2, std::string& m
   return true;
 }
 
+bool check_finite_corners(const GridData& gd, int n, const char* kind, std::string& message) {
+  const GridPt* corners[4] = {&gd.a, &gd.b, &gd.c, &gd.d};
+  for (int k = 0; k < n; ++k)
+    if (first_nonfinite(corners[k], 1) == 0)
+      return fail(message, string_printf("%s %c is not finite: ", kind, 'a' + k) + xyz_text(*corners[k]));
+  return true;
+}
+
+bool check_finite_lattice(GridData& gd, std::string& message) {
+  const long k = gd.grid ? first_nonfinite(*gd.grid) : -1;
+  if (k < 0) return true;
+  const GridPt p = gd.grid->mPts[(size_t)k];
+  std::string place = "point " + point_place(*gd.grid, k);
+  if (gd.grid->N == 0) place += string_printf(" (s = %.10g)", 1 - double(k) / gd.grid->M);
+  delete gd.grid;
+  gd.grid = nullptr;
+  return fail(message, place + " is not finite: " + xyz_text(p));
+}
+
 bool read_curve(scriptstream& in, GridData& gd, std::string& message) {
   in >> gd.N;
   if (!in.good()) return fail(message, "could not read dimension N");
@@ -134,43 +161,35 @@ bool read_curve(scriptstream& in, GridData& gd, std::string& message) {
 // plate M[:M2] N[:N2]  ax ay az  bx by bz  cx cy cz  dx dy dz
 bool plate(std::string name, scriptstream& in, std::string& message) {
   GridData gd;
-  return read_and_fill_patch(name, in, message, gd);
+  return read_and_fill_patch(name, in, message, gd) && convert_checked(gd, nullptr, message);
 }
 
 // cylinder M[:M2] N[:N2]  a b c d as (r, theta deg, z)
 bool cylinder(std::string name, scriptstream& in, std::string& message) {
   GridData gd;
-  if (!read_and_fill_patch(name, in, message, gd)) return false;
-  cyl2xyz(gd);
-  return true;
+  return read_and_fill_patch(name, in, message, gd) && convert_checked(gd, cyl2xyz, message);
 }
 
 // sphere M[:M2] N[:N2]  a b c d as (r, theta deg, phi deg)
 bool sphere(std::string name, scriptstream& in, std::string& message) {
   GridData gd;
-  if (!read_and_fill_patch(name, in, message, gd)) return false;
-  sph2xyz(gd);
-  return true;
+  return read_and_fill_patch(name, in, message, gd) && convert_checked(gd, sph2xyz, message);
 }
 
 // line N  ax ay az  bx by bz
 bool line(std::string name, scriptstream& in, std::string& message) {
   GridData gd;
-  return read_and_fill_curve(name, in, message, gd);
+  return read_and_fill_curve(name, in, message, gd) && convert_checked(gd, nullptr, message);
 }
 
 // arc N  a b as (r, theta deg, z)
 bool cylindrical_arc(std::string name, scriptstream& in, std::string& message) {
   GridData gd;
-  if (!read_and_fill_curve(name, in, message, gd)) return false;
-  cyl2xyz(gd);
-  return true;
+  return read_and_fill_curve(name, in, message, gd) && convert_checked(gd, cyl2xyz, message);
 }
 
 // orbit N  a b as (r, theta deg, phi deg)
 bool spherical_arc(std::string name, scriptstream& in, std::string& message) {
   GridData gd;
-  if (!read_and_fill_curve(name, in, message, gd)) return false;
-  sph2xyz(gd);
-  return true;
+  return read_and_fill_curve(name, in, message, gd) && convert_checked(gd, sph2xyz, message);
 }

@@ -43,6 +43,15 @@ bool too_large(std::string& message, int M, int N);
 // N a b
 bool read_curve(scriptstream& in, GridData& gd, std::string& message);
 
+// -- checks (a part with a point that is not finite is never made)
+// False, with "<kind> <letter> is not finite: x y z" appended to message, at the first of
+// the n points a, b, c, d (kind "corner" or "end") with a coordinate that is not finite.
+bool check_finite_corners(const GridData& gd, int n, const char* kind, std::string& message);
+// False, with the first point of the filled lattice that is not finite appended to message
+// ("point (i, j)", or "point i (s = 0.25)" on a curve, then its x y z), after deleting the
+// grid; a curve's points run from s = 1 at i = 0 to s = 0 at i = N.
+bool check_finite_lattice(GridData& gd, std::string& message);
+
 // -- lattice fillers (plain values in, one Grid_MxN named `name` out)
 void build_abcd(GridData& gd, const std::string& name);
 void build_abcd_mn(GridData& gd, int M2, int N2, const std::string& name);

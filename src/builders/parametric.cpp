@@ -186,7 +186,7 @@ bool build_curve(const std::string& name, scriptstream& in, std::string& message
   evaluate_curve(gd, script, exprs);
   keep_last(gd.grid);
   convert(gd, coords);
-  return true;
+  return check_finite_lattice(gd, message);
 }
 
 bool build_surface(const std::string& name, scriptstream& in, std::string& message, Coords coords) {
@@ -209,7 +209,7 @@ bool build_surface(const std::string& name, scriptstream& in, std::string& messa
   evaluate_surface(gd, script, exprs);
   keep_last(gd.grid);
   convert(gd, coords);
-  return true;
+  return check_finite_lattice(gd, message);
 }
 
 }  // namespace

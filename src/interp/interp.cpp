@@ -3,6 +3,7 @@
 #include "builders/builders.h"
 #include "builders/parametric.h"
 #include "grid/Grid.h"
+#include "grid/finite_points.h"
 #include "grid/memory.h"
 #include "interp/control.h"
 #include "interp/library.h"
@@ -47,6 +48,14 @@ constexpr int kMaxNesting = 256;
 int active_runs = 0;  // run_script calls in progress (the top-level run counts as one)
 long command_limit = 0;  // set by limit_commands; 0: none
 long commands_run = 0;   // commands dispatched since reset_script_state
+// Set by a failure that ends the whole run (nesting or command limit, memory, a stop asked
+// for): every level returns at once, also those a builder's per-point script would resume.
+bool run_ending = false;
+
+bool end_run() {
+  run_ending = true;
+  return false;
+}
 
 struct RunDepth {
   RunDepth() { ++active_runs; }
@@ -77,6 +86,18 @@ bool looks_like_number(const std::string& word) {
   return !word.empty() && (std::isdigit((unsigned char)word[0]) || std::strchr("+-.[@", word[0]));
 }
 
+// A placement can take a finite part beyond the largest double (a move of 1e308, "units"):
+// the part is removed and the run stops.
+bool check_placed_part() {
+  Grid* g = Grid::gGrids.back();
+  const long k = first_nonfinite(*g);
+  if (k < 0) return true;
+  alert_text("ERROR: placing part '" + g->name() + "': point " + point_place(*g, k) +
+             " is not finite after the transformation: " + xyz_text(g->mPts[(size_t)k]));
+  delete g;
+  return false;
+}
+
 // A builder makes one part, left last in Grid::gGrids; its points are then placed by the
 // current transformation.
 bool run_builder(const std::string& builder, BuilderFunc func, scriptstream& s) {
@@ -100,9 +121,13 @@ bool run_builder(const std::string& builder, BuilderFunc func, scriptstream& s) 
   }
   // Only a part the builder just made is placed: a builder that made none must not move
   // the part before it a second time.
-  if (Grid::gGrids.size() != count_before || (count_before && Grid::gGrids.back() != last_before))
-    apply_transformation_to_last();
-  return true;
+  if (Grid::gGrids.size() == count_before && (!count_before || Grid::gGrids.back() == last_before)) return true;
+  if (run_ending) {  // cut short by a failure in its per-point script
+    delete Grid::gGrids.back();
+    return false;
+  }
+  apply_transformation_to_last();
+  return check_placed_part();
 }
 
 // One line per builder name, then one per line of each command's usage text.
@@ -199,9 +224,9 @@ bool run_script(scriptstream& s) {
   RunDepth depth;
   if (active_runs > kMaxNesting + 1) {
     alert("script nesting deeper than 256 levels (a library function or include that calls itself?)");
-    return false;
+    return end_run();
   }
-  if (gRunPollHook && !gRunPollHook()) return false;
+  if (run_ending || (gRunPollHook && !gRunPollHook())) return end_run();
   MessageLocationGuard location;  // the caller's location is back when this run ends
   std::string word;
   while (s.good()) {
@@ -217,10 +242,10 @@ bool run_script(scriptstream& s) {
     clear_alert_hint();
     if (command_limit > 0 && ++commands_run > command_limit) {
       alert("more than %ld commands in one run", command_limit);
-      return false;
+      return end_run();
     }
     progress_add();
-    if (gRunPollHook && !gRunPollHook()) return false;
+    if (gRunPollHook && !gRunPollHook()) return end_run();
     bool ok;
     try {
       ok = dispatch(word, s);
@@ -232,10 +257,10 @@ bool run_script(scriptstream& s) {
       // What the command allocated is released by now; the run ends with a message.
       note_out_of_memory();
       alert_text("out of memory while running '" + word + "'");
-      return false;
+      return end_run();
     }
     if (!gPinnedParameters.empty()) apply_pins();  // whatever the command assigned
-    if (!ok) return false;
+    if (!ok || run_ending) return false;
   }
   return true;
 }
@@ -250,6 +275,7 @@ void reset_script_state() {
   gParameterFrames = startup.frames;
   clear_out_of_memory();
   commands_run = 0;
+  run_ending = false;
   included_files().clear();
 }
 

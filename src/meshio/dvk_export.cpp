@@ -4,6 +4,7 @@
 #include "meshio/dvk.h"
 
 #include "grid/Grid.h"
+#include "meshio/finite_check.h"
 #include "meshio/text_blocks.h"
 #include "util/atomic_file.h"
 
@@ -108,6 +109,7 @@ void add_segment(std::vector<Segment>& segs, bool points, size_t first, size_t l
 // Groups with elements are numbered by the first part of the name that has any, in
 // registry order; names without elements follow in sorted order.
 bool export_dvk_mesh(const char* path, bool) {
+  if (!check_finite_mesh(path)) return false;
   const std::vector<Grid*>& grids = Grid::gGrids;
   std::map<std::string, Group> groups;
   for (const Grid* g : grids) groups.emplace(g->name(), Group());

@@ -19,7 +19,7 @@ namespace {
 // least 8 bytes, each group line at least 4 ("1 a\n").
 const long long MIN_POINT_BYTES = 8, MIN_GROUP_BYTES = 4;
 
-bool check_counts(long long np, long long ne, long long ng, size_t left, size_t size, std::string& why) {
+bool check_counts(long long np, long long ne, long long ng, size_t left, std::string& why) {
   if (np < 0 || ne < 0 || ng < 0) {
     why = "reading DVK file failed: negative count in the header (" + std::to_string(np) + " " +
           std::to_string(ne) + " " + std::to_string(ng) + ")\n";
@@ -35,13 +35,16 @@ bool check_counts(long long np, long long ne, long long ng, size_t left, size_t 
           std::to_string(ng) + " groups, more than the " + std::to_string(left) + " bytes that follow can hold\n";
     return false;
   }
-  // every group receives a full copy of the point list
-  std::string copies;
-  if (!check_point_copies(np, ng, size, copies)) {
-    why = "reading DVK file failed: " + copies + "\n";
-    return false;
-  }
   return true;
+}
+
+// Every group receives a full copy of the point list, in proportion to the bytes of the
+// point and group lines only: a title line or text after the groups holds neither.
+bool check_copies(long long np, long long ng, size_t bytes, std::string& why) {
+  std::string copies;
+  if (check_point_copies(np, ng, bytes, copies)) return true;
+  why = "reading DVK file failed: " + copies + " (counting its point and group lines only)\n";
+  return false;
 }
 
 struct Shape {
@@ -67,6 +70,11 @@ bool read_points(TextReader& r, long long np, std::vector<GridPt>& pts, std::str
     GridPt& p = pts[(size_t)(i - 1)];
     if (!r.read(number) || !r.read(p.x) || !r.read(p.y) || !r.read(p.z)) {
       why = "reading DVK file failed at point #" + std::to_string(i) + ": expected a number and x y z\n";
+      return false;
+    }
+    if (!finite_xyz(p.x, p.y, p.z)) {
+      why = "reading DVK file failed at point #" + std::to_string(i) + " (line " + std::to_string(r.line()) +
+            "): " + nonfinite_text("the point", p.x, p.y, p.z) + "\n";
       return false;
     }
     if (number != i) {
@@ -156,7 +164,7 @@ bool DVK::import(std::string_view bytes, std::string& why) {
     why = "reading DVK file failed: the second line must hold the counts of points, elements and groups\n";
     return false;
   }
-  if (!check_counts(np, ne, ng, r.left(), bytes.size(), why)) return false;
+  if (!check_counts(np, ne, ng, r.left(), why)) return false;
   const std::string out_of_memory = "reading DVK file failed: not enough memory for " + std::to_string(ng) +
                                     " groups of " + std::to_string(np) + " points\n";
   const bool ok = stage_import(why, [&](std::vector<StagedPart>& parts) {
@@ -164,10 +172,14 @@ bool DVK::import(std::string_view bytes, std::string& why) {
     parts.resize((size_t)ng);
     for (StagedPart& p : parts) p.name = "anonymous surface";
     std::cout << "reading verts..." << std::flush;
+    const size_t points_from = r.left();
     if (!read_points(r, np, pts, why)) return false;
+    const size_t point_bytes = points_from - r.left();
     std::cout << " elements..." << std::flush;
     if (!read_elements(r, ne, np, parts, why)) return false;
+    const size_t groups_from = r.left();
     if (!read_groups(r, parts, why)) return false;
+    if (!check_copies(np, ng, point_bytes + groups_from - r.left(), why)) return false;
     std::string extra;
     if (ng == 0 && r.read(extra)) {
       why = "reading DVK file failed: group lines follow but the header declares no groups\n";

@@ -155,6 +155,9 @@ bool DXF_Reader::read_code(Entity& e) {
     if (!parse_number(rest, v) || !trim(rest).empty())
       return fail("expected a coordinate for group code " + std::to_string(mCode) + ", found '" +
                   quoted_excerpt(mValue, 40) + "'");
+    if (!finite_xyz(v, 0, 0))
+      return fail("the coordinate for group code " + std::to_string(mCode) + " is not finite: '" +
+                  quoted_excerpt(mValue, 40) + "'");
     Corner& c = e.corners[k];
     (axis == 1 ? c.x : axis == 2 ? c.y : c.z) = v;
     if (axis == 3) c.complete = true;

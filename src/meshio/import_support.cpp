@@ -1,35 +1,49 @@
 #include "meshio/import_support.h"
 
 #include "grid/RawGrid.h"
+#include "grid/finite_points.h"
 
 #include <algorithm>
+#include <cerrno>
 #include <charconv>
-#include <cstdio>
+#include <cstdlib>
 #include <iostream>
-#include <sys/stat.h>
+#include <type_traits>
 
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+// Opened without blocking, so a FIFO with no writer is refused at once instead of waiting.
 bool load_import_file(const std::string& name, std::string& bytes, std::string& why) {
-  FILE* f = std::fopen(name.c_str(), "rb");
-  if (!f) {
+  const int fd = open(name.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK);
+  if (fd < 0) {
     why = "the file cannot be opened";
     return false;
   }
   struct stat st;
-  if (fstat(fileno(f), &st) != 0 || !S_ISREG(st.st_mode)) {
-    std::fclose(f);
+  if (fstat(fd, &st) != 0 || !S_ISREG(st.st_mode)) {
+    close(fd);
     why = "not a regular file";
     return false;
   }
   if ((unsigned long long)st.st_size > MAX_IMPORT_BYTES) {
-    std::fclose(f);
+    close(fd);
     why = "the file holds " + std::to_string((long long)st.st_size) + " bytes, more than the " +
           std::to_string(MAX_IMPORT_BYTES) + " an import reads";
     return false;
   }
   bytes.resize((size_t)st.st_size);
-  const size_t got = std::fread(bytes.data(), 1, bytes.size(), f);
-  const bool failed = std::ferror(f);
-  std::fclose(f);
+  size_t got = 0;
+  bool failed = false;
+  while (got < bytes.size()) {
+    const ssize_t n = read(fd, bytes.data() + got, bytes.size() - got);
+    if (n < 0 && errno == EINTR) continue;
+    failed = n < 0;
+    if (n <= 0) break;
+    got += (size_t)n;
+  }
+  close(fd);
   bytes.resize(got);  // a file that shrank while read is taken as far as it went
   if (failed) {
     why = "the file cannot be read";
@@ -48,11 +62,17 @@ bool import_file(const std::string& name, std::string& why, bool (*read)(std::st
 namespace {
 bool blank(char c) { return c == ' ' || c == '\n' || c == '\t' || c == '\r' || c == '\v' || c == '\f'; }
 
-// from_chars without a leading '+', which text files may carry and it refuses.
+// from_chars without a leading '+', which text files may carry and it refuses. A real
+// beyond the double range reads as strtod reads it: infinite, or 0 or subnormal when tiny.
 template <typename T>
 const char* parse(const char* p, const char* end, T& v) {
   if (p < end && *p == '+' && p + 1 < end && p[1] != '-' && p[1] != '+') ++p;
   auto [next, ec] = std::from_chars(p, end, v);
+  if constexpr (std::is_floating_point_v<T>)
+    if (ec == std::errc::result_out_of_range) {
+      v = std::strtod(std::string(p, next).c_str(), nullptr);
+      return next;
+    }
   return ec == std::errc() ? next : nullptr;
 }
 }  // namespace
@@ -135,6 +155,10 @@ std::string_view trim(std::string_view text) {
   while (!text.empty() && blank(text.front())) text.remove_prefix(1);
   while (!text.empty() && blank(text.back())) text.remove_suffix(1);
   return text;
+}
+
+std::string nonfinite_text(const std::string& what, double x, double y, double z) {
+  return what + " is not finite: " + xyz_text(x, y, z);
 }
 
 // -- failures

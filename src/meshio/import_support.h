@@ -67,6 +67,12 @@ bool parse_numbers(std::string_view& text, T* out, int n) {
   return true;
 }
 std::string_view trim(std::string_view text);
+// Numbers beyond the largest double read as infinite, and "nan" and "inf" read as such:
+// every reader checks its coordinates with these and refuses the file at the first that
+// is not finite.
+inline bool finite_xyz(double x, double y, double z) { return x * 0 + y * 0 + z * 0 == 0; }
+// "<what> is not finite: x y z"
+std::string nonfinite_text(const std::string& what, double x, double y, double z);
 // At most `max` bytes of `text` to quote in a message, with control and non-ASCII bytes as '_',
 // so a binary file cannot put escape sequences or broken characters on the user's terminal.
 std::string quoted_excerpt(std::string_view text, size_t max);

@@ -107,6 +107,7 @@ bool UNV_Reader::read_nodes() {
     std::string_view rest = xyz;
     double c[3];
     if (!parse_numbers(rest, c, 3)) return fail("expected x y z of node " + std::to_string(label));
+    if (!finite_xyz(c[0], c[1], c[2])) return fail(nonfinite_text("node " + std::to_string(label), c[0], c[1], c[2]));
     mPart.add_point(c[0], c[1], c[2]);
     mLabels.push_back(label);
     if (label != (long long)mLabels.size()) mLabelsArePositions = false;

@@ -56,6 +56,7 @@ bool VET::import(std::string_view bytes, std::string& why) {
       double x, y, z;
       if (!r.read(x) || !r.read(y) || !r.read(z))
         return fail(why, r, "expected x y z of vertex " + std::to_string(i + 1));
+      if (!finite_xyz(x, y, z)) return fail(why, r, nonfinite_text("vertex " + std::to_string(i + 1), x, y, z));
       part.add_point(x, y, z);
     }
     std::cout << " edges..." << std::flush;

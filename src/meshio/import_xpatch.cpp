@@ -72,6 +72,8 @@ bool read_vertices(Lines& in, std::vector<GridPt>& pts, size_t nparts, size_t fi
   for (long long i = 0; i < nv; ++i) {
     double xyz[3];
     if (!in.numbers(xyz, 3)) return in.expected("x y z of vertex " + std::to_string(i + 1));
+    if (!finite_xyz(xyz[0], xyz[1], xyz[2]))
+      return fail_at_line(in.why, in.at, nonfinite_text("vertex " + std::to_string(i + 1), xyz[0], xyz[1], xyz[2]));
     pts[(size_t)i] = GridPt{xyz[0], xyz[1], xyz[2], i + 1, nullptr};
   }
   return true;

@@ -6,6 +6,7 @@
 
 #include "grid/Grid.h"
 #include "meshio/dvk.h"
+#include "meshio/finite_check.h"
 #include "meshio/flat_mesh.h"
 #include "meshio/text_blocks.h"
 
@@ -88,6 +89,7 @@ char* put_elements(const PartRun& r, int kind, char* o) {
 }  // namespace
 
 bool export_msh_mesh(const char* path, bool) {
+  if (!check_finite_mesh(path)) return false;
   PartLayout L;
   if (!layout_grids(L, true)) return false;
   const long np = L.np, ne = L.ne;

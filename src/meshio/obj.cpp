@@ -5,6 +5,7 @@
 
 #include "grid/Grid.h"
 #include "meshio/dvk.h"
+#include "meshio/finite_check.h"
 #include "meshio/flat_mesh.h"
 #include "meshio/text_blocks.h"
 
@@ -46,6 +47,7 @@ char* put_elements(const PartRun& r, char* o) {
 }  // namespace
 
 bool export_obj_mesh(const char* path, bool) {
+  if (!check_finite_mesh(path)) return false;
   PartLayout L;
   if (!layout_grids(L, false)) return false;
   const std::string head = "# pelgrove mesh: " + std::to_string(L.np) + " points, " + std::to_string(L.ne) +

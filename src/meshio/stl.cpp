@@ -5,6 +5,7 @@
 #include "meshio/standard_formats.h"
 
 #include "grid/Grid.h"
+#include "meshio/finite_check.h"
 #include "meshio/flat_mesh.h"
 #include "meshio/text_blocks.h"
 #include "util/message.h"
@@ -59,6 +60,7 @@ char* put_elements(const PartRun& r, char* out) {
 }  // namespace
 
 bool export_stl_mesh(const char* path, bool) {
+  if (!check_finite_mesh(path)) return false;
   PartLayout L;
   if (!layout_grids(L, false)) return false;
   long bars = 0, triangles = 0;

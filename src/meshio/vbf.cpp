@@ -3,6 +3,7 @@
 #include "grid/Grid.h"
 #include "grid/MeshStructs.h"
 #include "meshio/BinFile.h"
+#include "meshio/finite_check.h"
 
 #include <bit>
 #include <cstdint>
@@ -103,6 +104,7 @@ void write_parts(oBinFile& f, const std::vector<uint64_t>& first) {
 }  // namespace
 
 bool export_vbf_mesh(const char* filename, bool) {
+  if (!check_finite_mesh(filename)) return false;
   if (const char* why = unwritable_points()) {
     std::cerr << "could not export to binary file '" << filename << "': " << why << "\n";
     return false;

@@ -6,6 +6,7 @@
 #include "meshio/standard_formats.h"
 
 #include "grid/Grid.h"
+#include "meshio/finite_check.h"
 #include "meshio/flat_mesh.h"
 #include "meshio/text_blocks.h"
 
@@ -79,6 +80,7 @@ void for_each_element(const PartRun& r, bool with_points, const Fn& fn) {
 }  // namespace
 
 bool export_vtu_mesh(const char* path, bool) {
+  if (!check_finite_mesh(path)) return false;
   PartLayout L;
   if (!layout_grids(L, false)) return false;
   const uint64_t np = L.np, ne = L.ne;

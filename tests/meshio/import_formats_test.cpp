@@ -274,6 +274,15 @@ TEST_F(ImportFormats, DvkExportImportMergeGivesTheSameFile) {
   EXPECT_EQ(read_file(first), read_file(second));
 }
 
+namespace {
+// "1<tail>2<tail>...": n lines numbered from 1.
+std::string numbered_lines(int n, const std::string& tail) {
+  std::string text;
+  for (int k = 1; k <= n; ++k) text += std::to_string(k) + tail;
+  return text;
+}
+}  // namespace
+
 // Counts are checked before anything is made, and elements may only name existing points;
 // a failed import leaves no part.
 TEST_F(ImportFormats, DvkFailuresAreDescribedOnStandardError) {
@@ -287,8 +296,10 @@ TEST_F(ImportFormats, DvkFailuresAreDescribedOnStandardError) {
       {"title\n1 0 0\n1 0 0 0\n1 a\n", ": group lines follow but the header declares no groups\n"},
       {read_file(PELGROVE_TEST_DATA "/dvk_huge_counts.dvk"),
        ": the header declares 2000000000 points and 1 groups, more than the 76 bytes that follow can hold\n"},
-      {"title\n1000 0 100000\n" + std::string(1000000, ' '),
-       ": 100000 parts of 1000 points each are out of proportion to a file of 1000020 bytes\n"},
+      // a title line pads the file, but only point and group lines count
+      {std::string(300000, 't') + "\n1000 0 1000\n" + numbered_lines(1000, " 0 0 0\n") + numbered_lines(1000, " a\n"),
+       ": 1000 parts of 1000 points each are out of proportion to a file of 15786 bytes (counting its point and group "
+       "lines only)\n"},
       {"title\n2 0 1\n1 0 0 0\n3 0 0 0\n1 a\n", " at point #2: the line is numbered 3\n"},
       {head + "bar 1 2", " at element declaration for #1\n" + again + "bar 1 2\n"},
       {head + "triangle 1 4 1\n1 2 1 2\n", " at element declaration #1\n'triangle' is an unknown type\n"},
