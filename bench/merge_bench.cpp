@@ -6,6 +6,8 @@
 
 #include <benchmark/benchmark.h>
 
+#include <chrono>
+
 namespace {
 
 long total_points() {
@@ -49,5 +51,29 @@ void BM_MergeDrums(benchmark::State& state) {
   Grid::destroy_grids();
 }
 BENCHMARK(BM_MergeDrums)->Unit(benchmark::kMillisecond);
+
+
+// Two adjacent plates of n x n cells: the first files every point (ptolerance 0), the
+// second looks each of its points up at a tolerance of the given thousandths of the model's
+// size. Before the trees, every lookup walked nearly every representative: more than 30 s
+// at n = 200. Bound: a merge must stay within 1 s there.
+void BM_MergeWideTolerance(benchmark::State& state) {
+  const int n = (int)state.range(0);
+  build_plates(1, n, 0);
+  GridData gd;
+  gd.M = gd.N = n;
+  gd.a = bench_pt(1, 0, 0), gd.b = bench_pt(2, 0, 0), gd.c = bench_pt(2, 1, 0), gd.d = bench_pt(1, 1, 0);
+  build_abcd(gd, "second");
+  for (Grid* g : Grid::gGrids) g->tolerance(state.range(1) * 2.24 / 1000);
+  for (auto _ : state) {
+    const auto start = std::chrono::steady_clock::now();
+    merge_grid_pts();
+    if (std::chrono::steady_clock::now() - start > std::chrono::seconds(1)) state.SkipWithError("merge beyond 1 s");
+  }
+  state.SetItemsProcessed(state.iterations() * total_points());
+  Grid::destroy_grids();
+}
+BENCHMARK(BM_MergeWideTolerance)->Args({200, 30})->Args({200, 300})->Args({200, 1000})->Args({200, 5000})
+    ->Unit(benchmark::kMillisecond);
 
 }  // namespace

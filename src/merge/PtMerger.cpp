@@ -12,8 +12,13 @@ namespace {
 
 // Cell keys beyond this magnitude are not hashed; lookups that would need them scan.
 const double KEY_LIMIT = 1152921504606846976.0;  // 2^60
-// A lookup that would walk more hashed cells than this scans every filed point instead.
+// A lookup that would walk more hashed cells than this searches the trees instead.
 const double MAX_WALK = 64;
+// Whole-set lookups at a tolerance beyond this part of the box's diagonal search the trees:
+// the hashed cells of such a tolerance hold a large part of the model each.
+const double WIDE = 32;
+// Items per leaf of a tree.
+const uint32_t LEAF = 8;
 
 uint64_t mix(int64_t a, int64_t b, int64_t c) {
   uint64_t h = (uint64_t)a * 0x9E3779B97F4A7C15ull ^ (uint64_t)b * 0xC2B2AE3D27D4EB4Full ^
@@ -153,6 +158,9 @@ void PtMerger::box_cell(const GridPt& p, int* ijk) const {
 
 void PtMerger::clear() {
   mItems.clear();
+  mPartItems.clear();
+  mTrees = false;
+  mTreesBySize.clear();
   mLevels.clear();
   mLastLevel = (size_t)-1;
   mProbePt = nullptr;
@@ -173,17 +181,20 @@ void PtMerger::insert_pt(GridPt* p) {
   mItems.push_back(Item{p, (uint32_t)(ijk[0] << 16 | ijk[1] << 8 | ijk[2]), 0, 0});
   if (mPart) add_to_part(item);
   for (Level& lv : mLevels) add_to_level(lv, item);
+  if (mTrees && finite(*p)) tree_insert(item);
   mProbePt = nullptr;
 }
 
 void PtMerger::begin_part() {
   ++mPart;
   mPartSize = 0;
+  mPartItems.clear();
 }
 
 void PtMerger::add_to_part(uint32_t item) {
   mItems[item].part = mPart;
   mItems[item].part_seq = mPartSize++;
+  mPartItems.push_back(item);
 }
 
 // Levels are shared by tolerances within a factor of a few: a tolerance T walks cells of
@@ -195,8 +206,14 @@ double PtMerger::level_size(double tol) const {
 }
 
 const PtMerger::Level* PtMerger::find_level(double tol) const {
-  if (tol == mLastTol && mLastLevel < mLevels.size()) return &mLevels[mLastLevel];
-  if (!(tol > 0)) return mLevels.empty() ? nullptr : &mLevels.front();
+  if (tol == mLastTol && mLastLevel < mLevels.size() && !mLevels[mLastLevel].crowded)
+    return &mLevels[mLastLevel];
+  if (!(tol > 0)) {
+    // Any level finds exact matches, but the cells of a wide tolerance hold too many points.
+    for (const Level& lv : mLevels)
+      if (!lv.crowded && (mDiagonal == 0 || lv.size <= mDiagonal / WIDE)) return &lv;
+    return nullptr;
+  }
   const double want = level_size(tol);
   for (const Level& lv : mLevels)
     if (lv.size >= want / 2 && lv.size <= want * 4) return &lv;
@@ -275,10 +292,101 @@ void PtMerger::grow(Level& lv) {
   for (uint32_t i = 0; i < n; ++i) add_to_level(lv, i);
 }
 
-uint32_t PtMerger::scan_all(const GridPt* p, double tol, bool part_only) const {
+uint32_t PtMerger::search_wide(const GridPt* p, double tol, bool part_only) {
   Best best(tol2(tol));
-  for (uint32_t i = 0; i < (uint32_t)mItems.size(); ++i) consider(i, p, part_only, best);
+  if (part_only) {
+    for (uint32_t i : mPartItems)
+      if (finite(*mItems[i].pt)) consider(i, p, true, best);
+    return best.item;
+  }
+  if (!mTrees) {
+    mTrees = true;
+    KdTree all;
+    for (uint32_t i = 0; i < (uint32_t)mItems.size(); ++i)
+      if (finite(*mItems[i].pt)) all.items.push_back(i);
+    size_t k = 0;
+    while ((size_t(1) << k) < all.items.size()) ++k;
+    mTreesBySize.resize(k + 1);
+    build_tree(mTreesBySize[k] = std::move(all));
+  }
+  const double c[3] = {coord(*p, 0), coord(*p, 1), coord(*p, 2)};
+  for (const KdTree& t : mTreesBySize)
+    if (!t.items.empty()) search_tree(t, 0, c, p, best);
   return best.item;
+}
+
+// As a binary counter: the new item and the full trees below the first that can hold
+// them all become that tree; each item is rebuilt into a tree O(log n) times.
+void PtMerger::tree_insert(uint32_t item) {
+  std::vector<uint32_t> carry{item};
+  for (size_t k = 0;; ++k) {
+    if (k == mTreesBySize.size()) mTreesBySize.emplace_back();
+    KdTree& t = mTreesBySize[k];
+    carry.insert(carry.end(), t.items.begin(), t.items.end());
+    t = KdTree();
+    if (carry.size() <= (size_t(1) << k)) {
+      t.items = std::move(carry);
+      build_tree(t);
+      return;
+    }
+  }
+}
+
+void PtMerger::build_tree(KdTree& t) {
+  t.nodes.assign(1, KdNode());
+  build_node(t, 0, 0, (uint32_t)t.items.size());
+}
+
+// Split at the median of the widest extent.
+void PtMerger::build_node(KdTree& t, uint32_t n, uint32_t begin, uint32_t end) {
+  KdNode node = {{HUGE_VAL, HUGE_VAL, HUGE_VAL}, {-HUGE_VAL, -HUGE_VAL, -HUGE_VAL}, begin, end, 0};
+  for (uint32_t k = begin; k < end; ++k)
+    for (int a = 0; a < 3; ++a) {
+      const double c = coord(*mItems[t.items[k]].pt, a);
+      node.lo[a] = std::min(node.lo[a], c);
+      node.hi[a] = std::max(node.hi[a], c);
+    }
+  if (end - begin > LEAF) {
+    int axis = 0;
+    for (int a = 1; a < 3; ++a)
+      if (node.hi[a] - node.lo[a] > node.hi[axis] - node.lo[axis]) axis = a;
+    const uint32_t mid = begin + (end - begin) / 2;
+    std::nth_element(t.items.begin() + begin, t.items.begin() + mid, t.items.begin() + end,
+                     [&](uint32_t x, uint32_t y) { return coord(*mItems[x].pt, axis) < coord(*mItems[y].pt, axis); });
+    node.left = (uint32_t)t.nodes.size();
+    t.nodes.resize(t.nodes.size() + 2);
+    build_node(t, node.left, begin, mid);
+    build_node(t, node.left + 1, mid, end);
+  }
+  t.nodes[n] = node;
+}
+
+namespace {
+double box_dist2(const double* lo, const double* hi, const double* c) {
+  double d2 = 0;
+  for (int a = 0; a < 3; ++a) {
+    const double d = c[a] < lo[a] ? lo[a] - c[a] : c[a] > hi[a] ? c[a] - hi[a] : 0;
+    d2 += d * d;
+  }
+  return d2;
+}
+}  // namespace
+
+// A node is passed over when its box lies beyond the best distance so far, or beyond the
+// reach before any: the box's distance never exceeds that of a point inside it as consider
+// computes it, and the margin keeps rounding and tiny distances from dropping a tie.
+void PtMerger::search_tree(const KdTree& t, uint32_t n, const double* c, const GridPt* p, Best& best) const {
+  const KdNode& node = t.nodes[n];
+  const double bound = best.item == NONE ? best.reach2d : (double)best.d2;
+  if (box_dist2(node.lo, node.hi, c) > bound * (1 + 0x1p-40) + 0x1p-900) return;
+  if (!node.left) {
+    for (uint32_t k = node.begin; k < node.end; ++k) consider(t.items[k], p, false, best);
+    return;
+  }
+  const KdNode &a = t.nodes[node.left], &b = t.nodes[node.left + 1];
+  const bool b_first = box_dist2(b.lo, b.hi, c) < box_dist2(a.lo, a.hi, c);
+  search_tree(t, node.left + (b_first ? 1 : 0), c, p, best);
+  search_tree(t, node.left + (b_first ? 0 : 1), c, p, best);
 }
 
 long double PtMerger::exact_dist2(const GridPt& q, const GridPt& p) const {
@@ -306,13 +414,14 @@ GridPt* PtMerger::test_part_pt(const GridPt* p, double tol) {
 uint32_t PtMerger::nearest(const GridPt* p, double tol, bool part_only) {
   if (mItems.empty() || (part_only && mPartSize == 0)) return NONE;
   const long double t2 = tol2(tol);
-  if (std::isnan(t2)) return NONE;
+  // A point that is not finite is within reach of nothing, at any tolerance.
+  if (std::isnan(t2) || !finite(*p)) return NONE;
   const double T = std::fabs(tol) * mScale;
-  if (std::isinf(t2) || (mDiagonal > 0 && T > mDiagonal)) return scan_all(p, tol, part_only);
-  // With a finite tolerance a point that is not finite is within reach of nothing.
-  if (!finite(*p)) return NONE;
+  if (std::isinf(t2) || (mDiagonal > 0 && T > mDiagonal)) return search_wide(p, tol, part_only);
+  if (!part_only && mDiagonal > 0 && T > mDiagonal / WIDE) return search_wide(p, tol, false);
 
   Level& lv = level_for(T);
+  if (lv.crowded && !part_only) return search_wide(p, tol, false);
   const double c[3] = {coord(*p, 0), coord(*p, 1), coord(*p, 2)};
   int64_t k0[3], k1[3];
   double cells = 1;
@@ -320,12 +429,13 @@ uint32_t PtMerger::nearest(const GridPt* p, double tol, bool part_only) {
     // The margin covers rounding in the distance test and squares that underflow to 0.
     const double m = (std::fabs(c[a]) + T) * 0x1p-40 + 1e-150;
     if (!key_of(c[a] - T - m, lv.inv, k0[a]) || !key_of(c[a] + T + m, lv.inv, k1[a]))
-      return scan_all(p, tol, part_only);
+      return search_wide(p, tol, part_only);
     cells *= (double)(k1[a] - k0[a] + 1);
   }
-  if (cells > MAX_WALK) return scan_all(p, tol, part_only);
+  if (cells > MAX_WALK) return search_wide(p, tol, part_only);
 
   Best best(t2);
+  size_t walked = 0;
   for (int64_t kx = k0[0]; kx <= k1[0]; ++kx)
     for (int64_t ky = k0[1]; ky <= k1[1]; ++ky)
       for (int64_t kz = k0[2]; kz <= k1[2]; ++kz) {
@@ -333,14 +443,17 @@ uint32_t PtMerger::nearest(const GridPt* p, double tol, bool part_only) {
         const size_t s = probe(lv, h);
         // The cell of p itself: filing p next can start from here.
         if (cells == 1) remember_probe(p, lv, h, s);
-        walk(lv, s, p, part_only, best);
+        walked += walk(lv, s, p, part_only, best);
       }
+  if (walked > CROWDED) lv.crowded = true;
   return best.item;
 }
 
-void PtMerger::walk(const Level& lv, size_t s, const GridPt* p, bool part_only, Best& best) const {
-  if (!lv.slots[s].fp) return;
-  for (uint32_t i = lv.slots[s].head; i != NONE; i = lv.next[i]) consider(i, p, part_only, best);
+size_t PtMerger::walk(const Level& lv, size_t s, const GridPt* p, bool part_only, Best& best) const {
+  if (!lv.slots[s].fp) return 0;
+  size_t n = 0;
+  for (uint32_t i = lv.slots[s].head; i != NONE; i = lv.next[i], ++n) consider(i, p, part_only, best);
+  return n;
 }
 
 // Squares of at least 2^-900 (and below overflow) come out of plain doubles as they do at
@@ -374,8 +487,9 @@ void PtMerger::remember_probe(const GridPt* p, const Level& lv, uint64_t h, size
 // The lookup of nearest, less its checks and cell range, for a box known to lie in one cell.
 bool PtMerger::one_cell(const GridPt* p, double tol, uint64_t& h) {
   const double T = std::fabs(tol) * mScale;
-  if (!(T * T < HUGE_VAL) || (mDiagonal > 0 && T > mDiagonal) || !finite(*p)) return false;
+  if (!(T * T < HUGE_VAL) || (mDiagonal > 0 && T > mDiagonal / WIDE) || !finite(*p)) return false;
   const Level& lv = level_for(T);
+  if (lv.crowded) return false;
   const double c[3] = {coord(*p, 0), coord(*p, 1), coord(*p, 2)};
   int64_t k[3];
   for (int a = 0; a < 3; ++a) {
@@ -389,11 +503,11 @@ bool PtMerger::one_cell(const GridPt* p, double tol, uint64_t& h) {
 
 uint32_t PtMerger::nearest_in_cell(const GridPt* p, double tol, bool part_only, uint64_t h) {
   if (mItems.empty() || (part_only && mPartSize == 0)) return NONE;
-  const Level& lv = level_for(std::fabs(tol) * mScale);
+  Level& lv = level_for(std::fabs(tol) * mScale);
   const size_t s = probe(lv, h);
   remember_probe(p, lv, h, s);
   Best best(tol2(tol));
-  walk(lv, s, p, part_only, best);
+  if (walk(lv, s, p, part_only, best) > CROWDED) lv.crowded = true;
   return best.item;
 }
 

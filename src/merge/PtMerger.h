@@ -110,10 +110,24 @@ private:
     HugeVector<Slot> slots;
     std::vector<uint32_t> next;  // per item: next item of the same hashed cell
     size_t used = 0;
+    bool crowded = false;  // a lookup walked more than CROWDED items: whole-set lookups use the trees
+  };
+
+  // A static k-d tree over some filed items: nodes hold the bounds of their items (in the
+  // merger's units); a node's two children sit side by side at `left` (0: a leaf).
+  struct KdNode {
+    double lo[3], hi[3];
+    uint32_t begin, end, left;
+  };
+  struct KdTree {
+    std::vector<uint32_t> items;
+    std::vector<KdNode> nodes;
   };
 
   struct Best;
-  void walk(const Level& lv, size_t s, const GridPt* p, bool part_only, Best& best) const;
+  // Items walked; a walk of more than this marks its level crowded.
+  static constexpr size_t CROWDED = 512;
+  size_t walk(const Level& lv, size_t s, const GridPt* p, bool part_only, Best& best) const;
   // Offers filed item i to `best` when it is within its reach of p.
   void consider(uint32_t i, const GridPt* p, bool part_only, Best& best) const;
   // Coordinate of p along an axis, in the merger's units.
@@ -128,7 +142,16 @@ private:
   size_t probe(const Level& lv, uint64_t h) const;
   void add_to_level(Level& lv, uint32_t item);
   void grow(Level& lv);
-  uint32_t scan_all(const GridPt* p, double tol, bool part_only) const;
+  // Lookups no table answers cheaply: a tolerance near the box's size or beyond, a level
+  // crowded with points, keys out of range. The whole set goes through the trees; the part
+  // view is scanned.
+  uint32_t search_wide(const GridPt* p, double tol, bool part_only);
+  // -- the trees: built at the first wide lookup over the whole set, then kept up to date
+  // by insert_pt as trees of 2^k items (a full tree of each size merges into the next).
+  void tree_insert(uint32_t item);
+  void build_tree(KdTree& t);
+  void build_node(KdTree& t, uint32_t node, uint32_t begin, uint32_t end);
+  void search_tree(const KdTree& t, uint32_t node, const double* c, const GridPt* p, Best& best) const;
 
   // Coordinates and tolerances are scaled by this power of two when the box lies beyond
   // 2^-400..2^400, so that the box's cells, hashed cells and distances come out as they do
@@ -151,4 +174,7 @@ private:
   size_t mProbeSlot = 0;
   uint32_t mPart = 0;      // current part view (0: none begun)
   uint32_t mPartSize = 0;  // points in it
+  std::vector<uint32_t> mPartItems;  // its items, in its filing order
+  bool mTrees = false;               // the trees are kept (since the first wide lookup)
+  std::vector<KdTree> mTreesBySize;  // [k]: empty or 2^k finite items
 };

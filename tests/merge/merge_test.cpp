@@ -192,6 +192,8 @@ TEST_F(MergeTest, WhatJoinsAndWhichRepresentativeWins) {
        {xyz(1.5e308, 1e293, 0), xyz(-1.5e308, 1e292, 0)}, 1e293, 0, {1, 0}},
       {"points that are not finite stay alone", {xyz(1, 1, 1), xyz(nan, 0, 0), xyz(inf, 0, 0)},
        {xyz(1, 1, 1.05), xyz(nan, 0, 0), xyz(inf, 0, 0)}, 0.1, 0.1, {0, -1, -1}},
+      {"nor at an infinite tolerance", {xyz(1, 1, 1), xyz(inf, 0, 0)}, {xyz(inf, 0, 0), xyz(nan, 0, 0), xyz(5, 5, 5)},
+       inf, inf, {-1, -1, 0}},
   };
   for (const Row& r : rows) {
     SCOPED_TRACE(r.id);
