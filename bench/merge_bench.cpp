@@ -73,6 +73,27 @@ void BM_MergeWideTolerance(benchmark::State& state) {
   state.SetItemsProcessed(state.iterations() * total_points());
   Grid::destroy_grids();
 }
+// The part view at a wide ptolerance: a second plate over half of the first (tolerance 0)
+// joins half its points to the first's, which its other half then looks up at 30 % of the
+// model's size. Before the part's own trees: 5 s at n = 200. Same bound.
+void BM_MergeWidePtolerance(benchmark::State& state) {
+  const int n = (int)state.range(0);
+  build_plates(1, n, 0);
+  GridData gd;
+  gd.M = gd.N = n;
+  gd.a = bench_pt(0.5, 0, 0), gd.b = bench_pt(1.5, 0, 0), gd.c = bench_pt(1.5, 1, 0), gd.d = bench_pt(0.5, 1, 0);
+  build_abcd(gd, "second");
+  Grid::gGrids.back()->ptolerance(0.5);
+  for (auto _ : state) {
+    const auto start = std::chrono::steady_clock::now();
+    merge_grid_pts();
+    if (std::chrono::steady_clock::now() - start > std::chrono::seconds(1)) state.SkipWithError("merge beyond 1 s");
+  }
+  state.SetItemsProcessed(state.iterations() * total_points());
+  Grid::destroy_grids();
+}
+BENCHMARK(BM_MergeWidePtolerance)->Arg(200)->Unit(benchmark::kMillisecond);
+
 BENCHMARK(BM_MergeWideTolerance)->Args({200, 30})->Args({200, 300})->Args({200, 1000})->Args({200, 5000})
     ->Unit(benchmark::kMillisecond);
 

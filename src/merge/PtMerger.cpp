@@ -159,8 +159,8 @@ void PtMerger::box_cell(const GridPt& p, int* ijk) const {
 void PtMerger::clear() {
   mItems.clear();
   mPartItems.clear();
-  mTrees = false;
-  mTreesBySize.clear();
+  mWholeTrees = Forest();
+  mPartTrees = Forest();
   mLevels.clear();
   mLastLevel = (size_t)-1;
   mProbePt = nullptr;
@@ -181,7 +181,7 @@ void PtMerger::insert_pt(GridPt* p) {
   mItems.push_back(Item{p, (uint32_t)(ijk[0] << 16 | ijk[1] << 8 | ijk[2]), 0, 0});
   if (mPart) add_to_part(item);
   for (Level& lv : mLevels) add_to_level(lv, item);
-  if (mTrees && finite(*p)) tree_insert(item);
+  if (mWholeTrees.on && finite(*p)) tree_insert(mWholeTrees, item);
   mProbePt = nullptr;
 }
 
@@ -189,12 +189,14 @@ void PtMerger::begin_part() {
   ++mPart;
   mPartSize = 0;
   mPartItems.clear();
+  mPartTrees = Forest();
 }
 
 void PtMerger::add_to_part(uint32_t item) {
   mItems[item].part = mPart;
   mItems[item].part_seq = mPartSize++;
   mPartItems.push_back(item);
+  if (mPartTrees.on && finite(*mItems[item].pt)) tree_insert(mPartTrees, item);
 }
 
 // Levels are shared by tolerances within a factor of a few: a tolerance T walks cells of
@@ -293,35 +295,34 @@ void PtMerger::grow(Level& lv) {
 }
 
 uint32_t PtMerger::search_wide(const GridPt* p, double tol, bool part_only) {
-  Best best(tol2(tol));
-  if (part_only) {
-    for (uint32_t i : mPartItems)
-      if (finite(*mItems[i].pt)) consider(i, p, true, best);
-    return best.item;
-  }
-  if (!mTrees) {
-    mTrees = true;
+  Forest& f = part_only ? mPartTrees : mWholeTrees;
+  if (!f.on) {
+    f.on = true;
     KdTree all;
-    for (uint32_t i = 0; i < (uint32_t)mItems.size(); ++i)
+    auto add = [&](uint32_t i) {
       if (finite(*mItems[i].pt)) all.items.push_back(i);
+    };
+    if (part_only)
+      for (uint32_t i : mPartItems) add(i);
+    else
+      for (uint32_t i = 0; i < (uint32_t)mItems.size(); ++i) add(i);
     size_t k = 0;
     while ((size_t(1) << k) < all.items.size()) ++k;
-    mTreesBySize.resize(k + 1);
-    build_tree(mTreesBySize[k] = std::move(all));
+    f.trees.resize(k + 1);
+    build_tree(f.trees[k] = std::move(all));
   }
+  Best best(tol2(tol));
   const double c[3] = {coord(*p, 0), coord(*p, 1), coord(*p, 2)};
-  for (const KdTree& t : mTreesBySize)
-    if (!t.items.empty()) search_tree(t, 0, c, p, best);
+  for (const KdTree& t : f.trees)
+    if (!t.items.empty()) search_tree(t, 0, c, p, part_only, best);
   return best.item;
 }
 
-// As a binary counter: the new item and the full trees below the first that can hold
-// them all become that tree; each item is rebuilt into a tree O(log n) times.
-void PtMerger::tree_insert(uint32_t item) {
+void PtMerger::tree_insert(Forest& f, uint32_t item) {
   std::vector<uint32_t> carry{item};
   for (size_t k = 0;; ++k) {
-    if (k == mTreesBySize.size()) mTreesBySize.emplace_back();
-    KdTree& t = mTreesBySize[k];
+    if (k == f.trees.size()) f.trees.emplace_back();
+    KdTree& t = f.trees[k];
     carry.insert(carry.end(), t.items.begin(), t.items.end());
     t = KdTree();
     if (carry.size() <= (size_t(1) << k)) {
@@ -375,18 +376,19 @@ double box_dist2(const double* lo, const double* hi, const double* c) {
 // A node is passed over when its box lies beyond the best distance so far, or beyond the
 // reach before any: the box's distance never exceeds that of a point inside it as consider
 // computes it, and the margin keeps rounding and tiny distances from dropping a tie.
-void PtMerger::search_tree(const KdTree& t, uint32_t n, const double* c, const GridPt* p, Best& best) const {
+void PtMerger::search_tree(const KdTree& t, uint32_t n, const double* c, const GridPt* p, bool part_only,
+                           Best& best) const {
   const KdNode& node = t.nodes[n];
   const double bound = best.item == NONE ? best.reach2d : (double)best.d2;
   if (box_dist2(node.lo, node.hi, c) > bound * (1 + 0x1p-40) + 0x1p-900) return;
   if (!node.left) {
-    for (uint32_t k = node.begin; k < node.end; ++k) consider(t.items[k], p, false, best);
+    for (uint32_t k = node.begin; k < node.end; ++k) consider(t.items[k], p, part_only, best);
     return;
   }
   const KdNode &a = t.nodes[node.left], &b = t.nodes[node.left + 1];
   const bool b_first = box_dist2(b.lo, b.hi, c) < box_dist2(a.lo, a.hi, c);
-  search_tree(t, node.left + (b_first ? 1 : 0), c, p, best);
-  search_tree(t, node.left + (b_first ? 0 : 1), c, p, best);
+  search_tree(t, node.left + (b_first ? 1 : 0), c, p, part_only, best);
+  search_tree(t, node.left + (b_first ? 0 : 1), c, p, part_only, best);
 }
 
 long double PtMerger::exact_dist2(const GridPt& q, const GridPt& p) const {
@@ -421,7 +423,7 @@ uint32_t PtMerger::nearest(const GridPt* p, double tol, bool part_only) {
   if (!part_only && mDiagonal > 0 && T > mDiagonal / WIDE) return search_wide(p, tol, false);
 
   Level& lv = level_for(T);
-  if (lv.crowded && !part_only) return search_wide(p, tol, false);
+  if (lv.crowded) return search_wide(p, tol, part_only);
   const double c[3] = {coord(*p, 0), coord(*p, 1), coord(*p, 2)};
   int64_t k0[3], k1[3];
   double cells = 1;

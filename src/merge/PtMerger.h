@@ -110,7 +110,7 @@ private:
     HugeVector<Slot> slots;
     std::vector<uint32_t> next;  // per item: next item of the same hashed cell
     size_t used = 0;
-    bool crowded = false;  // a lookup walked more than CROWDED items: whole-set lookups use the trees
+    bool crowded = false;  // a lookup walked more than CROWDED items: lookups here use the trees
   };
 
   // A static k-d tree over some filed items: nodes hold the bounds of their items (in the
@@ -122,6 +122,14 @@ private:
   struct KdTree {
     std::vector<uint32_t> items;
     std::vector<KdNode> nodes;
+  };
+  // Trees over a set of items, built at the set's first wide lookup and then kept up to
+  // date as a binary counter: [k] is empty or holds at most 2^k items, and a new item and
+  // the full trees below the first that can hold them all become that tree, so each item is
+  // rebuilt into a tree O(log n) times.
+  struct Forest {
+    bool on = false;
+    std::vector<KdTree> trees;
   };
 
   struct Best;
@@ -143,15 +151,13 @@ private:
   void add_to_level(Level& lv, uint32_t item);
   void grow(Level& lv);
   // Lookups no table answers cheaply: a tolerance near the box's size or beyond, a level
-  // crowded with points, keys out of range. The whole set goes through the trees; the part
-  // view is scanned.
+  // crowded with points, keys out of range. They search the trees of the set.
   uint32_t search_wide(const GridPt* p, double tol, bool part_only);
-  // -- the trees: built at the first wide lookup over the whole set, then kept up to date
-  // by insert_pt as trees of 2^k items (a full tree of each size merges into the next).
-  void tree_insert(uint32_t item);
+  void tree_insert(Forest& f, uint32_t item);
   void build_tree(KdTree& t);
   void build_node(KdTree& t, uint32_t node, uint32_t begin, uint32_t end);
-  void search_tree(const KdTree& t, uint32_t node, const double* c, const GridPt* p, Best& best) const;
+  void search_tree(const KdTree& t, uint32_t node, const double* c, const GridPt* p, bool part_only,
+                   Best& best) const;
 
   // Coordinates and tolerances are scaled by this power of two when the box lies beyond
   // 2^-400..2^400, so that the box's cells, hashed cells and distances come out as they do
@@ -175,6 +181,5 @@ private:
   uint32_t mPart = 0;      // current part view (0: none begun)
   uint32_t mPartSize = 0;  // points in it
   std::vector<uint32_t> mPartItems;  // its items, in its filing order
-  bool mTrees = false;               // the trees are kept (since the first wide lookup)
-  std::vector<KdTree> mTreesBySize;  // [k]: empty or 2^k finite items
+  Forest mWholeTrees, mPartTrees;    // over the finite items of the whole set and the part view
 };
