@@ -50,6 +50,7 @@ long command_limit = 0;  // set by limit_commands; 0: none
 long commands_run = 0;   // commands dispatched since reset_script_state
 // Set by a failure that ends the whole run (nesting or command limit, memory, a stop asked
 // for): every level returns at once, also those a builder's per-point script would resume.
+// Cleared when the outermost run returns.
 bool run_ending = false;
 
 bool end_run() {
@@ -59,7 +60,9 @@ bool end_run() {
 
 struct RunDepth {
   RunDepth() { ++active_runs; }
-  ~RunDepth() { --active_runs; }
+  ~RunDepth() {
+    if (--active_runs == 0) run_ending = false;
+  }
   RunDepth(const RunDepth&) = delete;
   RunDepth& operator=(const RunDepth&) = delete;
 };
@@ -121,7 +124,8 @@ bool run_builder(const std::string& builder, BuilderFunc func, scriptstream& s) 
   }
   // Only a part the builder just made is placed: a builder that made none must not move
   // the part before it a second time.
-  if (Grid::gGrids.size() == count_before && (!count_before || Grid::gGrids.back() == last_before)) return true;
+  if (Grid::gGrids.size() == count_before && (!count_before || Grid::gGrids.back() == last_before))
+    return true;
   if (run_ending) {  // cut short by a failure in its per-point script
     delete Grid::gGrids.back();
     return false;
@@ -275,7 +279,6 @@ void reset_script_state() {
   gParameterFrames = startup.frames;
   clear_out_of_memory();
   commands_run = 0;
-  run_ending = false;
   included_files().clear();
 }
 
