@@ -38,7 +38,8 @@ void cloud(const std::string& name, const std::vector<GridPt>& pts, double tol, 
 
 // Random models of the kinds that stress the merge: shared borders nudged to within,
 // exactly at or beyond the tolerance, clouds full of coincident points, closed cylinders,
-// equidistant candidates, lines, columns and dots with mixed (also negative) tolerances.
+// equidistant candidates, lines, columns and dots with mixed (also negative) tolerances,
+// tolerances beyond the box, and a dense cloud in a box made wide by a far point.
 void make_model(int kind, uint64_t seed) {
   std::mt19937_64 rng(seed);
   auto uniform = [&](int lo, int hi) { return std::uniform_int_distribution<int>(lo, hi)(rng); };
@@ -62,7 +63,7 @@ void make_model(int kind, uint64_t seed) {
       for (GridPt& p : pts)
         p = xyz(uniform(0, 8) / 8.0 + (uniform(0, 3) ? 0 : pick({1.0 / 64, -1.0 / 64, 1.0 / 128, 1e-9})),
                 uniform(0, 8) / 8.0, uniform(0, 2) / 8.0);
-      cloud(name("c", k), pts, pick({0, 1.0 / 64, 1.0 / 16, 0.3}), pick({0, 1.0 / 64, 1.0 / 8}));
+      cloud(name("c", k), pts, pick({0, 1.0 / 64, 1.0 / 16, 0.3, 2}), pick({0, 1.0 / 64, 1.0 / 8, 2}));
     }
     if (uniform(0, 1)) cloud("origin", std::vector<GridPt>(uniform(1, 5)), pick({0, 0.1}), 0);
   } else if (kind == 2) {  // stacked closed cylinders whose seams meet only within rounding
@@ -83,6 +84,14 @@ void make_model(int kind, uint64_t seed) {
     for (GridPt& p : mids)
       p = xyz(uniform(0, 2 * n - 1) * h / 2, uniform(0, 2 * n - 1) * h / 2, uniform(0, 2) * h / 2);
     cloud("mids", mids, pick({h / 2, h * 0.7071067811865476, h}), pick({0, h / 2}));
+  } else if (kind == 5) {  // a far point makes the box wide: hashed cells crowd with a dense cloud
+    std::uniform_real_distribution<double> u(0, 1);
+    for (int k = 0; k < 2; ++k) {
+      std::vector<GridPt> pts(k ? 100 : 550);
+      for (GridPt& p : pts) p = xyz(u(rng) / 64, u(rng) / 64, u(rng) / 256);
+      cloud(name("dense", k), pts, pick({1.0 / 1024, 1.0 / 256}), pick({0, 1.0 / 512, 1.0 / 256}));
+    }
+    cloud("far", {xyz(0.75, 0, 0)}, 0, 0);
   } else {  // curved, flat, line and single-point parts with tolerances of their own
     for (int k = uniform(2, 5); k > 0; --k) {
       const int M = uniform(0, 6), N = uniform(0, 6);
@@ -119,9 +128,9 @@ bool rescale(double s) {
 // link is direct and within reach; two representatives of one part lie beyond its
 // ptolerance; merging again changes nothing.
 TEST_F(MergeTest, MatchesThePlainBucketWalkAtEveryScaleAndKeepsItsInvariants) {
-  const char* const kinds[] = {"plates", "clouds", "cylinders", "ties", "mixed"};
+  const char* const kinds[] = {"plates", "clouds", "cylinders", "ties", "mixed", "crowded"};
   const double scales[] = {0x1p-700, 0x1p-960, 0x1p600, 0x1p1020};
-  for (int kind = 0; kind < 5; ++kind)
+  for (int kind = 0; kind < 6; ++kind)
     for (uint64_t seed = 1; seed <= 100; ++seed) {
       SCOPED_TRACE(std::string(kinds[kind]) + " seed " + std::to_string(seed));
       Grid::destroy_grids();
