@@ -32,11 +32,40 @@ void mapped_and_resident(double& mapped, double& resident) {
   std::fclose(f);
 }
 
+// Points of all parts. Parts are only ever appended and only the newest still grows, so
+// the total of all but the newest is kept and redone only when the list was cut back:
+// constant time per part for a model of many small parts.
+struct Counted {
+  size_t grids = 0;         // leading parts summed in `points`
+  const Grid* last = nullptr;  // the last of them, to notice a new list
+  double points = 0;
+};
+Counted gCounted;
+
 double model_points() {
-  double n = 0;
-  for (const Grid* g : Grid::gGrids) n += (double)g->mPts.size();
+  const auto& grids = Grid::gGrids;
+  if (gCounted.grids > grids.size() || (gCounted.grids > 0 && grids[gCounted.grids - 1] != gCounted.last))
+    gCounted = Counted{};
+  while (gCounted.grids + 1 < grids.size()) {
+    gCounted.last = grids[gCounted.grids++];
+    gCounted.points += (double)gCounted.last->mPts.size();
+  }
+  double n = gCounted.points;
+  for (size_t i = gCounted.grids; i < grids.size(); ++i) n += (double)grids[i]->mPts.size();
   return n;
 }
+
+// The room last read, and the model's size then. Reading /proc costs as much as making a
+// small part, so it is read again only when the request, with what the model has grown by
+// since, comes within half of that room, or after every few thousand parts.
+constexpr size_t kPartsBetweenReadings = 4096;
+struct Room {
+  bool known = false;
+  double room = 0;
+  double points = 0;
+  size_t grids = 0;
+};
+Room gRoom;
 
 }  // namespace
 
@@ -52,11 +81,20 @@ double memory_room() {
   return std::max(room, 0.0);
 }
 
-void limit_memory(double bytes) { gMemoryLimit = bytes; }
+void limit_memory(double bytes) {
+  gMemoryLimit = bytes;
+  gRoom = Room{};
+}
 
 bool points_fit_memory(double points, std::string& message) {
-  const double need = points * sizeof(GridPt) + (model_points() + points) * kMergeBytesPerPoint;
+  const double model = model_points();
+  const double need = points * sizeof(GridPt) + (model + points) * kMergeBytesPerPoint;
+  const double grown = std::max(model - gRoom.points, 0.0) * (sizeof(GridPt) + kMergeBytesPerPoint);
+  if (gRoom.known && need + 2 * grown <= gRoom.room / 2 &&
+      Grid::gGrids.size() < gRoom.grids + kPartsBetweenReadings)
+    return true;
   const double room = memory_room();
+  gRoom = Room{true, room, model, Grid::gGrids.size()};
   if (need <= room) return true;
   note_out_of_memory();
   message += string_printf("%.0f points need about %s of memory, but only %s is left", points,
@@ -68,4 +106,7 @@ std::string format_megabytes(double bytes) { return string_printf("%.1f MB", byt
 
 void note_out_of_memory() { gOutOfMemory = true; }
 bool out_of_memory() { return gOutOfMemory; }
-void clear_out_of_memory() { gOutOfMemory = false; }
+void clear_out_of_memory() {
+  gOutOfMemory = false;
+  gRoom = Room{};
+}

@@ -15,6 +15,8 @@ double memory_room();
 void limit_memory(double bytes);
 // True when `points` more points fit beside the model's parts, merging included; otherwise
 // appends the reason (points, estimate and room) to `message` and notes the shortage.
+// Constant time per call: the model's size is a running total and the room is read again
+// only near the limit (or every few thousand parts).
 bool points_fit_memory(double points, std::string& message);
 // "123.4 MB"
 std::string format_megabytes(double bytes);
@@ -22,4 +24,4 @@ std::string format_megabytes(double bytes);
 // -- the out-of-memory note
 void note_out_of_memory();
 bool out_of_memory();
-void clear_out_of_memory();
+void clear_out_of_memory();  // also forgets the room last read

@@ -37,7 +37,7 @@ namespace {
 // once the libraries loaded.
 struct StartupState {
   std::map<std::string, std::string> expressions;
-  std::vector<std::string> matrices;
+  std::vector<Placement> matrices;
   std::vector<std::map<std::string, double>> frames;
 };
 StartupState startup;

@@ -1,96 +1,282 @@
 #include "interp/placement.h"
 
 #include "grid/Grid.h"
+#include "grid/memory.h"
 #include "interp/params.h"
 #include "script/scriptstream.h"
 #include "util/message.h"
 
+#include <bit>
 #include <cmath>
+#include <cstdint>
 #include <sstream>
 
-std::string gTransformation;
-std::vector<std::string> matrix_stack;
+Placement gTransformation;
+std::vector<Placement> matrix_stack;
 
 namespace {
+
 constexpr double kDegToRad = 0.017453292519943295;
+constexpr double kTwo53 = 9007199254740992.0;  // 2^53: integers up to here are exact
+
+// The spacing of the representable multiples that `v` is one of: the value of the lowest set
+// bit of its significand (0 for zero, which fits every spacing).
+double quantum(double v) {
+  if (v == 0 || !std::isfinite(v)) return 0;
+  uint64_t bits = std::bit_cast<uint64_t>(v);
+  uint64_t mantissa = bits & ((uint64_t(1) << 52) - 1);
+  int exponent = int((bits >> 52) & 0x7ff);
+  if (exponent == 0) {
+    exponent = -1074;  // subnormal
+  } else {
+    mantissa |= uint64_t(1) << 52;
+    exponent -= 1075;
+  }
+  return std::ldexp(1.0, exponent + std::countr_zero(mantissa));
+}
+
+// What a run of translations does to one axis. When every offset and the coordinate are
+// multiples of some q and their magnitudes add up to at most 2^53 q (and stay finite), every
+// partial sum is exact, so adding the run's exact total gives the bits replaying each offset
+// would: a row of parts spaced by a round step costs one addition per point instead of one
+// per move.
+struct AxisRun {
+  bool moved = false;    // some offset of the run acts on this axis
+  bool summable = true;  // total and bound below are exact
+  double total = 0;      // sum of the offsets (-0 only when all are -0, as replayed)
+  double q = 0;          // smallest quantum of the offsets; 0 when all are zero
+  double bound = 0;      // sum of |offset| / q
+
+  void add_in_front(double v) {
+    total = moved ? v + total : v;
+    moved = true;
+    if (!summable || v == 0) return;
+    double qv = quantum(v);
+    if (q == 0 || qv < q) {
+      bound = q == 0 ? 0 : bound * (q / qv);
+      q = qv;
+    }
+    bound += std::fabs(v) / q;
+    if (!(bound <= kTwo53)) summable = false;
+  }
+  // True, with the coordinate moved, when the shortcut is exact for it: the spacing is the
+  // finer of the offsets' and the coordinate's own.
+  bool shift(double& x) const {
+    if (!moved) return true;
+    if (!summable || !std::isfinite(x)) return false;
+    double qx = quantum(x);
+    double qq = q == 0 ? qx : qx == 0 ? q : std::min(q, qx);
+    if (qq > 0 && !(std::fabs(x) / qq + bound * (q / qq) <= kTwo53)) return false;
+    if (!std::isfinite(std::fabs(x) + bound * q)) return false;  // a partial sum would overflow
+    x += total;
+    return true;
+  }
+};
+
 }  // namespace
+
+// One pair; `next` is the pair that acts after it. A translation also summarises the run of
+// translations it starts (up to `run_end`, the first pair that is not one).
+struct Placement::Node {
+  std::string text;      // "word number"
+  bool readable = true;  // false: the number could not be read, and applying stops here
+  bool acts = false;     // a move or turn of a known axis; other words do nothing
+  PlacementOp op;
+  size_t count = 1;      // pairs from here to the end
+  std::shared_ptr<const Node> next;
+  const Node* run_end = nullptr;
+  AxisRun run[3];
+
+  ~Node() {
+    // Release a long unshared tail one pair at a time, not by recursion.
+    auto tail = std::move(const_cast<std::shared_ptr<const Node>&>(next));
+    while (tail && tail.use_count() == 1)
+      tail = std::move(const_cast<std::shared_ptr<const Node>&>(tail->next));
+  }
+};
+
+namespace {
+
+// A readable translation, or a word that does nothing: part of a run of translations.
+bool in_run(const Placement::Node* n) { return n && n->readable && (!n->acts || !n->op.rotate); }
+
+// A word's first letter says move (m) or rotate (r), its second the axis; any other word or
+// letter does nothing. A number that cannot be read ends the transformation there.
+std::shared_ptr<Placement::Node> make_node(const std::string& word, const std::string& number,
+                                           std::shared_ptr<const Placement::Node> next) {
+  auto node = std::make_shared<Placement::Node>();
+  node->text = word + " " + number;
+  static std::istringstream in;  // one stream: making one costs more than the rest here
+  in.clear();
+  in.str(number);
+  double value = 0;
+  node->readable = bool(in >> value);
+  if (node->readable && word.size() >= 2 && (word[0] == 'm' || word[0] == 'r') &&
+      (word[1] == 'x' || word[1] == 'y' || word[1] == 'z')) {
+    node->acts = true;
+    node->op.axis = word[1];
+    if (word[0] == 'm') {
+      node->op.offset = value;
+    } else {
+      node->op.rotate = true;
+      node->op.c = std::cos(value * kDegToRad);
+      node->op.s = std::sin(value * kDegToRad);
+    }
+  }
+  // A translation (or a word that does nothing) extends the run of translations behind it.
+  if (node->readable && !node->op.rotate) {
+    const Placement::Node* after = next.get();
+    if (in_run(after)) {
+      node->run_end = after->run_end;
+      for (int a = 0; a < 3; ++a) node->run[a] = after->run[a];
+    } else {
+      node->run_end = after;
+    }
+    if (node->acts) node->run[node->op.axis - 'x'].add_in_front(node->op.offset);
+  }
+  node->count = next ? next->count + 1 : 1;
+  node->next = std::move(next);
+  return node;
+}
+
+void apply_op(const PlacementOp& op, double& x, double& y, double& z) {
+  if (!op.rotate) {
+    (op.axis == 'x' ? x : op.axis == 'y' ? y : z) += op.offset;
+    return;
+  }
+  double c = op.c, s = op.s;
+  double nx = x, ny = y, nz = z;
+  switch (op.axis) {
+    case 'x': ny = c * y - s * z; nz = s * y + c * z; break;
+    case 'y': nx = c * x + s * z; nz = c * z - s * x; break;
+    case 'z': nx = c * x - s * y; ny = s * x + c * y; break;
+  }
+  x = nx;
+  y = ny;
+  z = nz;
+}
+
+}  // namespace
+
+size_t Placement::size() const { return mHead ? mHead->count : 0; }
+
+std::string Placement::text() const {
+  std::string out;
+  for (const Node* n = mHead.get(); n; n = n->next.get()) out += n->text + " ";
+  return out;
+}
+
+void Placement::prepend(const std::string& pairs) {
+  std::vector<std::string> words;
+  for (size_t i = 0; i < pairs.size();) {
+    size_t end = pairs.find(' ', i);
+    if (end == std::string::npos) end = pairs.size();
+    if (end > i) words.push_back(pairs.substr(i, end - i));
+    i = end + 1;
+  }
+  for (size_t i = words.size() / 2; i-- > 0;) mHead = make_node(words[2 * i], words[2 * i + 1], mHead);
+}
+
+namespace {
+
+// The pairs of the transformation last applied, flat and oldest first (the pair holding
+// `count` pairs sits at count - 1), so replaying them reads memory in order rather than
+// chasing a pointer per pair. A new transformation shares most of its pairs with the last
+// one (pairs were put in front, or a saved one came back), so only the pairs in front of the
+// shared ones are added: constant work per part in a loop of moves.
+struct Step {
+  enum Kind : uint8_t { stop, nothing, move, turn } kind;
+  PlacementOp op;
+  size_t run_end;  // count of the first pair after the run, 0 at the end
+  const AxisRun* run;
+};
+struct Flat {
+  std::shared_ptr<const Placement::Node> head;  // keeps every pair of `steps` alive
+  std::vector<Step> steps;
+};
+Flat gFlat;
+
+const std::vector<Step>& flatten(const std::shared_ptr<const Placement::Node>& head) {
+  if (head == gFlat.head) return gFlat.steps;
+  std::vector<const Placement::Node*> fresh;
+  const Placement::Node* n = head.get();
+  for (; n && !(n->count <= gFlat.steps.size() && gFlat.steps[n->count - 1].run == n->run); n = n->next.get())
+    fresh.push_back(n);
+  gFlat.steps.resize(n ? n->count : 0);
+  for (auto it = fresh.rbegin(); it != fresh.rend(); ++it) {
+    const Placement::Node* f = *it;
+    Step::Kind kind = !f->readable ? Step::stop : !f->acts ? Step::nothing : f->op.rotate ? Step::turn : Step::move;
+    gFlat.steps.push_back({kind, f->op, f->run_end ? f->run_end->count : 0, f->run});
+  }
+  gFlat.head = head;
+  return gFlat.steps;
+}
+
+}  // namespace
+
+// Translations commute across axes, so a run of them moves each coordinate by its own
+// offsets in order; where the run's total is exact for all three it is added at once,
+// otherwise every pair of the run is replayed.
+void Placement::apply(double& x, double& y, double& z) const {
+  const std::vector<Step>& steps = flatten(mHead);
+  auto in_run = [&](size_t i) { return i > 0 && (steps[i - 1].kind == Step::move || steps[i - 1].kind == Step::nothing); };
+  size_t i = steps.size();  // pairs not yet applied: steps[0, i)
+  while (i > 0 && steps[i - 1].kind != Step::stop) {
+    const Step& step = steps[i - 1];
+    if (step.kind == Step::turn) {
+      apply_op(step.op, x, y, z);
+      --i;
+      continue;
+    }
+    double nx = x, ny = y, nz = z;
+    if (step.run[0].shift(nx) && step.run[1].shift(ny) && step.run[2].shift(nz)) {
+      x = nx, y = ny, z = nz;
+      i = step.run_end;
+      continue;
+    }
+    for (; in_run(i); --i)
+      if (steps[i - 1].kind == Step::move) apply_op(steps[i - 1].op, x, y, z);
+  }
+}
 
 // -- operations
 
 std::string format_number(double value) {
-  std::ostringstream out;
+  static std::ostringstream out;  // one stream: making one costs more than the formatting
+  out.str(std::string());
   out << value;
   return out.str();
 }
 
-// Every prepend copies the text: a runaway loop of moves would take time quadratic in its
-// passes and memory without end, so the text is bounded.
+// A loop of moves that never pops its matrix is stopped at a count far beyond any model's
+// needs, or sooner when its pairs would take more than half the memory left.
 bool prepend_transformation(const std::string& pairs) {
-  if (gTransformation.size() + pairs.size() + 1 > kMaxPlacementBytes) {
-    alert("the placement would hold more than %zu characters of moves and turns (is a pop_matrix missing?)",
-          kMaxPlacementBytes);
+  const size_t held = gTransformation.size();
+  static size_t checked_at = 0;  // pairs held when the memory left was last read
+  bool full = held >= kMaxPlacementPairs;
+  if (!full && (held < checked_at || held >= checked_at + 4096)) {
+    checked_at = held;
+    full = held * (sizeof(Placement::Node) + 16) > memory_room() / 2;
+  }
+  if (full) {
+    alert("the placement would hold more than %zu moves and turns (is a pop_matrix missing?)", held);
     return false;
   }
-  gTransformation = pairs + " " + gTransformation;
+  gTransformation.prepend(pairs);
   return true;
 }
 
-// Reading stops at the first pair that cannot be read. A word's first letter says move
-// (m) or rotate (r), its second the axis; any other word or letter does nothing.
-std::vector<PlacementOp> parse_transformation(const std::string& text) {
-  std::vector<PlacementOp> ops;
-  std::istringstream in(text);
-  std::string word;
-  double value;
-  while (in >> word >> value) {
-    if (word.size() < 2 || (word[0] != 'm' && word[0] != 'r')) continue;
-    char axis = word[1];
-    if (axis != 'x' && axis != 'y' && axis != 'z') continue;
-    PlacementOp op;
-    op.axis = axis;
-    if (word[0] == 'm') {
-      op.offset = value;
-    } else {
-      op.rotate = true;
-      op.c = std::cos(value * kDegToRad);
-      op.s = std::sin(value * kDegToRad);
-    }
-    ops.push_back(op);
-  }
-  return ops;
-}
+void apply_transformation(GridPt& p) { gTransformation.apply(p.x, p.y, p.z); }
 
-void apply_placement(const std::vector<PlacementOp>& ops, double& x, double& y, double& z) {
-  for (const auto& op : ops) {
-    if (!op.rotate) {
-      (op.axis == 'x' ? x : op.axis == 'y' ? y : z) += op.offset;
-      continue;
-    }
-    double c = op.c, s = op.s;
-    double nx = x, ny = y, nz = z;
-    switch (op.axis) {
-      case 'x': ny = c * y - s * z; nz = s * y + c * z; break;
-      case 'y': nx = c * x + s * z; nz = c * z - s * x; break;
-      case 'z': nx = c * x - s * y; ny = s * x + c * y; break;
-    }
-    x = nx;
-    y = ny;
-    z = nz;
-  }
-}
-
-void apply_transformation(GridPt& p) { apply_placement(parse_transformation(gTransformation), p.x, p.y, p.z); }
-
-// The text is parsed once per grid; "units" scales translations as well as the part.
+// "units" scales translations as well as the part.
 void apply_transformation(Grid& g) {
   auto units_entry = gParameters.find("units");
   double units = units_entry != gParameters.end() ? units_entry->second : 1.0;
-  std::vector<PlacementOp> ops = parse_transformation(gTransformation);
   int n = g.num_grid_points();
   for (int i = 0; i < n; ++i) {
     GridPt& p = g.point(i);
     double x = p.x, y = p.y, z = p.z;
-    apply_placement(ops, x, y, z);
+    gTransformation.apply(x, y, z);
     p.x = x * units;
     p.y = y * units;
     p.z = z * units;

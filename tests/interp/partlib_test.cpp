@@ -104,13 +104,13 @@ TEST_F(PartLibrary, PartsAreConformingWithTheirExtentAndOrientation) {
 TEST_F(PartLibrary, PartsNameTheirPiecesAndLeaveNoStateBehind) {
   ASSERT_TRUE(run("mx 1 begin crate"));
   const auto before = gParameters;
-  const std::string transformation = gTransformation;
+  const std::string transformation = gTransformation.text();
   ASSERT_TRUE(run("box 1 1 1 2 torus 3 1 6 4 frustum 1 0 1 1 6 1 begin pipe tube 1 1 1 4 1"));
   auto after = gParameters;
   // Arguments stay bound, and the pass number "0" of the loops inside is left at 0.
   for (const char* arg : {"0", "1", "2", "3", "4", "5", "6"}) after.erase(arg);
   EXPECT_EQ(after, before);
-  EXPECT_EQ(gTransformation, transformation);
+  EXPECT_EQ(gTransformation.text(), transformation);
   EXPECT_TRUE(var_stack.empty());
   EXPECT_EQ(part_name, "pipe");
   std::string names;
