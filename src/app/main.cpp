@@ -8,6 +8,7 @@
 #include "ui/ui.h"
 #include "util/CLO.h"
 #include "util/paths.h"
+#include "util/script_output.h"
 
 #include <iostream>
 #include <sstream>
@@ -29,7 +30,9 @@ CLO_v<std::string> clo_define("--D",
     "the value may be a [bracketed expression], evaluated after the libraries are loaded (repeatable)");
 CLO_flag clo_check("--check", "after the run, print a report on the mesh: counts, merged points, free and\n"
     "non-manifold edges, orientation, collapsed elements, shape extremes, near misses");
-CLO_flag clo_check_json("--check=json", "the same report as one JSON object");
+CLO_flag clo_check_json("--check=json", "the same report as one JSON object, alone on standard output: what the\n"
+    "run prints (print, importers, library loading) goes to standard error");
+CLO_fail_on clo_fail_on("--fail-on");
 CLO_t<std::string, 1> clo_compare("--compare",
     "the value names a reference mesh (.dvk): after the run, compare the mesh with it and\n"
     "exit 1 on any difference");
@@ -43,7 +46,9 @@ int main(int argc, char** argv) {
   map_commands();
   // A --list table or a --check report on standard output stays free of the library-loading lines.
   std::ostringstream loading;
-  const bool quiet = clo_list.invoked() || clo_check.invoked() || clo_check_json.invoked();
+  // A JSON report holds standard output alone: what the run prints goes to standard error.
+  const bool quiet = clo_list.invoked() || clo_check.invoked();
+  set_script_output_to_stderr(clo_check_json.invoked());
   std::streambuf* out = quiet ? std::cout.rdbuf(loading.rdbuf()) : nullptr;
   // The default directory loads as it always has; what the user named must load, or a
   // batch run fails, and a name that does not exist is warned about.
@@ -65,6 +70,7 @@ int main(int argc, char** argv) {
   if (clo_check_json.invoked()) reports.check = MeshReports::JSON;
   if (clo_compare.invoked()) reports.compare = clo_compare.value(0);
   if (clo_tol.invoked()) reports.tolerance = clo_tol.value(0);
+  reports.fail_on = clo_fail_on.kinds();
   if (clo_run.invoked()) {
     bool ok = run_batch(clo_run.value(0).c_str(), clo_run.value(1).c_str(),
                         clo_format.invoked() ? clo_format.format() : mesh_format_for_path(clo_run.value(1)),

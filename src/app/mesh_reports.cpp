@@ -5,6 +5,7 @@
 #include "merge/mesh_check.h"
 #include "meshio/dvk.h"
 #include "script/parameters.h"
+#include "util/script_output.h"
 
 #include <algorithm>
 #include <cerrno>
@@ -43,7 +44,9 @@ bool load_reference_mesh(const std::string& path, FlatMesh& out, std::string& er
   bool ok;
   {
     Redirect quiet(std::cout, progress.rdbuf()), caught(std::cerr, said.rdbuf());
+    const bool was = set_script_output_to_stderr(false);
     ok = DVK::import(in);
+    set_script_output_to_stderr(was);
   }
   if (ok) {
     for (Grid* g : Grid::gGrids) {
@@ -71,11 +74,22 @@ double default_compare_tolerance(const FlatMesh& model) {
   return std::max(tol, 1e-12 * size);
 }
 
-bool report_mesh(const MeshReports& reports) {
-  if (reports.check == MeshReports::TEXT) std::cout << mesh_check_text(check_mesh());
-  if (reports.check == MeshReports::JSON) std::cout << mesh_check_json(check_mesh());
-  std::cout << std::flush;
-  if (reports.compare.empty()) return true;
+namespace {
+
+// Says on standard error what the check found of the kinds that fail the run.
+bool passes(const MeshCheck& c, const std::vector<CheckKind>& fail_on) {
+  bool ok = true;
+  for (CheckKind k : fail_on) {
+    const long n = check_kind_count(c, k);
+    if (n == 0) continue;
+    std::cerr << "pelgrove: --fail-on " << check_kind_name(k) << ": the mesh check found " << n << "\n"
+              << check_kind_text(c, k);
+    ok = false;
+  }
+  return ok;
+}
+
+bool report_comparison(const MeshReports& reports, std::ostream& out) {
   FlatMesh ref;
   std::string error;
   if (!load_reference_mesh(reports.compare, ref, error)) {
@@ -91,14 +105,73 @@ bool report_mesh(const MeshReports& reports) {
   const MeshComparison r = compare_meshes(model, ref, tol);
   char within[32];
   std::snprintf(within, sizeof within, "%.9g", tol);
-  std::cout << "compare with " << reports.compare << " (points within " << within << "): ";
+  out << "compare with " << reports.compare << " (points within " << within << "): ";
   if (r.differences == 0) {
-    std::cout << "the meshes match (" << model.points() << " points, " << model.elements() << " elements, "
-              << model.names.size() << " groups)\n";
+    out << "the meshes match (" << model.points() << " points, " << model.elements() << " elements, "
+        << model.names.size() << " groups)\n";
     return true;
   }
-  std::cout << r.differences << (r.differences == 1 ? " difference\n" : " differences\n");
-  for (const auto& d : r.first) std::cout << "  " << d << "\n";
-  if (r.differences > (long)r.first.size()) std::cout << "  ... and " << r.differences - (long)r.first.size() << " more\n";
+  out << r.differences << (r.differences == 1 ? " difference\n" : " differences\n");
+  for (const auto& d : r.first) out << "  " << d << "\n";
+  if (r.differences > (long)r.first.size()) out << "  ... and " << r.differences - (long)r.first.size() << " more\n";
   return false;
+}
+
+}  // namespace
+
+bool report_mesh(const MeshReports& reports) {
+  bool ok = true;
+  if (reports.check != MeshReports::NONE || !reports.fail_on.empty()) {
+    const MeshCheck c = check_mesh();
+    if (reports.check == MeshReports::TEXT) std::cout << mesh_check_text(c);
+    if (reports.check == MeshReports::JSON) std::cout << mesh_check_json(c);
+    std::cout << std::flush;
+    ok = passes(c, reports.fail_on);
+  }
+  if (reports.compare.empty()) return ok;
+  const bool same = report_comparison(reports, reports.check == MeshReports::JSON ? std::cerr : std::cout);
+  return same && ok;
+}
+
+bool parse_check_kinds(const std::string& list, std::vector<CheckKind>& kinds, std::string& unknown) {
+  kinds.clear();
+  size_t start = 0;
+  do {
+    size_t comma = list.find(',', start);
+    if (comma == std::string::npos) comma = list.size();
+    const std::string word = list.substr(start, comma - start);
+    CheckKind k;
+    if (word == "any") {
+      for (int i = 0; i < int(CheckKind::COUNT); ++i) kinds.push_back(CheckKind(i));
+    } else if (find_check_kind(word, k)) {
+      kinds.push_back(k);
+    } else {
+      unknown = word;
+      return false;
+    }
+    start = comma + 1;
+  } while (start <= list.size());
+  std::sort(kinds.begin(), kinds.end());
+  kinds.erase(std::unique(kinds.begin(), kinds.end()), kinds.end());
+  return true;
+}
+
+namespace {
+std::string kind_names() {
+  std::string s;
+  for (int i = 0; i < int(CheckKind::COUNT); ++i) s += check_kind_name(CheckKind(i)) + std::string(", ");
+  return s + "any";
+}
+}  // namespace
+
+CLO_fail_on::CLO_fail_on(const std::string& name)
+    : CLO_t(name, "the value, a comma list of finding kinds, runs the mesh check after the run and\n"
+                  "exits 1 when it finds any of them (said on standard error); the kinds: " + kind_names()) {}
+
+bool CLO_fail_on::operator()(int i, int& argc, char** argv) {
+  if (!CLO_t::operator()(i, argc, argv)) return false;
+  std::string unknown;
+  if (!parse_check_kinds(values[0], mKinds, unknown))
+    fail(("unknown finding kind '" + unknown + "'; the kinds are " + kind_names()).c_str(), 2);
+  return true;
 }

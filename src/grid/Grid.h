@@ -51,6 +51,10 @@ public:
   double ptolerance() const { return mPtolerance; }
   void ptolerance(double t) { mPtolerance = t; }
   const std::string& name() const { return mName; }
+  // The script place that made the part ("FILE:LINE", with the calls it was reached
+  // through), set by the interpreter; empty for parts made outside a script.
+  const std::string& place() const { return mPlace; }
+  void place(const std::string& p) { mPlace = p; }
   const float* color() const { return mColor; }
   bool deleted() const { return mDeleted; }
   void set_deleted(bool d) { mDeleted = d; }
@@ -71,6 +75,7 @@ public:
 protected:
   bool mDeleted = false;
   std::string mName;
+  std::string mPlace;
   double mTolerance = 0;
   double mPtolerance = 0;
   float mColor[4] = {1, 0.8f, 0, 1};

@@ -16,6 +16,7 @@
 #include "util/alert_hint.h"
 #include "util/nearest_name.h"
 #include "util/progress.h"
+#include "util/script_output.h"
 
 #include <algorithm>
 #include <cctype>
@@ -131,6 +132,9 @@ bool run_builder(const std::string& builder, BuilderFunc func, scriptstream& s) 
     return false;
   }
   apply_transformation_to_last();
+  const std::string place = message_place();
+  for (size_t i = count_before ? count_before - 1 : 0; i < Grid::gGrids.size(); ++i)
+    if (i >= count_before || Grid::gGrids[i] != last_before) Grid::gGrids[i]->place(place);
   return check_placed_part();
 }
 
@@ -400,7 +404,7 @@ const char* version_text() { return PELGROVE_VERSION_TEXT; }
 // version
 bool show_version(scriptstream&) {
   if (gShowVersionHook) gShowVersionHook();
-  else std::cout << version_text() << '\n' << std::flush;
+  else script_output() << version_text() << '\n' << std::flush;
   return true;
 }
 
@@ -418,7 +422,7 @@ bool command_print(scriptstream& s) {
     return false;
   }
   progress_clear();
-  std::cout << name << "=" << format_number(p->second) << '\n' << std::flush;
+  script_output() << name << "=" << format_number(p->second) << '\n' << std::flush;
   return true;
 }
 

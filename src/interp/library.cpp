@@ -4,6 +4,7 @@
 #include "interp/params.h"
 #include "script/numbers_read.h"
 #include "script/scriptstream.h"
+#include "util/script_output.h"
 
 #include <FL/filename.H>
 
@@ -74,7 +75,7 @@ std::vector<double> read_arguments(scriptstream& s, int count, SavedArgs& saved)
     double v = 0;
     s >> v;
     args.push_back(v);
-    if (trace_back) std::cout << ' ' << v;
+    if (trace_back) script_output() << ' ' << v;
   }
   return args;
 }
@@ -104,7 +105,7 @@ struct IncludedBytes {
 };
 
 void report_preload(const std::string& path, bool ok) {
-  std::cout << "preloading " << path << (ok ? "... ok\n" : "... failed\n") << std::flush;
+  script_output() << "preloading " << path << (ok ? "... ok\n" : "... failed\n") << std::flush;
 }
 
 }  // namespace
@@ -169,11 +170,11 @@ bool run_library_function(const std::string& name, scriptstream& s) {
   const MessageLocation origin = gLibraries_origin.count(name) ? gLibraries_origin[name]
                                                                : MessageLocation{name, 1};
 
-  if (trace_back) std::cout << "calling '" << name << "'";
+  if (trace_back) script_output() << "calling '" << name << "'";
   SavedArgs saved;
   const long numbers_before = numbers_read();
   std::vector<double> args = read_arguments(s, count, saved);
-  if (trace_back) std::cout << '\n' << std::flush;
+  if (trace_back) script_output() << '\n' << std::flush;
   for (size_t k = 0; k < args.size(); ++k) gParameters[std::to_string(k + 1)] = args[k];
 
   if (!s.good()) {

@@ -3,6 +3,7 @@
 #include "grid/Grid.h"
 #include "grid/RawGrid.h"
 #include "grid/pelgrove_MxN.h"
+#include "merge/t_joints.h"
 
 #include <algorithm>
 #include <cmath>
@@ -15,23 +16,63 @@ namespace {
 
 using Where = MeshCheck::Where;
 
-struct Vec {
-  double x, y, z;
-};
-Vec sub(const GridPt& a, const GridPt& b) { return {a.x - b.x, a.y - b.y, a.z - b.z}; }
-Vec cross(const Vec& a, const Vec& b) {
+Vec3 sub(const Vec3& a, const Vec3& b) { return {a.x - b.x, a.y - b.y, a.z - b.z}; }
+Vec3 cross(const Vec3& a, const Vec3& b) {
   return {a.y * b.z - a.z * b.y, a.z * b.x - a.x * b.z, a.x * b.y - a.y * b.x};
 }
-double dot(const Vec& a, const Vec& b) { return a.x * b.x + a.y * b.y + a.z * b.z; }
-double norm(const Vec& a) { return std::sqrt(dot(a, a)); }
+double dot(const Vec3& a, const Vec3& b) { return a.x * b.x + a.y * b.y + a.z * b.z; }
+double norm(const Vec3& a) { return std::sqrt(dot(a, a)); }
+bool finite(const GridPt& p) { return std::isfinite(p.x) && std::isfinite(p.y) && std::isfinite(p.z); }
+Vec3 scaled(const GridPt& p, double s) { return {p.x * s, p.y * s, p.z * s}; }
+// Angle between two vectors, degrees; NaN when either is zero.
+double angle_deg(const Vec3& a, const Vec3& b) {
+  if (!(norm(a) > 0 && norm(b) > 0)) return std::nan("");
+  return std::atan2(norm(cross(a, b)), dot(a, b)) * (180.0 / M_PI);
+}
 
-// Corners an element had before merging: -1 when the grid cannot say.
-int raw_corner_count(const Grid* g, int k) {
-  long idx[4];
+// The power of two that brings the largest finite coordinate to [1/2, 1): squares of
+// lengths, areas and normals then neither overflow nor underflow.
+double scale_for(const std::vector<Grid*>& grids) {
+  double maxabs = 0;
+  for (const Grid* g : grids)
+    for (const GridPt& p : g->mPts)
+      if (!p.mapped_to && finite(p)) maxabs = std::max({maxabs, std::fabs(p.x), std::fabs(p.y), std::fabs(p.z)});
+  if (!(maxabs > 0)) return 1;
+  int e;
+  std::frexp(maxabs, &e);
+  return std::ldexp(1.0, std::clamp(-e, -1022, 1023));
+}
+
+// Corners (indices into mPts) an element had before merging: -1 when the grid cannot say.
+int raw_corners(const Grid* g, int k, long* idx) {
   if (auto m = dynamic_cast<const Grid_MxN*>(g)) return m->raw_element(k, idx);
-  if (auto r = dynamic_cast<const RawGrid*>(g))
-    return k < (int)r->elements.size() ? (int)Mesh::npts(r->elements[k]) : -1;
+  if (auto r = dynamic_cast<const RawGrid*>(g)) {
+    if (k >= (int)r->elements.size()) return -1;
+    const int n = (int)Mesh::npts(r->elements[k]);
+    for (int j = 0; j < n && j < 4; ++j) idx[j] = long(r->elements[k].pts[j]) - 1;
+    return n;
+  }
   return -1;
+}
+
+// True when every pair of corners merging joined already stood at one place in the part as
+// it was built (within 1e-10 of the element's size): the part's own lattice collapsed the
+// cell, as a transition, a pole or a corner given twice do.
+bool collapsed_by_design(const Grid* g, const long* idx, int n, double s) {
+  if (n > 4) return false;
+  Vec3 v[4];
+  for (int j = 0; j < n; ++j) {
+    if (idx[j] < 0 || idx[j] >= (long)g->mPts.size() || !finite(g->mPts[idx[j]])) return false;
+    v[j] = scaled(g->mPts[idx[j]], s);
+  }
+  double size = 0;
+  for (int i = 0; i < n; ++i)
+    for (int j = i + 1; j < n; ++j) size = std::max(size, norm(sub(v[i], v[j])));
+  for (int i = 0; i < n; ++i)
+    for (int j = i + 1; j < n; ++j)
+      if (&effective(g->mPts[idx[i]]) == &effective(g->mPts[idx[j]]) && norm(sub(v[i], v[j])) > 1e-10 * size)
+        return false;
+  return true;
 }
 
 template <class T>
@@ -61,9 +102,11 @@ void for_each_edge(std::vector<EdgeUse>& uses, F f) {
   }
 }
 
-MeshCheck::Edge edge_of(const EdgeUse& u) { return {u.lo, u.hi, Where{u.part, u.element, u.number}}; }
+Where where_of(const EdgeUse& u) { return Where{u.part, u.element, u.number}; }
+MeshCheck::Edge edge_of(const EdgeUse& u) { return {u.lo, u.hi, where_of(u)}; }
 
-void classify_edges(std::vector<EdgeUse>& uses, MeshCheck& c) {
+// `normals` by written element number - 1 (zero for bars and faces without one).
+void classify_edges(std::vector<EdgeUse>& uses, const std::vector<Vec3>& normals, MeshCheck& c) {
   for_each_edge(uses, [&](const EdgeUse* u, size_t n) {
     if (n == 1) {
       ++c.free_edges;
@@ -73,7 +116,13 @@ void classify_edges(std::vector<EdgeUse>& uses, MeshCheck& c) {
       keep(c.nonmanifold_examples, edge_of(u[0]));
     } else if (u[0].forward == u[1].forward) {
       ++c.flipped_edges;
-      keep(c.flipped_examples, MeshCheck::Edge{u[0].lo, u[0].hi, Where{u[1].part, u[1].element, u[1].number}});
+      keep(c.flipped_examples, MeshCheck::Edge{u[0].lo, u[0].hi, where_of(u[1])});
+    } else {
+      const double deg = angle_deg(normals[u[0].number - 1], normals[u[1].number - 1]);
+      if (deg > MeshCheck::FOLD_DEG) {
+        ++c.folds;
+        keep(c.fold_examples, MeshCheck::Fold{u[0].lo, u[0].hi, where_of(u[0]), where_of(u[1]), deg});
+      }
     }
   });
 }
@@ -114,19 +163,28 @@ void add_face_edges(std::vector<EdgeUse>& uses, const GridPt* p, int n, int part
   }
 }
 
-// Shape of one face: angles, aspect ratio, area.
-void measure_face(const GridPt* p, int n, const Where& at, MeshCheck& c) {
+// The angle between the halves of a quadrilateral split along its flatter diagonal; NaN
+// when neither split has two triangles of some area.
+double warp_deg(const Vec3* v) {
+  const double a = angle_deg(cross(sub(v[1], v[0]), sub(v[2], v[0])), cross(sub(v[2], v[0]), sub(v[3], v[0])));
+  const double b = angle_deg(cross(sub(v[2], v[1]), sub(v[3], v[1])), cross(sub(v[3], v[1]), sub(v[0], v[1])));
+  return std::isnan(a) ? b : std::isnan(b) ? a : std::min(a, b);
+}
+
+// Shape of one face (scaled corners): angles, aspect ratio, area, warp. Returns its area
+// vector (zero when it has none).
+Vec3 measure_face(const Vec3* v, int n, const Where& at, MeshCheck& c) {
   double shortest = std::numeric_limits<double>::infinity(), longest = 0;
   for (int k = 0; k < n; ++k) {
-    const double len = norm(sub(p[(k + 1) % n], p[k]));
+    const double len = norm(sub(v[(k + 1) % n], v[k]));
     shortest = std::min(shortest, len);
     longest = std::max(longest, len);
   }
-  const Vec area2 = n == 3 ? cross(sub(p[1], p[0]), sub(p[2], p[0])) : cross(sub(p[2], p[0]), sub(p[3], p[1]));
+  const Vec3 area2 = n == 3 ? cross(sub(v[1], v[0]), sub(v[2], v[0])) : cross(sub(v[2], v[0]), sub(v[3], v[1]));
   if (!(0.5 * norm(area2) > 1e-12 * longest * longest)) {
     ++c.zero_area;
     keep(c.zero_area_examples, at);
-    return;  // its angles and aspect say nothing more
+    return {0, 0, 0};  // its angles, aspect and warp say nothing more
   }
   const double aspect = longest / shortest;
   if (aspect > c.max_aspect) {
@@ -134,20 +192,19 @@ void measure_face(const GridPt* p, int n, const Where& at, MeshCheck& c) {
     c.max_aspect_at = at;
   }
   for (int k = 0; k < n; ++k) {
-    const Vec a = sub(p[(k + n - 1) % n], p[k]), b = sub(p[(k + 1) % n], p[k]);
-    const double deg = std::atan2(norm(cross(a, b)), dot(a, b)) * (180.0 / M_PI);
+    const double deg = angle_deg(sub(v[(k + n - 1) % n], v[k]), sub(v[(k + 1) % n], v[k]));
     if (!c.min_angle_at.found() || deg < c.min_angle_deg) {
       c.min_angle_deg = deg;
       c.min_angle_at = at;
     }
   }
+  const double warp = n == 4 ? warp_deg(v) : 0;
+  if (warp > MeshCheck::WARP_DEG) {
+    ++c.warps;
+    keep(c.warp_examples, MeshCheck::Warp{at, warp});
+  }
+  return area2;
 }
-
-// Representative points with the part that holds them, indexed by point number - 1.
-struct Rep {
-  const GridPt* pt;
-  int part;
-};
 
 struct CellKey {
   int64_t x, y, z;
@@ -164,25 +221,34 @@ struct CellHash {
 
 // Pairs of representatives of different parts closer than the pair's threshold:
 // 10 x the larger of their parts' tolerances, and never less than 1e-9 of the model size.
-void find_near_misses(const std::vector<Rep>& reps, const std::vector<double>& part_tol, MeshCheck& c) {
-  const double size = std::sqrt((c.hi[0] - c.lo[0]) * (c.hi[0] - c.lo[0]) +
-                                (c.hi[1] - c.lo[1]) * (c.hi[1] - c.lo[1]) +
-                                (c.hi[2] - c.lo[2]) * (c.hi[2] - c.lo[2]));
-  if (!(size > 0) || !std::isfinite(size)) return;
+// Works on the scaled positions of `in`; reports unscaled.
+void find_near_misses(const TJointInput& in, MeshCheck& c) {
+  const double s = in.scale;
+  double lo[3], d2 = 0;
+  for (int a = 0; a < 3; ++a) {
+    lo[a] = c.lo[a] * s;
+    d2 += (c.hi[a] * s - lo[a]) * (c.hi[a] * s - lo[a]);
+  }
+  const double size = std::sqrt(d2);
+  if (!(size > 0)) return;
   const double floor = 1e-9 * size;
+  auto limit_of = [&](int part) { return std::min(10 * in.tolerance[part] * s, 4.0); };
   double h = floor;
-  for (double t : part_tol) h = std::max(h, 10 * t);
-  c.near_threshold = h;  // reported also when one part leaves nothing to pair
-  if (part_tol.size() < 2) return;
-  auto cell_of = [&](const GridPt& p) {
-    return CellKey{int64_t(std::floor((p.x - c.lo[0]) / h)), int64_t(std::floor((p.y - c.lo[1]) / h)),
-                   int64_t(std::floor((p.z - c.lo[2]) / h))};
+  for (size_t part = 0; part < in.tolerance.size(); ++part) h = std::max(h, limit_of(int(part)));
+  c.near_threshold = h / s;  // reported also when one part leaves nothing to pair
+  if (in.tolerance.size() < 2) return;
+  auto cell_of = [&](const Vec3& p) {
+    return CellKey{int64_t(std::floor((p.x - lo[0]) / h)), int64_t(std::floor((p.y - lo[1]) / h)),
+                   int64_t(std::floor((p.z - lo[2]) / h))};
   };
+  const std::vector<Vec3>& pos = in.pos;
   std::unordered_map<CellKey, std::vector<uint32_t>, CellHash> cells;
-  cells.reserve(reps.size());
-  for (size_t i = 0; i < reps.size(); ++i) cells[cell_of(*reps[i].pt)].push_back(uint32_t(i));
-  for (size_t i = 0; i < reps.size(); ++i) {
-    const GridPt& p = *reps[i].pt;
+  cells.reserve(pos.size());
+  for (size_t i = 0; i < pos.size(); ++i)
+    if (in.finite[i]) cells[cell_of(pos[i])].push_back(uint32_t(i));
+  for (size_t i = 0; i < pos.size(); ++i) {
+    if (!in.finite[i]) continue;
+    const Vec3& p = pos[i];
     const CellKey k = cell_of(p);
     for (int64_t dx = -1; dx <= 1; ++dx)
       for (int64_t dy = -1; dy <= 1; ++dy)
@@ -190,33 +256,40 @@ void find_near_misses(const std::vector<Rep>& reps, const std::vector<double>& p
           auto it = cells.find(CellKey{k.x + dx, k.y + dy, k.z + dz});
           if (it == cells.end()) continue;
           for (uint32_t j : it->second) {
-            if (j <= i || reps[j].part == reps[i].part) continue;
-            const double limit = std::max({floor, 10 * part_tol[reps[i].part], 10 * part_tol[reps[j].part]});
-            const double d = norm(sub(*reps[j].pt, p));
-            if (d > limit) continue;
+            const int pi = in.owner[i], pj = in.owner[j];
+            if (j <= i || pi == pj) continue;
+            const double d = norm(sub(pos[j], p));
+            if (d > std::max({floor, limit_of(pi), limit_of(pj)})) continue;
             ++c.near_misses;
-            keep(c.near_examples, MeshCheck::NearMiss{long(i + 1), long(j + 1), reps[i].part, reps[j].part, d,
-                                                      p.x, p.y, p.z});
+            keep(c.near_examples,
+                 MeshCheck::NearMiss{long(i + 1), long(j + 1), pi, pj, d / s, p.x / s, p.y / s, p.z / s});
           }
         }
   }
 }
 
-}  // namespace
-
-MeshCheck check_mesh() {
-  MeshCheck c;
+// The representatives (positions scaled, owners, points of other parts merged into them)
+// and the finite bounding box; counts the non-finite points.
+TJointInput gather_points(MeshCheck& c) {
   const std::vector<Grid*>& grids = Grid::gGrids;
-  std::vector<Rep> reps;
-  std::vector<double> part_tol;
+  TJointInput in;
+  in.scale = scale_for(grids);
   bool any = false;
   for (int gi = 0; gi < (int)grids.size(); ++gi) {
     const Grid* g = grids[gi];
-    c.parts.push_back({g->name(), {}});
-    part_tol.push_back(std::fabs(g->tolerance()));
+    c.parts.push_back({g->name(), g->place(), {}});
+    in.tolerance.push_back(std::fabs(g->tolerance()));
     for (const GridPt& p : g->mPts) {
       if (p.mapped_to) continue;
-      reps.push_back({&p, gi});
+      const bool ok = finite(p);
+      in.pos.push_back(ok ? scaled(p, in.scale) : Vec3{0, 0, 0});
+      in.finite.push_back(ok);
+      in.owner.push_back(gi);
+      if (!ok) {
+        ++c.non_finite.count;
+        keep(c.non_finite.examples, MeshCheck::PointAt{(long)in.pos.size(), gi, p.x, p.y, p.z, {}, 0});
+        continue;
+      }
       const double v[3] = {p.x, p.y, p.z};
       for (int a = 0; a < 3; ++a) {
         c.lo[a] = any ? std::min(c.lo[a], v[a]) : v[a];
@@ -225,45 +298,72 @@ MeshCheck check_mesh() {
       any = true;
     }
   }
-  c.points = (long)reps.size();
-
+  c.points = (long)in.pos.size();
   // Merged points by pair of parts: the representative's number names its part.
   for (int gi = 0; gi < (int)grids.size(); ++gi)
     for (const GridPt& p : grids[gi]->mPts) {
       if (!p.mapped_to) continue;
       const int64_t id = p.mapped_to->id;
-      if (id < 1 || id > (int64_t)reps.size()) continue;
-      const int other = reps[id - 1].part;
+      if (id < 1 || id > (int64_t)in.owner.size()) continue;
+      const int other = in.owner[id - 1];
       ++c.merged[{std::min(gi, other), std::max(gi, other)}];
+      if (other != gi) in.shared.push_back({id, gi});
     }
+  std::sort(in.shared.begin(), in.shared.end());
+  in.shared.erase(std::unique(in.shared.begin(), in.shared.end()), in.shared.end());
+  return in;
+}
+
+}  // namespace
+
+MeshCheck check_mesh() {
+  MeshCheck c;
+  const std::vector<Grid*>& grids = Grid::gGrids;
+  const TJointInput in = gather_points(c);
+  const double s = in.scale;
 
   std::vector<EdgeUse> uses;
   reserve_edge_uses(uses);
+  std::vector<Vec3> normals;
   for_each_element([&](int gi, int k, int n, const GridPt* p, long number) {
     MeshCheck::Kinds& kinds = c.parts[gi].elements;
-    const int raw = raw_corner_count(grids[gi], k);
+    long idx[4];
+    const int raw = raw_corners(grids[gi], k, idx);
     const Where at{gi, k, number};
-    if (raw > n) {
+    if (raw > n && collapsed_by_design(grids[gi], idx, raw, s)) {
+      ++c.designed;
+      keep(c.designed_examples, at);
+      if (n < 2) ++c.designed_dropped;
+    } else if (raw > n) {
       ++c.collapsed;
       keep(c.collapsed_examples, at);
       if (n < 2) ++c.dropped;
     }
     if (n < 2) return;
+    Vec3 normal{0, 0, 0};
     if (n == 2) {
       ++kinds.bars;
-      return;
+    } else {
+      ++(n == 3 ? kinds.triangles : kinds.quads);
+      add_face_edges(uses, p, n, gi, k, number);
+      if (std::all_of(p, p + n, [](const GridPt& q) { return finite(q); })) {
+        Vec3 v[4];
+        for (int j = 0; j < n; ++j) v[j] = scaled(p[j], s);
+        normal = measure_face(v, n, at, c);
+      }
     }
-    ++(n == 3 ? kinds.triangles : kinds.quads);
-    add_face_edges(uses, p, n, gi, k, number);
-    measure_face(p, n, at, c);
+    normals.push_back(normal);
   });
   for (const MeshCheck::Part& part : c.parts) {
     c.total.bars += part.elements.bars;
     c.total.triangles += part.elements.triangles;
     c.total.quads += part.elements.quads;
   }
-  classify_edges(uses, c);
-  find_near_misses(reps, part_tol, c);
+  classify_edges(uses, normals, c);
+  uses = {};
+  normals = {};
+  find_near_misses(in, c);
+  find_t_joints(in, c);
   return c;
 }
 
@@ -290,34 +390,89 @@ std::string fmt(const char* f, double v) {
   return buf;
 }
 std::string num(double v) { return fmt("%.9g", v); }
+std::string str(long v) { return std::to_string(v); }
 
 std::string name_of(const MeshCheck& c, int part) {
   return part >= 0 && part < (int)c.parts.size() ? c.parts[part].name : "?";
 }
+// "'name' made at FILE:LINE", or "'name'" when the place is not known.
+std::string part_text(const MeshCheck& c, int part) {
+  std::string s = "'" + name_of(c, part) + "'";
+  if (part >= 0 && part < (int)c.parts.size() && !c.parts[part].place.empty())
+    s += " made at " + c.parts[part].place;
+  return s;
+}
 
 std::string where_text(const MeshCheck& c, const Where& w) {
-  std::string s = w.number ? "element " + std::to_string(w.number) : "an element not written";
-  return s + " (part '" + name_of(c, w.part) + "', its element " + std::to_string(w.element + 1) + ")";
+  std::string s = w.number ? "element " + str(w.number) : "an element not written";
+  return s + " (element " + str(w.element + 1) + " of part " + part_text(c, w.part) + ")";
 }
 
 std::string kinds_text(const MeshCheck::Kinds& k) {
-  return std::to_string(k.total()) + " elements: " + std::to_string(k.bars) + " bars, " +
-         std::to_string(k.triangles) + " triangles, " + std::to_string(k.quads) + " quadrilaterals";
+  return str(k.total()) + " elements: " + str(k.bars) + " bars, " + str(k.triangles) + " triangles, " +
+         str(k.quads) + " quadrilaterals";
 }
 
-void edge_lines(std::string& out, const MeshCheck& c, const char* what, long count,
-                const std::vector<MeshCheck::Edge>& ex) {
-  out += what + std::string(": ") + std::to_string(count) + "\n";
-  for (const auto& e : ex)
-    out += "  edge " + std::to_string(e.a) + "-" + std::to_string(e.b) + " of " + where_text(c, e.at) + "\n";
-  if (count > (long)ex.size()) out += "  ...\n";
+std::string xyz_text(double x, double y, double z) { return num(x) + " " + num(y) + " " + num(z); }
+
+std::string more(long count, size_t shown, const char* indent = "  ") {
+  return count > (long)shown ? indent + std::string("...\n") : "";
 }
 
-void element_lines(std::string& out, const MeshCheck& c, const char* what, long count,
-                   const std::vector<Where>& ex) {
-  out += what + std::string(": ") + std::to_string(count) + "\n";
+std::string edge_lines(const MeshCheck& c, const char* what, long count, const std::vector<MeshCheck::Edge>& ex) {
+  std::string out = what + std::string(": ") + str(count) + "\n";
+  for (const auto& e : ex) out += "  edge " + str(e.a) + "-" + str(e.b) + " of " + where_text(c, e.at) + "\n";
+  return out + more(count, ex.size());
+}
+
+std::string element_lines(const MeshCheck& c, const std::string& what, long count, const std::vector<Where>& ex) {
+  std::string out = what + ": " + str(count) + "\n";
   for (const auto& w : ex) out += "  " + where_text(c, w) + "\n";
-  if (count > (long)ex.size()) out += "  ...\n";
+  return out + more(count, ex.size());
+}
+
+std::string fold_lines(const MeshCheck& c) {
+  std::string out = "folded neighbours (normals turning by more than " + num(MeshCheck::FOLD_DEG) +
+                    " degrees): " + str(c.folds) + "\n";
+  for (const auto& f : c.fold_examples)
+    out += "  edge " + str(f.a) + "-" + str(f.b) + " of " + where_text(c, f.at) + " and " + where_text(c, f.other) +
+           ", " + fmt("%.4g", f.degrees) + " degrees\n";
+  return out + more(c.folds, c.fold_examples.size());
+}
+
+std::string warp_lines(const MeshCheck& c) {
+  std::string out = "warped quadrilaterals (halves turning by more than " + num(MeshCheck::WARP_DEG) +
+                    " degrees): " + str(c.warps) + "\n";
+  for (const auto& w : c.warp_examples) out += "  " + where_text(c, w.at) + ", " + fmt("%.4g", w.degrees) + " degrees\n";
+  return out + more(c.warps, c.warp_examples.size());
+}
+
+std::string t_joint_lines(const MeshCheck& c) {
+  std::string out = "T-joints (points of one part on an element of another, not merged to it): " + str(c.t_joints) + "\n";
+  for (const auto& [pair, n] : c.t_joint_pairs) {
+    out += "  points of " + part_text(c, pair.first) + " on part " + part_text(c, pair.second) + ": " + str(n.count) + "\n";
+    for (const auto& p : n.examples)
+      out += "    point " + str(p.point) + " at " + xyz_text(p.x, p.y, p.z) + " on " + where_text(c, p.at) + ", " +
+             num(p.distance) + " off\n";
+    out += more(n.count, n.examples.size(), "    ");
+  }
+  return out;
+}
+
+std::string non_finite_lines(const MeshCheck& c) {
+  std::string out = "non-finite points: " + str(c.non_finite.count) + "\n";
+  for (const auto& p : c.non_finite.examples)
+    out += "  point " + str(p.point) + " of part " + part_text(c, p.part) + " at " + xyz_text(p.x, p.y, p.z) + "\n";
+  return out + more(c.non_finite.count, c.non_finite.examples.size());
+}
+
+std::string near_lines(const MeshCheck& c) {
+  std::string out = "near misses (points of different parts closer than " + num(c.near_threshold) +
+                    ", not merged): " + str(c.near_misses) + "\n";
+  for (const auto& m : c.near_examples)
+    out += "  points " + str(m.a) + " (" + part_text(c, m.part_a) + ") and " + str(m.b) + " (" +
+           part_text(c, m.part_b) + ") at " + xyz_text(m.x, m.y, m.z) + ", " + num(m.distance) + " apart\n";
+  return out + more(c.near_misses, c.near_examples.size());
 }
 
 std::string json_str(const std::string& s) {
@@ -338,99 +493,184 @@ std::string json_str(const std::string& s) {
 }
 // JSON has no infinity or NaN: those become null.
 std::string json_num(double v) { return std::isfinite(v) ? num(v) : "null"; }
+std::string json_xyz(double x, double y, double z) { return "[" + json_num(x) + "," + json_num(y) + "," + json_num(z) + "]"; }
+
+std::string json_part(const MeshCheck& c, int part) {
+  const std::string place = part >= 0 && part < (int)c.parts.size() ? c.parts[part].place : "";
+  return "{\"name\":" + json_str(name_of(c, part)) + ",\"place\":" + json_str(place) + "}";
+}
 
 std::string json_where(const MeshCheck& c, const Where& w) {
   if (!w.found()) return "null";
-  return "{\"part\":" + json_str(name_of(c, w.part)) + ",\"part_element\":" + std::to_string(w.element + 1) +
-         ",\"element\":" + std::to_string(w.number) + "}";
+  const std::string place = w.part < (int)c.parts.size() ? c.parts[w.part].place : "";
+  return "{\"part\":" + json_str(name_of(c, w.part)) + ",\"place\":" + json_str(place) +
+         ",\"part_element\":" + str(w.element + 1) + ",\"element\":" + str(w.number) + "}";
 }
 
 std::string json_kinds(const MeshCheck::Kinds& k) {
-  return "{\"bars\":" + std::to_string(k.bars) + ",\"triangles\":" + std::to_string(k.triangles) +
-         ",\"quadrilaterals\":" + std::to_string(k.quads) + ",\"total\":" + std::to_string(k.total()) + "}";
+  return "{\"bars\":" + str(k.bars) + ",\"triangles\":" + str(k.triangles) + ",\"quadrilaterals\":" + str(k.quads) +
+         ",\"total\":" + str(k.total()) + "}";
 }
 
-std::string json_edges(const MeshCheck& c, long count, const std::vector<MeshCheck::Edge>& ex) {
-  std::string o = "{\"count\":" + std::to_string(count) + ",\"examples\":[";
-  for (size_t i = 0; i < ex.size(); ++i)
-    o += (i ? "," : "") + std::string("{\"points\":[") + std::to_string(ex[i].a) + "," + std::to_string(ex[i].b) +
-         "],\"at\":" + json_where(c, ex[i].at) + "}";
+// {"count":N, <extra>"examples":[each(example)...]}
+template <class T, class F>
+std::string json_list(long count, const std::vector<T>& ex, F each, const std::string& extra = "") {
+  std::string o = "{\"count\":" + str(count) + "," + extra + "\"examples\":[";
+  for (size_t i = 0; i < ex.size(); ++i) o += (i ? "," : "") + each(ex[i]);
   return o + "]}";
 }
 
-std::string json_elements(const MeshCheck& c, long count, const std::vector<Where>& ex) {
-  std::string o = "{\"count\":" + std::to_string(count) + ",\"examples\":[";
-  for (size_t i = 0; i < ex.size(); ++i) o += (i ? "," : "") + json_where(c, ex[i]);
+std::string json_edges(const MeshCheck& c, long count, const std::vector<MeshCheck::Edge>& ex) {
+  return json_list(count, ex, [&](const MeshCheck::Edge& e) {
+    return "{\"points\":[" + str(e.a) + "," + str(e.b) + "],\"at\":" + json_where(c, e.at) + "}";
+  });
+}
+
+std::string json_elements(const MeshCheck& c, long count, const std::vector<Where>& ex, const std::string& extra = "") {
+  return json_list(count, ex, [&](const Where& w) { return json_where(c, w); }, extra);
+}
+
+std::string json_t_joints(const MeshCheck& c) {
+  std::string o = "{\"count\":" + str(c.t_joints) + ",\"pairs\":[";
+  bool first = true;
+  for (const auto& [pair, n] : c.t_joint_pairs) {
+    o += (first ? "" : ",") + std::string("{\"point_part\":") + json_part(c, pair.first) +
+         ",\"element_part\":" + json_part(c, pair.second) + "," +
+         json_list(n.count, n.examples, [&](const MeshCheck::PointAt& p) {
+           return "{\"point\":" + str(p.point) + ",\"at\":" + json_xyz(p.x, p.y, p.z) +
+                  ",\"element\":" + json_where(c, p.at) + ",\"distance\":" + json_num(p.distance) + "}";
+         }).substr(1);
+    first = false;
+  }
   return o + "]}";
 }
 
 }  // namespace
 
 std::string mesh_check_text(const MeshCheck& c) {
-  std::string o = "points: " + std::to_string(c.points) + "\n";
+  std::string o = "points: " + str(c.points) + "\n";
   o += kinds_text(c.total) + "\n";
-  for (const auto& p : c.parts) o += "  part '" + p.name + "': " + kinds_text(p.elements) + "\n";
+  for (size_t i = 0; i < c.parts.size(); ++i)
+    o += "  part " + part_text(c, int(i)) + ": " + kinds_text(c.parts[i].elements) + "\n";
   long merged = 0;
   for (const auto& [pair, n] : c.merged) merged += n;
-  o += "merged points: " + std::to_string(merged) + "\n";
+  o += "merged points: " + str(merged) + "\n";
   for (const auto& [pair, n] : c.merged)
     o += pair.first == pair.second
-             ? "  within '" + name_of(c, pair.first) + "': " + std::to_string(n) + "\n"
-             : "  '" + name_of(c, pair.first) + "' and '" + name_of(c, pair.second) + "': " + std::to_string(n) + "\n";
-  edge_lines(o, c, "free edges", c.free_edges, c.free_examples);
-  edge_lines(o, c, "non-manifold edges", c.nonmanifold_edges, c.nonmanifold_examples);
-  edge_lines(o, c, "neighbours with opposite orientation", c.flipped_edges, c.flipped_examples);
-  element_lines(o, c, "collapsed elements", c.collapsed, c.collapsed_examples);
-  if (c.dropped) o += "  of which " + std::to_string(c.dropped) + " have fewer than two points left and are not written\n";
-  element_lines(o, c, "zero-area elements", c.zero_area, c.zero_area_examples);
+             ? "  within '" + name_of(c, pair.first) + "': " + str(n) + "\n"
+             : "  '" + name_of(c, pair.first) + "' and '" + name_of(c, pair.second) + "': " + str(n) + "\n";
+  for (CheckKind k : {CheckKind::NON_FINITE, CheckKind::FREE_EDGES, CheckKind::NON_MANIFOLD, CheckKind::FLIPS,
+                      CheckKind::FOLDS, CheckKind::WARPS, CheckKind::T_JOINTS, CheckKind::COLLAPSED})
+    o += check_kind_text(c, k);
+  o += element_lines(c, "cells collapsed by their own part's lattice (transitions, poles; intended)", c.designed,
+                     c.designed_examples);
+  if (c.designed_dropped) o += "  of which " + str(c.designed_dropped) + " vanish\n";
+  o += check_kind_text(c, CheckKind::ZERO_AREA);
   if (c.min_angle_at.found()) {
     o += "smallest angle: " + fmt("%.4g", c.min_angle_deg) + " degrees at " + where_text(c, c.min_angle_at) + "\n";
     o += "largest aspect ratio: " + fmt("%.4g", c.max_aspect) + " at " + where_text(c, c.max_aspect_at) + "\n";
   }
-  o += "bounding box: " + num(c.lo[0]) + " " + num(c.lo[1]) + " " + num(c.lo[2]) + "  to  " + num(c.hi[0]) + " " +
-       num(c.hi[1]) + " " + num(c.hi[2]) + "\n";
-  o += "near misses (points of different parts closer than " + num(c.near_threshold) +
-       ", not merged): " + std::to_string(c.near_misses) + "\n";
-  for (const auto& m : c.near_examples)
-    o += "  points " + std::to_string(m.a) + " ('" + name_of(c, m.part_a) + "') and " + std::to_string(m.b) +
-         " ('" + name_of(c, m.part_b) + "') at " + num(m.x) + " " + num(m.y) + " " + num(m.z) + ", " +
-         num(m.distance) + " apart\n";
-  if (c.near_misses > (long)c.near_examples.size()) o += "  ...\n";
-  return o;
+  o += "bounding box: " + xyz_text(c.lo[0], c.lo[1], c.lo[2]) + "  to  " + xyz_text(c.hi[0], c.hi[1], c.hi[2]) + "\n";
+  return o + check_kind_text(c, CheckKind::NEAR_MISSES);
 }
 
 std::string mesh_check_json(const MeshCheck& c) {
-  std::string o = "{\"points\":" + std::to_string(c.points) + ",\"elements\":" + json_kinds(c.total) + ",\"parts\":[";
+  std::string o = "{\"points\":" + str(c.points) + ",\"elements\":" + json_kinds(c.total) + ",\"parts\":[";
   for (size_t i = 0; i < c.parts.size(); ++i)
-    o += (i ? "," : "") + std::string("{\"name\":") + json_str(c.parts[i].name) +
-         ",\"elements\":" + json_kinds(c.parts[i].elements) + "}";
+    o += (i ? "," : "") + std::string("{\"name\":") + json_str(c.parts[i].name) + ",\"place\":" +
+         json_str(c.parts[i].place) + ",\"elements\":" + json_kinds(c.parts[i].elements) + "}";
   o += "],\"merged\":[";
   bool first = true;
   for (const auto& [pair, n] : c.merged) {
     o += (first ? "" : ",") + std::string("{\"parts\":[") + json_str(name_of(c, pair.first)) + "," +
-         json_str(name_of(c, pair.second)) + "],\"points\":" + std::to_string(n) + "}";
+         json_str(name_of(c, pair.second)) + "],\"points\":" + str(n) + "}";
     first = false;
   }
-  o += "],\"free_edges\":" + json_edges(c, c.free_edges, c.free_examples);
+  o += "],\"non_finite\":" + json_list(c.non_finite.count, c.non_finite.examples, [&](const MeshCheck::PointAt& p) {
+    return "{\"point\":" + str(p.point) + ",\"part\":" + json_part(c, p.part) + ",\"at\":" + json_xyz(p.x, p.y, p.z) +
+           "}";
+  });
+  o += ",\"free_edges\":" + json_edges(c, c.free_edges, c.free_examples);
   o += ",\"nonmanifold_edges\":" + json_edges(c, c.nonmanifold_edges, c.nonmanifold_examples);
   o += ",\"opposite_orientation\":" + json_edges(c, c.flipped_edges, c.flipped_examples);
+  o += ",\"folds\":" + json_list(c.folds, c.fold_examples, [&](const MeshCheck::Fold& f) {
+    return "{\"points\":[" + str(f.a) + "," + str(f.b) + "],\"at\":" + json_where(c, f.at) +
+           ",\"other\":" + json_where(c, f.other) + ",\"degrees\":" + json_num(f.degrees) + "}";
+  }, "\"threshold_degrees\":" + num(MeshCheck::FOLD_DEG) + ",");
+  o += ",\"warps\":" + json_list(c.warps, c.warp_examples, [&](const MeshCheck::Warp& w) {
+    return "{\"at\":" + json_where(c, w.at) + ",\"degrees\":" + json_num(w.degrees) + "}";
+  }, "\"threshold_degrees\":" + num(MeshCheck::WARP_DEG) + ",");
+  o += ",\"t_joints\":" + json_t_joints(c);
   o += ",\"collapsed\":" + json_elements(c, c.collapsed, c.collapsed_examples);
-  o += ",\"dropped\":" + std::to_string(c.dropped);
+  o += ",\"dropped\":" + str(c.dropped);
+  o += ",\"collapsed_by_design\":" +
+       json_elements(c, c.designed, c.designed_examples, "\"dropped\":" + str(c.designed_dropped) + ",");
   o += ",\"zero_area\":" + json_elements(c, c.zero_area, c.zero_area_examples);
   o += ",\"smallest_angle\":{\"degrees\":" + (c.min_angle_at.found() ? json_num(c.min_angle_deg) : "null") +
        ",\"at\":" + json_where(c, c.min_angle_at) + "}";
   o += ",\"largest_aspect_ratio\":{\"value\":" + (c.max_aspect_at.found() ? json_num(c.max_aspect) : "null") +
        ",\"at\":" + json_where(c, c.max_aspect_at) + "}";
-  o += ",\"bounding_box\":{\"min\":[" + json_num(c.lo[0]) + "," + json_num(c.lo[1]) + "," + json_num(c.lo[2]) +
-       "],\"max\":[" + json_num(c.hi[0]) + "," + json_num(c.hi[1]) + "," + json_num(c.hi[2]) + "]}";
-  o += ",\"near_misses\":{\"threshold\":" + json_num(c.near_threshold) + ",\"count\":" + std::to_string(c.near_misses) +
-       ",\"examples\":[";
-  for (size_t i = 0; i < c.near_examples.size(); ++i) {
-    const auto& m = c.near_examples[i];
-    o += (i ? "," : "") + std::string("{\"points\":[") + std::to_string(m.a) + "," + std::to_string(m.b) +
-         "],\"parts\":[" + json_str(name_of(c, m.part_a)) + "," + json_str(name_of(c, m.part_b)) +
-         "],\"at\":[" + json_num(m.x) + "," + json_num(m.y) + "," + json_num(m.z) + "],\"distance\":" +
-         json_num(m.distance) + "}";
+  o += ",\"bounding_box\":{\"min\":" + json_xyz(c.lo[0], c.lo[1], c.lo[2]) + ",\"max\":" +
+       json_xyz(c.hi[0], c.hi[1], c.hi[2]) + "}";
+  o += ",\"near_misses\":" + json_list(c.near_misses, c.near_examples, [&](const MeshCheck::NearMiss& m) {
+    return "{\"points\":[" + str(m.a) + "," + str(m.b) + "],\"parts\":[" + json_part(c, m.part_a) + "," +
+           json_part(c, m.part_b) + "],\"at\":" + json_xyz(m.x, m.y, m.z) + ",\"distance\":" + json_num(m.distance) + "}";
+  }, "\"threshold\":" + json_num(c.near_threshold) + ",");
+  return o + "}\n";
+}
+
+// -- finding kinds
+
+namespace {
+// ORDER CHECK_KINDS
+const char* const KIND_NAMES[] = {"free-edges", "non-manifold", "flips", "folds", "warps", "t-joints",
+                                  "near-misses", "collapsed", "zero-area", "non-finite"};
+static_assert(sizeof KIND_NAMES / sizeof *KIND_NAMES == size_t(CheckKind::COUNT));
+}  // namespace
+
+const char* check_kind_name(CheckKind k) { return KIND_NAMES[int(k)]; }
+
+bool find_check_kind(const std::string& word, CheckKind& k) {
+  for (int i = 0; i < int(CheckKind::COUNT); ++i)
+    if (word == KIND_NAMES[i]) return k = CheckKind(i), true;
+  return false;
+}
+
+long check_kind_count(const MeshCheck& c, CheckKind k) {
+  switch (k) {
+  case CheckKind::FREE_EDGES: return c.free_edges;
+  case CheckKind::NON_MANIFOLD: return c.nonmanifold_edges;
+  case CheckKind::FLIPS: return c.flipped_edges;
+  case CheckKind::FOLDS: return c.folds;
+  case CheckKind::WARPS: return c.warps;
+  case CheckKind::T_JOINTS: return c.t_joints;
+  case CheckKind::NEAR_MISSES: return c.near_misses;
+  case CheckKind::COLLAPSED: return c.collapsed;
+  case CheckKind::ZERO_AREA: return c.zero_area;
+  case CheckKind::NON_FINITE: return c.non_finite.count;
+  case CheckKind::COUNT: break;
   }
-  return o + "]}}\n";
+  return 0;
+}
+
+std::string check_kind_text(const MeshCheck& c, CheckKind k) {
+  switch (k) {
+  case CheckKind::FREE_EDGES: return edge_lines(c, "free edges", c.free_edges, c.free_examples);
+  case CheckKind::NON_MANIFOLD: return edge_lines(c, "non-manifold edges", c.nonmanifold_edges, c.nonmanifold_examples);
+  case CheckKind::FLIPS:
+    return edge_lines(c, "neighbours with opposite orientation", c.flipped_edges, c.flipped_examples);
+  case CheckKind::FOLDS: return fold_lines(c);
+  case CheckKind::WARPS: return warp_lines(c);
+  case CheckKind::T_JOINTS: return t_joint_lines(c);
+  case CheckKind::NEAR_MISSES: return near_lines(c);
+  case CheckKind::COLLAPSED: {
+    std::string o = element_lines(c, "collapsed elements (corners joined by merging)", c.collapsed, c.collapsed_examples);
+    if (c.dropped) o += "  of which " + str(c.dropped) + " have fewer than two points left and are not written\n";
+    return o;
+  }
+  case CheckKind::ZERO_AREA: return element_lines(c, "zero-area elements", c.zero_area, c.zero_area_examples);
+  case CheckKind::NON_FINITE: return non_finite_lines(c);
+  case CheckKind::COUNT: break;
+  }
+  return "";
 }

@@ -1,7 +1,10 @@
 // mesh_check: a soundness report on the merged, renumbered parts — counts, merged points
-// between parts, free / non-manifold / inconsistently oriented edges, collapsed and
-// zero-area elements, angle and aspect extremes, and points of different parts that lie
-// close together but were not merged (near misses).
+// between parts, free / non-manifold / inconsistently oriented edges, folded neighbours,
+// warped quadrilaterals, T-joints between parts, collapsed and zero-area elements,
+// non-finite points, angle and aspect extremes, and points of different parts that lie
+// close together but were not merged (near misses). Every finding names its part and the
+// script place that built it. Geometry is measured on coordinates scaled by a power of two,
+// so it holds at any magnitude a double can carry.
 #pragma once
 
 #include <map>
@@ -16,6 +19,7 @@ struct MeshCheck {
   };
   struct Part {
     std::string name;
+    std::string place;  // the script place that made it, or empty
     Kinds elements;
   };
   // An element: its part (index into parts), its index within the part (from 0) and its
@@ -31,13 +35,39 @@ struct MeshCheck {
     long a = 0, b = 0;
     Where at;
   };
+  // Two neighbours sharing edge a-b whose normals turn by `degrees`.
+  struct Fold {
+    long a = 0, b = 0;
+    Where at, other;
+    double degrees = 0;
+  };
+  // A quadrilateral whose corners leave its plane: the angle between the triangles of its
+  // flatter diagonal split.
+  struct Warp {
+    Where at;
+    double degrees = 0;
+  };
+  // A point (number, position) of one part and something of another part found there.
+  struct PointAt {
+    long point = 0;
+    int part = -1;
+    double x = 0, y = 0, z = 0;
+    Where at;           // the element it lies on (T-joints)
+    double distance = 0;  // from that element
+  };
   struct NearMiss {
     long a = 0, b = 0;  // point numbers
     int part_a = -1, part_b = -1;
     double distance = 0;
     double x = 0, y = 0, z = 0;  // point a
   };
+  struct Count {
+    long count = 0;
+    std::vector<PointAt> examples;
+  };
   static constexpr size_t EXAMPLES = 10;  // examples kept of each finding
+  static constexpr double FOLD_DEG = 150;  // neighbours whose normals turn by more are folded
+  static constexpr double WARP_DEG = 10;   // quadrilaterals whose halves turn by more are warped
 
   long points = 0;
   std::vector<Part> parts;  // every part, in the order they were made
@@ -46,15 +76,29 @@ struct MeshCheck {
   std::map<std::pair<int, int>, long> merged;
   long free_edges = 0, nonmanifold_edges = 0, flipped_edges = 0;
   std::vector<Edge> free_examples, nonmanifold_examples, flipped_examples;
-  long collapsed = 0;  // elements that lost corners to merging (dropped ones included)
+  long folds = 0;
+  std::vector<Fold> fold_examples;
+  long warps = 0;
+  std::vector<Warp> warp_examples;
+  // Points of one part lying on an element of another without being merged to it, per
+  // (part of the point, part of the element).
+  long t_joints = 0;
+  std::map<std::pair<int, int>, Count> t_joint_pairs;
+  long collapsed = 0;  // elements whose corners merging joined (dropped ones included)
   long dropped = 0;    // of those, elements left with fewer than two points (not written)
+  std::vector<Where> collapsed_examples;
+  // Elements whose corners their own part put at one place (a transition's snapped lattice
+  // points, a pole, a corner given twice): intended, not a fault.
+  long designed = 0, designed_dropped = 0;
+  std::vector<Where> designed_examples;
   long zero_area = 0;
-  std::vector<Where> collapsed_examples, zero_area_examples;
+  std::vector<Where> zero_area_examples;
+  Count non_finite;  // points with an infinite or NaN coordinate
   double min_angle_deg = 0;  // over the corners of triangles and quadrilaterals
   Where min_angle_at;
   double max_aspect = 0;     // longest over shortest edge, over faces
   Where max_aspect_at;
-  double lo[3] = {0, 0, 0}, hi[3] = {0, 0, 0};
+  double lo[3] = {0, 0, 0}, hi[3] = {0, 0, 0};  // of the finite points
   double near_threshold = 0;  // the largest distance that was examined
   long near_misses = 0;
   std::vector<NearMiss> near_examples;
@@ -69,3 +113,15 @@ std::vector<MeshCheck::Edge> mesh_free_edges();
 // The report in plain words, and the same as one JSON object.
 std::string mesh_check_text(const MeshCheck& c);
 std::string mesh_check_json(const MeshCheck& c);
+
+// -- finding kinds (the words of --fail-on)
+// ORDER CHECK_KINDS
+enum class CheckKind { FREE_EDGES, NON_MANIFOLD, FLIPS, FOLDS, WARPS, T_JOINTS, NEAR_MISSES, COLLAPSED, ZERO_AREA,
+                       NON_FINITE, COUNT };
+const char* check_kind_name(CheckKind k);
+// The kind named `word`; false when there is none.
+bool find_check_kind(const std::string& word, CheckKind& k);
+// How many findings of kind `k` the check made.
+long check_kind_count(const MeshCheck& c, CheckKind k);
+// The lines of the text report that tell the findings of kind `k`.
+std::string check_kind_text(const MeshCheck& c, CheckKind k);

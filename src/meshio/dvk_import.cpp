@@ -5,6 +5,7 @@
 
 #include "grid/MeshStructs.h"
 #include "meshio/import_support.h"
+#include "util/script_output.h"
 
 #include <climits>
 #include <cstdint>
@@ -171,11 +172,11 @@ bool DVK::import(std::string_view bytes, std::string& why) {
     std::vector<GridPt> pts;
     parts.resize((size_t)ng);
     for (StagedPart& p : parts) p.name = "anonymous surface";
-    std::cout << "reading verts..." << std::flush;
+    script_output() << "reading verts..." << std::flush;
     const size_t points_from = r.left();
     if (!read_points(r, np, pts, why)) return false;
     const size_t point_bytes = points_from - r.left();
-    std::cout << " elements..." << std::flush;
+    script_output() << " elements..." << std::flush;
     if (!read_elements(r, ne, np, parts, why)) return false;
     const size_t groups_from = r.left();
     if (!read_groups(r, parts, why)) return false;
@@ -188,7 +189,7 @@ bool DVK::import(std::string_view bytes, std::string& why) {
     for (StagedPart& p : parts) p.pts = pts;
     return true;
   }, out_of_memory);
-  if (ok) std::cout << std::endl;
+  if (ok) script_output() << std::endl;
   return ok;
 }
 

@@ -5,6 +5,7 @@
 #include "meshio/import_unv.h"
 
 #include "meshio/import_support.h"
+#include "util/script_output.h"
 
 #include <algorithm>
 #include <iostream>
@@ -77,10 +78,10 @@ bool UNV_Reader::read() {
     if (!parse_number(line, number)) return fail("expected a dataset number");
     bool ok = true;
     if (number == 2411) {
-      std::cout << "reading verts..." << std::flush;
+      script_output() << "reading verts..." << std::flush;
       ok = read_nodes();
     } else if (number == 2412) {
-      std::cout << " elements..." << std::flush;
+      script_output() << " elements..." << std::flush;
       ok = read_elements();
     } else {
       if (is_group_dataset(number)) std::cerr << "WARNING: group importing not yet implemented\n";
@@ -174,7 +175,7 @@ bool UNV::import(std::string_view bytes, std::string& why) {
   return stage_import(why, [&](std::vector<StagedPart>& parts) {
     UNV_Reader reader(bytes, why);
     if (!reader.read()) return false;
-    std::cout << std::endl;
+    script_output() << std::endl;
     warn_volume_elements(reader.mVolumes, reader.mPart.name);
     parts.push_back(std::move(reader.mPart));
     return true;

@@ -3,6 +3,7 @@
 #include "meshio/import_vet.h"
 
 #include "meshio/import_support.h"
+#include "util/script_output.h"
 
 #include <array>
 #include <iostream>
@@ -51,7 +52,7 @@ bool VET::import(std::string_view bytes, std::string& why) {
     StagedPart& part = parts.emplace_back();
     part.name = "surface";
     part.pts.reserve((size_t)nv);
-    std::cout << "reading verts..." << std::flush;
+    script_output() << "reading verts..." << std::flush;
     for (long long i = 0; i < nv; ++i) {
       double x, y, z;
       if (!r.read(x) || !r.read(y) || !r.read(z))
@@ -59,11 +60,11 @@ bool VET::import(std::string_view bytes, std::string& why) {
       if (!finite_xyz(x, y, z)) return fail(why, r, nonfinite_text("vertex " + std::to_string(i + 1), x, y, z));
       part.add_point(x, y, z);
     }
-    std::cout << " edges..." << std::flush;
+    script_output() << " edges..." << std::flush;
     std::vector<Edge> edges((size_t)ne);
     for (Edge& e : edges)
       if (!read_index(r, nv, "vertex", e[0], why) || !read_index(r, nv, "vertex", e[1], why)) return false;
-    std::cout << " triangles..." << std::flush;
+    script_output() << " triangles..." << std::flush;
     part.elements.reserve((size_t)nt);
     for (long long k = 0; k < nt; ++k) {
       uint32_t t[3];
@@ -73,7 +74,7 @@ bool VET::import(std::string_view bytes, std::string& why) {
       const uint32_t corners[3] = {shared_end(e3, e1), shared_end(e2, e1), shared_end(e2, e3)};
       part.add_element(Mesh::TRIANGLE, (uint32_t)(k + 1), corners, 3);
     }
-    std::cout << std::endl;
+    script_output() << std::endl;
     return true;
   });
 }

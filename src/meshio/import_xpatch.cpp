@@ -9,6 +9,7 @@
 #include "meshio/import_xpatch.h"
 
 #include "meshio/import_support.h"
+#include "util/script_output.h"
 
 #include <iostream>
 #include <map>
@@ -121,12 +122,12 @@ bool XPATCH::import(std::string_view bytes, std::string& why) {
     std::vector<GridPt> pts;
     in.r.skip_line();
     if (!read_parts(in, parts, names)) return false;
-    std::cout << "reading verts..." << std::flush;
+    script_output() << "reading verts..." << std::flush;
     if (!read_vertices(in, pts, parts.size(), bytes.size())) return false;
-    std::cout << " elements..." << std::flush;
+    script_output() << " elements..." << std::flush;
     if (!read_blocks(in, parts, names, pts.size())) return false;
     for (StagedPart& p : parts) p.pts = pts;
-    std::cout << std::endl;
+    script_output() << std::endl;
     return true;
   });
 }

@@ -19,20 +19,38 @@ std::string num(double v) {
   return buf;
 }
 
-double dist(const FlatMesh& a, long i, const FlatMesh& b, long j) {
-  const double dx = a.xyz[3 * i] - b.xyz[3 * j], dy = a.xyz[3 * i + 1] - b.xyz[3 * j + 1],
-               dz = a.xyz[3 * i + 2] - b.xyz[3 * j + 2];
+double dist(const std::vector<double>& a, long i, const std::vector<double>& b, long j) {
+  const double dx = a[3 * i] - b[3 * j], dy = a[3 * i + 1] - b[3 * j + 1], dz = a[3 * i + 2] - b[3 * j + 2];
   return std::sqrt(dx * dx + dy * dy + dz * dz);
+}
+
+// The power of two that brings the largest finite coordinate of both meshes to [1/2, 1):
+// squared distances then neither overflow nor underflow.
+double scale_for(const FlatMesh& a, const FlatMesh& b) {
+  double maxabs = 0;
+  for (const FlatMesh* m : {&a, &b})
+    for (double v : m->xyz)
+      if (std::isfinite(v)) maxabs = std::max(maxabs, std::fabs(v));
+  if (!(maxabs > 0)) return 1;
+  int e;
+  std::frexp(maxabs, &e);
+  return std::ldexp(1.0, std::clamp(-e, -1022, 1023));
+}
+
+std::vector<double> scaled(const std::vector<double>& xyz, double s) {
+  std::vector<double> out(xyz.size());
+  for (size_t i = 0; i < xyz.size(); ++i) out[i] = xyz[i] * s;
+  return out;
 }
 
 // Points of a mesh filed by cubic cells of edge h.
 class PointCells {
 public:
-  PointCells(const FlatMesh& m, double h) : mMesh(m), mH(h) {
-    for (long i = 0; i < m.points(); ++i) mCells[key(cell(m, i))].push_back(i);
+  PointCells(const std::vector<double>& xyz, double h) : mXyz(xyz), mH(h) {
+    for (long i = 0; i < (long)xyz.size() / 3; ++i) mCells[key(cell(xyz, i))].push_back(i);
   }
   // The nearest point to point i of `q` among the 27 cells around it, or -1; its distance in d.
-  long nearest(const FlatMesh& q, long i, double& d) const {
+  long nearest(const std::vector<double>& q, long i, double& d) const {
     const auto c = cell(q, i);
     long best = -1;
     for (int64_t dx = -1; dx <= 1; ++dx)
@@ -41,7 +59,7 @@ public:
           auto it = mCells.find(key({c[0] + dx, c[1] + dy, c[2] + dz}));
           if (it == mCells.end()) continue;
           for (long j : it->second) {
-            const double e = dist(q, i, mMesh, j);
+            const double e = dist(q, i, mXyz, j);
             if (best < 0 || e < d || (e == d && j < best)) {
               best = j;
               d = e;
@@ -52,10 +70,10 @@ public:
   }
 
 private:
-  std::array<int64_t, 3> cell(const FlatMesh& m, long i) const {
+  std::array<int64_t, 3> cell(const std::vector<double>& xyz, long i) const {
     std::array<int64_t, 3> c;
     for (int a = 0; a < 3; ++a) {
-      const double v = std::floor(m.xyz[3 * i + a] / mH);
+      const double v = std::floor(xyz[3 * i + a] / mH);
       c[a] = std::isfinite(v) ? int64_t(std::clamp(v, -4e18, 4e18)) : 0;
     }
     return c;
@@ -66,7 +84,7 @@ private:
     h ^= uint64_t(c[2]) * 0x165667B19E3779F9ull + (h << 6) + (h >> 2);
     return h;  // cells sharing a key share a list: nearest() measures every point anyway
   }
-  const FlatMesh& mMesh;
+  const std::vector<double>& mXyz;
   double mH;
   std::unordered_map<uint64_t, std::vector<long>> mCells;
 };
@@ -119,10 +137,14 @@ std::vector<long> match_points(Report& r, const FlatMesh& model, const FlatMesh&
   for (long e = model.elements() - 1; e >= 0; --e)
     for (int j = 0; j < model.count[e]; ++j) where[model.pts[4 * e + j]] = model.group[e];
 
+  // Distances are measured on both meshes scaled by one power of two, told unscaled.
+  const double scale = scale_for(model, ref), tol_s = std::min(tol * scale, 1e300);
+  const std::vector<double> mxyz = scaled(model.xyz, scale), rxyz = scaled(ref.xyz, scale);
   double size = 0;
-  for (double v : ref.xyz) size = std::max(size, std::fabs(v));
-  const double h = std::max({tol, 1e-9 * size, 1e-300});
-  PointCells cells(ref, h);
+  for (double v : rxyz)
+    if (std::isfinite(v)) size = std::max(size, std::fabs(v));
+  const double h = std::max({tol_s, 1e-9 * size, 1e-300});
+  PointCells cells(rxyz, h);
   // Coarse cells, about one point each, find the nearest point to tell how far off one is.
   const double coarse = std::max(h, 2 * size / std::max(1.0, std::cbrt(double(ref.points()))));
   std::unique_ptr<PointCells> far;
@@ -130,8 +152,8 @@ std::vector<long> match_points(Report& r, const FlatMesh& model, const FlatMesh&
   std::vector<char> used(ref.points(), 0);
   for (long i = 0; i < model.points(); ++i) {
     double d = 0;
-    const long j = cells.nearest(model, i, d);
-    if (j >= 0 && d <= tol) {
+    const long j = cells.nearest(mxyz, i, d);
+    if (j >= 0 && d <= tol_s) {
       map[i] = j;
       used[j] = 1;
       continue;
@@ -142,10 +164,10 @@ std::vector<long> match_points(Report& r, const FlatMesh& model, const FlatMesh&
          " has no reference point within " + num(tol);
     long k = j;
     if (k < 0 && r.out.first.size() < r.keep) {
-      if (!far) far = std::make_unique<PointCells>(ref, coarse);
-      k = far->nearest(model, i, d);
+      if (!far) far = std::make_unique<PointCells>(rxyz, coarse);
+      k = far->nearest(mxyz, i, d);
     }
-    if (k >= 0) s += "; the nearest, reference point " + std::to_string(k + 1) + ", is " + num(d) + " away";
+    if (k >= 0) s += "; the nearest, reference point " + std::to_string(k + 1) + ", is " + num(d / scale) + " away";
     r.add(s);
   }
   for (long j = 0; j < ref.points(); ++j)

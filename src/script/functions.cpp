@@ -5,6 +5,7 @@
 #include "script/scriptstream.h"
 #include "util/message.h"
 #include "util/nearest_name.h"
+#include "util/script_output.h"
 
 #include <lapacke.h>
 
@@ -382,7 +383,7 @@ bool rational_interp(const std::vector<double>& xs, const std::vector<double>& y
       if (t == c[i + 1]) {
         // 0/0 (a zero ordinate, e.g.): keep the value reached so far.
         if (d[i] == c[i + 1] && c[i + 1] == 0.0) return true;
-        std::cout << (d[i] == c[i + 1] ? "possible " : "") << "failure at x=" << x << " t=" << t
+        script_output() << (d[i] == c[i + 1] ? "possible " : "") << "failure at x=" << x << " t=" << t
                   << " c=" << c[i + 1] << " d=" << d[i] << "\n";
         return false;
       }
@@ -418,7 +419,7 @@ bool deBoor2_interpX(const std::vector<double>& xs, const std::vector<double>& y
     if ((xs[i] - xs[0]) / span <= u) k = i;
 
   const bool trace = deBoor2_interpX_debug++ < 50;
-  if (trace) std::cout << x << " is in interval " << k << "\n";
+  if (trace) script_output() << x << " is in interval " << k << "\n";
 
   const int p = std::max(order, 0);
   std::vector<double> dk(p + 1), prev;
@@ -431,9 +432,9 @@ bool deBoor2_interpX(const std::vector<double>& xs, const std::vector<double>& y
       double alpha = (x - xs[lo]) / (xs[hi] - xs[lo]);
       dk[j] = (1 - alpha) * prev[j] + alpha * prev[j + 1];
     }
-    if (trace) std::cout << "\tdk[0]=" << dk[0] << "\n";
+    if (trace) script_output() << "\tdk[0]=" << dk[0] << "\n";
   }
-  if (trace) std::cout << "---\n";
+  if (trace) script_output() << "---\n";
   y = dk[0];
   return true;
 }
@@ -458,10 +459,10 @@ void fit_bezier(std::vector<double>& xs, std::vector<double>& ys) {
   std::vector<lapack_int> pivots(n);
   lapack_int info = LAPACKE_dgetrf(LAPACK_COL_MAJOR, n, n, a.data(), n, pivots.data());
   if (info != 0) {
-    std::cout << "factor (dgetrf) failed with info=" << info << "\n";
+    script_output() << "factor (dgetrf) failed with info=" << info << "\n";
   } else {
     info = LAPACKE_dgetrs(LAPACK_COL_MAJOR, 'N', n, 1, a.data(), n, pivots.data(), b.data(), n);
-    if (info != 0) std::cout << "solve (dgetrs) failed with info=" << info << "\n";
+    if (info != 0) script_output() << "solve (dgetrs) failed with info=" << info << "\n";
   }
   std::copy(b.begin(), b.end(), ys.begin());
 }

@@ -160,6 +160,31 @@ MessageContextGuard::~MessageContextGuard() { context.pop_back(); }
 
 std::vector<MessageNote> message_notes() { return {context.rbegin(), context.rend()}; }
 
+namespace {
+std::string place_text(const MessageLocation& where) {
+  return where.line > 0 ? where.file + ":" + std::to_string(where.line) : where.file;
+}
+// "in 'name'" of a note "in 'name', called from here".
+std::string note_scope(const std::string& text) {
+  const size_t end = text.rfind("', ");
+  return end == std::string::npos ? text : text.substr(0, end + 1);
+}
+}  // namespace
+
+// Deep recursion names the innermost levels only.
+std::string message_place() {
+  if (current_location.file.empty()) return "";
+  if (context.empty()) return place_text(current_location);
+  std::string out = place_text(context.front().where) + " (";
+  const size_t first = context.size() > kMaxNotesShown ? context.size() - kMaxNotesShown : 0;
+  if (first > 0) out += "..., ";
+  for (size_t i = first; i < context.size(); ++i) {
+    const MessageLocation& inside = i + 1 < context.size() ? context[i + 1].where : current_location;
+    out += (i > first ? ", " : "") + note_scope(context[i].text) + " at " + place_text(inside);
+  }
+  return out + ")";
+}
+
 // A deep recursion would bury the message under its notes: the innermost few and a count.
 std::string format_notes(const std::vector<MessageNote>& notes) {
   std::string out;

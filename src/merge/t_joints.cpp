@@ -1,0 +1,253 @@
+#include "merge/t_joints.h"
+
+#include "grid/Grid.h"
+
+#include <algorithm>
+#include <cmath>
+
+namespace {
+
+Vec3 sub(const Vec3& a, const Vec3& b) { return {a.x - b.x, a.y - b.y, a.z - b.z}; }
+Vec3 cross(const Vec3& a, const Vec3& b) {
+  return {a.y * b.z - a.z * b.y, a.z * b.x - a.x * b.z, a.x * b.y - a.y * b.x};
+}
+double dot(const Vec3& a, const Vec3& b) { return a.x * b.x + a.y * b.y + a.z * b.z; }
+double norm(const Vec3& a) { return std::sqrt(dot(a, a)); }
+
+constexpr int kMaxLevel = 60;
+
+// An element filed in the cells: its part, index in the part and written number.
+struct Filed {
+  int part;
+  int k;
+  long number;
+};
+
+uint64_t cell_key(int level, double x, double y, double z, double cell, int dx = 0, int dy = 0, int dz = 0) {
+  auto idx = [&](double v, int d) { return uint64_t(int64_t(std::floor(v / cell)) + d); };
+  uint64_t h = uint64_t(level + 1) * 0xD6E8FEB86659FD93ull;
+  h ^= idx(x, dx) * 0x9E3779B97F4A7C15ull + (h << 6) + (h >> 2);
+  h ^= idx(y, dy) * 0xC2B2AE3D27D4EB4Full + (h << 6) + (h >> 2);
+  h ^= idx(z, dz) * 0x165667B19E3779F9ull + (h << 6) + (h >> 2);
+  return h;
+}
+
+// Open-addressed table of cell keys -> a range of `order`. Keys of different cells that
+// collide share a range; the geometry test sorts them out.
+class CellTable {
+public:
+  explicit CellTable(size_t n) {
+    size_t cap = 16;
+    while (cap < 2 * n) cap *= 2;
+    mSlots.assign(cap, Slot{});
+    mMask = cap - 1;
+  }
+  void count(uint64_t key) { ++slot(key).count; }
+  // After counting: each slot's range, in slot order.
+  void place(size_t& total) {
+    total = 0;
+    for (Slot& s : mSlots) {
+      s.begin = uint32_t(total);
+      total += s.count;
+      s.fill = s.begin;
+    }
+  }
+  uint32_t put(uint64_t key) { return slot(key).fill++; }
+  bool find(uint64_t key, uint32_t& begin, uint32_t& end) const {
+    for (size_t i = mix(key) & mMask;; i = (i + 1) & mMask) {
+      const Slot& s = mSlots[i];
+      if (!s.used) return false;
+      if (s.key == key) {
+        begin = s.begin;
+        end = s.begin + s.count;
+        return true;
+      }
+    }
+  }
+
+private:
+  struct Slot {
+    uint64_t key = 0;
+    uint32_t begin = 0, count = 0, fill = 0;
+    bool used = false;
+  };
+  static size_t mix(uint64_t k) { return size_t(k ^ (k >> 29)); }
+  Slot& slot(uint64_t key) {
+    for (size_t i = mix(key) & mMask;; i = (i + 1) & mMask) {
+      Slot& s = mSlots[i];
+      if (!s.used) {
+        s.used = true;
+        s.key = key;
+        return s;
+      }
+      if (s.key == key) return s;
+    }
+  }
+  std::vector<Slot> mSlots;
+  size_t mMask = 0;
+};
+
+// The corners of element k of part g after merging, scaled; 0 when it has a non-finite
+// corner or fewer than two points.
+int corners(const TJointInput& in, const Grid* g, int k, Vec3* v, int64_t* ids) {
+  long idx[4];
+  const int n = g->element(k, idx);
+  if (n < 2) return 0;
+  for (int j = 0; j < n; ++j) {
+    ids[j] = effective(g->mPts[idx[j]]).id;
+    if (ids[j] < 1 || ids[j] > (int64_t)in.pos.size() || !in.finite[ids[j] - 1]) return 0;
+    v[j] = in.pos[ids[j] - 1];
+  }
+  return n;
+}
+
+double longest_edge(const Vec3* v, int n) {
+  double l = 0;
+  for (int j = 0; j < n; ++j) l = std::max(l, norm(sub(v[(j + 1) % n], v[j])));
+  return l;
+}
+
+// The distance within which a point lies on the element (scaled units).
+double reach(const TJointInput& in, int part, const Vec3* v, int n) {
+  return std::max(std::min(in.tolerance[part] * in.scale, 4.0), 1e-6 * longest_edge(v, n));
+}
+
+// Distance from p to the inside of segment a-b, or -1 when p projects outside it.
+double to_segment(const Vec3& p, const Vec3& a, const Vec3& b) {
+  const Vec3 d = sub(b, a);
+  const double dd = dot(d, d);
+  if (!(dd > 0)) return -1;
+  const double t = dot(sub(p, a), d) / dd;
+  if (!(t > 0 && t < 1)) return -1;
+  return norm(sub(p, {a.x + t * d.x, a.y + t * d.y, a.z + t * d.z}));
+}
+
+// Distance from p to the plane of triangle a b c, or -1 when p projects outside it.
+double to_triangle(const Vec3& p, const Vec3& a, const Vec3& b, const Vec3& c) {
+  const Vec3 n = cross(sub(b, a), sub(c, a));
+  const double nn = norm(n);
+  if (!(nn > 0)) return -1;
+  if (dot(cross(sub(b, a), sub(p, a)), n) < 0 || dot(cross(sub(c, b), sub(p, b)), n) < 0 ||
+      dot(cross(sub(a, c), sub(p, c)), n) < 0)
+    return -1;
+  return std::fabs(dot(sub(p, a), n)) / nn;
+}
+
+// The distance at which p lies on the element, or -1 when it does not (within `tol`).
+double on_element(const Vec3& p, const Vec3* v, int n, double tol) {
+  for (int j = 0; j < n; ++j)
+    if (norm(sub(p, v[j])) <= tol) return -1;
+  double best = -1;
+  auto take = [&](double d) {
+    if (d >= 0 && d <= tol && (best < 0 || d < best)) best = d;
+  };
+  const int edges = n == 2 ? 1 : n;
+  for (int j = 0; j < edges; ++j) take(to_segment(p, v[j], v[(j + 1) % n]));
+  if (n >= 3) take(to_triangle(p, v[0], v[1], v[2]));
+  if (n == 4) take(to_triangle(p, v[0], v[2], v[3]));
+  return best;
+}
+
+}  // namespace
+
+void find_t_joints(const TJointInput& in, MeshCheck& c) {
+  const std::vector<Grid*>& grids = Grid::gGrids;
+  if (grids.size() < 2) return;
+
+  // -- the cell size: the elements' mean extent (scaled model within [-1, 1])
+  size_t n_elements = 0;
+  double sum = 0;
+  for (int gi = 0; gi < (int)grids.size(); ++gi)
+    for (int k = 0, ne = grids[gi]->num_elements(); k < ne; ++k) {
+      Vec3 v[4];
+      int64_t ids[4];
+      const int n = corners(in, grids[gi], k, v, ids);
+      if (!n) continue;
+      ++n_elements;
+      sum += longest_edge(v, n);
+    }
+  if (!n_elements) return;
+  const double h0 = std::max(sum / double(n_elements), 0x1p-40);
+
+  // -- file every element at the level whose cells its box (grown by its reach) fits in,
+  // in the cell of its box's low corner
+  std::vector<uint64_t> keys;
+  std::vector<Filed> filed;
+  keys.reserve(n_elements);
+  filed.reserve(n_elements);
+  uint64_t levels = 0;
+  long number = 0;
+  for (int gi = 0; gi < (int)grids.size(); ++gi) {
+    const Grid* g = grids[gi];
+    for (int k = 0, ne = g->num_elements(); k < ne; ++k) {
+      Vec3 v[4];
+      int64_t ids[4];
+      long idx[4];
+      if (g->element(k, idx) >= 2) ++number;
+      const int n = corners(in, g, k, v, ids);
+      if (!n) continue;
+      const double r = reach(in, gi, v, n);
+      Vec3 lo = v[0], hi = v[0];
+      for (int j = 1; j < n; ++j) {
+        lo = {std::min(lo.x, v[j].x), std::min(lo.y, v[j].y), std::min(lo.z, v[j].z)};
+        hi = {std::max(hi.x, v[j].x), std::max(hi.y, v[j].y), std::max(hi.z, v[j].z)};
+      }
+      const double extent = std::max({hi.x - lo.x, hi.y - lo.y, hi.z - lo.z}) + 2 * r;
+      int level = 0;
+      double cell = h0;
+      while (extent > cell && level < kMaxLevel) cell *= 2, ++level;
+      levels |= uint64_t(1) << level;
+      keys.push_back(cell_key(level, lo.x - r, lo.y - r, lo.z - r, cell));
+      filed.push_back({gi, k, number});
+    }
+  }
+  CellTable table(keys.size());
+  for (uint64_t key : keys) table.count(key);
+  size_t total = 0;
+  table.place(total);
+  std::vector<Filed> order(total);
+  for (size_t i = 0; i < keys.size(); ++i) order[table.put(keys[i])] = filed[i];
+  keys = {};
+  filed = {};
+
+  // -- every point against the elements of the parts it does not belong to
+  std::vector<int> mine, found;
+  auto shared = in.shared.begin();
+  for (size_t i = 0; i < in.pos.size(); ++i) {
+    const int64_t id = int64_t(i) + 1;
+    mine.assign(1, in.owner[i]);
+    while (shared != in.shared.end() && shared->first < id) ++shared;
+    for (auto s = shared; s != in.shared.end() && s->first == id; ++s) mine.push_back(s->second);
+    if (!in.finite[i]) continue;
+    const Vec3& p = in.pos[i];
+    found.clear();
+    for (int level = 0; level <= kMaxLevel; ++level) {
+      if (!(levels >> level & 1)) continue;
+      const double cell = std::ldexp(h0, level);
+      for (int d = 0; d < 8; ++d) {
+        uint32_t begin, end;
+        if (!table.find(cell_key(level, p.x, p.y, p.z, cell, -(d & 1), -(d >> 1 & 1), -(d >> 2 & 1)), begin, end))
+          continue;
+        for (uint32_t e = begin; e < end; ++e) {
+          const Filed& f = order[e];
+          if (std::find(mine.begin(), mine.end(), f.part) != mine.end() ||
+              std::find(found.begin(), found.end(), f.part) != found.end())
+            continue;
+          Vec3 v[4];
+          int64_t ids[4];
+          const int n = corners(in, grids[f.part], f.k, v, ids);
+          if (!n) continue;
+          const double dist = on_element(p, v, n, reach(in, f.part, v, n));
+          if (dist < 0) continue;
+          found.push_back(f.part);
+          ++c.t_joints;
+          MeshCheck::Count& pair = c.t_joint_pairs[{mine[0], f.part}];
+          ++pair.count;
+          if (pair.examples.size() < MeshCheck::EXAMPLES)
+            pair.examples.push_back({id, mine[0], p.x / in.scale, p.y / in.scale, p.z / in.scale,
+                                     MeshCheck::Where{f.part, f.k, f.number}, dist / in.scale});
+        }
+      }
+    }
+  }
+}
