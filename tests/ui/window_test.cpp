@@ -285,7 +285,7 @@ TEST_F(Window, PartSummaryCountsElementsPerName) {
 TEST_F(Window, MeshCheckShowsTheLastRun) {
   const struct { const char* script; const char* line; } runs[] = {
       {"line a 2 0 0 0 1 0 0\nline b 1 1 0 0 2 0 0\n", "\nmerged points: 1\n  'a' and 'b': 1\n"},
-      {"line c 3 0 0 0 0 3 0\n", "\n  part 'c': 3 elements: 3 bars, 0 triangles, 0 quadrilaterals\nmerged points: 0\n"}};
+      {"line c 3 0 0 0 0 3 0\n", "\n  part 'c' made at untitled:1: 3 elements: 3 bars, 0 triangles, 0 quadrilaterals\nmerged points: 0\n"}};
   for (const auto& run : runs) {
     set_editor_text(run.script);
     pick("Run");
@@ -295,6 +295,7 @@ TEST_F(Window, MeshCheckShowsTheLastRun) {
     EXPECT_EQ(sink.entries[0].kind + " " + sink.entries[0].title, "list Mesh Check");
     EXPECT_EQ(sink.entries[0].text.rfind("points: 4\n", 0), 0u) << sink.entries[0].text;
     EXPECT_NE(sink.entries[0].text.find(run.line), std::string::npos) << sink.entries[0].text;
+    EXPECT_NE(sink.entries[0].text.find("\nT-joints (points of one part on an element of another"), std::string::npos);
   }
   EXPECT_EQ(sink.entries[0].text.find("part 'a'"), std::string::npos);
 }
