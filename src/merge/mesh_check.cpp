@@ -3,6 +3,7 @@
 #include "grid/Grid.h"
 #include "grid/RawGrid.h"
 #include "grid/pelgrove_MxN.h"
+#include "merge/cell_table.h"
 #include "merge/t_joints.h"
 
 #include <algorithm>
@@ -10,7 +11,6 @@
 #include <cstdint>
 #include <cstdio>
 #include <limits>
-#include <unordered_map>
 
 namespace {
 
@@ -206,19 +206,6 @@ Vec3 measure_face(const Vec3* v, int n, const Where& at, MeshCheck& c) {
   return area2;
 }
 
-struct CellKey {
-  int64_t x, y, z;
-  bool operator==(const CellKey& o) const { return x == o.x && y == o.y && z == o.z; }
-};
-struct CellHash {
-  size_t operator()(const CellKey& k) const {
-    uint64_t h = uint64_t(k.x) * 0x9E3779B97F4A7C15ull;
-    h ^= uint64_t(k.y) * 0xC2B2AE3D27D4EB4Full + (h << 6) + (h >> 2);
-    h ^= uint64_t(k.z) * 0x165667B19E3779F9ull + (h << 6) + (h >> 2);
-    return size_t(h);
-  }
-};
-
 // Pairs of representatives of different parts closer than the pair's threshold:
 // 10 x the larger of their parts' tolerances, and never less than 1e-9 of the model size.
 // Works on the scaled positions of `in`; reports unscaled.
@@ -237,34 +224,49 @@ void find_near_misses(const TJointInput& in, MeshCheck& c) {
   for (size_t part = 0; part < in.tolerance.size(); ++part) h = std::max(h, limit_of(int(part)));
   c.near_threshold = h / s;  // reported also when one part leaves nothing to pair
   if (in.tolerance.size() < 2) return;
-  auto cell_of = [&](const Vec3& p) {
-    return CellKey{int64_t(std::floor((p.x - lo[0]) / h)), int64_t(std::floor((p.y - lo[1]) / h)),
-                   int64_t(std::floor((p.z - lo[2]) / h))};
-  };
+  // Cells of 4h: a point looks past its own cell only on the sides it lies within h of.
+  const double cell = 4 * h;
   const std::vector<Vec3>& pos = in.pos;
-  std::unordered_map<CellKey, std::vector<uint32_t>, CellHash> cells;
-  cells.reserve(pos.size());
+  auto index = [&](const Vec3& p, int a) { return std::floor(((&p.x)[a] - lo[a]) / cell); };
+  auto key = [&](const Vec3& p) { return cell_hash(0, int64_t(index(p, 0)), int64_t(index(p, 1)), int64_t(index(p, 2))); };
+  CellTable cells(pos.size());
   for (size_t i = 0; i < pos.size(); ++i)
-    if (in.finite[i]) cells[cell_of(pos[i])].push_back(uint32_t(i));
+    if (in.finite[i]) cells.count(key(pos[i]));
+  size_t total = 0;
+  cells.place(total);
+  std::vector<uint32_t> order(total);
+  for (size_t i = 0; i < pos.size(); ++i)
+    if (in.finite[i]) order[cells.put(key(pos[i]))] = uint32_t(i);
+  uint64_t around[8];
   for (size_t i = 0; i < pos.size(); ++i) {
     if (!in.finite[i]) continue;
     const Vec3& p = pos[i];
-    const CellKey k = cell_of(p);
-    for (int64_t dx = -1; dx <= 1; ++dx)
-      for (int64_t dy = -1; dy <= 1; ++dy)
-        for (int64_t dz = -1; dz <= 1; ++dz) {
-          auto it = cells.find(CellKey{k.x + dx, k.y + dy, k.z + dz});
-          if (it == cells.end()) continue;
-          for (uint32_t j : it->second) {
-            const int pi = in.owner[i], pj = in.owner[j];
-            if (j <= i || pi == pj) continue;
-            const double d = norm(sub(pos[j], p));
-            if (d > std::max({floor, limit_of(pi), limit_of(pj)})) continue;
-            ++c.near_misses;
-            keep(c.near_examples,
-                 MeshCheck::NearMiss{long(i + 1), long(j + 1), pi, pj, d / s, p.x / s, p.y / s, p.z / s});
-          }
+    int64_t from[3], to[3];
+    for (int a = 0; a < 3; ++a) {
+      const double k = index(p, a), off = (&p.x)[a] - lo[a] - k * cell;
+      from[a] = int64_t(k) - (off < h ? 1 : 0);
+      to[a] = int64_t(k) + (off > cell - h ? 1 : 0);
+    }
+    int n = 0;
+    for (int64_t x = from[0]; x <= to[0]; ++x)
+      for (int64_t y = from[1]; y <= to[1]; ++y)
+        for (int64_t z = from[2]; z <= to[2]; ++z) {
+          const uint64_t k = cell_hash(0, x, y, z);
+          if (std::find(around, around + n, k) == around + n) around[n++] = k;  // colliding keys once
         }
+    for (int a = 0; a < n; ++a) {
+      uint32_t begin, end;
+      if (!cells.find(around[a], begin, end)) continue;
+      for (uint32_t e = begin; e < end; ++e) {
+        const uint32_t j = order[e];
+        const int pi = in.owner[i], pj = in.owner[j];
+        if (j <= i || pi == pj) continue;
+        const double d = norm(sub(pos[j], p));
+        if (d > std::max({floor, limit_of(pi), limit_of(pj)})) continue;
+        ++c.near_misses;
+        keep(c.near_examples, MeshCheck::NearMiss{long(i + 1), long(j + 1), pi, pj, d / s, p.x / s, p.y / s, p.z / s});
+      }
+    }
   }
 }
 

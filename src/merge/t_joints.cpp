@@ -1,6 +1,7 @@
 #include "merge/t_joints.h"
 
 #include "grid/Grid.h"
+#include "merge/cell_table.h"
 
 #include <algorithm>
 #include <cmath>
@@ -24,68 +25,9 @@ struct Filed {
 };
 
 uint64_t cell_key(int level, double x, double y, double z, double cell, int dx = 0, int dy = 0, int dz = 0) {
-  auto idx = [&](double v, int d) { return uint64_t(int64_t(std::floor(v / cell)) + d); };
-  uint64_t h = uint64_t(level + 1) * 0xD6E8FEB86659FD93ull;
-  h ^= idx(x, dx) * 0x9E3779B97F4A7C15ull + (h << 6) + (h >> 2);
-  h ^= idx(y, dy) * 0xC2B2AE3D27D4EB4Full + (h << 6) + (h >> 2);
-  h ^= idx(z, dz) * 0x165667B19E3779F9ull + (h << 6) + (h >> 2);
-  return h;
+  auto idx = [&](double v, int d) { return int64_t(std::floor(v / cell)) + d; };
+  return cell_hash(level, idx(x, dx), idx(y, dy), idx(z, dz));
 }
-
-// Open-addressed table of cell keys -> a range of `order`. Keys of different cells that
-// collide share a range; the geometry test sorts them out.
-class CellTable {
-public:
-  explicit CellTable(size_t n) {
-    size_t cap = 16;
-    while (cap < 2 * n) cap *= 2;
-    mSlots.assign(cap, Slot{});
-    mMask = cap - 1;
-  }
-  void count(uint64_t key) { ++slot(key).count; }
-  // After counting: each slot's range, in slot order.
-  void place(size_t& total) {
-    total = 0;
-    for (Slot& s : mSlots) {
-      s.begin = uint32_t(total);
-      total += s.count;
-      s.fill = s.begin;
-    }
-  }
-  uint32_t put(uint64_t key) { return slot(key).fill++; }
-  bool find(uint64_t key, uint32_t& begin, uint32_t& end) const {
-    for (size_t i = mix(key) & mMask;; i = (i + 1) & mMask) {
-      const Slot& s = mSlots[i];
-      if (!s.used) return false;
-      if (s.key == key) {
-        begin = s.begin;
-        end = s.begin + s.count;
-        return true;
-      }
-    }
-  }
-
-private:
-  struct Slot {
-    uint64_t key = 0;
-    uint32_t begin = 0, count = 0, fill = 0;
-    bool used = false;
-  };
-  static size_t mix(uint64_t k) { return size_t(k ^ (k >> 29)); }
-  Slot& slot(uint64_t key) {
-    for (size_t i = mix(key) & mMask;; i = (i + 1) & mMask) {
-      Slot& s = mSlots[i];
-      if (!s.used) {
-        s.used = true;
-        s.key = key;
-        return s;
-      }
-      if (s.key == key) return s;
-    }
-  }
-  std::vector<Slot> mSlots;
-  size_t mMask = 0;
-};
 
 // The corners of element k of part g after merging, scaled; 0 when it has a non-finite
 // corner or fewer than two points.
@@ -169,7 +111,7 @@ void find_t_joints(const TJointInput& in, MeshCheck& c) {
   if (!n_elements) return;
   const double h0 = std::max(sum / double(n_elements), 0x1p-40);
 
-  // -- file every element at the level whose cells its box (grown by its reach) fits in,
+  // -- file every element at the level whose cells are at least twice its box (grown by its reach),
   // in the cell of its box's low corner
   std::vector<uint64_t> keys;
   std::vector<Filed> filed;
@@ -195,7 +137,7 @@ void find_t_joints(const TJointInput& in, MeshCheck& c) {
       const double extent = std::max({hi.x - lo.x, hi.y - lo.y, hi.z - lo.z}) + 2 * r;
       int level = 0;
       double cell = h0;
-      while (extent > cell && level < kMaxLevel) cell *= 2, ++level;
+      while (2 * extent > cell && level < kMaxLevel) cell *= 2, ++level;
       levels |= uint64_t(1) << level;
       keys.push_back(cell_key(level, lo.x - r, lo.y - r, lo.z - r, cell));
       filed.push_back({gi, k, number});
@@ -223,11 +165,19 @@ void find_t_joints(const TJointInput& in, MeshCheck& c) {
     found.clear();
     for (int level = 0; level <= kMaxLevel; ++level) {
       if (!(levels >> level & 1)) continue;
+      // An element reaches at most half a cell past its low corner: the cell before p's
+      // along an axis matters only when p lies in the first half of its own.
       const double cell = std::ldexp(h0, level);
+      int back[3];
+      for (int a = 0; a < 3; ++a) {
+        const double v = (&p.x)[a];
+        back[a] = v - std::floor(v / cell) * cell < cell / 2 ? 1 : 0;
+      }
       for (int d = 0; d < 8; ++d) {
+        const int dx = d & 1, dy = d >> 1 & 1, dz = d >> 2 & 1;
+        if (dx > back[0] || dy > back[1] || dz > back[2]) continue;
         uint32_t begin, end;
-        if (!table.find(cell_key(level, p.x, p.y, p.z, cell, -(d & 1), -(d >> 1 & 1), -(d >> 2 & 1)), begin, end))
-          continue;
+        if (!table.find(cell_key(level, p.x, p.y, p.z, cell, -dx, -dy, -dz), begin, end)) continue;
         for (uint32_t e = begin; e < end; ++e) {
           const Filed& f = order[e];
           if (std::find(mine.begin(), mine.end(), f.part) != mine.end() ||
