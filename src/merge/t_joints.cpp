@@ -30,10 +30,11 @@ uint64_t cell_key(int level, double x, double y, double z, double cell, int dx =
 }
 
 // The corners of element k of part g after merging, scaled; 0 when it has a non-finite
-// corner or fewer than two points.
-int corners(const TJointInput& in, const Grid* g, int k, Vec3* v, int64_t* ids) {
+// corner or fewer than two points. `written`: whether it has two points or more.
+int corners(const TJointInput& in, const Grid* g, int k, Vec3* v, int64_t* ids, bool* written = nullptr) {
   long idx[4];
   const int n = g->element(k, idx);
+  if (written) *written = n >= 2;
   if (n < 2) return 0;
   for (int j = 0; j < n; ++j) {
     ids[j] = effective(g->mPts[idx[j]]).id;
@@ -124,9 +125,9 @@ void find_t_joints(const TJointInput& in, MeshCheck& c) {
     for (int k = 0, ne = g->num_elements(); k < ne; ++k) {
       Vec3 v[4];
       int64_t ids[4];
-      long idx[4];
-      if (g->element(k, idx) >= 2) ++number;
-      const int n = corners(in, g, k, v, ids);
+      bool written;
+      const int n = corners(in, g, k, v, ids, &written);
+      number += written;
       if (!n) continue;
       const double r = reach(in, gi, v, n);
       Vec3 lo = v[0], hi = v[0];
