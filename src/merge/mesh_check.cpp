@@ -36,7 +36,8 @@ double scale_for(const std::vector<Grid*>& grids) {
   double maxabs = 0;
   for (const Grid* g : grids)
     for (const GridPt& p : g->mPts)
-      if (!p.mapped_to && finite(p)) maxabs = std::max({maxabs, std::fabs(p.x), std::fabs(p.y), std::fabs(p.z)});
+      if (!p.mapped_to && finite(p))
+        maxabs = std::max({maxabs, std::fabs(p.x), std::fabs(p.y), std::fabs(p.z)});
   if (!(maxabs > 0)) return 1;
   int e;
   std::frexp(maxabs, &e);
@@ -166,8 +167,10 @@ void add_face_edges(std::vector<EdgeUse>& uses, const GridPt* p, int n, int part
 // The angle between the halves of a quadrilateral split along its flatter diagonal; NaN
 // when neither split has two triangles of some area.
 double warp_deg(const Vec3* v) {
-  const double a = angle_deg(cross(sub(v[1], v[0]), sub(v[2], v[0])), cross(sub(v[2], v[0]), sub(v[3], v[0])));
-  const double b = angle_deg(cross(sub(v[2], v[1]), sub(v[3], v[1])), cross(sub(v[3], v[1]), sub(v[0], v[1])));
+  const double a =
+      angle_deg(cross(sub(v[1], v[0]), sub(v[2], v[0])), cross(sub(v[2], v[0]), sub(v[3], v[0])));
+  const double b =
+      angle_deg(cross(sub(v[2], v[1]), sub(v[3], v[1])), cross(sub(v[3], v[1]), sub(v[0], v[1])));
   return std::isnan(a) ? b : std::isnan(b) ? a : std::min(a, b);
 }
 
@@ -180,7 +183,8 @@ Vec3 measure_face(const Vec3* v, int n, const Where& at, MeshCheck& c) {
     shortest = std::min(shortest, len);
     longest = std::max(longest, len);
   }
-  const Vec3 area2 = n == 3 ? cross(sub(v[1], v[0]), sub(v[2], v[0])) : cross(sub(v[2], v[0]), sub(v[3], v[1]));
+  const Vec3 area2 =
+      n == 3 ? cross(sub(v[1], v[0]), sub(v[2], v[0])) : cross(sub(v[2], v[0]), sub(v[3], v[1]));
   if (!(0.5 * norm(area2) > 1e-12 * longest * longest)) {
     ++c.zero_area;
     keep(c.zero_area_examples, at);
@@ -228,7 +232,9 @@ void find_near_misses(const TJointInput& in, MeshCheck& c) {
   const double cell = 4 * h;
   const std::vector<Vec3>& pos = in.pos;
   auto index = [&](const Vec3& p, int a) { return std::floor(((&p.x)[a] - lo[a]) / cell); };
-  auto key = [&](const Vec3& p) { return cell_hash(0, int64_t(index(p, 0)), int64_t(index(p, 1)), int64_t(index(p, 2))); };
+  auto key = [&](const Vec3& p) {
+    return cell_hash(0, int64_t(index(p, 0)), int64_t(index(p, 1)), int64_t(index(p, 2)));
+  };
   CellTable cells(pos.size());
   for (size_t i = 0; i < pos.size(); ++i)
     if (in.finite[i]) cells.count(key(pos[i]));
@@ -264,7 +270,8 @@ void find_near_misses(const TJointInput& in, MeshCheck& c) {
         const double d = norm(sub(pos[j], p));
         if (d > std::max({floor, limit_of(pi), limit_of(pj)})) continue;
         ++c.near_misses;
-        keep(c.near_examples, MeshCheck::NearMiss{long(i + 1), long(j + 1), pi, pj, d / s, p.x / s, p.y / s, p.z / s});
+        keep(c.near_examples,
+             MeshCheck::NearMiss{long(i + 1), long(j + 1), pi, pj, d / s, p.x / s, p.y / s, p.z / s});
       }
     }
   }
@@ -421,13 +428,15 @@ std::string more(long count, size_t shown, const char* indent = "  ") {
   return count > (long)shown ? indent + std::string("...\n") : "";
 }
 
-std::string edge_lines(const MeshCheck& c, const char* what, long count, const std::vector<MeshCheck::Edge>& ex) {
+std::string edge_lines(const MeshCheck& c, const char* what, long count,
+                       const std::vector<MeshCheck::Edge>& ex) {
   std::string out = what + std::string(": ") + str(count) + "\n";
   for (const auto& e : ex) out += "  edge " + str(e.a) + "-" + str(e.b) + " of " + where_text(c, e.at) + "\n";
   return out + more(count, ex.size());
 }
 
-std::string element_lines(const MeshCheck& c, const std::string& what, long count, const std::vector<Where>& ex) {
+std::string element_lines(const MeshCheck& c, const std::string& what, long count,
+                          const std::vector<Where>& ex) {
   std::string out = what + ": " + str(count) + "\n";
   for (const auto& w : ex) out += "  " + where_text(c, w) + "\n";
   return out + more(count, ex.size());
@@ -437,25 +446,28 @@ std::string fold_lines(const MeshCheck& c) {
   std::string out = "folded neighbours (normals turning by more than " + num(MeshCheck::FOLD_DEG) +
                     " degrees): " + str(c.folds) + "\n";
   for (const auto& f : c.fold_examples)
-    out += "  edge " + str(f.a) + "-" + str(f.b) + " of " + where_text(c, f.at) + " and " + where_text(c, f.other) +
-           ", " + fmt("%.4g", f.degrees) + " degrees\n";
+    out += "  edge " + str(f.a) + "-" + str(f.b) + " of " + where_text(c, f.at) + " and " +
+           where_text(c, f.other) + ", " + fmt("%.4g", f.degrees) + " degrees\n";
   return out + more(c.folds, c.fold_examples.size());
 }
 
 std::string warp_lines(const MeshCheck& c) {
   std::string out = "warped quadrilaterals (halves turning by more than " + num(MeshCheck::WARP_DEG) +
                     " degrees): " + str(c.warps) + "\n";
-  for (const auto& w : c.warp_examples) out += "  " + where_text(c, w.at) + ", " + fmt("%.4g", w.degrees) + " degrees\n";
+  for (const auto& w : c.warp_examples)
+    out += "  " + where_text(c, w.at) + ", " + fmt("%.4g", w.degrees) + " degrees\n";
   return out + more(c.warps, c.warp_examples.size());
 }
 
 std::string t_joint_lines(const MeshCheck& c) {
-  std::string out = "T-joints (points of one part on an element of another, not merged to it): " + str(c.t_joints) + "\n";
+  std::string out =
+      "T-joints (points of one part on an element of another, not merged to it): " + str(c.t_joints) + "\n";
   for (const auto& [pair, n] : c.t_joint_pairs) {
-    out += "  points of " + part_text(c, pair.first) + " on part " + part_text(c, pair.second) + ": " + str(n.count) + "\n";
+    out += "  points of " + part_text(c, pair.first) + " on part " + part_text(c, pair.second) + ": " +
+           str(n.count) + "\n";
     for (const auto& p : n.examples)
-      out += "    point " + str(p.point) + " at " + xyz_text(p.x, p.y, p.z) + " on " + where_text(c, p.at) + ", " +
-             num(p.distance) + " off\n";
+      out += "    point " + str(p.point) + " at " + xyz_text(p.x, p.y, p.z) + " on " + where_text(c, p.at) +
+             ", " + num(p.distance) + " off\n";
     out += more(n.count, n.examples.size(), "    ");
   }
   return out;
@@ -464,7 +476,8 @@ std::string t_joint_lines(const MeshCheck& c) {
 std::string non_finite_lines(const MeshCheck& c) {
   std::string out = "non-finite points: " + str(c.non_finite.count) + "\n";
   for (const auto& p : c.non_finite.examples)
-    out += "  point " + str(p.point) + " of part " + part_text(c, p.part) + " at " + xyz_text(p.x, p.y, p.z) + "\n";
+    out += "  point " + str(p.point) + " of part " + part_text(c, p.part) + " at " + xyz_text(p.x, p.y, p.z) +
+           "\n";
   return out + more(c.non_finite.count, c.non_finite.examples.size());
 }
 
@@ -495,7 +508,9 @@ std::string json_str(const std::string& s) {
 }
 // JSON has no infinity or NaN: those become null.
 std::string json_num(double v) { return std::isfinite(v) ? num(v) : "null"; }
-std::string json_xyz(double x, double y, double z) { return "[" + json_num(x) + "," + json_num(y) + "," + json_num(z) + "]"; }
+std::string json_xyz(double x, double y, double z) {
+  return "[" + json_num(x) + "," + json_num(y) + "," + json_num(z) + "]";
+}
 
 std::string json_part(const MeshCheck& c, int part) {
   const std::string place = part >= 0 && part < (int)c.parts.size() ? c.parts[part].place : "";
@@ -510,8 +525,8 @@ std::string json_where(const MeshCheck& c, const Where& w) {
 }
 
 std::string json_kinds(const MeshCheck::Kinds& k) {
-  return "{\"bars\":" + str(k.bars) + ",\"triangles\":" + str(k.triangles) + ",\"quadrilaterals\":" + str(k.quads) +
-         ",\"total\":" + str(k.total()) + "}";
+  return "{\"bars\":" + str(k.bars) + ",\"triangles\":" + str(k.triangles) +
+         ",\"quadrilaterals\":" + str(k.quads) + ",\"total\":" + str(k.total()) + "}";
 }
 
 // {"count":N, <extra>"examples":[each(example)...]}
@@ -528,8 +543,10 @@ std::string json_edges(const MeshCheck& c, long count, const std::vector<MeshChe
   });
 }
 
-std::string json_elements(const MeshCheck& c, long count, const std::vector<Where>& ex, const std::string& extra = "") {
-  return json_list(count, ex, [&](const Where& w) { return json_where(c, w); }, extra);
+std::string json_elements(const MeshCheck& c, long count, const std::vector<Where>& ex,
+                          const std::string& extra = "") {
+  return json_list(
+      count, ex, [&](const Where& w) { return json_where(c, w); }, extra);
 }
 
 std::string json_t_joints(const MeshCheck& c) {
@@ -564,23 +581,27 @@ std::string mesh_check_text(const MeshCheck& c) {
   for (CheckKind k : {CheckKind::NON_FINITE, CheckKind::FREE_EDGES, CheckKind::NON_MANIFOLD, CheckKind::FLIPS,
                       CheckKind::FOLDS, CheckKind::WARPS, CheckKind::T_JOINTS, CheckKind::COLLAPSED})
     o += check_kind_text(c, k);
-  o += element_lines(c, "cells collapsed by their own part's lattice (transitions, poles; intended)", c.designed,
-                     c.designed_examples);
+  o += element_lines(c, "cells collapsed by their own part's lattice (transitions, poles; intended)",
+                     c.designed, c.designed_examples);
   if (c.designed_dropped) o += "  of which " + str(c.designed_dropped) + " vanish\n";
   o += check_kind_text(c, CheckKind::ZERO_AREA);
   if (c.min_angle_at.found()) {
-    o += "smallest angle: " + fmt("%.4g", c.min_angle_deg) + " degrees at " + where_text(c, c.min_angle_at) + "\n";
-    o += "largest aspect ratio: " + fmt("%.4g", c.max_aspect) + " at " + where_text(c, c.max_aspect_at) + "\n";
+    o += "smallest angle: " + fmt("%.4g", c.min_angle_deg) + " degrees at " + where_text(c, c.min_angle_at) +
+         "\n";
+    o +=
+        "largest aspect ratio: " + fmt("%.4g", c.max_aspect) + " at " + where_text(c, c.max_aspect_at) + "\n";
   }
-  o += "bounding box: " + xyz_text(c.lo[0], c.lo[1], c.lo[2]) + "  to  " + xyz_text(c.hi[0], c.hi[1], c.hi[2]) + "\n";
+  o += "bounding box: " + xyz_text(c.lo[0], c.lo[1], c.lo[2]) + "  to  " +
+       xyz_text(c.hi[0], c.hi[1], c.hi[2]) + "\n";
   return o + check_kind_text(c, CheckKind::NEAR_MISSES);
 }
 
 std::string mesh_check_json(const MeshCheck& c) {
   std::string o = "{\"points\":" + str(c.points) + ",\"elements\":" + json_kinds(c.total) + ",\"parts\":[";
   for (size_t i = 0; i < c.parts.size(); ++i)
-    o += (i ? "," : "") + std::string("{\"name\":") + json_str(c.parts[i].name) + ",\"place\":" +
-         json_str(c.parts[i].place) + ",\"elements\":" + json_kinds(c.parts[i].elements) + "}";
+    o += (i ? "," : "") + std::string("{\"name\":") + json_str(c.parts[i].name) +
+         ",\"place\":" + json_str(c.parts[i].place) + ",\"elements\":" + json_kinds(c.parts[i].elements) +
+         "}";
   o += "],\"merged\":[";
   bool first = true;
   for (const auto& [pair, n] : c.merged) {
@@ -588,20 +609,29 @@ std::string mesh_check_json(const MeshCheck& c) {
          json_str(name_of(c, pair.second)) + "],\"points\":" + str(n) + "}";
     first = false;
   }
-  o += "],\"non_finite\":" + json_list(c.non_finite.count, c.non_finite.examples, [&](const MeshCheck::PointAt& p) {
-    return "{\"point\":" + str(p.point) + ",\"part\":" + json_part(c, p.part) + ",\"at\":" + json_xyz(p.x, p.y, p.z) +
-           "}";
-  });
+  o += "],\"non_finite\":" +
+       json_list(c.non_finite.count, c.non_finite.examples, [&](const MeshCheck::PointAt& p) {
+         return "{\"point\":" + str(p.point) + ",\"part\":" + json_part(c, p.part) +
+                ",\"at\":" + json_xyz(p.x, p.y, p.z) + "}";
+       });
   o += ",\"free_edges\":" + json_edges(c, c.free_edges, c.free_examples);
   o += ",\"nonmanifold_edges\":" + json_edges(c, c.nonmanifold_edges, c.nonmanifold_examples);
   o += ",\"opposite_orientation\":" + json_edges(c, c.flipped_edges, c.flipped_examples);
-  o += ",\"folds\":" + json_list(c.folds, c.fold_examples, [&](const MeshCheck::Fold& f) {
-    return "{\"points\":[" + str(f.a) + "," + str(f.b) + "],\"at\":" + json_where(c, f.at) +
-           ",\"other\":" + json_where(c, f.other) + ",\"degrees\":" + json_num(f.degrees) + "}";
-  }, "\"threshold_degrees\":" + num(MeshCheck::FOLD_DEG) + ",");
-  o += ",\"warps\":" + json_list(c.warps, c.warp_examples, [&](const MeshCheck::Warp& w) {
-    return "{\"at\":" + json_where(c, w.at) + ",\"degrees\":" + json_num(w.degrees) + "}";
-  }, "\"threshold_degrees\":" + num(MeshCheck::WARP_DEG) + ",");
+  o += ",\"folds\":" +
+       json_list(
+           c.folds, c.fold_examples,
+           [&](const MeshCheck::Fold& f) {
+             return "{\"points\":[" + str(f.a) + "," + str(f.b) + "],\"at\":" + json_where(c, f.at) +
+                    ",\"other\":" + json_where(c, f.other) + ",\"degrees\":" + json_num(f.degrees) + "}";
+           },
+           "\"threshold_degrees\":" + num(MeshCheck::FOLD_DEG) + ",");
+  o += ",\"warps\":" + json_list(
+                           c.warps, c.warp_examples,
+                           [&](const MeshCheck::Warp& w) {
+                             return "{\"at\":" + json_where(c, w.at) + ",\"degrees\":" + json_num(w.degrees) +
+                                    "}";
+                           },
+                           "\"threshold_degrees\":" + num(MeshCheck::WARP_DEG) + ",");
   o += ",\"t_joints\":" + json_t_joints(c);
   o += ",\"collapsed\":" + json_elements(c, c.collapsed, c.collapsed_examples);
   o += ",\"dropped\":" + str(c.dropped);
@@ -612,12 +642,17 @@ std::string mesh_check_json(const MeshCheck& c) {
        ",\"at\":" + json_where(c, c.min_angle_at) + "}";
   o += ",\"largest_aspect_ratio\":{\"value\":" + (c.max_aspect_at.found() ? json_num(c.max_aspect) : "null") +
        ",\"at\":" + json_where(c, c.max_aspect_at) + "}";
-  o += ",\"bounding_box\":{\"min\":" + json_xyz(c.lo[0], c.lo[1], c.lo[2]) + ",\"max\":" +
-       json_xyz(c.hi[0], c.hi[1], c.hi[2]) + "}";
-  o += ",\"near_misses\":" + json_list(c.near_misses, c.near_examples, [&](const MeshCheck::NearMiss& m) {
-    return "{\"points\":[" + str(m.a) + "," + str(m.b) + "],\"parts\":[" + json_part(c, m.part_a) + "," +
-           json_part(c, m.part_b) + "],\"at\":" + json_xyz(m.x, m.y, m.z) + ",\"distance\":" + json_num(m.distance) + "}";
-  }, "\"threshold\":" + json_num(c.near_threshold) + ",");
+  o += ",\"bounding_box\":{\"min\":" + json_xyz(c.lo[0], c.lo[1], c.lo[2]) +
+       ",\"max\":" + json_xyz(c.hi[0], c.hi[1], c.hi[2]) + "}";
+  o += ",\"near_misses\":" + json_list(
+                                 c.near_misses, c.near_examples,
+                                 [&](const MeshCheck::NearMiss& m) {
+                                   return "{\"points\":[" + str(m.a) + "," + str(m.b) + "],\"parts\":[" +
+                                          json_part(c, m.part_a) + "," + json_part(c, m.part_b) +
+                                          "],\"at\":" + json_xyz(m.x, m.y, m.z) +
+                                          ",\"distance\":" + json_num(m.distance) + "}";
+                                 },
+                                 "\"threshold\":" + json_num(c.near_threshold) + ",");
   return o + "}\n";
 }
 
@@ -625,8 +660,8 @@ std::string mesh_check_json(const MeshCheck& c) {
 
 namespace {
 // ORDER CHECK_KINDS
-const char* const KIND_NAMES[] = {"free-edges", "non-manifold", "flips", "folds", "warps", "t-joints",
-                                  "near-misses", "collapsed", "zero-area", "non-finite"};
+const char* const KIND_NAMES[] = {"free-edges", "non-manifold", "flips",     "folds",     "warps",
+                                  "t-joints",   "near-misses",  "collapsed", "zero-area", "non-finite"};
 static_assert(sizeof KIND_NAMES / sizeof *KIND_NAMES == size_t(CheckKind::COUNT));
 }  // namespace
 
@@ -640,39 +675,43 @@ bool find_check_kind(const std::string& word, CheckKind& k) {
 
 long check_kind_count(const MeshCheck& c, CheckKind k) {
   switch (k) {
-  case CheckKind::FREE_EDGES: return c.free_edges;
-  case CheckKind::NON_MANIFOLD: return c.nonmanifold_edges;
-  case CheckKind::FLIPS: return c.flipped_edges;
-  case CheckKind::FOLDS: return c.folds;
-  case CheckKind::WARPS: return c.warps;
-  case CheckKind::T_JOINTS: return c.t_joints;
-  case CheckKind::NEAR_MISSES: return c.near_misses;
-  case CheckKind::COLLAPSED: return c.collapsed;
-  case CheckKind::ZERO_AREA: return c.zero_area;
-  case CheckKind::NON_FINITE: return c.non_finite.count;
-  case CheckKind::COUNT: break;
+    case CheckKind::FREE_EDGES: return c.free_edges;
+    case CheckKind::NON_MANIFOLD: return c.nonmanifold_edges;
+    case CheckKind::FLIPS: return c.flipped_edges;
+    case CheckKind::FOLDS: return c.folds;
+    case CheckKind::WARPS: return c.warps;
+    case CheckKind::T_JOINTS: return c.t_joints;
+    case CheckKind::NEAR_MISSES: return c.near_misses;
+    case CheckKind::COLLAPSED: return c.collapsed;
+    case CheckKind::ZERO_AREA: return c.zero_area;
+    case CheckKind::NON_FINITE: return c.non_finite.count;
+    case CheckKind::COUNT: break;
   }
   return 0;
 }
 
 std::string check_kind_text(const MeshCheck& c, CheckKind k) {
   switch (k) {
-  case CheckKind::FREE_EDGES: return edge_lines(c, "free edges", c.free_edges, c.free_examples);
-  case CheckKind::NON_MANIFOLD: return edge_lines(c, "non-manifold edges", c.nonmanifold_edges, c.nonmanifold_examples);
-  case CheckKind::FLIPS:
-    return edge_lines(c, "neighbours with opposite orientation", c.flipped_edges, c.flipped_examples);
-  case CheckKind::FOLDS: return fold_lines(c);
-  case CheckKind::WARPS: return warp_lines(c);
-  case CheckKind::T_JOINTS: return t_joint_lines(c);
-  case CheckKind::NEAR_MISSES: return near_lines(c);
-  case CheckKind::COLLAPSED: {
-    std::string o = element_lines(c, "collapsed elements (corners joined by merging)", c.collapsed, c.collapsed_examples);
-    if (c.dropped) o += "  of which " + str(c.dropped) + " have fewer than two points left and are not written\n";
-    return o;
-  }
-  case CheckKind::ZERO_AREA: return element_lines(c, "zero-area elements", c.zero_area, c.zero_area_examples);
-  case CheckKind::NON_FINITE: return non_finite_lines(c);
-  case CheckKind::COUNT: break;
+    case CheckKind::FREE_EDGES: return edge_lines(c, "free edges", c.free_edges, c.free_examples);
+    case CheckKind::NON_MANIFOLD:
+      return edge_lines(c, "non-manifold edges", c.nonmanifold_edges, c.nonmanifold_examples);
+    case CheckKind::FLIPS:
+      return edge_lines(c, "neighbours with opposite orientation", c.flipped_edges, c.flipped_examples);
+    case CheckKind::FOLDS: return fold_lines(c);
+    case CheckKind::WARPS: return warp_lines(c);
+    case CheckKind::T_JOINTS: return t_joint_lines(c);
+    case CheckKind::NEAR_MISSES: return near_lines(c);
+    case CheckKind::COLLAPSED: {
+      std::string o = element_lines(c, "collapsed elements (corners joined by merging)", c.collapsed,
+                                    c.collapsed_examples);
+      if (c.dropped)
+        o += "  of which " + str(c.dropped) + " have fewer than two points left and are not written\n";
+      return o;
+    }
+    case CheckKind::ZERO_AREA:
+      return element_lines(c, "zero-area elements", c.zero_area, c.zero_area_examples);
+    case CheckKind::NON_FINITE: return non_finite_lines(c);
+    case CheckKind::COUNT: break;
   }
   return "";
 }
