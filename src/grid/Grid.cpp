@@ -90,7 +90,7 @@ int Grid::fix_merged_indices(int N, long* idx, const std::vector<GridPt>& pts) {
     return (p[0] == p[1] || p[1] == p[2] || p[0] == p[2]) ? 1 : 3;
   default:
     if (p[0] == p[2] || p[1] == p[3]) return 1;  // a diagonal collapsed
-    if (p[0] == p[1] && p[2] == p[3]) return 1;
+    if ((p[0] == p[1] && p[2] == p[3]) || (p[1] == p[2] && p[3] == p[0])) return 1;  // two points left
     if (p[0] == p[1]) {
       idx[1] = idx[2];
       idx[2] = idx[3];
