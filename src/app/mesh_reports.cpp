@@ -5,6 +5,7 @@
 #include "merge/mesh_check.h"
 #include "meshio/dvk.h"
 #include "script/parameters.h"
+#include "util/nearest_name.h"
 #include "util/script_output.h"
 
 #include <algorithm>
@@ -166,12 +167,17 @@ std::string kind_names() {
 
 CLO_fail_on::CLO_fail_on(const std::string& name)
     : CLO_t(name, "the value, a comma list of finding kinds, runs the mesh check after the run and\n"
-                  "exits 1 when it finds any of them (said on standard error); the kinds: " + kind_names()) {}
+                  "exits 1 when it finds any of them (said on standard error); the kinds:\n" + kind_names()) {}
 
 bool CLO_fail_on::operator()(int i, int& argc, char** argv) {
   if (!CLO_t::operator()(i, argc, argv)) return false;
   std::string unknown;
-  if (!parse_check_kinds(values[0], mKinds, unknown))
-    fail(("unknown finding kind '" + unknown + "'; the kinds are " + kind_names()).c_str(), 2);
+  if (!parse_check_kinds(values[0], mKinds, unknown)) {
+    NearestName near(unknown);
+    for (int k = 0; k < int(CheckKind::COUNT); ++k) near.consider(check_kind_name(CheckKind(k)));
+    std::string hint = near.hint();
+    if (!hint.empty()) hint.insert(1, "\t");  // indented as the line before
+    fail(("unknown finding kind '" + unknown + "'; the kinds are " + kind_names() + hint).c_str(), 2);
+  }
   return true;
 }

@@ -63,6 +63,8 @@ TEST(Check, FailOnGatesTheRun) {
            "check found 4\nfree edges: 4\n"},
           {"an unknown kind", with({"--fail-on", "folds,bogus"}), PLATE, 2,
            "\tunknown finding kind 'bogus'; the kinds are " + kinds + "\n", "", ""},
+          {"a mistyped kind", with({"--fail-on", "warp"}), PLATE, 2,
+           "\tunknown finding kind 'warp'; the kinds are " + kinds + "\n\tdid you mean 'warps'?\n", "", ""},
           {"an empty kind", with({"--fail-on", "folds,"}), PLATE, 2, "unknown finding kind ''", "", ""},
       },
       false);
