@@ -1,5 +1,6 @@
 #include "grid/Grid.h"
 
+#include "grid/part_properties.h"
 #include "script/parameters.h"
 
 #include <algorithm>
@@ -36,6 +37,8 @@ void Grid::load_params() {
   mColor[1] = float(gParameters["color.g"]);
   mColor[2] = float(gParameters["color.b"]);
   mColor[3] = float(gParameters["color.a"]);
+  mThickness = gParameters["thickness"];
+  mMaterial = part_material;
 }
 
 int Grid::as_merged_pts(int i, GridPt* out) const {

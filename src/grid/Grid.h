@@ -56,6 +56,8 @@ public:
   const std::string& place() const { return mPlace; }
   void place(const std::string& p) { mPlace = p; }
   const float* color() const { return mColor; }
+  double thickness() const { return mThickness; }  // shell thickness; 0 when not given
+  const std::string& material() const { return mMaterial; }
   bool deleted() const { return mDeleted; }
   void set_deleted(bool d) { mDeleted = d; }
   int as_merged_pts(int i, GridPt* out) const;
@@ -79,6 +81,8 @@ protected:
   double mTolerance = 0;
   double mPtolerance = 0;
   float mColor[4] = {1, 0.8f, 0, 1};
+  double mThickness = 0;
+  std::string mMaterial;
 };
 
 // Numbers every point: representatives 1..n in registry and index order.

@@ -5,6 +5,7 @@
 #include "grid/Grid.h"
 #include "grid/finite_points.h"
 #include "grid/memory.h"
+#include "grid/part_properties.h"
 #include "interp/control.h"
 #include "interp/library.h"
 #include "interp/params.h"
@@ -278,6 +279,7 @@ void reset_script_state() {
   reset_params();
   var_stack.clear();
   reset_part_names();
+  reset_part_properties();
   stored_expressions = startup.expressions;
   matrix_stack = startup.matrices;
   gParameterFrames = startup.frames;
@@ -489,6 +491,8 @@ void map_commands() {
       {"push_name", {"push_name", command_push_name}},
       {"pop_name", {"pop_name", command_pop_name}},
       {"delete", {"delete <part_name>", command_delete_part}},
+      {"material", {"material <name>", command_material}},
+      {"element_name", {"element_name <bar|triangle|quadrilateral> <element_type>", command_element_name}},
       {"function", {"function <func_name> <type> <definition>", command_user_func}},
       {"partition", {"partition {m1 m2 ...} {n1 n2 ...} { <script> }", command_partition}},
   };

@@ -28,6 +28,7 @@ const VarValue kPredefined[] = {
     {"refine.max_iter", 10},
     {"refine.critical_A", 0.97},
     {"refine.triangles", 1},
+    {"thickness", 0},
 };
 
 // The words `set element_type` accepts and the value each stands for.

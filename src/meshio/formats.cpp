@@ -1,6 +1,7 @@
 #include "meshio/formats.h"
 
 #include "meshio/dvk.h"
+#include "meshio/solver_formats.h"
 #include "meshio/standard_formats.h"
 #include "meshio/vbf.h"
 
@@ -14,6 +15,9 @@ const Mesh_Format FORMATS[] = {
     {"msh", "*.msh", "Gmsh 4.1 ascii mesh (.msh), one physical group per part", export_msh_mesh},
     {"stl", "*.stl", "binary STL (.stl), triangles only", export_stl_mesh},
     {"obj", "*.obj", "Wavefront OBJ (.obj), one group per part", export_obj_mesh},
+    {"inp", "*.inp", "input deck (.inp): element and node set and shell section per part", export_inp_mesh},
+    {"bdf", "*.bdf", "bulk data, free field (.bdf), one property id per part", export_bdf_mesh},
+    {"unv", "*.unv", "universal file (.unv), one group per part", export_unv_mesh},
 };
 }  // namespace
 

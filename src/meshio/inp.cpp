@@ -1,0 +1,238 @@
+// export_inp_mesh: an input deck of keyword lines. "*NODE" lists the points; one "*ELEMENT"
+// block per element kind (quadrilaterals, triangles, bars) with the type element_name gave
+// it; per part name with elements an "*ELSET" of its elements and an "*NSET" of their
+// points, and a "*SHELL SECTION" where the part was given a thickness. Points and elements
+// are formatted straight from the parts, on every core (text_blocks.h).
+#include "meshio/solver_formats.h"
+
+#include "grid/Grid.h"
+#include "grid/part_properties.h"
+#include "meshio/dvk.h"
+#include "meshio/flat_mesh.h"
+#include "meshio/text_blocks.h"
+
+#include <algorithm>
+#include <cctype>
+#include <set>
+#include <string>
+#include <vector>
+
+namespace {
+
+const int PER_LINE = 16;  // numbers on a data line of a set
+
+char* put_points(const PartRun& r, char* o) {
+  const std::vector<GridPt>& pts = r.grid->mPts;
+  for (int i = r.begin; i < r.end; ++i) {
+    const GridPt& p = pts[i];
+    if (p.mapped_to) continue;
+    o = put_decimal(o, p.id);
+    *o++ = ',';
+    o = DVK::put_e(o, p.x);
+    *o++ = ',';
+    o = DVK::put_e(o, p.y);
+    *o++ = ',';
+    o = DVK::put_e(o, p.z);
+    *o++ = '\n';
+  }
+  return o;
+}
+
+// "number, point, ..." for the run's elements of `kind` points.
+char* put_elements(const PartRun& r, int kind, char* o) {
+  const Grid& g = *r.grid;
+  const std::vector<GridPt>& pts = g.mPts;
+  long idx[4];
+  long e = r.first;
+  for (int k = r.begin; k < r.end; ++k) {
+    const int n = g.element(k, idx);
+    if (n < 2) continue;
+    ++e;
+    if (n != kind) continue;
+    o = put_decimal(o, e);
+    for (int j = 0; j < n; ++j) {
+      *o++ = ',';
+      *o++ = ' ';
+      o = put_decimal(o, effective(pts[idx[j]]).id);
+    }
+    *o++ = '\n';
+  }
+  return o;
+}
+
+// Numbers [0, n) of `at`, PER_LINE to a line.
+template <class At>
+char* put_numbers(long n, const At& at, char* o) {
+  for (long i = 0; i < n; ++i) {
+    o = put_decimal(o, at(i));
+    *o++ = (i + 1) % PER_LINE == 0 || i + 1 == n ? '\n' : ',';
+  }
+  return o;
+}
+
+// Per group: the numbers of the points its elements use, ascending. A mark per point says
+// which group took it last; a group's points are read back from the marks over their span
+// when that is short, sorted otherwise.
+std::vector<std::vector<long>> group_points(const PartLayout& L, size_t groups) {
+  std::vector<std::vector<size_t>> runs_of(groups);
+  for (size_t i = 0; i < L.elements.size(); ++i) runs_of[L.elements[i].group].push_back(i);
+  std::vector<int> mark(L.np + 1, -1);
+  std::vector<std::vector<long>> out(groups);
+  for (size_t g = 0; g < groups; ++g) {
+    std::vector<long>& ids = out[g];
+    long lo = L.np + 1, hi = 0;
+    for (size_t i : runs_of[g]) {
+      const PartRun& r = L.elements[i];
+      const std::vector<GridPt>& pts = r.grid->mPts;
+      long idx[4];
+      for (int k = r.begin; k < r.end; ++k) {
+        const int n = r.grid->element(k, idx);
+        for (int j = 0; j < n && n >= 2; ++j) {
+          const long id = effective(pts[idx[j]]).id;
+          if (mark[id] == (int)g) continue;
+          mark[id] = (int)g;
+          ids.push_back(id);
+          lo = std::min(lo, id);
+          hi = std::max(hi, id);
+        }
+      }
+    }
+    if (hi - lo < 8 * (long)ids.size()) {
+      ids.clear();
+      for (long id = lo; id <= hi; ++id)
+        if (mark[id] == (int)g) ids.push_back(id);
+    } else {
+      std::sort(ids.begin(), ids.end());
+    }
+  }
+  return out;
+}
+
+// A set's numbers cut into jobs of at most Segments::SEGMENT_ITEMS.
+struct SetJob {
+  const std::vector<long>* ids;  // node numbers; null for an element run
+  const PartRun* run;
+  long begin, end;
+  const std::string* head;  // keyword line before the job's numbers, or null
+};
+
+}  // namespace
+
+std::string deck_label(const std::string& name, size_t max) {
+  std::string s = name;
+  for (char& c : s)
+    if (!std::isalnum((unsigned char)c) && c != '_') c = '_';
+  if (s.empty() || !std::isalpha((unsigned char)s[0])) s = "P" + s;
+  if (s.size() > max) s.resize(max);
+  return s;
+}
+
+bool export_inp_mesh(const char* path, bool) {
+  PartLayout L;
+  if (!layout_grids(L, false)) return false;
+  const long np = L.np, ne = L.ne;
+  size_t groups = 0;  // names with elements come first
+  for (const PartRun& r : L.elements) groups = std::max(groups, size_t(r.group) + 1);
+
+  // Labels: distinct whatever case, numbered where two names would meet.
+  std::vector<std::string> label(groups);
+  std::set<std::string> taken;
+  for (size_t g = 0; g < groups; ++g) {
+    std::string l = deck_label(L.names[g], 80), key = l;
+    for (char& c : key) c = (char)std::toupper((unsigned char)c);
+    if (taken.count(key)) {
+      const std::string tail = "_" + std::to_string(g + 1);
+      l = deck_label(L.names[g], 80 - tail.size()) + tail;
+      key = l;
+      for (char& c : key) c = (char)std::toupper((unsigned char)c);
+    }
+    taken.insert(key);
+    label[g] = l;
+  }
+
+  std::string head = "** pelgrove mesh: " + std::to_string(np) + " points, " + std::to_string(ne) + " elements, " +
+                     std::to_string(groups) + " sets\n";
+  for (size_t g = 0; g < groups; ++g)
+    if (label[g] != L.names[g]) head += "** set " + label[g] + ": part " + std::to_string(g + 1) + "\n";
+  head += "*NODE\n";
+
+  const size_t number_max = decimal_digits(std::max(np, ne)) + 2;
+  Segments nodes, elements;
+  for (const PartRun& r : L.points) nodes.add(r.count[0], size_t(r.count[0]) * (number_max + 3 * 22));
+  struct ElementJob {
+    const PartRun* run;
+    int kind;
+    const std::string* head;
+  };
+  std::vector<ElementJob> element_jobs;
+  std::vector<std::string> block_head(5);
+  for (int k = 4; k >= 2; --k) {
+    block_head[k] = "*ELEMENT, TYPE=" + solver_element_name(k) + "\n";
+    const std::string* h = &block_head[k];
+    for (const PartRun& r : L.elements) {
+      if (r.count[k] == 0) continue;
+      element_jobs.push_back({&r, k, h});
+      elements.add(r.count[k], size_t(r.count[k]) * (k + 1) * number_max + (h ? h->size() : 0));
+      h = nullptr;
+    }
+  }
+
+  // Sets: each name's element runs, then its points in jobs of bounded length.
+  const std::vector<std::vector<long>> points_of = group_points(L, groups);
+  std::vector<std::string> set_head(2 * groups);
+  std::vector<SetJob> set_jobs;
+  Segments sets;
+  for (size_t g = 0; g < groups; ++g) {
+    set_head[2 * g] = "*ELSET, ELSET=" + label[g] + "\n";
+    set_head[2 * g + 1] = "*NSET, NSET=" + label[g] + "\n";
+    const std::string* h = &set_head[2 * g];
+    for (const PartRun& r : L.elements) {
+      if (r.group != (int)g) continue;
+      set_jobs.push_back({nullptr, &r, 0, r.elements(), h});
+      sets.add(r.elements(), size_t(r.elements()) * number_max + (h ? h->size() : 0));
+      h = nullptr;
+    }
+    const long n = (long)points_of[g].size();
+    h = &set_head[2 * g + 1];
+    for (long b = 0; b < n; b += Segments::SEGMENT_ITEMS) {
+      const long e = std::min(n, b + Segments::SEGMENT_ITEMS);
+      set_jobs.push_back({&points_of[g], nullptr, b, e, h});
+      sets.add(e - b, size_t(e - b) * number_max + (h ? h->size() : 0));
+      h = nullptr;
+    }
+  }
+
+  // Sections: the thickness and material of a name's first part with elements.
+  std::string tail;
+  std::vector<char> done(groups, 0);
+  for (const PartRun& r : L.elements) {
+    if (done[r.group]) continue;
+    done[r.group] = 1;
+    const double t = r.grid->thickness();
+    if (!(t > 0)) continue;
+    char buf[64];
+    tail += "*SHELL SECTION, ELSET=" + label[r.group] + ", MATERIAL=" + deck_label(r.grid->material(), 80) + "\n" +
+            std::string(buf, DVK::put_e(buf, t)) + "\n";
+  }
+
+  Atomic_File f;
+  if (!f.open(path)) return false;
+  SegmentBuffers ring;
+  bool ok = f.write(head.data(), head.size());
+  ok = ok && nodes.write(f, ring, [&](size_t j, char* o) { return put_points(L.points[j], o); });
+  ok = ok && elements.write(f, ring, [&](size_t j, char* o) {
+    const ElementJob& jb = element_jobs[j];
+    if (jb.head) o = std::copy(jb.head->begin(), jb.head->end(), o);
+    return put_elements(*jb.run, jb.kind, o);
+  });
+  ok = ok && sets.write(f, ring, [&](size_t j, char* o) {
+    const SetJob& jb = set_jobs[j];
+    if (jb.head) o = std::copy(jb.head->begin(), jb.head->end(), o);
+    if (jb.ids) return put_numbers(jb.end - jb.begin, [&](long i) { return (*jb.ids)[jb.begin + i]; }, o);
+    const long first = jb.run->first + 1;
+    return put_numbers(jb.end, [&](long i) { return first + i; }, o);
+  });
+  ok = ok && f.write(tail.data(), tail.size());
+  if (!ok) f.discard();
+  return f.commit();
+}
