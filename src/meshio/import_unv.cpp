@@ -1,7 +1,9 @@
 // Universal file layout: datasets between lines "    -1"; a dataset's first line holds its
 // number. Dataset 2411 holds nodes as two-line records (label ..., then x y z written with
 // D exponents), 2412 elements (label descriptor property material colour node-count, a
-// beam line for bars, then the node labels, eight to a line). The rest is skipped.
+// beam line for bars, then the node labels, eight to a line), 2467 and 2477 groups (a record
+// line ending in the entity count, the name, then entities of four numbers, two to a line;
+// type 8 is an element). The rest is skipped.
 #include "meshio/import_unv.h"
 
 #include "meshio/import_support.h"
@@ -9,6 +11,7 @@
 
 #include <algorithm>
 #include <iostream>
+#include <unordered_map>
 
 namespace {
 
@@ -58,6 +61,7 @@ private:
   }
   bool read_nodes();
   bool read_elements();
+  bool read_groups();
   bool node_index(long long label, uint32_t& out);
 
   TextReader mR;
@@ -67,6 +71,9 @@ private:
   bool mLabelsArePositions = true;
   long long mNextElement = 1;
   bool mWarnedOrder = false;
+
+public:
+  std::vector<std::pair<std::string, std::vector<long long>>> mGroups;  // name, element labels
 };
 
 bool UNV_Reader::read() {
@@ -83,6 +90,8 @@ bool UNV_Reader::read() {
     } else if (number == 2412) {
       script_output() << " elements..." << std::flush;
       ok = read_elements();
+    } else if (number == 2467 || number == 2477) {
+      ok = read_groups();
     } else {
       if (is_group_dataset(number)) std::cerr << "WARNING: group importing not yet implemented\n";
       ok = skip_dataset();
@@ -168,6 +177,53 @@ bool UNV_Reader::read_elements() {
   return true;
 }
 
+bool UNV_Reader::read_groups() {
+  std::string_view line;
+  while (record(line)) {
+    long long head[8];  // number, six active sets, entity count
+    if (!parse_numbers(line, head, 8)) return fail("expected a group record of eight numbers");
+    if (!record(line)) return fail("group " + std::to_string(head[0]) + " has no name");
+    auto& [name, labels] = mGroups.emplace_back(std::string(trim(line)), std::vector<long long>());
+    line = std::string_view();
+    for (long long k = 0; k < head[7]; ++k) {
+      long long entity[4];
+      while (!parse_numbers(line, entity, 4)) {
+        if (!trim(line).empty()) return fail("expected an entity of group '" + name + "'");
+        if (!record(line)) return fail("group '" + name + "' lacks entities");
+      }
+      if (entity[0] == 8) labels.push_back(entity[1]);
+    }
+  }
+  return true;
+}
+
+// One part per group with a copy of every point and the elements it lists; elements of
+// no group stay in the first part.
+bool split_groups(UNV_Reader& reader, std::vector<StagedPart>& parts, size_t bytes, std::string& why) {
+  StagedPart& all = reader.mPart;
+  if (!check_point_copies((long long)all.pts.size(), (long long)reader.mGroups.size() + 1, bytes, why)) return false;
+  std::unordered_map<long long, size_t> at;
+  for (size_t i = 0; i < all.elements.size(); ++i) at.emplace(all.elements[i].id, i);
+  std::vector<char> grouped(all.elements.size(), 0);
+  for (const auto& [name, labels] : reader.mGroups) {
+    StagedPart& p = parts.emplace_back();
+    p.name = name;
+    p.pts = all.pts;
+    for (long long label : labels) {
+      auto it = at.find(label);
+      if (it == at.end()) return fail_at(why, "group", (long long)parts.size(), "'" + name + "' lists element " + std::to_string(label) + ", which is not defined");
+      p.elements.push_back(all.elements[it->second]);
+      grouped[it->second] = 1;
+    }
+  }
+  std::vector<Mesh::Element> rest;
+  for (size_t i = 0; i < all.elements.size(); ++i)
+    if (!grouped[i]) rest.push_back(all.elements[i]);
+  all.elements = std::move(rest);
+  if (!all.elements.empty()) parts.insert(parts.begin(), std::move(all));
+  return true;
+}
+
 }  // namespace
 
 // Lines end at a newline; a trailing carriage return is dropped.
@@ -177,6 +233,7 @@ bool UNV::import(std::string_view bytes, std::string& why) {
     if (!reader.read()) return false;
     script_output() << std::endl;
     warn_volume_elements(reader.mVolumes, reader.mPart.name);
+    if (!reader.mGroups.empty()) return split_groups(reader, parts, bytes.size(), why);
     parts.push_back(std::move(reader.mPart));
     return true;
   });

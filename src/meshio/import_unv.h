@@ -1,5 +1,6 @@
 // import_unv: reads SDRC universal files: node and element datasets into one part
-// "Ungrouped"; other datasets are skipped.
+// "Ungrouped", or with group datasets one part per group (elements of no group stay in
+// "Ungrouped"); other datasets are skipped.
 // A failed import names what was wrong and leaves no part behind.
 #pragma once
 
