@@ -9,7 +9,8 @@ DEMO_SCRIPT  ?= examples/box.vmf
 DEMO_OUT     ?= box.dvk
 PACKAGES     := cmake g++ make pkg-config libfltk1.3-dev libgl1-mesa-dev libglu1-mesa-dev \
                 liblapack-dev liblapacke-dev libjpeg-dev libgtest-dev libgmock-dev \
-                libbenchmark-dev libssl-dev xvfb xauth xdotool x11-apps python3-meshio
+                libbenchmark-dev libssl-dev xvfb xauth xdotool x11-apps python3-meshio \
+                calculix-ccx
 
 .PHONY: all deps build demo test test-sanitize bench fuzz clean
 

@@ -1,6 +1,7 @@
 #!/usr/bin/python3
-"""Writes one model in every standard format through the pelgrove binary, reads each file
-back with meshio and compares points, cells and groups with the .dvk file of the same run.
+"""Writes one model in every standard and solver format through the pelgrove binary, reads
+each file back with meshio (the universal file with pelgrove's own import and --compare) and
+compares points, cells, groups and shell sections with the .dvk file of the same run.
 Usage: formats_readback.py PELGROVE_BINARY"""
 import os
 import subprocess
@@ -12,9 +13,14 @@ import numpy as np
 
 MODEL = """
 set element_type quads
+set thickness 0.002
+material steel
 plate floor 2 2  0 0 0  1 0 0  1 1 0  0 1 0
 set element_type tri1
+set thickness 0.003
+material alu
 plate wall 2 1  0 0 0  0 0 1  1 0 1  1 0 0
+set thickness 0
 line rail 3  0 1 0  1 1 0
 set element_type quads
 plate floor 1 1  1 0 0  2 0 0  2 1 0  1 1 0
@@ -66,11 +72,11 @@ def main():
         f.write(MODEL)
 
     def export(args, out, file_format=None):
-        """Runs the model into `out`; the mesh meshio reads back (or None for dvk) and standard error."""
+        """Runs the model into `out`; the mesh meshio reads back (None for dvk, unv) and standard error."""
         r = subprocess.run([sys.argv[1]] + args + ["--run", "model.vmf", out], cwd=d, capture_output=True, text=True)
         check(r.returncode == 0, out + " run: " + r.stderr)
         path = os.path.join(d, out)
-        return (meshio.read(path, file_format=file_format) if file_format != "dvk" else None), r.stderr
+        return (meshio.read(path, file_format=file_format) if file_format not in ("dvk", "unv") else None), r.stderr
 
     export([], "model.dvk", "dvk")
     pts, elems = read_dvk(os.path.join(d, "model.dvk"))
@@ -104,6 +110,50 @@ def main():
     order = list(dict.fromkeys(g for _, _, g in elems))
     faced = [g for g in order if any(e[2] == g for e in faces)]
     check(same_points(m) and sorted(cells_of(m, "obj:group_ids", lambda t, g: faced[g])) == sorted(faces), "obj")
+
+    # inp: one block per kind, an element and a node set per part, a section per thickness.
+    sections = {"floor": ("steel", 0.002), "wall": ("alu", 0.003)}
+    m, _ = export([], "out.inp")
+    got = []
+    for name, blocks in m.cell_sets.items():
+        for block, members in zip(m.cells, blocks):
+            got += [(block.type, [int(v) for v in block.data[i]], name) for i in members]
+    nodes = {g: sorted({p for _, ps, n in elems if n == g for p in ps}) for g in order}
+    check(same_points(m) and sorted(got) == sorted(elems), "inp cells and element sets")
+    check({k: sorted(v.tolist()) for k, v in m.point_sets.items()} == nodes, "inp node sets")
+    lines = open(os.path.join(d, "out.inp")).read().split("\n")
+    shells = {}
+    for i, line in enumerate(lines):
+        if line.startswith("*SHELL SECTION"):
+            keys = dict(w.strip().split("=") for w in line.split(",")[1:])
+            shells[keys["ELSET"]] = (keys["MATERIAL"], float(lines[i + 1]))
+    check(shells == sections, "inp shell sections: %s" % shells)
+
+    # bdf: elements in .dvk order, each with its part's property id; a PSHELL per thickness.
+    m, _ = export([], "out.bdf")
+    number = {g: i + 1 for i, g in enumerate(order)}
+    pids = np.concatenate(m.cell_data["nastran:ref"]).tolist()
+    got = [(b.type, [int(v) for v in c]) for b in m.cells for c in b.data]
+    check(same_points(m) and got == [(k, p) for k, p, _ in elems], "bdf cells")
+    check(pids == [number[g] for _, _, g in elems] and np.concatenate(m.cells_id).tolist() == list(range(1, len(elems) + 1)),
+          "bdf property and element numbers")
+    text = open(os.path.join(d, "out.bdf")).read()
+    mids = {int(l.split()[2].rstrip(":")): l.split()[-1] for l in text.split("\n") if l.startswith("$ MID")}
+    shells = {}
+    for line in text.split("\n"):
+        if line.startswith("PSHELL,"):
+            w = line.split(",")
+            shells[order[int(w[1]) - 1]] = (mids[int(w[2])], float(w[3]))
+    check(shells == sections, "bdf shells: %s" % shells)
+
+    # unv: pelgrove's own reader takes the groups back as parts; the meshes match.
+    export([], "out.unv", "unv")
+    with open(os.path.join(d, "back.vmf"), "w") as f:
+        f.write("import unv out.unv\n")
+    r = subprocess.run([sys.argv[1], "--run", "back.vmf", "back.dvk", "--compare", "model.dvk"], cwd=d,
+                       capture_output=True, text=True)
+    check(r.returncode == 0 and "the meshes match (%d points, %d elements, 3 groups)" % (len(pts), len(elems)) in r.stdout,
+          "unv: " + r.stdout + r.stderr)
 
     for f in failures:
         print("FAILED: " + f)

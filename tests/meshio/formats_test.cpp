@@ -145,7 +145,7 @@ TEST(DvkFormat, IntegersMatchPrintfAndPointNumbersStaySeparated) {
 }
 
 TEST(MeshFormats, LookupByNameAndDefault) {
-  EXPECT_EQ(mesh_format_names(), "dvk, vbf, vtu, msh, stl, obj");
+  EXPECT_EQ(mesh_format_names(), "dvk, vbf, vtu, msh, stl, obj, inp, bdf, unv");
   const std::pair<const char*, const char*> by_path[] = {
       {"a/model.vtu", "vtu"}, {"model.MSH", "msh"}, {"m.tar.stl", "stl"}, {"model", "dvk"},
       {"model.txt", "dvk"},   {"dir.obj/model", "dvk"}, {".vbf", "vbf"}};
@@ -207,6 +207,31 @@ TEST_F(MeshFormatsTest, PartsGroupsAndNumbering) {
     EXPECT_EQ(lines, r.dvk_lines);
     exported("vbf", "set element_type quads\n" + r.script);
     expect_vbf(path, r.points, r.elements, r.parts);
+  }
+}
+
+// Part names as solver labels: set names of letters, digits and '_' beginning with a letter,
+// at most 80 long and distinct whatever their case; bdf comments and unv group names in
+// printable ASCII, unv names cut at 40.
+TEST_F(MeshFormatsTest, PartNamesAsSolverLabels) {
+  const std::string long_name(90, 'x');
+  const struct {
+    std::string name, inp, bdf, unv;
+  } rows[] = {
+      {"rib.2", "rib_2", "rib.2", "rib.2"},
+      {"3", "P3", "3", "3"},
+      {"Rib_2", "Rib_2_3", "Rib_2", "Rib_2"},  // meets rib.2 whatever the case: numbered
+      {"h\xc3\xa9", "h__", "h__", "h__"},
+      {long_name, long_name.substr(0, 80), long_name, long_name.substr(0, 40)},
+  };
+  std::string script = "set element_type quads\n";
+  for (const auto& r : rows) script += "begin " + r.name + "\nplate" + " 1 1  0 0 0  1 0 0  1 1 0  0 1 0\n";
+  const std::string inp = exported("inp", script), bdf = exported("bdf", script), unv = exported("unv", script);
+  for (size_t g = 0; g < std::size(rows); ++g) {
+    SCOPED_TRACE(rows[g].name);
+    EXPECT_TRUE(contains(inp, "*ELSET, ELSET=" + rows[g].inp + "\n")) << inp;
+    EXPECT_TRUE(contains(bdf, "$ PID " + std::to_string(g + 1) + ": part " + rows[g].bdf + "\n"));
+    EXPECT_TRUE(contains(unv, "         0         0         0         0         0         0         1\n" + rows[g].unv + "\n"));
   }
 }
 
