@@ -59,7 +59,7 @@ TEST(Batch, OptionsRunsAndReports) {
        "no title\n8 3 2\n"},
       {"format names are lower case", {"--format", "VBF", "--run", "s.vmf", "out.dvk"}, PLATES, 2, format_help, "", ""},
       {"unknown format", {"--format", "ply", "--run", "s.vmf", "out.dvk"}, PLATES, 2,
-       "***ERROR***\n\t--format <value>\n\tunknown format 'ply'; the formats are dvk, vbf, vtu, msh, stl, obj\n", "",
+       "***ERROR***\n\t--format <value>\n\tunknown format 'ply'; the formats are dvk, vbf, vtu, msh, stl, obj, inp, bdf, unv\n", "",
        ""},
       {"--format without its value", {"--run", "s.vmf", "out.dvk", "--format"}, PLATES, 2,
        "***ERROR***\n\t--format <value>\n\tdid not have all values\n", "", ""},

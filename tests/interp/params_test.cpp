@@ -29,7 +29,7 @@ TEST_F(Params, ResetGivesThePredefinedSetPlusPreloadedNames) {
   const std::map<std::string, double> expected = {
       {"color.a", 1}, {"color.b", 0}, {"color.g", 0.8}, {"color.r", 1}, {"element_type", 1}, {"glLineWidth", 1},
       {"glPolygonOffset.factor", 1}, {"glPolygonOffset.units", 2}, {"lib.width", 4}, {"ptolerance", 0},
-      {"refine.critical_A", 0.97}, {"refine.max_iter", 10}, {"refine.triangles", 1}, {"tolerance", 0}, {"units", 1}};
+      {"refine.critical_A", 0.97}, {"refine.max_iter", 10}, {"refine.triangles", 1}, {"thickness", 0}, {"tolerance", 0}, {"units", 1}};
   EXPECT_EQ(gParameters, expected);
   EXPECT_FALSE(trace_back);
   EXPECT_TRUE(gTransformation.empty());
