@@ -8,6 +8,7 @@
 
 #include "grid/Grid.h"
 #include "meshio/dvk.h"
+#include "meshio/finite_check.h"
 #include "meshio/flat_mesh.h"
 #include "meshio/text_blocks.h"
 
@@ -82,6 +83,7 @@ std::string comment_text(const std::string& s) {
 }  // namespace
 
 bool export_bdf_mesh(const char* path, bool) {
+  if (!check_finite_mesh(path)) return false;
   PartLayout L;
   if (!layout_grids(L, false)) return false;
   const long np = L.np, ne = L.ne;

@@ -8,6 +8,7 @@
 #include "grid/Grid.h"
 #include "grid/part_properties.h"
 #include "meshio/dvk.h"
+#include "meshio/finite_check.h"
 #include "meshio/flat_mesh.h"
 #include "meshio/text_blocks.h"
 
@@ -128,6 +129,7 @@ std::string deck_label(const std::string& name, size_t max) {
 }
 
 bool export_inp_mesh(const char* path, bool) {
+  if (!check_finite_mesh(path)) return false;
   PartLayout L;
   if (!layout_grids(L, false)) return false;
   const long np = L.np, ne = L.ne;

@@ -7,6 +7,7 @@
 
 #include "grid/Grid.h"
 #include "meshio/dvk.h"
+#include "meshio/finite_check.h"
 #include "meshio/flat_mesh.h"
 #include "meshio/text_blocks.h"
 
@@ -91,6 +92,7 @@ std::string record(std::initializer_list<long> values) {
 }  // namespace
 
 bool export_unv_mesh(const char* path, bool) {
+  if (!check_finite_mesh(path)) return false;
   PartLayout L;
   if (!layout_grids(L, false)) return false;
   const size_t groups = L.names.size();
