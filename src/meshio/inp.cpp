@@ -71,41 +71,50 @@ char* put_numbers(long n, const At& at, char* o) {
   return o;
 }
 
-// Per group: the numbers of the points its elements use, ascending. A mark per point says
-// which group took it last; a group's points are read back from the marks over their span
-// when that is short, sorted otherwise.
+// The numbers of the points a run's elements use, ascending: marked in a table over their
+// span when that is short (a part's own points are numbered in a row), sorted otherwise.
+std::vector<long> run_points(const PartRun& r) {
+  const std::vector<GridPt>& pts = r.grid->mPts;
+  std::vector<long> ids;
+  ids.reserve(4 * size_t(r.elements()));
+  long idx[4];
+  for (int k = r.begin; k < r.end; ++k) {
+    const int n = r.grid->element(k, idx);
+    for (int j = 0; j < n && n >= 2; ++j) ids.push_back(effective(pts[idx[j]]).id);
+  }
+  if (ids.empty()) return ids;
+  const auto [lo, hi] = std::minmax_element(ids.begin(), ids.end());
+  const long first = *lo, span = *hi - *lo + 1;
+  if (span > 8 * (long)ids.size()) {
+    std::sort(ids.begin(), ids.end());
+    ids.erase(std::unique(ids.begin(), ids.end()), ids.end());
+    return ids;
+  }
+  std::vector<char> seen(span, 0);
+  for (long id : ids) seen[id - first] = 1;
+  ids.clear();
+  for (long i = 0; i < span; ++i)
+    if (seen[i]) ids.push_back(first + i);
+  return ids;
+}
+
+// Per group: the numbers of the points its elements use, ascending; runs and groups on
+// every core.
 std::vector<std::vector<long>> group_points(const PartLayout& L, size_t groups) {
+  std::vector<std::vector<long>> of_run(L.elements.size()), out(groups);
+  for_each_on_cores(L.elements.size(), [&](size_t i) { of_run[i] = run_points(L.elements[i]); });
   std::vector<std::vector<size_t>> runs_of(groups);
   for (size_t i = 0; i < L.elements.size(); ++i) runs_of[L.elements[i].group].push_back(i);
-  std::vector<int> mark(L.np + 1, -1);
-  std::vector<std::vector<long>> out(groups);
-  for (size_t g = 0; g < groups; ++g) {
+  for_each_on_cores(groups, [&](size_t g) {
     std::vector<long>& ids = out[g];
-    long lo = L.np + 1, hi = 0;
     for (size_t i : runs_of[g]) {
-      const PartRun& r = L.elements[i];
-      const std::vector<GridPt>& pts = r.grid->mPts;
-      long idx[4];
-      for (int k = r.begin; k < r.end; ++k) {
-        const int n = r.grid->element(k, idx);
-        for (int j = 0; j < n && n >= 2; ++j) {
-          const long id = effective(pts[idx[j]]).id;
-          if (mark[id] == (int)g) continue;
-          mark[id] = (int)g;
-          ids.push_back(id);
-          lo = std::min(lo, id);
-          hi = std::max(hi, id);
-        }
-      }
+      const size_t before = ids.size();
+      ids.insert(ids.end(), of_run[i].begin(), of_run[i].end());
+      if (before && ids[before - 1] >= ids[before]) std::inplace_merge(ids.begin(), ids.begin() + before, ids.end());
+      std::vector<long>().swap(of_run[i]);
     }
-    if (hi - lo < 8 * (long)ids.size()) {
-      ids.clear();
-      for (long id = lo; id <= hi; ++id)
-        if (mark[id] == (int)g) ids.push_back(id);
-    } else {
-      std::sort(ids.begin(), ids.end());
-    }
-  }
+    ids.erase(std::unique(ids.begin(), ids.end()), ids.end());
+  });
   return out;
 }
 
