@@ -183,7 +183,9 @@ bool UNV_Reader::read_groups() {
     long long head[8];  // number, six active sets, entity count
     if (!parse_numbers(line, head, 8)) return fail("expected a group record of eight numbers");
     if (!record(line)) return fail("group " + std::to_string(head[0]) + " has no name");
-    auto& [name, labels] = mGroups.emplace_back(std::string(trim(line)), std::vector<long long>());
+    std::string title(trim(line));
+    if (title.empty()) title = "group " + std::to_string(head[0]);
+    auto& [name, labels] = mGroups.emplace_back(title, std::vector<long long>());
     line = std::string_view();
     for (long long k = 0; k < head[7]; ++k) {
       long long entity[4];

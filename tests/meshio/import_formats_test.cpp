@@ -200,6 +200,7 @@ TEST_F(ImportFormats, EveryMalformedFileFailsWithItsReasonAndLeavesNoPart) {
       {"node_count_mismatch.unv", "line 12: element 1 of type 91 declares 64 nodes, not 3"},
       {"nodes_not_increasing.unv", "line 7: node 2 follows node 2"},
       {"undefined_node.unv", "line 13: element 1 names node 25, which is not defined"},
+      {"group_undefined_element.unv", "group 1: 'wall' lists element 4, which is not defined"},
       {"unknown_element_type.unv", "line 12: element 1 has the unknown type 92"},
       {"binary_garbage.dxf", "line 1: expected a group code, found '_________'"},  // no raw bytes
       {"coordinate_not_a_number.dxf", "line 9: expected a coordinate for group code 10, found 'abc'"},
