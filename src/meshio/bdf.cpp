@@ -93,9 +93,9 @@ bool export_bdf_mesh(const char* path, bool) {
                      std::to_string(L.names.size()) + " parts; free field\n";
   std::string cards;
   std::map<std::string, int> mid;
-  std::vector<const Grid*> first(L.names.size(), nullptr);
+  std::vector<const Grid*> first(L.names.size(), nullptr);  // with faces: shells
   for (const PartRun& r : L.elements)
-    if (!first[r.group]) first[r.group] = r.grid;
+    if (!first[r.group] && r.count[3] + r.count[4]) first[r.group] = r.grid;
   for (size_t g = 0; g < L.names.size(); ++g) {
     head += "$ PID " + std::to_string(g + 1) + ": part " + comment_text(L.names[g]);
     const double t = first[g] ? first[g]->thickness() : 0;

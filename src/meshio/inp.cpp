@@ -213,11 +213,11 @@ bool export_inp_mesh(const char* path, bool) {
     }
   }
 
-  // Sections: the thickness and material of a name's first part with elements.
+  // Sections: the thickness and material of a name's first part with faces.
   std::string tail;
   std::vector<char> done(groups, 0);
   for (const PartRun& r : L.elements) {
-    if (done[r.group]) continue;
+    if (done[r.group] || r.count[3] + r.count[4] == 0) continue;
     done[r.group] = 1;
     const double t = r.grid->thickness();
     if (!(t > 0)) continue;

@@ -20,7 +20,6 @@ set element_type tri1
 set thickness 0.003
 material alu
 plate wall 2 1  0 0 0  0 0 1  1 0 1  1 0 0
-set thickness 0
 line rail 3  0 1 0  1 1 0
 set element_type quads
 plate floor 1 1  1 0 0  2 0 0  2 1 0  1 1 0
