@@ -7,9 +7,11 @@
 #include "interp/params.h"
 #include "ui/ui.h"
 #include "util/CLO.h"
+#include "util/message.h"
 #include "util/paths.h"
 #include "util/script_output.h"
 
+#include <cmath>
 #include <iostream>
 #include <sstream>
 #include <string>
@@ -39,31 +41,57 @@ CLO_t<std::string, 1> clo_compare("--compare",
 CLO_t<double, 1> clo_tol("--tol", "the distance within which --compare takes two points as one\n"
     "(default: the run's tolerance, at least 1e-12 of the model's size)");
 
+namespace {
+// What makes the command line unusable before anything runs, "" when nothing does: a --tol
+// that is no distance, an output that is one of the run's own inputs.
+std::string command_line_error() {
+  if (clo_tol.invoked() && !(std::isfinite(clo_tol.value(0)) && clo_tol.value(0) >= 0))
+    return "--tol: the distance must be a number of 0 or more";
+  if (!clo_run.invoked()) return "";
+  std::vector<BatchInput> inputs = {{clo_run.value(0), "the script"}};
+  if (clo_compare.invoked()) inputs.push_back({clo_compare.value(0), "the reference mesh of --compare"});
+  for (const std::string& f : clo_lib_file.values) inputs.push_back({f, "a library file (--l)"});
+  const std::string clash = output_clash(clo_run.value(1), inputs);
+  return clash.empty() ? "" : "--run: " + clash;
+}
+}  // namespace
+
 int main(int argc, char** argv) {
   clo_lib_dir.values.push_back(VORN_DIR() + "/share/etc/pelgrove");
   if (!CLO::process_options(argc, argv, true) || clo_help.invoked()) return 1;
+  const std::string refused = command_line_error();
+  if (!refused.empty()) {
+    alert_text(refused);
+    return 2;
+  }
+  if (clo_run.invoked() && !clo_format.invoked()) {
+    const std::string unknown = unknown_extension_warning(clo_run.value(1));
+    if (!unknown.empty()) warning_text(unknown);
+  }
   map_builders("");
   map_commands();
-  // A --list table or a --check report on standard output stays free of the library-loading lines.
+  // What the libraries print is held back until the pins are read: a refused pin prints
+  // nothing on standard output, and a --list table or a --check report stays free of it.
   std::ostringstream loading;
   // A JSON report holds standard output alone: what the run prints goes to standard error.
   const bool quiet = clo_list.invoked() || clo_check.invoked();
   set_script_output_to_stderr(clo_check_json.invoked());
-  std::streambuf* out = quiet ? std::cout.rdbuf(loading.rdbuf()) : nullptr;
+  std::streambuf* out = std::cout.rdbuf(loading.rdbuf());
   // The default directory loads as it always has; what the user named must load, or a
   // batch run fails, and a name that does not exist is warned about.
   const std::vector<std::string>& dirs = clo_lib_dir.values;
   load_libraries({dirs.front()});
   bool libraries_ok = load_libraries({dirs.begin() + 1, dirs.end()}, true);
   if (!clo_lib_file.values.empty()) libraries_ok = load_library_files(clo_lib_file.values) && libraries_ok;
-  if (out) std::cout.rdbuf(out);
-  for (const std::string& d : clo_define.values) {
-    std::string error;
-    if (!pin_param(d, error)) {
-      std::cerr << "pelgrove: --D: " << error << "\n";
-      return 2;
-    }
+  std::string pin_error;
+  for (const std::string& d : clo_define.values)
+    if (!pin_param(d, pin_error)) break;
+  std::cout.rdbuf(out);
+  if (!pin_error.empty()) {
+    alert_text("--D: " + pin_error);
+    return 2;
   }
+  if (!quiet) script_output() << loading.str() << std::flush;
   if (clo_list.invoked()) return print_listing(clo_list.value(0), std::cout, std::cerr);
   MeshReports reports;
   if (clo_check.invoked()) reports.check = MeshReports::TEXT;
@@ -72,9 +100,9 @@ int main(int argc, char** argv) {
   if (clo_tol.invoked()) reports.tolerance = clo_tol.value(0);
   reports.fail_on = clo_fail_on.kinds();
   if (clo_run.invoked()) {
-    bool ok = run_batch(clo_run.value(0).c_str(), clo_run.value(1).c_str(),
-                        clo_format.invoked() ? clo_format.format() : mesh_format_for_path(clo_run.value(1)),
-                        reports);
+    const std::string& output = clo_run.value(1);
+    bool ok = run_batch(clo_run.value(0).c_str(), output.c_str(),
+                        clo_format.invoked() ? clo_format.format() : mesh_format_for_path(output), reports);
     return ok && libraries_ok ? 0 : 1;
   }
   return run_interactive(argc, argv);

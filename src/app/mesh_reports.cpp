@@ -18,6 +18,8 @@
 #include <sstream>
 #include <vector>
 
+#include <sys/stat.h>
+
 namespace {
 
 // Sends a standard stream elsewhere for the lifetime of the object.
@@ -34,6 +36,11 @@ private:
 }  // namespace
 
 bool load_reference_mesh(const std::string& path, FlatMesh& out, std::string& error) {
+  struct stat st;  // a FIFO would block the open, a device never end
+  if (stat(path.c_str(), &st) == 0 && !S_ISREG(st.st_mode)) {
+    error = "cannot read reference mesh '" + path + "': not a regular file";
+    return false;
+  }
   std::ifstream in(path, std::ios::binary);
   if (!in) {
     error = "cannot open reference mesh '" + path + "': " + std::strerror(errno);

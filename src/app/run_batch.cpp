@@ -4,6 +4,7 @@
 #include "grid/memory.h"
 #include "interp/interp.h"
 #include "interp/library.h"
+#include "util/atomic_file.h"
 #include "util/message.h"
 #include "util/progress.h"
 
@@ -61,7 +62,13 @@ bool run_batch(const char* input, const char* output, const Mesh_Format& format,
   bool clean = alert_count() == 0;
   set_message_location({});
   bool written = false;
-  if (out_of_memory()) {
+  std::string included;
+  for (const std::string& f : included_files())
+    if (same_file(output, f)) included = f;
+  if (!included.empty()) {
+    report_file_error(input, std::string("the mesh is not written to '") + output + "': it is '" + included +
+                                 "', which the script included");
+  } else if (out_of_memory()) {
     alert_text(std::string(output) + " not written: the model does not fit in memory");
   } else {
     try {
@@ -78,6 +85,13 @@ bool run_batch(const char* input, const char* output, const Mesh_Format& format,
   bool same = !out_of_memory() && report_mesh(reports);
   Grid::destroy_grids();
   return written && ran && clean && same;
+}
+
+std::string output_clash(const std::string& output, const std::vector<BatchInput>& inputs) {
+  for (const BatchInput& in : inputs)
+    if (same_file(output, in.path))
+      return "the output '" + output + "' is " + in.role + " ('" + in.path + "'); the mesh is not written over it";
+  return "";
 }
 
 namespace {

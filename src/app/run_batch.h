@@ -6,6 +6,7 @@
 #include "util/CLO.h"
 
 #include <string>
+#include <vector>
 
 // Reads `input`, runs it from a clean state, writes the merged mesh to `output`.
 // True only when the file was written and the run raised no alert and ended on no failure;
@@ -15,6 +16,14 @@
 // makes the result false too.
 bool run_batch(const char* input, const char* output, const Mesh_Format& format = mesh_formats()[0],
                const MeshReports& reports = {});
+
+// A file the run reads, and what it is to the run ("the script").
+struct BatchInput {
+  std::string path, role;
+};
+// Why the mesh may not be written to `output`, "" when it may: it is one of `inputs` (the
+// same file, however named; links followed).
+std::string output_clash(const std::string& output, const std::vector<BatchInput>& inputs);
 
 // --format <name>: the writer of the --run output file, listed in the help. An unknown
 // name ends the process with status 2 after the help and the valid names.

@@ -1,9 +1,13 @@
 #include "interp/params.h"
 
 #include "interp/placement.h"
+#include "script/expression.h"
 #include "script/scriptstream.h"
 #include "util/message.h"
 
+#include <cctype>
+#include <cmath>
+#include <cstdlib>
 #include <initializer_list>
 #include <iterator>
 #include <sstream>
@@ -121,6 +125,69 @@ bool set_element_type(scriptstream& s) {
   return false;
 }
 
+// Why a pinned [expression] is not one well-formed expression, "" when it is: values and
+// operators alternate (a sign may open a group), every '(' closes, nothing is left over.
+// The evaluator reads more loosely ("1+" is 1, "sin(" is sin(0)); a pin is one value.
+std::string malformed_expression(const std::string& text) {
+  bool want_value = true, group_start = true;
+  int depth = 0;
+  const size_t n = text.size();
+  for (size_t i = 0; i < n;) {
+    const char c = text[i];
+    const unsigned char u = static_cast<unsigned char>(c);
+    Term op;
+    if (std::isspace(u)) {
+      ++i;
+    } else if (!want_value) {
+      if (operator_term(c, op)) {
+        want_value = true;
+        group_start = false;
+      } else if (c != ')') {
+        return std::string("an operator is missing before '") + c + "'";
+      } else if (depth-- == 0) {
+        return "')' has no '('";
+      }
+      ++i;
+    } else if ((c == '+' || c == '-') && group_start) {
+      group_start = false;
+      ++i;
+    } else if (std::isdigit(u) || c == '.') {
+      char* end = nullptr;
+      std::strtod(text.c_str() + i, &end);
+      if (end == text.c_str() + i) return "a '.' is not a number";
+      i = static_cast<size_t>(end - text.c_str());
+      want_value = false;
+    } else if (std::isalpha(u) || c == '$') {
+      while (++i < n && (is_name_char(text[i]) || text[i] == '$')) {}
+      group_start = true;
+      if (i < n && text[i] == '(') {  // a call, perhaps of no argument: rand()
+        ++depth;
+        size_t k = i + 1;
+        while (k < n && std::isspace(static_cast<unsigned char>(text[k]))) ++k;
+        if (k < n && text[k] == ')') {
+          --depth;
+          i = k;
+          want_value = false;
+        }
+        ++i;
+      } else if (i < n && text[i] == '=') {
+        ++i;
+      } else {
+        want_value = false;
+      }
+    } else if (c == '(') {
+      ++depth;
+      group_start = true;
+      ++i;
+    } else {
+      return std::string("a value is missing before '") + c + "'";
+    }
+  }
+  if (want_value) return text.find_first_not_of(" \t") == std::string::npos ? "it is empty" : "it ends without its last value";
+  if (depth > 0) return "a '(' is not closed";
+  return "";
+}
+
 }  // namespace
 
 // -- operations
@@ -143,15 +210,28 @@ bool pin_param(const std::string& definition, std::string& error) {
     error = "'" + definition + "' is not name=value (a name of letters, digits, '_' and '.')";
     return false;
   }
-  const int alerts = alert_count();
-  scriptstream_priv s(definition.substr(eq + 1), {"--D", 1});
+  const std::string text = definition.substr(eq + 1);
+  const size_t open = text.find_first_not_of(" \t"), close = text.find_last_not_of(" \t");
+  if (open != std::string::npos && text[open] == '[' && text[close] == ']') {
+    const std::string why = malformed_expression(text.substr(open + 1, close - open - 1));
+    if (!why.empty()) {
+      error = "the value of '" + definition + "' is not a well-formed expression: " + why;
+      return false;
+    }
+  }
+  const int alerts = alert_count(), warnings = warning_count();
+  scriptstream_priv s(text, {"--D", 1});
   double value = 0;
   s >> value;
-  bool ok = s.good() && alert_count() == alerts;
+  bool ok = s.good() && alert_count() == alerts && warning_count() == warnings;
   std::string rest;
   if (ok) s >> rest;
   if (!ok || !rest.empty()) {
     error = "the value of '" + definition + "' is not a number or a [bracketed expression]";
+    return false;
+  }
+  if (!std::isfinite(value)) {
+    error = "the value of '" + definition + "' is not finite";
     return false;
   }
   gPinnedParameters[name] = value;

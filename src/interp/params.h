@@ -14,8 +14,9 @@ extern bool trace_back;
 
 // -- operations
 void reset_params();  // predefined set, preloaded entries, pins, empty transformation
-// Pins a parameter from "name=value" (the value a number or a [bracketed expression],
-// evaluated now); false with `error` saying what is wrong.
+// Pins a parameter from "name=value" (the value a number or one well-formed [bracketed
+// expression], evaluated now, with a finite result and no message); false with `error`
+// saying what is wrong.
 bool pin_param(const std::string& definition, std::string& error);
 // True for the parameters every run starts with (tolerance, element_type, color.r, ...).
 bool predefined_param(const std::string& name);

@@ -29,14 +29,30 @@ const Mesh_Format* find_mesh_format(const std::string& name) {
   return nullptr;
 }
 
-const Mesh_Format& mesh_format_for_path(const std::string& path) {
+namespace {
+// The extension of the name's last component, lower case; "" for none.
+std::string extension(const std::string& path) {
   const size_t dot = path.find_last_of("./");
-  if (dot != std::string::npos && path[dot] == '.') {
-    std::string ext = path.substr(dot + 1);
-    for (char& c : ext) c = (char)std::tolower((unsigned char)c);
-    if (const Mesh_Format* f = find_mesh_format(ext)) return *f;
-  }
-  return FORMATS[0];
+  if (dot == std::string::npos || path[dot] != '.') return "";
+  std::string ext = path.substr(dot + 1);
+  for (char& c : ext) c = (char)std::tolower((unsigned char)c);
+  return ext;
+}
+}  // namespace
+
+const Mesh_Format& mesh_format_for_path(const std::string& path) {
+  const Mesh_Format* f = find_mesh_format(extension(path));
+  return f ? *f : FORMATS[0];
+}
+
+std::string unknown_extension_warning(const std::string& path) {
+  const std::string ext = extension(path);
+  if (ext.empty() || find_mesh_format(ext)) return "";
+  std::string endings;
+  for (const Mesh_Format& f : FORMATS) endings += (endings.empty() ? "." : ", .") + std::string(f.name);
+  return "no writer makes '." + ext + "' files: '" + path + "' gets the " + FORMATS[0].description +
+         "; choose the format with --format NAME (" + mesh_format_names() + ") or an output name ending in " +
+         endings;
 }
 
 std::string mesh_format_names() {

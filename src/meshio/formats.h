@@ -22,3 +22,6 @@ const Mesh_Format* find_mesh_format(const std::string& name);
 const Mesh_Format& mesh_format_for_path(const std::string& path);
 // The names, separated by ", ": "dvk, vbf".
 std::string mesh_format_names();
+// Why an output name gets the default writer though its extension asks for another format
+// ("model.inp"); "" for a known extension, ".dvk" and a name without one.
+std::string unknown_extension_warning(const std::string& path);

@@ -1,5 +1,7 @@
 #include "util/CLO.h"
 
+#include "util/message.h"
+
 #include <algorithm>
 #include <cassert>
 #include <cstring>
@@ -59,7 +61,7 @@ bool CLO::process_options(int& argc, char** argv, bool strict) {
     for (int i = 1; i < argc; ++i) {
       const char* a = argv[i];
       if (a[0] == '-' && (int)strlen(a) >= k && a[k - 1] == '-') {
-        std::cerr << "unrecognized command line option: " << a << "\n";
+        std::cerr << "unrecognized command line option: " << cut_long_words(a) << "\n";
         unknown = true;
       }
     }

@@ -3,6 +3,8 @@
 // (get_CLO_db(), construction order = help order); process_options runs them all over argv.
 #pragma once
 
+#include "util/message.h"
+
 #include <cstdlib>
 #include <iostream>
 #include <sstream>
@@ -32,12 +34,20 @@ protected:
   bool mInvoked = false;
 };
 
-// Reads one word of argv as a T by formatted extraction; false when it does not read.
+// Reads one word of argv as a T by formatted extraction; false when it does not read or
+// leaves more than blanks after the value ("1e-3x" is no number).
 template <class T>
 bool read_option_value(const char* word, T& value) {
   std::istringstream in(word);
   in >> value;
-  return !in.fail();
+  if (in.fail()) return false;
+  in >> std::ws;
+  return in.eof();
+}
+// A text value is the whole word, blanks and all: "my meshes/box.dvk" is one file name.
+inline bool read_option_value(const char* word, std::string& value) {
+  value = word;
+  return true;
 }
 
 // An option followed by exactly N values.
@@ -52,8 +62,11 @@ public:
   const char* info() override { return info_text.c_str(); }
   bool operator()(int i, int& argc, char** argv) override {
     if (name != argv[i]) return false;
-    for (int k = 0; k < N; ++k)
-      if (i + 1 + k >= argc || !read_option_value(argv[i + 1 + k], values[k])) fail("did not have all values", 2);
+    for (int k = 0; k < N; ++k) {
+      if (i + 1 + k >= argc) fail("did not have all values", 2);
+      if (!read_option_value(argv[i + 1 + k], values[k]))
+        fail(("could not read the value '" + cut_long_words(argv[i + 1 + k]) + "'").c_str(), 2);
+    }
     remove(i, N + 1, argc, argv);
     mInvoked = true;
     return true;

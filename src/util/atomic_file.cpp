@@ -1,9 +1,12 @@
 #include "util/atomic_file.h"
 
 #include <cerrno>
+#include <climits>
+#include <csignal>
 #include <cstdlib>
 #include <cstring>
 #include <ctime>
+#include <filesystem>
 #include <fcntl.h>
 #include <sys/stat.h>
 #include <unistd.h>
@@ -35,44 +38,73 @@ bool pwrite_all(int fd, const char* data, size_t n, uint64_t offset) {
   return true;
 }
 
+// The file a write to `path` replaces: symbolic links are followed to their end, also when
+// the last one names no file yet (the file is then made where it points). A loop of links is
+// returned as it stands; opening it fails.
+std::string link_target(const std::string& path) {
+  std::string p = path;
+  for (int hops = 0; hops < 40; ++hops) {
+    struct stat st;
+    if (lstat(p.c_str(), &st) != 0 || !S_ISLNK(st.st_mode)) return p;
+    std::vector<char> to(PATH_MAX + 1);
+    const ssize_t n = readlink(p.c_str(), to.data(), PATH_MAX);
+    if (n <= 0) return p;
+    const std::string target(to.data(), (size_t)n);
+    const size_t slash = p.rfind('/');
+    p = target[0] == '/' || slash == std::string::npos ? target : p.substr(0, slash + 1) + target;
+  }
+  return p;
+}
+
 }  // namespace
 
 Atomic_File::~Atomic_File() { discard(); }
 
+// A regular or missing target is never written in place: when no temporary can be made
+// beside it (a read-only folder), or the file itself is read-only, nothing is written and
+// errno says why.
 bool Atomic_File::open(const char* path) {
   discard();
   mFailed = false;
   mSize = 0;
+  // A file-size limit (ulimit -f) fails the write with EFBIG instead of ending the process
+  // with SIGXFSZ, so the temporary is removed and the old file stays.
+  static const bool size_limit_fails_writes = (std::signal(SIGXFSZ, SIG_IGN), true);
+  (void)size_limit_fails_writes;
+  if (!*path) {
+    errno = ENOENT;
+    return false;
+  }
+  const std::string real = link_target(path);
   struct stat st;
-  std::string real = path;
-  const bool exists = stat(path, &st) == 0;
-  auto in_place = [&] {
+  const bool exists = stat(real.c_str(), &st) == 0;
+  if (exists && !S_ISREG(st.st_mode)) {
     mFd = ::open(path, O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0666);
     return mFd >= 0;
-  };
-  if (exists && !S_ISREG(st.st_mode)) return in_place();
-  if (exists) {
-    // Replace the file a symbolic link names, not the link.
-    if (char* r = realpath(path, nullptr)) {
-      real = r;
-      std::free(r);
-    }
   }
+  if (exists && access(real.c_str(), W_OK) != 0) return false;
+  // A short temporary name: a target name near the length limit still gets one.
+  const size_t slash = real.rfind('/');
+  const std::string dir = slash == std::string::npos ? "" : real.substr(0, slash + 1);
+  const std::string stem = real.substr(dir.size(), 64);
   static unsigned serial = 0;
   for (int attempt = 0; attempt < 100; ++attempt) {
-    const std::string temp = real + "." + std::to_string(getpid()) + "-" + std::to_string(++serial) + "-" +
+    const std::string temp = dir + stem + "." + std::to_string(getpid()) + "-" + std::to_string(++serial) + "-" +
                              std::to_string((unsigned)std::time(nullptr) % 100000) + ".tmp";
     mFd = ::open(temp.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0666);
     if (mFd >= 0) {
       mFinalPath = real;
       mTempPath = temp;
-      if (exists) (void)fchmod(mFd, st.st_mode & 07777);
+      if (exists) {
+        (void)fchmod(mFd, st.st_mode & 07777);
+        const int owner_kept = fchown(mFd, st.st_uid, st.st_gid);  // only the superuser may give a file away
+        (void)owner_kept;
+      }
       return true;
     }
-    // A directory we may not create files in can still hold a file we may rewrite.
-    if (errno != EEXIST) return in_place();
+    if (errno != EEXIST) return false;
   }
-  return in_place();
+  return false;
 }
 
 bool Atomic_File::flush() {
@@ -131,4 +163,16 @@ void Atomic_File::discard() {
   mFinalPath.clear();
   mBuffer.clear();
   mFailed = true;
+}
+
+bool same_file(const std::string& a, const std::string& b) {
+  const std::string ra = link_target(a), rb = link_target(b);
+  struct stat sa, sb;
+  const bool ea = stat(ra.c_str(), &sa) == 0, eb = stat(rb.c_str(), &sb) == 0;
+  if (ea && eb) return sa.st_dev == sb.st_dev && sa.st_ino == sb.st_ino;
+  if (ea != eb) return false;
+  std::error_code fa, fb;
+  const auto pa = std::filesystem::weakly_canonical(std::filesystem::absolute(ra, fa), fa),
+             pb = std::filesystem::weakly_canonical(std::filesystem::absolute(rb, fb), fb);
+  return !fa && !fb && pa == pb;
 }

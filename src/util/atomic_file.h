@@ -1,6 +1,7 @@
 // atomic_file: writes a file whole or not at all. A regular (or missing) target is
-// written beside itself and renamed over it only when every byte went out; other targets
-// (a terminal, a pipe, a device) are written in place. Shared by the mesh writers.
+// written beside itself and renamed over it only when every byte went out; a symbolic link
+// is followed and the file it names replaced, the link kept. Other targets (a terminal, a
+// pipe, a device) are written in place. Shared by every writer of the program.
 #pragma once
 
 #include <cstddef>
@@ -15,7 +16,8 @@ public:
   Atomic_File(const Atomic_File&) = delete;
   Atomic_File& operator=(const Atomic_File&) = delete;
 
-  // False when nothing can be written at `path` (a missing directory, a directory).
+  // False, errno telling why, when nothing can be written at `path`: a missing directory,
+  // a directory, a read-only file, a folder where no temporary can be made.
   bool open(const char* path);
   bool is_open() const { return mFd >= 0; }
   // False once any write failed (or no file is open); a failure sticks until commit.
@@ -44,3 +46,7 @@ private:
   std::string mTempPath;
   std::vector<char> mBuffer;
 };
+
+// True when a write to `a` would replace the file `b` names, by file identity (links
+// followed); for names of no file yet, when both resolve to the same path.
+bool same_file(const std::string& a, const std::string& b);

@@ -226,19 +226,43 @@ void reset_alert_count() {
   warnings_raised = 0;
 }
 
-void alert_text(const std::string& text) {
+// Cuts at byte positions that start a UTF-8 character, so a cut word stays valid text.
+std::string cut_long_words(const std::string& text) {
+  auto blank = [](char c) { return c == ' ' || c == '\n' || c == '\t' || c == '\r'; };
+  std::string out;
+  size_t start = 0;
+  while (start < text.size()) {
+    size_t end = start;
+    while (end < text.size() && !blank(text[end])) ++end;
+    if (end - start > kLongWord) {
+      size_t keep = kLongWordKept;
+      while (keep > 0 && (static_cast<unsigned char>(text[start + keep]) & 0xC0) == 0x80) --keep;
+      out.append(text, start, keep);
+      out += "...(" + std::to_string(end - start) + " characters)";
+    } else {
+      out.append(text, start, end - start);
+    }
+    while (end < text.size() && blank(text[end])) out += text[end++];
+    start = end;
+  }
+  return out;
+}
+
+void alert_text(const std::string& raw) {
   ++alerts_raised;
-  std::string full = text;
+  std::string full = raw;
   if (!pending_hint.empty()) full += "\n" + pending_hint;
   pending_hint.clear();
+  full = cut_long_words(full);
   if (should_show(true, full)) current_sink->alert(current_location, full);
 }
 
 void set_alert_hint(const std::string& hint) { pending_hint = hint; }
 void clear_alert_hint() { pending_hint.clear(); }
 
-void warning_text(const std::string& text) {
+void warning_text(const std::string& raw) {
   ++warnings_raised;
+  const std::string text = cut_long_words(raw);
   if (should_show(false, text)) current_sink->warning(current_location, text);
 }
 
@@ -259,10 +283,11 @@ void alert(const char* format, ...) {
 }
 
 int ask_choice(const std::string& question, const std::vector<std::string>& answers, int default_answer) {
-  return current_sink->choice(current_location, question, answers, default_answer);
+  return current_sink->choice(current_location, cut_long_words(question), answers, default_answer);
 }
 
-void show_text_list(const std::string& text, const std::string& title, bool reports_error) {
+void show_text_list(const std::string& raw, const std::string& title, bool reports_error) {
+  const std::string text = cut_long_words(raw);
   if (reports_error) {
     ++alerts_raised;
     if (!should_show(true, title + "\n" + text)) return;

@@ -136,5 +136,13 @@ int ask_choice(const std::string& question, const std::vector<std::string>& answ
                int default_answer = 0);
 // `reports_error`: the list answers a mistake in the script (it then counts like an alert).
 void show_text_list(const std::string& text, const std::string& title, bool reports_error = false);
+// -- long words
+// A word (a run without blanks) longer than kLongWord characters is shown as its first
+// kLongWordKept characters, "..." and its length: a pasted file or a runaway name is
+// not echoed whole. Every message shown through this interface is cut so.
+constexpr size_t kLongWord = 160;
+constexpr size_t kLongWordKept = 100;
+std::string cut_long_words(const std::string& text);
+
 // printf into a std::string.
 std::string string_printf(const char* format, ...) __attribute__((format(printf, 1, 2)));

@@ -66,11 +66,12 @@ struct TempDirs {
 };
 TempDirs temp_dirs;
 
-// `shell_prefix` runs before the program in the same shell (a ulimit, say).
+// `shell_prefix` comes just before the program, in its directory: a ulimit and "&&", or a
+// command that runs it.
 ProcessResult run_in_shell(const std::string& shell_prefix, const std::vector<std::string>& args,
                            const std::string& cwd) {
   std::string dir = cwd.empty() ? make_temp_dir() : cwd;
-  std::string cmd = shell_prefix + "cd " + quote(dir) + " && " + quote(PELGROVE_BINARY);
+  std::string cmd = "cd " + quote(dir) + " && " + shell_prefix + quote(PELGROVE_BINARY);
   for (const auto& a : args) cmd += " " + quote(a);
   cmd += " >" + quote(dir + "/.stdout") + " 2>" + quote(dir + "/.stderr") + " </dev/null";
   int rc = std::system(cmd.c_str());
@@ -119,6 +120,11 @@ ProcessResult run_pelgrove(const std::vector<std::string>& args, const std::stri
 
 ProcessResult run_pelgrove_limited(const std::vector<std::string>& args, long kbytes, const std::string& cwd) {
   return run_in_shell("ulimit -v " + std::to_string(kbytes) + " && ", args, cwd);
+}
+
+ProcessResult run_pelgrove_after(const std::string& shell_prefix, const std::vector<std::string>& args,
+                                 const std::string& cwd) {
+  return run_in_shell(shell_prefix, args, cwd);
 }
 
 std::vector<std::string> dir_entries(const std::string& dir) {

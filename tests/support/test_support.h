@@ -36,6 +36,10 @@ struct ProcessResult {
 ProcessResult run_pelgrove(const std::vector<std::string>& args, const std::string& cwd = "");
 // As run_pelgrove, with the address space limited to `kbytes` KiB (the shell's ulimit -v).
 ProcessResult run_pelgrove_limited(const std::vector<std::string>& args, long kbytes, const std::string& cwd = "");
+// As run_pelgrove, with `shell_prefix` just before the program in the same shell: a limit
+// ("ulimit -f 8 && ") or a command that runs it ("setpriv ... ").
+ProcessResult run_pelgrove_after(const std::string& shell_prefix, const std::vector<std::string>& args,
+                                 const std::string& cwd = "");
 // A fresh empty directory under the system temp dir.
 std::string make_temp_dir();
 // Writes `text` to `path`, making the directories it needs.

@@ -29,7 +29,7 @@ TEST(CLO, OptionsConsumeTheirValuesAndLeaveTheRest) {
   Args a({"prog", "--L", "one", "script.vmf", "--run", "in.vmf", "out.dvk", "--l", "a b", "--L", "two", "-x.vmf"});
   EXPECT_TRUE(a.process());
   EXPECT_EQ(dirs.values, (std::vector<std::string>{"default", "one", "two"}));  // in order, after the default
-  EXPECT_EQ(files.values, std::vector<std::string>{"a"});                       // the first token of a value
+  EXPECT_EQ(files.values, std::vector<std::string>{"a b"});                     // the whole word, blanks and all
   EXPECT_TRUE(dirs.invoked() && run.invoked());
   EXPECT_EQ(run.value(0) + " " + run.value(1), "in.vmf out.dvk");
   EXPECT_EQ(std::string(run.usage()), "--run <value> <value>");

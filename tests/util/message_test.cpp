@@ -104,3 +104,23 @@ TEST(Progress, LineText) {
   };
   for (const auto& c : cases) EXPECT_EQ(progress_line(c.what, c.unit, c.count, c.total, c.seconds), c.line);
 }
+
+// Long words are cut to their first characters and their length; blanks and short words stay.
+TEST(Message, LongWordsAreCut) {
+  const std::string w160(160, 'a'), w161(161, 'b'), utf8 = std::string(99, 'c') + "\xc3\xa9" + std::string(100, 'c');
+  const std::pair<std::string, std::string> rows[] = {
+      {"two  words\n\tand lines", "two  words\n\tand lines"},
+      {"'" + w160 + "' x", "'" + std::string(99, 'a') + "...(162 characters) x"},
+      {w160, w160},
+      {w161 + "\n" + w161, std::string(100, 'b') + "...(161 characters)\n" + std::string(100, 'b') + "...(161 characters)"},
+      {utf8, std::string(99, 'c') + "...(201 characters)"},  // never half a character
+  };
+  for (const auto& [text, shown] : rows) EXPECT_EQ(cut_long_words(text), shown);
+  CaptureSink sink;
+  set_message_sink(&sink);
+  alert_text("called '" + w161 + "'");
+  warning_text(w161);
+  set_message_sink(nullptr);
+  EXPECT_EQ(sink.alerts(), std::vector<std::string>{"called '" + std::string(99, 'b') + "...(163 characters)"});
+  EXPECT_EQ(sink.warnings(), std::vector<std::string>{std::string(100, 'b') + "...(161 characters)"});
+}
