@@ -22,7 +22,7 @@ std::string not_written(const std::string& output, const std::string& role) {
 }  // namespace
 
 TEST(HostileCommandLine, ValuesAndRefusals) {
-  const std::string no_writer = "pelgrove: warning: no writer makes '.inp' files: 'out.inp' gets the ascii mesh file "
+  const std::string no_writer = "pelgrove: warning: no writer makes '.mesh' files: 'out.mesh' gets the ascii mesh file "
                                 "(.dvk); choose the format with --format NAME (dvk, vbf, vtu, msh, stl, obj) or an "
                                 "output name ending in .dvk, .vbf, .vtu, .msh, .stl, .obj\n";
   const std::string long_word(1000000, 'x');
@@ -75,10 +75,10 @@ TEST(HostileCommandLine, ValuesAndRefusals) {
        ".stl, .obj\n"
        "s.vmf: the mesh is not written to 'part.vmf': it is '$DIR/part.vmf', which the script included\n", "", ""},
       // an extension no writer knows warns; the run's outcome stays
-      {"unknown extension", {"--run", "s.vmf", "out.inp"}, PLATE, 0, no_writer},
+      {"unknown extension", {"--run", "s.vmf", "out.mesh"}, PLATE, 0, no_writer},
       {"no extension", {"--run", "s.vmf", "out"}, PLATE, 0, ""},
       {"upper-case extension", {"--run", "s.vmf", "out.DVK"}, PLATE, 0, ""},
-      {"--format over any extension", {"--format", "dvk", "--run", "s.vmf", "out.inp"}, PLATE, 0, ""},
+      {"--format over any extension", {"--format", "dvk", "--run", "s.vmf", "out.mesh"}, PLATE, 0, ""},
       // a word too long to echo is cut, in every message
       {"long unknown word", RUN, script(long_word + "\n"), 1,
        "s.vmf:1: ERROR: did not find a builder called '" + long_word.substr(0, 99) + "...(1000002 characters)\n"},
