@@ -48,11 +48,8 @@ const Mesh_Format& mesh_format_for_path(const std::string& path) {
 std::string unknown_extension_warning(const std::string& path) {
   const std::string ext = extension(path);
   if (ext.empty() || find_mesh_format(ext)) return "";
-  std::string endings;
-  for (const Mesh_Format& f : FORMATS) endings += (endings.empty() ? "." : ", .") + std::string(f.name);
   return "no writer makes '." + ext + "' files: '" + path + "' gets the " + FORMATS[0].description +
-         "; choose the format with --format NAME (" + mesh_format_names() + ") or an output name ending in " +
-         endings;
+         "; choose a format with --format NAME or the output name's extension: " + mesh_format_names();
 }
 
 std::string mesh_format_names() {

@@ -16,15 +16,17 @@ namespace {
 const std::string PLATE_MESH = "no title\n4 2 1\n";
 const Files PRINT_A = script("print a\n");
 std::vector<std::string> pin(const std::string& value) { return {"--D", value, "--run", "s.vmf", "out.dvk"}; }
+std::string no_writer(const std::string& ext, const std::string& output) {
+  return "pelgrove: warning: no writer makes '." + ext + "' files: '" + output + "' gets the ascii mesh file (.dvk); "
+         "choose a format with --format NAME or the output name's extension: dvk, vbf, vtu, msh, stl, obj, inp, bdf, "
+         "unv\n";
+}
 std::string not_written(const std::string& output, const std::string& role) {
   return "pelgrove: --run: the output '" + output + "' is " + role + "; the mesh is not written over it\n";
 }
 }  // namespace
 
 TEST(HostileCommandLine, ValuesAndRefusals) {
-  const std::string no_writer = "pelgrove: warning: no writer makes '.mesh' files: 'out.mesh' gets the ascii mesh file "
-                                "(.dvk); choose the format with --format NAME (dvk, vbf, vtu, msh, stl, obj) or an "
-                                "output name ending in .dvk, .vbf, .vtu, .msh, .stl, .obj\n";
   const std::string long_word(1000000, 'x');
   check({
       // a value is the whole argument, blanks and all
@@ -70,12 +72,10 @@ TEST(HostileCommandLine, ValuesAndRefusals) {
        not_written("l.vmf", "a library file (--l) ('l.vmf')"), "", ""},
       {"output is an included file", {"--run", "s.vmf", "part.vmf"},
        {{"s.vmf", "include part.vmf\n"}, {"part.vmf", PLATE[0].second}}, 1,
-       "pelgrove: warning: no writer makes '.vmf' files: 'part.vmf' gets the ascii mesh file (.dvk); choose the "
-       "format with --format NAME (dvk, vbf, vtu, msh, stl, obj) or an output name ending in .dvk, .vbf, .vtu, .msh, "
-       ".stl, .obj\n"
+       no_writer("vmf", "part.vmf") +
        "s.vmf: the mesh is not written to 'part.vmf': it is '$DIR/part.vmf', which the script included\n", "", ""},
       // an extension no writer knows warns; the run's outcome stays
-      {"unknown extension", {"--run", "s.vmf", "out.mesh"}, PLATE, 0, no_writer},
+      {"unknown extension", {"--run", "s.vmf", "out.mesh"}, PLATE, 0, no_writer("mesh", "out.mesh")},
       {"no extension", {"--run", "s.vmf", "out"}, PLATE, 0, ""},
       {"upper-case extension", {"--run", "s.vmf", "out.DVK"}, PLATE, 0, ""},
       {"--format over any extension", {"--format", "dvk", "--run", "s.vmf", "out.mesh"}, PLATE, 0, ""},
