@@ -5,6 +5,7 @@
 #include "merge/mesh_check.h"
 #include "meshio/dvk.h"
 #include "script/parameters.h"
+#include "util/message.h"
 #include "util/nearest_name.h"
 #include "util/script_output.h"
 
@@ -101,7 +102,7 @@ bool report_comparison(const MeshReports& reports, std::ostream& out) {
   FlatMesh ref;
   std::string error;
   if (!load_reference_mesh(reports.compare, ref, error)) {
-    std::cerr << "pelgrove: " << error << "\n";
+    std::cerr << "pelgrove: " << cut_long_words(error) << "\n";
     return false;
   }
   FlatMesh model;

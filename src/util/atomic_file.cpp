@@ -169,7 +169,8 @@ bool same_file(const std::string& a, const std::string& b) {
   const std::string ra = link_target(a), rb = link_target(b);
   struct stat sa, sb;
   const bool ea = stat(ra.c_str(), &sa) == 0, eb = stat(rb.c_str(), &sb) == 0;
-  if (ea && eb) return sa.st_dev == sb.st_dev && sa.st_ino == sb.st_ino;
+  // A device is written in place, never replaced: a terminal may be both input and output.
+  if (ea && eb) return S_ISREG(sa.st_mode) && sa.st_dev == sb.st_dev && sa.st_ino == sb.st_ino;
   if (ea != eb) return false;
   std::error_code fa, fb;
   const auto pa = std::filesystem::weakly_canonical(std::filesystem::absolute(ra, fa), fa),

@@ -47,6 +47,6 @@ private:
   std::vector<char> mBuffer;
 };
 
-// True when a write to `a` would replace the file `b` names, by file identity (links
-// followed); for names of no file yet, when both resolve to the same path.
+// True when a write to `a` would replace the regular file `b` names, by file identity
+// (links followed); for names of no file yet, when both resolve to the same path.
 bool same_file(const std::string& a, const std::string& b);
