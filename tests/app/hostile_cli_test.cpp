@@ -15,7 +15,11 @@ using namespace batch_rows;
 namespace {
 const std::string PLATE_MESH = "no title\n4 2 1\n";
 const Files PRINT_A = script("print a\n");
-std::vector<std::string> pin(const std::string& value) { return {"--D", value, "--run", "s.vmf", "out.dvk"}; }
+// A --D value refused for `why`.
+Run bad_pin(const std::string& value, const std::string& why) {
+  return {"pin", {"--D", value, "--run", "s.vmf", "out.dvk"}, PRINT_A, 2,
+          "pelgrove: --D: the value of '" + value + "' is " + why + "\n"};
+}
 std::string no_writer(const std::string& ext, const std::string& output) {
   return "pelgrove: warning: no writer makes '." + ext + "' files: '" + output + "' gets the ascii mesh file (.dvk); "
          "choose a format with --format NAME or the output name's extension: dvk, vbf, vtu, msh, stl, obj, inp, bdf, "
@@ -27,7 +31,7 @@ std::string not_written(const std::string& output, const std::string& role) {
 }  // namespace
 
 TEST(HostileCommandLine, ValuesAndRefusals) {
-  const std::string long_word(1000000, 'x');
+  const std::string long_word(1000000, 'x'), malformed = "not a well-formed expression: ";
   check({
       // a value is the whole argument, blanks and all
       {"script name with a blank", {"--run", "my s.vmf", "out.dvk"}, {{"my s.vmf", PLATE[0].second}}, 0, "", "",
@@ -36,27 +40,19 @@ TEST(HostileCommandLine, ValuesAndRefusals) {
        PLATE_MESH.c_str()},
       {"reference name with a blank", {"--compare", "my ref.dvk", "--run", "s.vmf", "out.dvk"},
        {PLATE[0], {"my ref.dvk", "no title\n0 0 0\n"}}, 1, "", "compare with my ref.dvk"},
-      {"library file with a blank", {"--l", "my lib.vmf", "--run", "s.vmf", "out.dvk"},
-       {{"my lib.vmf", "set a 4\n"}, PRINT_A[0]}, 0, "", "a=4\n"},
-      {"library folder with a blank", {"--L", "my lib", "--run", "s.vmf", "out.dvk"},
-       {{"my lib/l.vmf", "set a 5\n"}, PRINT_A[0]}, 0, "", "a=5\n"},
-      // a pin is one well-formed value
-      {"pin with a trailing word", pin("a=1 junk"), PRINT_A, 2,
-       "pelgrove: --D: the value of 'a=1 junk' is not a number or a [bracketed expression]\n"},
-      {"pin of an unclosed call", pin("a=[sin(]"), PRINT_A, 2,
-       "pelgrove: --D: the value of 'a=[sin(]' is not a well-formed expression: it ends without its last value\n"},
-      {"pin ending in an operator", pin("a=[1+]"), PRINT_A, 2,
-       "pelgrove: --D: the value of 'a=[1+]' is not a well-formed expression: it ends without its last value\n"},
-      {"empty pin", pin("a=[]"), PRINT_A, 2,
-       "pelgrove: --D: the value of 'a=[]' is not a well-formed expression: it is empty\n"},
-      {"pin with an open parenthesis", pin("a=[(1]"), PRINT_A, 2,
-       "pelgrove: --D: the value of 'a=[(1]' is not a well-formed expression: a '(' is not closed\n"},
-      {"pin of two numbers", pin("a=[1 2]"), PRINT_A, 2,
-       "pelgrove: --D: the value of 'a=[1 2]' is not a well-formed expression: an operator is missing before '2'\n"},
-      {"pin with an operator after another", pin("a=[2*-3]"), PRINT_A, 2,
-       "pelgrove: --D: the value of 'a=[2*-3]' is not a well-formed expression: a value is missing before '-'\n"},
-      {"pin of an infinity", pin("a=[1/0]"), PRINT_A, 2, "pelgrove: --D: the value of 'a=[1/0]' is not finite\n"},
-      {"well-formed pin", pin("a=[-2*(1+sin(0))^2 + rand()*0]"), PRINT_A, 0, "", "a=-2\n"},
+      {"library file and folder with a blank", {"--l", "my lib.vmf", "--L", "my lib", "--run", "s.vmf", "out.dvk"},
+       {{"my lib.vmf", "set a 4\n"}, {"my lib/l.vmf", "set b 5\n"}, {"s.vmf", "print a\nprint b\n"}}, 0, "",
+       "a=4\nb=5\n"},
+      // a pin is one well-formed, finite value
+      bad_pin("a=1 junk", "not a number or a [bracketed expression]"),
+      bad_pin("a=[sin(]", malformed + "it ends without its last value"),
+      bad_pin("a=[1+]", malformed + "it ends without its last value"),
+      bad_pin("a=[]", malformed + "it is empty"),
+      bad_pin("a=[(1]", malformed + "a '(' is not closed"),
+      bad_pin("a=[1 2]", malformed + "an operator is missing before '2'"),
+      bad_pin("a=[1/0]", "not finite"),
+      {"well-formed pin", {"--D", "a=[-2*(1+sin(0))^2 + rand()*0]", "--run", "s.vmf", "out.dvk"}, PRINT_A, 0, "",
+       "a=-2\n"},
       {"negative --tol", {"--tol", "-1", "--run", "s.vmf", "out.dvk"}, PLATE, 2,
        "pelgrove: --tol: the distance must be a number of 0 or more\n"},
       // the output is never one of the run's inputs, however it is spelt
@@ -74,11 +70,9 @@ TEST(HostileCommandLine, ValuesAndRefusals) {
        {{"s.vmf", "include part.vmf\n"}, {"part.vmf", PLATE[0].second}}, 1,
        no_writer("vmf", "part.vmf") +
        "s.vmf: the mesh is not written to 'part.vmf': it is '$DIR/part.vmf', which the script included\n", "", ""},
-      // an extension no writer knows warns; the run's outcome stays
+      // an extension no writer knows warns, the run's outcome stays; no extension is the ascii mesh
       {"unknown extension", {"--run", "s.vmf", "out.mesh"}, PLATE, 0, no_writer("mesh", "out.mesh")},
       {"no extension", {"--run", "s.vmf", "out"}, PLATE, 0, ""},
-      {"upper-case extension", {"--run", "s.vmf", "out.DVK"}, PLATE, 0, ""},
-      {"--format over any extension", {"--format", "dvk", "--run", "s.vmf", "out.mesh"}, PLATE, 0, ""},
       // a word too long to echo is cut, in every message
       {"long unknown word", RUN, script(long_word + "\n"), 1,
        "s.vmf:1: ERROR: did not find a builder called '" + long_word.substr(0, 99) + "...(1000002 characters)\n"},
@@ -88,8 +82,6 @@ TEST(HostileCommandLine, ValuesAndRefusals) {
   check({
       {"--tol that is no number", {"--tol", "1e-3x", "--run", "s.vmf", "out.dvk"}, PLATE, 2,
        "***ERROR***\n\t--tol <value>\n\tcould not read the value '1e-3x'\n", "", ""},
-      {"--tol beyond the doubles", {"--tol", "1e999", "--run", "s.vmf", "out.dvk"}, PLATE, 2,
-       "could not read the value '1e999'\n", "", ""},
       {"long unknown option", {"--" + std::string(300, 'y')}, {}, 1,
        "unrecognized command line option: --" + std::string(98, 'y') + "...(302 characters)\n"},
   }, false);
@@ -100,9 +92,8 @@ TEST(HostileCommandLine, ReferenceFifoIsRefused) {
   const std::string dir = make_temp_dir();
   write_file(dir + "/s.vmf", PLATE[0].second);
   ASSERT_EQ(mkfifo((dir + "/ref.dvk").c_str(), 0600), 0);
-  const ProcessResult p = run_pelgrove({"--compare", "ref.dvk", "--run", "s.vmf", "out.dvk"}, dir);
-  EXPECT_EQ(p.status, 1);
-  EXPECT_EQ(p.err, "pelgrove: cannot read reference mesh 'ref.dvk': not a regular file\n");
+  EXPECT_EQ(run_pelgrove({"--compare", "ref.dvk", "--run", "s.vmf", "out.dvk"}, dir).err,
+            "pelgrove: cannot read reference mesh 'ref.dvk': not a regular file\n");
 }
 
 // A write that fails leaves the old file whole and nothing beside it: a file-size limit
@@ -138,22 +129,17 @@ TEST(HostileCommandLine, FailedWritesKeepTheOldFile) {
   }
 }
 
-// A symbolic link is followed: the file it names is replaced (made, when missing), the link stays.
+// A symbolic link is followed: the file it names is made or replaced, the link stays.
 TEST(HostileCommandLine, OutputThroughASymbolicLink) {
   const std::string dir = make_temp_dir();
   write_file(dir + "/s.vmf", PLATE[0].second);
   write_file(dir + "/meshes/keep", "");
   ASSERT_EQ(symlink("meshes/m.dvk", (dir + "/link.dvk").c_str()), 0);
-  for (int round = 0; round < 2; ++round) {
-    ASSERT_EQ(run_pelgrove({"--run", "s.vmf", "link.dvk"}, dir).status, 0);
-    struct stat st;
-    ASSERT_EQ(lstat((dir + "/link.dvk").c_str(), &st), 0);
-    EXPECT_TRUE(S_ISLNK(st.st_mode));
-    EXPECT_EQ(read_file(dir + "/meshes/m.dvk").substr(0, PLATE_MESH.size()), PLATE_MESH);
-    EXPECT_EQ(dir_entries(dir + "/meshes"), (std::vector<std::string>{"keep", "m.dvk"}));
-  }
-  // the script reached through a link is still the script
-  ASSERT_EQ(symlink("s.vmf", (dir + "/alias.vmf").c_str()), 0);
-  EXPECT_EQ(run_pelgrove({"--run", "s.vmf", "alias.vmf"}, dir).status, 2);
-  EXPECT_EQ(read_file(dir + "/s.vmf"), PLATE[0].second);
+  ASSERT_EQ(run_pelgrove({"--run", "s.vmf", "link.dvk"}, dir).status, 0);
+  struct stat st;
+  ASSERT_EQ(lstat((dir + "/link.dvk").c_str(), &st), 0);
+  EXPECT_TRUE(S_ISLNK(st.st_mode));
+  EXPECT_EQ(read_file(dir + "/meshes/m.dvk").substr(0, PLATE_MESH.size()), PLATE_MESH);
+  EXPECT_EQ(dir_entries(dir + "/meshes"), (std::vector<std::string>{"keep", "m.dvk"}));
+  EXPECT_EQ(run_pelgrove({"--run", "s.vmf", "meshes/../link.dvk", "--compare", "link.dvk"}, dir).status, 2);
 }

@@ -116,11 +116,4 @@ TEST(Message, LongWordsAreCut) {
       {utf8, std::string(99, 'c') + "...(201 characters)"},  // never half a character
   };
   for (const auto& [text, shown] : rows) EXPECT_EQ(cut_long_words(text), shown);
-  CaptureSink sink;
-  set_message_sink(&sink);
-  alert_text("called '" + w161 + "'");
-  warning_text(w161);
-  set_message_sink(nullptr);
-  EXPECT_EQ(sink.alerts(), std::vector<std::string>{"called '" + std::string(99, 'b') + "...(163 characters)"});
-  EXPECT_EQ(sink.warnings(), std::vector<std::string>{std::string(100, 'b') + "...(161 characters)"});
 }
