@@ -163,8 +163,13 @@ bool export_inp_mesh(const char* path, bool) {
 
   std::string head = "** pelgrove mesh: " + std::to_string(np) + " points, " + std::to_string(ne) + " elements, " +
                      std::to_string(groups) + " sets\n";
-  for (size_t g = 0; g < groups; ++g)
-    if (label[g] != L.names[g]) head += "** set " + label[g] + ": part " + std::to_string(g + 1) + "\n";
+  for (size_t g = 0; g < groups; ++g) {
+    if (label[g] == L.names[g]) continue;
+    std::string shown = L.names[g];  // printable ASCII in a comment line
+    for (char& c : shown)
+      if ((unsigned char)c < 0x20 || (unsigned char)c >= 0x7f) c = '_';
+    head += "** set " + label[g] + ": part " + shown + "\n";
+  }
   head += "*NODE\n";
 
   const size_t number_max = decimal_digits(std::max(np, ne)) + 2;

@@ -230,6 +230,7 @@ TEST_F(MeshFormatsTest, PartNamesAsSolverLabels) {
   for (size_t g = 0; g < std::size(rows); ++g) {
     SCOPED_TRACE(rows[g].name);
     EXPECT_TRUE(contains(inp, "*ELSET, ELSET=" + rows[g].inp + "\n")) << inp;
+    EXPECT_EQ(contains(inp, "** set " + rows[g].inp + ": part " + rows[g].bdf + "\n"), rows[g].inp != rows[g].name);
     EXPECT_TRUE(contains(bdf, "$ PID " + std::to_string(g + 1) + ": part " + rows[g].bdf + "\n"));
     EXPECT_TRUE(contains(unv, "         0         0         0         0         0         0         1\n" + rows[g].unv + "\n"));
   }
