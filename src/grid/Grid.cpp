@@ -16,7 +16,7 @@ double mapped_dist2(const GridPt& a, const GridPt& b) {
   return dx * dx + dy * dy + dz * dz;
 }
 
-Grid::Grid(const std::string& name) : mName(name) {
+Grid::Grid(const std::string& name) : mName(clean_part_name(name)) {
   Grid::load_params();
   gGrids.push_back(this);
 }

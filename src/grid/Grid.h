@@ -4,8 +4,10 @@
 // base_part_name, named_parts (per run, reset by start_script).
 #pragma once
 
+#include <cstddef>
 #include <cstdint>
 #include <string>
+#include <string_view>
 #include <vector>
 
 class scriptstream;
@@ -93,6 +95,12 @@ extern std::string part_name;
 extern std::vector<std::string> base_part_name;
 extern bool named_parts;
 void reset_part_names();  // empty stack, named_parts false, part_name "unnamed"
+// The name a part is given for `name`: blanks, other spaces and control characters become
+// '_', bytes that are not UTF-8 (and U+FFFE, U+FFFF) '?', an empty name "unnamed", and a
+// name is cut to its first kMaxPartNameBytes bytes (at a character's start). Every part is
+// named through this, so every writer can keep its name as one word.
+std::string clean_part_name(std::string_view name);
+constexpr size_t kMaxPartNameBytes = 4096;
 void push_part_name();    // as push_name
 void pop_part_name();     // as pop_name
 

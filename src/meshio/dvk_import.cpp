@@ -135,12 +135,14 @@ bool read_elements(TextReader& r, long long ne, long long np, std::vector<Staged
 bool read_groups(TextReader& r, std::vector<StagedPart>& parts, std::string& why) {
   for (size_t k = 0; k < parts.size(); ++k) {
     long long group;
-    std::string name;
-    if (!r.read(group) || !r.read(name)) {
+    std::string_view rest;
+    if (!r.read(group) || !r.next_line(rest) || trim(rest).empty()) {
       why = "reading DVK file failed at group line #" + std::to_string(k + 1) + ": expected a number and a name\n";
       return false;
     }
-    parts[group_index(group, parts.size())].name = name;
+    // The rest of the line: a name with blanks, as older files may hold, is read whole (and
+    // made one word by the part it names).
+    parts[group_index(group, parts.size())].name = trim(rest);
   }
   return true;
 }

@@ -31,9 +31,14 @@ std::string num(double v) {
   return buf;
 }
 
+// Inside the quotes a quote or a backslash is escaped with a backslash, as readers that
+// split the line shell-style expect.
 std::string quoted(const std::string& name) {
   std::string q = "\"";
-  for (char c : name) q += c == '"' ? '\'' : c;
+  for (char c : name) {
+    if (c == '"' || c == '\\') q += '\\';
+    q += c;
+  }
   return q + "\"";
 }
 

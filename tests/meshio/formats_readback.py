@@ -1,7 +1,10 @@
 #!/usr/bin/python3
 """Writes one model in every standard and solver format through the pelgrove binary, reads
 each file back with meshio (the universal file with pelgrove's own import and --compare) and
-compares points, cells, groups and shell sections with the .dvk file of the same run.
+compares points, cells, groups and shell sections with the .dvk file of the same run. A
+second model, whose part names are awkward (blanks, control bytes, bytes that are not UTF-8,
+quotes, XML's special characters, a long name), goes through the writers that keep names and
+--compare with its own .dvk.
 Usage: formats_readback.py PELGROVE_BINARY"""
 import os
 import subprocess
@@ -24,6 +27,11 @@ line rail 3  0 1 0  1 1 0
 set element_type quads
 plate floor 1 1  1 0 0  2 0 0  2 1 0  1 1 0
 """
+FACE = b" 1 1  0 0 0  1 0 0  1 1 0  0 1 0\n"
+NAMES = (b"import dxf layer.dxf\ninclude tail.vmf\nline 2  0 0 0  0 0 1\nbegin a\x01b\xff\xc2\xa0c plate" + FACE +
+         b"set element_type quads\nbegin q\"u\\o'te<&> plate" + FACE + b"begin " + b"\xc3\xa9" * 3000 + b" line 1  0 0 0  1 0 0\n")
+LAYER_DXF = ("0\nSECTION\n2\nENTITIES\n0\n3DFACE\n8\nmy layer <1>\n10\n0\n20\n0\n30\n0\n11\n1\n21\n0\n31\n0\n"
+             "12\n1\n22\n1\n32\n0\n13\n0\n23\n1\n33\n0\n0\nENDSEC\n0\nEOF\n")
 KINDS = {2: "line", 3: "triangle", 4: "quad"}
 failures = []
 checks = [0]
@@ -36,7 +44,7 @@ def check(cond, what):
 
 
 def read_dvk(path):
-    words = open(path).read().split("\n", 1)[1].split()
+    words = open(path, encoding="utf-8").read().split("\n", 1)[1].split()
     np_, ne, ng = int(words[0]), int(words[1]), int(words[2])
     at = 3
     pts = []
@@ -65,14 +73,21 @@ def cells_of(mesh, tag_key, name_of_tag):
     return out
 
 
-def main():
+def formats(model, solvers):
+    """Checks `model` (bytes) in every format, the solver formats only when `solvers`; returns
+    the part names the .vtu holds."""
     d = tempfile.mkdtemp()
-    with open(os.path.join(d, "model.vmf"), "w") as f:
-        f.write(MODEL)
+    with open(os.path.join(d, "model.vmf"), "wb") as f:
+        f.write(model)
+    with open(os.path.join(d, "layer.dxf"), "w") as f:
+        f.write(LAYER_DXF)
+    with open(os.path.join(d, "tail.vmf"), "w") as f:
+        f.write("begin")  # an empty name for the part after the include
 
     def export(args, out, file_format=None):
         """Runs the model into `out`; the mesh meshio reads back (None for dvk, unv) and standard error."""
-        r = subprocess.run([sys.argv[1]] + args + ["--run", "model.vmf", out], cwd=d, capture_output=True, text=True)
+        r = subprocess.run([sys.argv[1]] + args + ["--run", "model.vmf", out], cwd=d, capture_output=True, text=True,
+                           errors="replace")
         check(r.returncode == 0, out + " run: " + r.stderr)
         path = os.path.join(d, out)
         return (meshio.read(path, file_format=file_format) if file_format not in ("dvk", "unv") else None), r.stderr
@@ -96,7 +111,8 @@ def main():
 
     # stl: triangles only, quadrilaterals split, bars left out with one warning.
     m, err = export([], "out.stl")
-    check(err.count("warning: 3 bars left out") == 1, "stl warning: " + err)
+    bars = sum(1 for e in elems if e[0] == "line")
+    check(err.count("warning: %d bars left out" % bars) == 1, "stl warning: " + err)
     tris = []
     for kind, p, _ in faces:
         tris += [p] if kind == "triangle" else [p[:3], [p[0], p[2], p[3]]]
@@ -106,9 +122,16 @@ def main():
 
     # obj: one group per part, in group order; meshio reads faces only.
     m, _ = export(["--format", "obj"], "out.txt", "obj")
-    order = list(dict.fromkeys(g for _, _, g in elems))
-    faced = [g for g in order if any(e[2] == g for e in faces)]
-    check(same_points(m) and sorted(cells_of(m, "obj:group_ids", lambda t, g: faced[g])) == sorted(faces), "obj")
+    order = list(dict.fromkeys(g for _, _, g in elems))  # meshio numbers every "g" line
+    check(same_points(m) and sorted(cells_of(m, "obj:group_ids", lambda t, g: order[g])) == sorted(faces), "obj")
+    groups = [line.split() for line in open(os.path.join(d, "out.txt"), encoding="utf-8") if line.startswith("g ")]
+    check([g[1:] for g in groups] == [[g] for g in order], "obj group names")
+
+    r = subprocess.run([sys.argv[1], "--compare", "model.dvk", "--run", "model.vmf", "again.dvk"], cwd=d,
+                       capture_output=True, text=True, errors="replace")
+    check(r.returncode == 0, "--compare with its own .dvk: " + r.stdout + r.stderr)
+    if not solvers:
+        return list(names.values())
 
     # inp: one block per kind, an element and a node set per part, a section per thickness.
     sections = {"floor": ("steel", 0.002), "wall": ("alu", 0.003)}
@@ -153,6 +176,15 @@ def main():
                        capture_output=True, text=True)
     check(r.returncode == 0 and "the meshes match (%d points, %d elements, 3 groups)" % (len(pts), len(elems)) in r.stdout,
           "unv: " + r.stdout + r.stderr)
+
+    return list(names.values())
+
+
+def main():
+    formats(MODEL.encode(), True)
+    names = sorted(formats(NAMES, False))
+    want = ["a_b?_c", "my_layer_<1>", "q\"u\\o'te<&>", "unnamed", "\u00e9" * 2048]
+    check(names == sorted(want), "awkward names: %r" % [n[:20] for n in names])
 
     for f in failures:
         print("FAILED: " + f)

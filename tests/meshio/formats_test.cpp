@@ -236,6 +236,41 @@ TEST_F(MeshFormatsTest, PartNamesAsSolverLabels) {
   }
 }
 
+// Names the program can make, from a script word, a file's layer or an empty word, reach
+// every writer as one word of UTF-8 without control characters, and come back unchanged.
+TEST_F(MeshFormatsTest, AwkwardNamesComeBackWhole) {
+  const std::string dxf = dir + "/layer.dxf", tail = dir + "/tail.vmf", face = " 1 1  0 0 0  1 0 0  1 1 0  0 1 0\n";
+  write_file(dxf, "0\nSECTION\n2\nENTITIES\n0\n3DFACE\n8\nmy layer <1>\n10\n0\n20\n0\n30\n0\n11\n1\n21\n0\n31\n0\n"
+                  "12\n1\n22\n1\n32\n0\n13\n0\n23\n1\n33\n0\n0\nENDSEC\n0\nEOF\n");
+  write_file(tail, "begin");  // the last word of a file: an empty name
+  const struct {
+    std::string script, name;
+  } rows[] = {
+      {"import dxf " + dxf + "\n", "my_layer_<1>"},
+      {"include " + tail + "\nplate" + face, "unnamed"},
+      {"begin a\x01" "b\x7f plate" + face, "a_b_"},
+      {"begin a\xff" "b\xc3 plate" + face, "a?b?"},
+      {"begin a\xc2\xa0" "b\xe2\x80\x83\xc2\x85\xef\xbf\xbe plate" + face, "a_b__?"},  // spaces, C1, U+FFFE
+      {"begin \xed\xa0\x80\xc0\xaf plate" + face, "?????"},  // a surrogate, an overlong '/'
+      {"begin \xc3\xa9t\xc3\xa9\xf0\x9f\x99\x82 plate" + face, "\xc3\xa9t\xc3\xa9\xf0\x9f\x99\x82"},
+      {"begin a\"b\\'<&> plate" + face, "a\"b\\'<&>"},
+      {"begin " + std::string(4095, 'x') + "\xc3\xa9 plate" + face, std::string(4095, 'x')},
+  };
+  for (const auto& r : rows) {
+    SCOPED_TRACE(r.name);
+    exported("dvk", r.script);
+    ASSERT_EQ(Grid::gGrids.size(), 1u);
+    EXPECT_EQ(Grid::gGrids[0]->name(), r.name);
+    Grid::destroy_grids();
+    ASSERT_TRUE(import_dvk(path));
+    EXPECT_EQ(Grid::gGrids[0]->name(), r.name);
+    exported("vbf", r.script);
+    iBinFile in(path);
+    EXPECT_EQ(in.SectionLabel(2), r.name);
+  }
+  EXPECT_EQ(clean_part_name(""), "unnamed");
+}
+
 // Points numbered before the last merge would make elements point at the wrong nodes: the
 // writers refuse them and leave no file.
 TEST_F(MeshFormatsTest, StaleNumberingWritesNoFile) {

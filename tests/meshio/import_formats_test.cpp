@@ -243,7 +243,8 @@ TEST_F(ImportFormats, EveryMalformedFileFailsWithItsReasonAndLeavesNoPart) {
   EXPECT_EQ(files, reasons.size());
 }
 
-// Group numbers outside 1..NG select the last group; a blank only shortens the last name.
+// Group numbers outside 1..NG select the last group; a name is the rest of its line, its
+// blanks made '_'.
 TEST_F(ImportFormats, DvkGroupNumbersAndNames) {
   StreamCapture err(std::cerr);
   EXPECT_FALSE(import_dvk(PELGROVE_TEST_DATA "/dvk_no_such_file.dvk"));
@@ -255,7 +256,7 @@ TEST_F(ImportFormats, DvkGroupNumbersAndNames) {
   EXPECT_EQ(raw_part(0).elements.size(), 1u);
   EXPECT_EQ(raw_part(1).elements.size(), 2u);
   ASSERT_TRUE(run_import(dvk_stream, "title\n1 0 1\n1 0 0 0\n1 my part\n").ok);
-  EXPECT_EQ(raw_part(0).name(), "my");
+  EXPECT_EQ(raw_part(0).name(), "my_part");
 }
 
 TEST_F(ImportFormats, DvkExportImportMergeGivesTheSameFile) {
@@ -299,7 +300,7 @@ TEST_F(ImportFormats, DvkFailuresAreDescribedOnStandardError) {
        ": the header declares 2000000000 points and 1 groups, more than the 76 bytes that follow can hold\n"},
       // a title line pads the file, but only point and group lines count
       {std::string(300000, 't') + "\n1000 0 1000\n" + numbered_lines(1000, " 0 0 0\n") + numbered_lines(1000, " a\n"),
-       ": 1000 parts of 1000 points each are out of proportion to a file of 15786 bytes (counting its point and group "
+       ": 1000 parts of 1000 points each are out of proportion to a file of 15787 bytes (counting its point and group "
        "lines only)\n"},
       {"title\n2 0 1\n1 0 0 0\n3 0 0 0\n1 a\n", " at point #2: the line is numbered 3\n"},
       {head + "bar 1 2", " at element declaration for #1\n" + again + "bar 1 2\n"},
@@ -309,8 +310,7 @@ TEST_F(ImportFormats, DvkFailuresAreDescribedOnStandardError) {
       {head + "quadrilateral 1 4 1\n", " at quadrilateral points for #1\n" + again + "0 0 0 0\n"},
       {head + "bar 1 2 1\n1 3\n1 a\n2 b\n", " at bar points for #1\npoint number 3 is not one of the 2 points\n"},
       {head + "bar 1 2 1\n0 1\n1 a\n2 b\n", " at bar points for #1\npoint number 0 is not one of the 2 points\n"},
-      // a blank in a group name
-      {head + "bar 1 2 1\n1 2\nbar 2 2 2\n2 1\n1 my part\n2 b\n", " at group line #2: expected a number and a name\n"},
+      {head + "bar 1 2 1\n1 2\nbar 2 2 2\n2 1\n1 a\n2\n", " at group line #2: expected a number and a name\n"},
   };
   for (const auto& r : rows) {
     SCOPED_TRACE(r.message);
