@@ -164,10 +164,13 @@ namespace {
 std::string place_text(const MessageLocation& where) {
   return where.line > 0 ? where.file + ":" + std::to_string(where.line) : where.file;
 }
-// "in 'name'" of a note "in 'name', called from here".
-std::string note_scope(const std::string& text) {
-  const size_t end = text.rfind("', ");
-  return end == std::string::npos ? text : text.substr(0, end + 1);
+// One level of a place: "in 'name' at FILE:LINE" for a note "in 'name', called from here";
+// an included file is its own place: "in FILE:LINE".
+std::string level_text(const std::string& note, const MessageLocation& inside) {
+  const size_t end = note.rfind("', ");
+  if (end == std::string::npos) return note + " at " + place_text(inside);
+  if (note.compare(end + 3, std::string::npos, "included from here") == 0) return "in " + place_text(inside);
+  return note.substr(0, end + 1) + " at " + place_text(inside);
 }
 }  // namespace
 
@@ -180,7 +183,7 @@ std::string message_place() {
   if (first > 0) out += "..., ";
   for (size_t i = first; i < context.size(); ++i) {
     const MessageLocation& inside = i + 1 < context.size() ? context[i + 1].where : current_location;
-    out += (i > first ? ", " : "") + note_scope(context[i].text) + " at " + place_text(inside);
+    out += (i > first ? ", " : "") + level_text(context[i].text, inside);
   }
   return out + ")";
 }

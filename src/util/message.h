@@ -112,7 +112,8 @@ std::vector<MessageNote> message_notes();
 std::string format_notes(const std::vector<MessageNote>& notes);
 // Where the current command runs, for naming what it made: "FILE:LINE", and when it was
 // reached through library functions or includes, the outermost call site first with the
-// levels in brackets: "vessel.vmf:23 (in 'nozzle' at lib.vmf:7)". Empty outside a script.
+// levels in brackets: "vessel.vmf:23 (in 'nozzle' at lib.vmf:7)", "vessel.vmf:5 (in
+// parts.vmf:3)" for an included file. Empty outside a script.
 std::string message_place();
 // "FILE:LINE: ", "FILE: " for a whole file, "pelgrove: " outside any script.
 std::string message_prefix(const MessageLocation& where);

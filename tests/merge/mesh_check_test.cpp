@@ -132,9 +132,12 @@ TEST_F(MeshCheckTest, NonFinitePointsAreCounted) {
 }
 
 TEST_F(MeshCheckTest, ReportNamesWhereAndWhat) {
+  const std::string included = make_temp_dir() + "/parts.vmf";
+  write_file(included, "# a part\n" + square("inc", "0 0 3  1 0 3  1 1 3  0 1 3"));
   ASSERT_TRUE(build("set element_type quads\nset tolerance 1e-7\n" + square("left", A) +
                     square("right", "1.0000005 0 0  2 0 0  2 1 0  1.0000005 1 0") +
                     square("skew", "0 0 1  10 0 1  10 0.1 1  0 0.1 1") +
+                    "include " + included + "\n" +
                     "define nozzle 0 {\n  plate 1 1  0 0 2  1 0 2  1 1 2  0 1 2\n}\nbegin n nozzle\n"));
   const MeshCheck m = check_mesh();
   const std::string report = mesh_check_text(m);
@@ -142,11 +145,12 @@ TEST_F(MeshCheckTest, ReportNamesWhereAndWhat) {
        {"points 2 ('left' made at test.vmf:3) and 5 ('right' made at test.vmf:4) at 1 0 0, 5e-07 apart",
         "largest aspect ratio: 100 at element 3 (element 1 of part 'skew' made at test.vmf:5)",
         "smallest angle: 90 degrees",
-        "  part 'n' made at test.vmf:9 (in 'nozzle' at test.vmf:7): 1 elements"})
+        "  part 'n' made at test.vmf:10 (in 'nozzle' at test.vmf:8): 1 elements"})
     EXPECT_TRUE(contains(report, line)) << line << "\n" << report;
+  EXPECT_TRUE(contains(report, "  part 'inc' made at test.vmf:6 (in " + included + ":2): 1 elements")) << report;
   const std::string json = mesh_check_json(m);
   EXPECT_TRUE(contains(json, "\"near_misses\":{\"count\":2,\"threshold\":1e-06,")) << json;
-  EXPECT_TRUE(contains(json, "\"bounding_box\":{\"min\":[0,0,0],\"max\":[10,1,2]}")) << json;
+  EXPECT_TRUE(contains(json, "\"bounding_box\":{\"min\":[0,0,0],\"max\":[10,1,3]}")) << json;
 }
 
 }  // namespace
