@@ -8,6 +8,7 @@
 #include <map>
 #include <memory>
 #include <unordered_map>
+#include <unordered_set>
 
 namespace {
 
@@ -216,12 +217,13 @@ void match_elements(Report& r, const FlatMesh& model, const FlatMesh& ref, const
 }
 
 void compare_names(Report& r, const FlatMesh& model, const FlatMesh& ref) {
+  // Hashed: a model may have a hundred thousand groups.
+  const std::unordered_set<std::string> in_model(model.names.begin(), model.names.end());
+  const std::unordered_set<std::string> in_ref(ref.names.begin(), ref.names.end());
   for (const auto& n : model.names)
-    if (std::find(ref.names.begin(), ref.names.end(), n) == ref.names.end())
-      r.add("group '" + n + "' is not in the reference");
+    if (!in_ref.count(n)) r.add("group '" + n + "' is not in the reference");
   for (const auto& n : ref.names)
-    if (std::find(model.names.begin(), model.names.end(), n) == model.names.end())
-      r.add("reference group '" + n + "' is not in the model");
+    if (!in_model.count(n)) r.add("reference group '" + n + "' is not in the model");
 }
 
 }  // namespace
