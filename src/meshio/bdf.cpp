@@ -51,24 +51,18 @@ char* put_points(const PartRun& r, char* o) {
 const char* const CARD[5] = {"", "", "CROD,", "CTRIA3,", "CQUAD4,"};
 
 char* put_elements(const PartRun& r, char* o) {
-  const Grid& g = *r.grid;
-  const std::vector<GridPt>& pts = g.mPts;
-  long idx[4];
-  long e = r.first;
-  for (int k = r.begin; k < r.end; ++k) {
-    const int n = g.element(k, idx);
-    if (n < 2) continue;
+  for_written_elements(r, 0, [&](long e, int n, const long* ids) {
     const size_t len = std::strlen(CARD[n]);
     std::memcpy(o, CARD[n], len);
-    o = put_decimal(o + len, ++e);
+    o = put_decimal(o + len, e);
     *o++ = ',';
     o = put_decimal(o, r.group + 1);
     for (int j = 0; j < n; ++j) {
       *o++ = ',';
-      o = put_decimal(o, effective(pts[idx[j]]).id);
+      o = put_decimal(o, ids[j]);
     }
     *o++ = '\n';
-  }
+  });
   return o;
 }
 

@@ -3,6 +3,8 @@
 // comparison — or as runs read in place by the writers that format on every core.
 #pragma once
 
+#include "grid/Grid.h"
+
 #include <cmath>
 #include <string>
 #include <vector>
@@ -22,8 +24,6 @@ struct FlatMesh {
 // i.e. renumber_grid_pts has not run since the last merge.
 bool flatten_grids(FlatMesh& mesh);
 
-class Grid;
-
 // The parts as runs of at most PART_RUN_ITEMS points or elements, for the writers that
 // format straight from the parts on every core (text_blocks.h) instead of copying them.
 inline constexpr int PART_RUN_ITEMS = 32768;
@@ -38,6 +38,24 @@ struct PartRun {
                    // representatives
   long elements() const { return count[2] + count[3] + count[4]; }
 };
+
+// Calls fn(number, n, ids) for each element of the run that is written (two or more points
+// left after merging) and, when `kind` is not 0, has `kind` points: its number as a .dvk
+// export numbers it, its point count and its points' numbers.
+template <class Fn>
+void for_written_elements(const PartRun& r, int kind, Fn&& fn) {
+  const std::vector<GridPt>& pts = r.grid->mPts;
+  long idx[4], ids[4];
+  long e = r.first;
+  for (int k = r.begin; k < r.end; ++k) {
+    const int n = r.grid->element(k, idx);
+    if (n < 2) continue;
+    ++e;
+    if (kind && n != kind) continue;
+    for (int j = 0; j < n; ++j) ids[j] = effective(pts[idx[j]]).id;
+    fn(e, n, ids);
+  }
+}
 
 // A run's elements of one kind: the coordinates of the first point of the first one, and
 // the least and greatest coordinates of all their points (NaN left out).

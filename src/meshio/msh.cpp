@@ -72,22 +72,14 @@ char* put_points(const PartRun& r, char* o) {
 
 // "number point..." for the run's elements of `kind` points.
 char* put_elements(const PartRun& r, int kind, char* o) {
-  const Grid& g = *r.grid;
-  const std::vector<GridPt>& pts = g.mPts;
-  long idx[4];
-  long e = r.first;
-  for (int k = r.begin; k < r.end; ++k) {
-    const int n = g.element(k, idx);
-    if (n < 2) continue;
-    ++e;
-    if (n != kind) continue;
+  for_written_elements(r, kind, [&](long e, int n, const long* ids) {
     o = put_decimal(o, e);
     for (int j = 0; j < n; ++j) {
       *o++ = ' ';
-      o = put_decimal(o, effective(pts[idx[j]]).id);
+      o = put_decimal(o, ids[j]);
     }
     *o++ = '\n';
-  }
+  });
   return o;
 }
 

@@ -28,19 +28,14 @@ char* put_points(const PartRun& r, char* o) {
 }
 
 char* put_elements(const PartRun& r, char* o) {
-  const Grid& g = *r.grid;
-  const std::vector<GridPt>& pts = g.mPts;
-  long idx[4];
-  for (int k = r.begin; k < r.end; ++k) {
-    const int n = g.element(k, idx);
-    if (n < 2) continue;
+  for_written_elements(r, 0, [&](long, int n, const long* ids) {
     *o++ = n == 2 ? 'l' : 'f';
     for (int j = 0; j < n; ++j) {
       *o++ = ' ';
-      o = put_decimal(o, effective(pts[idx[j]]).id);
+      o = put_decimal(o, ids[j]);
     }
     *o++ = '\n';
-  }
+  });
   return o;
 }
 

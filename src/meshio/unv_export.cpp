@@ -39,14 +39,8 @@ char* put_points(const PartRun& r, char* o) {
 }
 
 char* put_elements(const PartRun& r, char* o) {
-  const Grid& g = *r.grid;
-  const std::vector<GridPt>& pts = g.mPts;
-  long idx[4];
-  long e = r.first;
-  for (int k = r.begin; k < r.end; ++k) {
-    const int n = g.element(k, idx);
-    if (n < 2) continue;
-    o = DVK::put_long(o, ++e, 10);
+  for_written_elements(r, 0, [&](long e, int n, const long* ids) {
+    o = DVK::put_long(o, e, 10);
     o = DVK::put_long(o, DESCRIPTOR[n], 10);
     o = DVK::put_long(o, r.group + 1, 10);
     std::memcpy(o, "         1         7", 20);
@@ -56,9 +50,9 @@ char* put_elements(const PartRun& r, char* o) {
       std::memcpy(o, "         0         1         1\n", 31);
       o += 31;
     }
-    for (int j = 0; j < n; ++j) o = DVK::put_long(o, effective(pts[idx[j]]).id, 10);
+    for (int j = 0; j < n; ++j) o = DVK::put_long(o, ids[j], 10);
     *o++ = '\n';
-  }
+  });
   return o;
 }
 
