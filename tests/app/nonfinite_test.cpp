@@ -73,6 +73,7 @@ TEST(NonFinite, ReadersRefuseWithTheLine) {
     EXPECT_EQ(run.why, r.why);
     EXPECT_EQ(Grid::gGrids.size(), r.why.empty() ? 1u : 0u);
   }
+  Grid::destroy_grids();
 }
 
 // A point no builder would make, set by hand: each writer alerts, writes nothing and keeps
