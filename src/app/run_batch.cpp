@@ -4,6 +4,7 @@
 #include "grid/memory.h"
 #include "interp/interp.h"
 #include "interp/library.h"
+#include "merge/mesh_check.h"
 #include "util/atomic_file.h"
 #include "util/message.h"
 #include "util/progress.h"
@@ -12,6 +13,7 @@
 
 #include <cerrno>
 #include <cstring>
+#include <iostream>
 #include <new>
 #include <string>
 
@@ -45,8 +47,13 @@ bool run_batch(const char* input, const char* output, const Mesh_Format& format,
                const MeshReports& reports) {
   std::string text, why;
   if (!read_script_file(input, text, why, false)) {
-    if (why.empty()) report_file_error(input, "cannot read the script: " + open_error_text(input));
-    else alert_text(why);
+    if (why.empty()) {
+      why = "cannot read the script: " + open_error_text(input);
+      report_file_error(input, why);
+    } else {
+      alert_text(why);
+    }
+    if (reports.check == MeshReports::JSON) std::cout << mesh_check_json_error(why) << std::flush;
     return false;
   }
   reset_alert_count();
@@ -82,6 +89,8 @@ bool run_batch(const char* input, const char* output, const Mesh_Format& format,
       alert_text(std::string("out of memory while writing ") + output);
     }
   }
+  if (out_of_memory() && reports.check == MeshReports::JSON)
+    std::cout << mesh_check_json_error("the model does not fit in memory") << std::flush;
   bool same = !out_of_memory() && report_mesh(reports);
   Grid::destroy_grids();
   return written && ran && clean && same;

@@ -715,3 +715,5 @@ std::string check_kind_text(const MeshCheck& c, CheckKind k) {
   }
   return "";
 }
+
+std::string mesh_check_json_error(const std::string& why) { return "{\"error\":" + json_str(why) + "}\n"; }

@@ -113,6 +113,9 @@ std::vector<MeshCheck::Edge> mesh_free_edges();
 // The report in plain words, and the same as one JSON object.
 std::string mesh_check_text(const MeshCheck& c);
 std::string mesh_check_json(const MeshCheck& c);
+// What stands in standard output for the JSON report when a run left no mesh to examine (the
+// script could not be read, the model did not fit in memory): {"error": why}.
+std::string mesh_check_json_error(const std::string& why);
 
 // -- finding kinds (the words of --fail-on)
 // ORDER CHECK_KINDS

@@ -58,6 +58,9 @@ TEST(Check, FailOnGatesTheRun) {
            ","},
           {"other kinds pass", with({"--fail-on", "warps,t-joints,flips,non-finite"}), FOLD, 0, ""},
           {"--check alone keeps the status", with({"--check"}), FOLD, 0, "", "folded neighbours"},
+          {"no script, still one JSON object", {"--check=json", "--run", "none.vmf", "out.dvk"}, {}, 1,
+           "none.vmf: cannot read the script: No such file or directory",
+           "^{\"error\":\"cannot read the script: No such file or directory\"}\n"},
           {"any: the free edges", with({"--fail-on", "any"}), PLATE, 1,
            "pelgrove: --fail-on free-edges: the mesh "
            "check found 4\nfree edges: 4\n"},
