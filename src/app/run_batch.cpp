@@ -1,5 +1,6 @@
 #include "app/run_batch.h"
 
+#include "builders/import.h"
 #include "grid/Grid.h"
 #include "grid/memory.h"
 #include "interp/interp.h"
@@ -69,12 +70,17 @@ bool run_batch(const char* input, const char* output, const Mesh_Format& format,
   bool clean = alert_count() == 0;
   set_message_location({});
   bool written = false;
-  std::string included;
-  for (const std::string& f : included_files())
-    if (same_file(output, f)) included = f;
-  if (!included.empty()) {
-    report_file_error(input, std::string("the mesh is not written to '") + output + "': it is '" + included +
-                                 "', which the script included");
+  // Files the run read: writing over one would lose the script's own input.
+  std::string input_file, how;
+  for (const auto& [files, verb] : {std::pair{&included_files(), "included"}, std::pair{&imported_files(), "imported"}})
+    for (const std::string& f : *files)
+      if (same_file(output, f)) {
+        input_file = f;
+        how = verb;
+      }
+  if (!input_file.empty()) {
+    report_file_error(input, std::string("the mesh is not written to '") + output + "': it is '" + input_file +
+                                 "', which the script " + how);
   } else if (out_of_memory()) {
     alert_text(std::string(output) + " not written: the model does not fit in memory");
   } else {

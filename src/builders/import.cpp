@@ -9,6 +9,8 @@
 #include "meshio/import_xpatch.h"
 #include "script/scriptstream.h"
 
+#include <algorithm>
+
 namespace {
 
 struct Importer {
@@ -46,6 +48,8 @@ bool import_geom(std::string type, scriptstream& in, std::string& message) {
       message = imp.no_name;
       return false;
     }
+    std::vector<std::string>& named = imported_files();
+    if (std::find(named.begin(), named.end(), file) == named.end()) named.push_back(file);
     const size_t before = Grid::gGrids.size();
     std::string why;
     if (imp.read(file, why)) return true;
@@ -58,4 +62,9 @@ bool import_geom(std::string type, scriptstream& in, std::string& message) {
   in >> file;
   if (file.empty()) message += " and no file name found";
   return false;
+}
+
+std::vector<std::string>& imported_files() {
+  static std::vector<std::string> files;
+  return files;
 }

@@ -1,6 +1,7 @@
 #include "interp/interp.h"
 
 #include "builders/builders.h"
+#include "builders/import.h"
 #include "builders/parametric.h"
 #include "grid/Grid.h"
 #include "grid/finite_points.h"
@@ -286,6 +287,7 @@ void reset_script_state() {
   clear_out_of_memory();
   commands_run = 0;
   included_files().clear();
+  imported_files().clear();
 }
 
 void keep_startup_state() { startup = {stored_expressions, matrix_stack, gParameterFrames}; }
