@@ -39,19 +39,6 @@ char* put_points(const PartRun& r, char* o) {
   return o;
 }
 
-// "number, point, ..." for the run's elements of `kind` points.
-char* put_elements(const PartRun& r, int kind, char* o) {
-  for_written_elements(r, kind, [&](long e, int n, const long* ids) {
-    o = put_decimal(o, e);
-    for (int j = 0; j < n; ++j) {
-      *o++ = ',';
-      *o++ = ' ';
-      o = put_decimal(o, ids[j]);
-    }
-    *o++ = '\n';
-  });
-  return o;
-}
 
 // Numbers [0, n) of `at`, PER_LINE to a line.
 template <class At>
@@ -231,7 +218,7 @@ bool export_inp_mesh(const char* path, bool) {
   ok = ok && elements.write(f, ring, [&](size_t j, char* o) {
     const ElementJob& jb = element_jobs[j];
     if (jb.head) o = std::copy(jb.head->begin(), jb.head->end(), o);
-    return put_elements(*jb.run, jb.kind, o);
+    return put_element_lines(*jb.run, jb.kind, ", ", o);
   });
   ok = ok && sets.write(f, ring, [&](size_t j, char* o) {
     const SetJob& jb = set_jobs[j];

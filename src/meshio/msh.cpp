@@ -70,18 +70,6 @@ char* put_points(const PartRun& r, char* o) {
   return o;
 }
 
-// "number point..." for the run's elements of `kind` points.
-char* put_elements(const PartRun& r, int kind, char* o) {
-  for_written_elements(r, kind, [&](long e, int n, const long* ids) {
-    o = put_decimal(o, e);
-    for (int j = 0; j < n; ++j) {
-      *o++ = ' ';
-      o = put_decimal(o, ids[j]);
-    }
-    *o++ = '\n';
-  });
-  return o;
-}
 
 }  // namespace
 
@@ -199,7 +187,7 @@ bool export_msh_mesh(const char* path, bool) {
       o = put_decimal(o, count[5 * g + k]);
       *o++ = '\n';
     }
-    return put_elements(*jb.run, k, o);
+    return put_element_lines(*jb.run, k, " ", o);
   });
   static const char tail[] = "$EndElements\n";
   ok = ok && f.write(tail, sizeof tail - 1);

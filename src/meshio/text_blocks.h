@@ -5,6 +5,7 @@
 // point numbers.
 #pragma once
 
+#include "meshio/flat_mesh.h"
 #include "util/atomic_file.h"
 
 #include <algorithm>
@@ -223,4 +224,19 @@ inline char* put_decimal(char* out, uint64_t v) {
     *--b = char('0' + v);
   }
   return end;
+}
+
+// "number<sep>point<sep>point...\n" for each written element of the run that has `kind`
+// points (every one when kind is 0), numbered as a .dvk export numbers them.
+inline char* put_element_lines(const PartRun& r, int kind, const char* sep, char* o) {
+  const size_t len = std::strlen(sep);
+  for_written_elements(r, kind, [&](long e, int n, const long* ids) {
+    o = put_decimal(o, e);
+    for (int j = 0; j < n; ++j) {
+      std::memcpy(o, sep, len);
+      o = put_decimal(o + len, ids[j]);
+    }
+    *o++ = '\n';
+  });
+  return o;
 }
