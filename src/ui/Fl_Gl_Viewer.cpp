@@ -1,6 +1,7 @@
 #include "ui/Fl_Gl_Viewer.h"
 
 #include "ui/Gl_Jpeg.h"
+#include "ui/view_render.h"
 
 #include <FL/Fl.H>
 #include <FL/Fl_Browser.H>
@@ -211,16 +212,8 @@ void Fl_Gl_Viewer::resize(int x, int y, int w, int h) {
 }
 
 void Fl_Gl_Viewer::reinitialize() {
-  glViewport(0, 0, w(), h());
+  init_view_state(w(), h());
   mCamera.viewport(w(), h());
-  glEnable(GL_BLEND);
-  glBlendFunc(GL_SRC_ALPHA, GL_ONE_MINUS_SRC_ALPHA);
-  glEnable(GL_DEPTH_TEST);
-  glEnable(GL_POLYGON_OFFSET_FILL);
-  glPolygonOffset(1, float(2 * polygon_offset_unit_scale()));
-  // glColor sets the material too, so scenes may colour with either.
-  glColorMaterial(GL_FRONT_AND_BACK, GL_AMBIENT_AND_DIFFUSE);
-  glEnable(GL_COLOR_MATERIAL);
   valid(1);
 }
 
@@ -251,25 +244,7 @@ void Fl_Gl_Viewer::draw() {
 }
 
 void Fl_Gl_Viewer::draw_scene() {
-  const float c = mWhite ? 1.0f : 0.0f;
-  glClearColor(c, c, c, 1);
-  glClear(GL_COLOR_BUFFER_BIT | GL_DEPTH_BUFFER_BIT);
-  // Lights are placed with identity matrices: they stay fixed relative to the eye.
-  glMatrixMode(GL_PROJECTION);
-  glLoadIdentity();
-  glMatrixMode(GL_MODELVIEW);
-  glLoadIdentity();
-  apply_lighting(mLighting);
-  const Gl_Projection& p = mCamera.projection();
-  glMatrixMode(GL_PROJECTION);
-  if (p.perspective) glFrustum(p.left, p.right, p.bottom, p.top, p.near, p.far);
-  else glOrtho(p.left, p.right, p.bottom, p.top, p.near, p.far);
-  glMatrixMode(GL_MODELVIEW);
-  glLoadMatrixf(mCamera.model_view().data());
-  apply_clipping(mClipping);
-  gl_set_view_moving(mMoving || mKeyMoving);
-  if (mScene) mScene->draw();
-  gl_set_view_moving(false);
+  render_view(mScene.get(), mCamera, mLighting, mClipping, {mWhite, mMoving || mKeyMoving});
   draw_clip_dots();
   test4errors("Fl_Gl_Viewer::draw()");
 }
