@@ -11,6 +11,8 @@ PACKAGES     := cmake g++ make pkg-config libfltk1.3-dev libgl1-mesa-dev libglu1
                 liblapack-dev liblapacke-dev libjpeg-dev libgtest-dev libgmock-dev \
                 libbenchmark-dev libssl-dev xvfb xauth xdotool x11-apps python3-meshio \
                 calculix-ccx
+# Pictures without a window (--image): EGL's surfaceless platform in Mesa, libpng.
+PACKAGES     += libegl-dev libegl-mesa0 libgl1-mesa-dri libpng-dev
 
 .PHONY: all deps build demo test test-sanitize bench fuzz clean
 

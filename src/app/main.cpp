@@ -5,10 +5,13 @@
 #include "interp/library.h"
 #include "interp/listing.h"
 #include "interp/params.h"
+#include "ui/offscreen_image.h"
 #include "ui/ui.h"
 #include "util/CLO.h"
+#include "util/atomic_file.h"
 #include "util/message.h"
 #include "util/paths.h"
+#include "util/progress.h"
 #include "util/script_output.h"
 
 #include <cmath>
@@ -42,17 +45,67 @@ CLO_t<double, 1> clo_tol("--tol", "the distance within which --compare takes two
     "(default: the run's tolerance, at least 1e-12 of the model's size)");
 
 namespace {
+// --view <side> and --size <WxH>: how --image draws; a value that is none ends the process
+// with status 2 after the help and what is wrong.
+class CLO_view : public CLO_t<std::string, 1> {
+public:
+  CLO_view() : CLO_t("--view", std::string("the value is the side the --image picture looks from: ") + image_view_names() +
+                                   "\n(default iso: along (-1,-1,-1), z up; x, -x, y, -y: from that side, z up;\nz: down, y up)") {}
+  bool operator()(int i, int& argc, char** argv) override {
+    if (!CLO_t::operator()(i, argc, argv)) return false;
+    if (!parse_image_view(values[0], view))
+      fail(("unknown view '" + values[0] + "'; the views are " + image_view_names()).c_str(), 2);
+    return true;
+  }
+  ImageView view = ImageView::ISO;
+};
+class CLO_size : public CLO_t<std::string, 1> {
+public:
+  CLO_size() : CLO_t("--size", "the value WxH is the size of the --image picture in pixels (default 800x600)") {}
+  bool operator()(int i, int& argc, char** argv) override {
+    if (!CLO_t::operator()(i, argc, argv)) return false;
+    if (!parse_image_size(values[0], width, height))
+      fail(("the size '" + values[0] + "' is not WxH with whole numbers from 1 to " +
+            std::to_string(kMaxImageSide)).c_str(), 2);
+    return true;
+  }
+  int width = 800, height = 600;
+};
+}  // namespace
+
+CLO_t<std::string, 1> clo_image("--image", "the value names a PNG file: after --run, the model is drawn into it as the viewer\n"
+    "first shows it (part colours, element edges, lighting; free edges in red with --check),\n"
+    "without a window or an X server; not drawn when the run fails");
+CLO_view clo_view;
+CLO_size clo_size;
+
+namespace {
+// Where --image may not write, "" when it may: over one of the run's own files.
+std::string image_clash(const std::vector<BatchInput>& inputs) {
+  const std::string& image = clo_image.value(0);
+  for (const BatchInput& in : inputs)
+    if (same_file(image, in.path))
+      return "--image: the picture '" + image + "' is " + in.role + " ('" + in.path + "'); it is not written over it";
+  return "";
+}
+
 // What makes the command line unusable before anything runs, "" when nothing does: a --tol
 // that is no distance, an output that is one of the run's own inputs.
 std::string command_line_error() {
   if (clo_tol.invoked() && !(std::isfinite(clo_tol.value(0)) && clo_tol.value(0) >= 0))
     return "--tol: the distance must be a number of 0 or more";
+  if (!clo_image.invoked() && (clo_view.invoked() || clo_size.invoked()))
+    return std::string(clo_view.invoked() ? "--view" : "--size") + ": it sets the picture of --image, which is not given";
+  if (clo_image.invoked() && !clo_run.invoked()) return "--image: pictures are drawn after a batch run: give --run";
   if (!clo_run.invoked()) return "";
   std::vector<BatchInput> inputs = {{clo_run.value(0), "the script"}};
   if (clo_compare.invoked()) inputs.push_back({clo_compare.value(0), "the reference mesh of --compare"});
   for (const std::string& f : clo_lib_file.values) inputs.push_back({f, "a library file (--l)"});
   const std::string clash = output_clash(clo_run.value(1), inputs);
-  return clash.empty() ? "" : "--run: " + clash;
+  if (!clash.empty()) return "--run: " + clash;
+  if (!clo_image.invoked()) return "";
+  inputs.push_back({clo_run.value(1), "the mesh output of --run"});
+  return image_clash(inputs);
 }
 }  // namespace
 
@@ -101,8 +154,24 @@ int main(int argc, char** argv) {
   reports.fail_on = clo_fail_on.kinds();
   if (clo_run.invoked()) {
     const std::string& output = clo_run.value(1);
+    BatchPicture picture;
+    if (clo_image.invoked())
+      picture = [&reports] {
+        const ImageRequest request{clo_image.value(0), clo_view.view, clo_size.width, clo_size.height,
+                                   reports.check != MeshReports::NONE};
+        std::string error;
+        progress_phase("drawing " + request.path);
+        const bool drawn = write_parts_image(request, error);
+        progress_done();
+        if (!drawn) {
+          MessageLocationGuard restore;
+          set_message_location({request.path, 0});
+          alert_text(error);
+        }
+        return drawn;
+      };
     bool ok = run_batch(clo_run.value(0).c_str(), output.c_str(),
-                        clo_format.invoked() ? clo_format.format() : mesh_format_for_path(output), reports);
+                        clo_format.invoked() ? clo_format.format() : mesh_format_for_path(output), reports, picture);
     return ok && libraries_ok ? 0 : 1;
   }
   return run_interactive(argc, argv);

@@ -45,7 +45,7 @@ std::string write_error_text(const std::string& path, int write_errno) {
 // A run that stopped for lack of memory left an unfinished model: no mesh is written
 // for it, so no output file stands for a model the script did not make.
 bool run_batch(const char* input, const char* output, const Mesh_Format& format,
-               const MeshReports& reports) {
+               const MeshReports& reports, const BatchPicture& picture) {
   std::string text, why;
   if (!read_script_file(input, text, why, false)) {
     if (why.empty()) {
@@ -97,9 +97,10 @@ bool run_batch(const char* input, const char* output, const Mesh_Format& format,
   }
   if (out_of_memory() && reports.check == MeshReports::JSON)
     std::cout << mesh_check_json_error("the model does not fit in memory") << std::flush;
+  const bool drawn = !picture || (written && ran && clean && picture());
   bool same = !out_of_memory() && report_mesh(reports);
   Grid::destroy_grids();
-  return written && ran && clean && same;
+  return written && ran && clean && same && drawn;
 }
 
 std::string output_clash(const std::string& output, const std::vector<BatchInput>& inputs) {

@@ -5,6 +5,7 @@
 #include "meshio/formats.h"
 #include "util/CLO.h"
 
+#include <functional>
 #include <string>
 #include <vector>
 
@@ -14,8 +15,12 @@
 // that stopped for lack of memory.
 // `reports` are printed after the mesh was written; a comparison that finds differences
 // makes the result false too.
+// `picture`, when given, is called after the mesh was written by a run that ended on no
+// alert and no failure, before the reports, while the parts are still there; its false
+// makes the result false.
+using BatchPicture = std::function<bool()>;
 bool run_batch(const char* input, const char* output, const Mesh_Format& format = mesh_formats()[0],
-               const MeshReports& reports = {});
+               const MeshReports& reports = {}, const BatchPicture& picture = nullptr);
 
 // A file the run reads, and what it is to the run ("the script").
 struct BatchInput {
