@@ -14,7 +14,7 @@ PACKAGES     := cmake g++ make pkg-config libfltk1.3-dev libgl1-mesa-dev libglu1
 # Pictures without a window (--image): EGL's surfaceless platform in Mesa, libpng.
 PACKAGES     += libegl-dev libegl-mesa0 libgl1-mesa-dri libpng-dev
 
-.PHONY: all deps build demo test test-sanitize bench fuzz clean
+.PHONY: all deps build demo test test-sanitize bench fuzz clean screenshot
 
 all: build
 
@@ -46,6 +46,12 @@ test-sanitize: deps
 	cmake -S . -B $(BUILD_ASAN) -DCMAKE_BUILD_TYPE=Debug -DPELGROVE_SANITIZE=ON -DPELGROVE_BENCH=OFF
 	cmake --build $(BUILD_ASAN) -j$(JOBS)
 	cd $(BUILD_ASAN) && ASAN_OPTIONS=detect_leaks=1 UBSAN_OPTIONS=print_stacktrace=1 ctest --output-on-failure -j$(JOBS)
+
+# The README picture, drawn by batch mode without a window.
+SHOT_SCRIPT  ?= examples/flanged_pipe.vmf
+SHOT_IMAGE   ?= docs/flanged_pipe.png
+screenshot: build
+	$(BUILD)/bin/pelgrove --run $(SHOT_SCRIPT) /dev/null --image $(SHOT_IMAGE) --size 720x480
 
 bench: build
 	bench/run.sh $(BUILD)
