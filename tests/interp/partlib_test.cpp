@@ -42,6 +42,30 @@ protected:
 // Area of the regular n-gon inscribed in a circle of radius r.
 double polygon_area(int n, double r) { return n / 2.0 * r * r * std::sin(2 * M_PI / n); }
 
+// A tube wall of radius 1 and height 2 closed by two hemispheres.
+const char* const kCapsule =
+    "set tolerance 1e-9 set ptolerance 1e-9\n"
+    "begin wall cylinder 12 3  1 0 0  1 360 0  1 360 2  1 0 2\n"
+    "push_matrix mz 2 dome 1 90 4 12 pop_matrix  rx 180 dome 1 90 4 12\n";
+// A pipe of radius 0.5 with a bend of radius 2 through 90 degrees, capped at both ends.
+const char* const kPipeBend =
+    "set tolerance 1e-9 set ptolerance 1e-9\n"
+    "begin pipe cylinder 12 2  0.5 0 -1  0.5 360 -1  0.5 360 0  0.5 0 0\n"
+    "push_matrix mz -1 rx 180 disk 0.5 2 12 pop_matrix\n"
+    "elbow 2 0.5 90 6 12\n"
+    "move 2 0 2 ry 90 cylinder 12 2  0.5 0 0  0.5 360 0  0.5 360 1  0.5 0 1\n"
+    "mz 1 disk 0.5 2 12\n";
+// A drum of radius 1 from z = -1 to 1 with a blind nozzle: the shell around a window of
+// +-22.5 degrees and +-0.4 in z, at the window's lattice steps (7.5 degrees, 0.4/3).
+const char* const kVessel =
+    "set tolerance 1e-9 set ptolerance 1e-9\n"
+    "begin shell cylinder 48 4  1 0 -1  1 360 -1  1 360 -0.4  1 0 -0.4\n"
+    "cylinder 48 4  1 0 0.4  1 360 0.4  1 360 1  1 0 1\n"
+    "cylinder 42 6  1 22.5 -0.4  1 337.5 -0.4  1 337.5 0.4  1 22.5 0.4\n"
+    "nozzle 1 0.2 0.4 22.5 0.4 6 3 3\n"
+    "push_matrix mx 1.4 ry 90 rz 45 disk 0.2 2 24 pop_matrix\n"
+    "push_matrix mz 1 disk 1 4 48 pop_matrix  mz -1 rx 180 disk 1 4 48\n";
+
 // euler: 2 for a sphere-like surface, 1 for a disk, 0 for a torus, an annulus, an open tube or a closed chain
 struct PartRow {
   const char *id, *script;
@@ -54,6 +78,7 @@ struct PartRow {
 TEST_F(PartLibrary, PartsAreConformingWithTheirExtentAndOrientation) {
   const double oct = polygon_area(8, 1), dodecagon = polygon_area(12, 1);
   const double ring = polygon_area(16, 1) - polygon_area(16, 0.5);
+  const double s3 = std::sqrt(3.0), pipe = polygon_area(12, 0.5), shell = polygon_area(48, 1);
   const PartRow rows[] = {
       {"box", "box 2 1 0.5 4", 6 * 16 + 2, 0, 2, {0, 0, 0}, {2, 1, 0.5}, 1, 1},
       {"box in millimetres", "set units 1000 box 1 1 1 2", 26, 0, 2, {0, 0, 0}, {1000, 1000, 1000}, 1e9, 1e9},
@@ -74,6 +99,23 @@ TEST_F(PartLibrary, PartsAreConformingWithTheirExtentAndOrientation) {
       {"duct with transition", "duct 2 1 3 2 4 2", 4 * 12 - 4 * 3, 4 * 2 + 4 * 4, 0, {0, 0, 0}, {2, 1, 3}, 4, 4},
       {"duct without transition", "duct 1 1 1 3 3 2", 4 * 3 * 3, 4 * 3 * 2, 0, {0, 0, 0}, {1, 1, 1}, 2. / 3, 2. / 3},
       {"circle: a closed chain of bars", "circle 2 16", 16, 0, 0, {-2, -2, 0}, {2, 2, 0}, 0, 0},
+      // Open parts joined to tube walls of their divisions and closed, so that every rim is
+      // shown to merge. The cap of height 1 on a sphere of radius 2 is closed by the cone to
+      // the point below its rim's plane: the volume of the cap and a third of its rim's polygon.
+      {"dome: a shallow cap", "dome 2 60 3 12", 12 * 3 + 1, 12, 1, {-s3, -s3, 1}, {s3, s3, 2},
+       0.85 * 5 * M_PI / 3 + 3, 5 * M_PI / 3 + 3},
+      {"dome: a whole sphere", "dome 1 180 6 8", 5 * 8 + 2, 0, 2, {-1, -1, -1}, {1, 1, 1}, 0.6 * 4 * M_PI / 3, 4 * M_PI / 3},
+      // wall 12 x 4 rows, each hemisphere 12 x 3 more rows and its pole
+      {"dome: hemispheres closing a tube wall", kCapsule, 12 * 4 + 2 * 37, 0, 2, {-1, -1, -1}, {1, 1, 3},
+       2 * dodecagon + 0.8 * 4 * M_PI / 3, 2 * dodecagon + 4 * M_PI / 3},
+      // tube wall 12 x 3 rows, a cap of 12 + 1 points, the bend 6 more rows, the wall after
+      // it 2 more rows and its cap; volume: two straight prisms and the bend's quarter torus
+      {"elbow between tube walls", kPipeBend, 12 * 3 + 13 + 12 * 6 + 12 * 2 + 13, 0, 2, {-0.5, -0.5, -1}, {3, 0.5, 2.5},
+       2 * pipe + 0.9 * pipe * M_PI, 2 * pipe + pipe * M_PI},
+      // shell bands 2 x 48 x 5 and 43 x 5 points, the window's 3 rings and the pipe's 3 rows of
+      // 24, its cap 24 + 1, the end disks 48 x 3 + 1 each
+      {"nozzle in a capped shell", kVessel, 2 * 48 * 5 + 43 * 5 + 3 * 24 + 3 * 24 + 25 + 2 * 145, 0, 2,
+       {-1, -1, -1}, {1.4, 1, 1}, 2 * shell, 2 * shell + M_PI * 0.2 * 0.2 * 0.45},
   };
   for (const char* element_type : {"quads", "tri_uni", "tri_best", "tri_alt"}) {
     for (const auto& row : rows) {
