@@ -10,7 +10,7 @@ DEMO_OUT     ?= box.dvk
 PACKAGES     := cmake g++ make pkg-config libfltk1.3-dev libgl1-mesa-dev libglu1-mesa-dev \
                 liblapack-dev liblapacke-dev libjpeg-dev libgtest-dev libgmock-dev \
                 libbenchmark-dev libssl-dev xvfb xauth xdotool x11-apps python3-meshio \
-                calculix-ccx
+                calculix-ccx parallel
 # Pictures without a window (--image): EGL's surfaceless platform in Mesa, libpng.
 PACKAGES     += libegl-dev libegl-mesa0 libgl1-mesa-dri libpng-dev
 
