@@ -17,6 +17,7 @@
 #include <cerrno>
 #include <cmath>
 #include <cstring>
+#include <new>
 
 namespace {
 
@@ -99,8 +100,8 @@ private:
 
 void warn_status(const std::string& text, void*) { warning_text(text); }
 
-// libpng's output through an Atomic_File; its errors come back as exceptions out of the
-// callbacks' caller, so they are turned into a flag instead.
+// libpng's output through an Atomic_File. A failed write is only noted: the callback does
+// not jump out of libpng, and the file is thrown away once the picture is done.
 struct PngSink {
   Atomic_File file;
   bool failed = false;
@@ -191,37 +192,41 @@ bool write_png(const std::string& path, int w, int h, const std::vector<unsigned
 }
 
 bool write_parts_image(const ImageRequest& r, std::string& error) {
-  std::vector<unsigned char> pixels;
-  {
-    OffscreenContext context;
-    if (!context.open(r.width, r.height, error)) return false;
-    gl_new_context_generation();
-    RC<Gl_Scene_Composite> scenes(new Gl_Scene_Composite);
-    const bool free_edges = SHOW_FREE_EDGES;
-    SHOW_FREE_EDGES = r.free_edges;
-    set_display_status_callback(warn_status, nullptr);
-    load_grids(*scenes);
-    SHOW_FREE_EDGES = free_edges;
-    // The viewer's first view: centred on the parts and scaled to them.
-    Gl_Matrix camera;
-    camera.viewport(r.width, r.height);
-    camera.center(scenes->center());
-    camera.diameter(scenes->diameter());
-    camera.fov(camera.fov());
-    camera.zoom(1);
-    camera.orientation(image_view_orientation(r.view));
-    init_view_state(r.width, r.height);
-    render_view(scenes.get(), camera, Gl_LightingState(), Gl_ClippingState(), ViewLook());
-    test4errors("write_parts_image()");
-    glFinish();
-    pixels.resize(size_t(r.width) * r.height * 3);
-    glPixelStorei(GL_PACK_ALIGNMENT, 1);
-    glReadPixels(0, 0, r.width, r.height, GL_RGB, GL_UNSIGNED_BYTE, pixels.data());
-    // The parts' buffers go while their context is still current.
-    scenes = RC<Gl_Scene_Composite>();
-    gl_delete_deferred_buffers();
+  try {
+    std::vector<unsigned char> pixels;
+    {
+      OffscreenContext context;
+      if (!context.open(r.width, r.height, error)) return false;
+      gl_new_context_generation();
+      RC<Gl_Scene_Composite> scenes(new Gl_Scene_Composite);
+      const bool free_edges = SHOW_FREE_EDGES;
+      SHOW_FREE_EDGES = r.free_edges;
+      set_display_status_callback(warn_status, nullptr);
+      load_grids(*scenes);
+      SHOW_FREE_EDGES = free_edges;
+      // The viewer's first view: centred on the parts and scaled to them.
+      Gl_Matrix camera;
+      camera.viewport(r.width, r.height);
+      camera.center(scenes->center());
+      camera.diameter(scenes->diameter());
+      camera.fov(camera.fov());
+      camera.zoom(1);
+      camera.orientation(image_view_orientation(r.view));
+      init_view_state(r.width, r.height);
+      render_view(scenes.get(), camera, Gl_LightingState(), Gl_ClippingState(), ViewLook());
+      test4errors("write_parts_image()");
+      glFinish();
+      pixels.resize(size_t(r.width) * r.height * 3);
+      glPixelStorei(GL_PACK_ALIGNMENT, 1);
+      glReadPixels(0, 0, r.width, r.height, GL_RGB, GL_UNSIGNED_BYTE, pixels.data());
+      // The parts' buffers go while their context is still current.
+      scenes = RC<Gl_Scene_Composite>();
+      gl_delete_deferred_buffers();
+    }
+    if (write_png(r.path, r.width, r.height, pixels, error)) return true;
+    error = "cannot write the picture: " + error;
+  } catch (const std::bad_alloc&) {
+    error = "cannot draw the picture: not enough memory";
   }
-  if (write_png(r.path, r.width, r.height, pixels, error)) return true;
-  error = "cannot write the picture: " + error;
   return false;
 }
