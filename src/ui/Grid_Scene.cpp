@@ -17,6 +17,8 @@
 
 bool SHOW_MERGINGS = false;
 bool SHOW_FREE_EDGES = false;
+std::set<std::string> gHiddenParts;
+void (*gGridsLoadedHook)() = nullptr;
 
 namespace Pelgrove_UserInterface {
 RC<Gl_Scene_Composite> gScenes(new Gl_Scene_Composite);
@@ -335,7 +337,13 @@ void load_grids(Gl_Scene_Composite& scenes) {
   }
 }
 
-void load_grids() { load_grids(*Pelgrove_UserInterface::gScenes); }
+void load_grids() {
+  Gl_Scene_Composite& scenes = *Pelgrove_UserInterface::gScenes;
+  load_grids(scenes);
+  for (size_t k = 0; k < scenes.size() && k < Grid::gGrids.size(); ++k)
+    if (gHiddenParts.count(Grid::gGrids[k]->name())) scenes[k]->activate(false);
+  if (gGridsLoadedHook) gGridsLoadedHook();
+}
 
 // -- drawing
 
@@ -425,6 +433,29 @@ void Grid_Scene::draw() {
   glBindBuffer(GL_ARRAY_BUFFER, 0);
   glBindBuffer(GL_ELEMENT_ARRAY_BUFFER, 0);
   glDisableClientState(GL_VERTEX_ARRAY);
+  if (!highlight.empty()) draw_highlight();
   glPopAttrib();
   test4errors("Grid_Scene::draw()");
+}
+
+// In magenta, unlit: the faces in front of the part's own (no polygon offset), the outlines
+// and points over everything, so a picked element behind others still shows where it is.
+void Grid_Scene::draw_highlight() const {
+  glDisable(GL_LIGHTING);
+  glDisable(GL_POLYGON_OFFSET_FILL);
+  glDepthFunc(GL_LEQUAL);
+  glColor4f(1, 0, 1, 1);
+  glEnableClientState(GL_VERTEX_ARRAY);
+  glVertexPointer(3, GL_FLOAT, 0, highlight.tris.data());
+  glDrawArrays(GL_TRIANGLES, 0, GLsizei(highlight.tris.size() / 3));
+  glDisable(GL_DEPTH_TEST);
+  glLineWidth(3);
+  glVertexPointer(3, GL_FLOAT, 0, highlight.lines.data());
+  glDrawArrays(GL_LINES, 0, GLsizei(highlight.lines.size() / 3));
+  glPointSize(9);
+  glVertexPointer(3, GL_FLOAT, 0, highlight.points.data());
+  glDrawArrays(GL_POINTS, 0, GLsizei(highlight.points.size() / 3));
+  glDisableClientState(GL_VERTEX_ARRAY);
+  glPointSize(1);
+  glDepthFunc(GL_LESS);
 }

@@ -10,6 +10,7 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <set>
 #include <string>
 #include <vector>
 
@@ -26,6 +27,19 @@ namespace Pelgrove_UserInterface {
 // The scenes the main window's viewer shows; rebuilt by load_grids().
 extern RC<Gl_Scene_Composite> gScenes;
 }  // namespace Pelgrove_UserInterface
+
+// Names of the parts the main window's viewer leaves out (Info > Parts): a view setting that
+// load_grids() applies to every part of those names, run after run.
+extern std::set<std::string> gHiddenParts;
+// Called at the end of load_grids(): the main window's display was rebuilt from new parts.
+extern void (*gGridsLoadedHook)();
+
+// A picked element or point, drawn over the part: faces, outlines (seen through the model)
+// and points, each x y z.
+struct Grid_Highlight {
+  std::vector<float> tris, lines, points;
+  bool empty() const { return tris.empty() && lines.empty() && points.empty(); }
+};
 
 // How much of a part is displayed.
 enum class Grid_Display { FULL, OUTLINE, BOX };
@@ -58,8 +72,10 @@ public:
   float color[4] = {1, 0.8f, 0, 1};
   Grid_Display display = Grid_Display::FULL;
   Grid_Mesh mesh;
+  Grid_Highlight highlight;
 
 private:
+  void draw_highlight() const;
   unsigned mBuffers[2] = {0, 0};  // vertices, indices
   unsigned mGeneration = 0;       // context generation the buffers belong to
   size_t mTriOffset = 0, mEdgeOffset = 0, mBarOffset = 0;  // into the index buffer, in indices

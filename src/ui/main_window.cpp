@@ -10,6 +10,8 @@
 #include "ui/auto_reload.h"
 #include "ui/help_pages.h"
 #include "ui/messages.h"
+#include "ui/parts_dialog.h"
+#include "ui/pick_tool.h"
 #include "ui/viewer_slot.h"
 #include "util/QuickMD5.h"
 #include "util/atomic_file.h"
@@ -252,7 +254,10 @@ Fl_Menu_Item menu_MainMenuBar[] = {
     {"Show Mesh Check", 0, mesh_check_cb, nullptr, FL_MENU_DIVIDER, 0, 0, 0, 0},
     {"Show Editor Keys", 0, show_edit_list, nullptr, 0, 0, 0, 0, 0},
     {"Show Point Merging", 0, show_merging_cb, nullptr, FL_MENU_TOGGLE, 0, 0, 0, 0},
-    {"Show Free Edges", 0, show_free_edges_cb, nullptr, FL_MENU_TOGGLE, 0, 0, 0, 0},
+    {"Show Free Edges", 0, show_free_edges_cb, nullptr, FL_MENU_TOGGLE | FL_MENU_DIVIDER, 0, 0, 0, 0},
+    {"Find Element", 0, find_element_cb, nullptr, 0, 0, 0, 0, 0},
+    {"Find Point", 0, find_point_cb, nullptr, 0, 0, 0, 0, 0},
+    {"Parts", 0, parts_cb, nullptr, 0, 0, 0, 0, 0},
     {nullptr, 0, nullptr, nullptr, 0, 0, 0, 0, 0},
   {"Run", FL_ALT + 'r', run_cb, nullptr, 0, 0, 0, 0, 0},
   {"Help", 0, nullptr, nullptr, FL_SUBMENU, 0, 0, 0, 0},

@@ -3,6 +3,7 @@
 #include "grid/Grid.h"
 #include "ui/Fl_Gl_Viewer.h"
 #include "ui/Grid_Scene.h"
+#include "ui/pick_tool.h"
 #include "util/message.h"
 
 #include <string>
@@ -33,7 +34,7 @@ void rebuild() {
 
 // The viewer shows the composite of part scenes that load_grids fills.
 Fl_Widget* make_viewer(int x, int y, int w, int h) {
-  view = new Fl_Gl_Viewer(x, y, w, h, "GL");
+  view = new Pick_Viewer(x, y, w, h, "GL");
   view->box(FL_DOWN_BOX);
   view->labeltype(FL_NO_LABEL);
   view->scene(Pelgrove_UserInterface::gScenes);
