@@ -73,11 +73,12 @@ std::string hidden_note(int part) { return part_hidden(part) ? "  (its part is h
 // The name the editor's script runs under, as places name it.
 std::string script_name() { return file_name.empty() ? "untitled" : fl_filename_name(file_name.c_str()); }
 
-// The editor's cursor and the keyboard focus go to the line; the line is selected.
+// The editor's cursor and the keyboard focus go to the start of the line. Nothing is
+// selected, so what is typed next goes in front of the line and replaces nothing.
 void go_to_line(int line) {
   Fl_Text_Buffer* buf = ScriptInput->buffer();
   const int start = buf->skip_lines(0, line - 1);
-  buf->select(start, buf->line_end(start));
+  buf->unselect();
   ScriptInput->insert_position(start);
   ScriptInput->show_insert_position();
   ScriptInput->take_focus();

@@ -46,13 +46,25 @@ ViewerWindow::~ViewerWindow() {
   Fl::flush();
 }
 
-Picture ViewerWindow::render() {
+Picture ViewerWindow::render() { return render_view(*mViewer); }
+
+Picture render_view(Fl_Gl_Viewer& v) {
   glBuffer b;
   Picture p;
-  if (!mViewer->read_view(b)) return p;
+  if (!v.read_view(b)) return p;
   p.width = b.width, p.height = b.height;
   p.rgb = std::move(b.pixels);
   return p;
+}
+
+std::array<double, 2> project_to_pixel(Gl_Matrix& cam, const Gl_Vec3& p) {
+  const auto& m = cam.model_view();
+  const Gl_Projection& pr = cam.projection();
+  double e[3];
+  for (int i = 0; i < 3; ++i) e[i] = m[i] * p[0] + m[4 + i] * p[1] + m[8 + i] * p[2] + m[12 + i];
+  const double s = pr.perspective ? pr.near / -e[2] : 1;
+  return {(e[0] * s - pr.left) / (pr.right - pr.left) * cam.width(),
+          (1 - (e[1] * s - pr.bottom) / (pr.top - pr.bottom)) * cam.height()};
 }
 
 namespace {

@@ -38,6 +38,11 @@ private:
   Fl_Gl_Viewer* mViewer;
 };
 
+// Reads back what the viewer draws now.
+Picture render_view(Fl_Gl_Viewer& v);
+// The pixel (from the top left, fractional) a model point lands on, through the camera's matrices.
+std::array<double, 2> project_to_pixel(Gl_Matrix& cam, const Gl_Vec3& p);
+
 // Expects each component of `got` within `tol` of `want`.
 void expect_vec(const Gl_Vec3& got, const Gl_Vec3& want, double tol = 1e-9);
 

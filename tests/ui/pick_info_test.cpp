@@ -2,6 +2,7 @@
 // rays through pixels against the camera's projection, and the script line of a place.
 #include "grid/Grid.h"
 #include "meshio/flat_mesh.h"
+#include "support/gl_support.h"
 #include "support/test_support.h"
 #include "ui/pick_info.h"
 
@@ -12,17 +13,6 @@
 namespace {
 
 struct Pick : ScriptTest {};
-
-// The pixel a model point lands on, through the camera's own matrices.
-std::array<double, 2> project(Gl_Matrix& cam, const Gl_Vec3& p) {
-  const auto& m = cam.model_view();
-  const Gl_Projection& pr = cam.projection();
-  double e[3];
-  for (int i = 0; i < 3; ++i) e[i] = m[i] * p[0] + m[4 + i] * p[1] + m[8 + i] * p[2] + m[12 + i];
-  const double s = pr.perspective ? pr.near / -e[2] : 1;
-  return {(e[0] * s - pr.left) / (pr.right - pr.left) * cam.width(),
-          (1 - (e[1] * s - pr.bottom) / (pr.top - pr.bottom)) * cam.height()};
-}
 
 }  // namespace
 
@@ -90,7 +80,7 @@ TEST_F(Pick, RaysMeetWhatIsDrawnUnderThePixel) {
     cam.orientation(quat_from_axis_angle({1, 0, 0}, r.turn_deg));
     double px = r.px, py = r.py;
     if (std::string(r.part) == "bar") {
-      const auto at = project(cam, {3, 0.5, 1});
+      const auto at = project_to_pixel(cam, {3, 0.5, 1});
       px = at[0] + 2, py = at[1];  // two pixels beside it
     }
     Pick_Hit hit;
@@ -104,7 +94,7 @@ TEST_F(Pick, RaysMeetWhatIsDrawnUnderThePixel) {
     // The pixel lies in the element's projected box.
     double lo[2] = {1e9, 1e9}, hi[2] = {-1e9, -1e9};
     for (int j = 0; j < e.n; ++j) {
-      const auto q = project(cam, {e.xyz[j][0], e.xyz[j][1], e.xyz[j][2]});
+      const auto q = project_to_pixel(cam, {e.xyz[j][0], e.xyz[j][1], e.xyz[j][2]});
       for (int c = 0; c < 2; ++c) lo[c] = std::min(lo[c], q[c]), hi[c] = std::max(hi[c], q[c]);
     }
     EXPECT_TRUE(px + 0.5 >= lo[0] && px + 0.5 <= hi[0] && py + 0.5 >= lo[1] && py + 0.5 <= hi[1])
