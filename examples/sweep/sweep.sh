@@ -3,7 +3,8 @@
 # file whose header names the parameters, each run with --D name=value for every column,
 # spread over all cores by GNU parallel. Each output is named after the model and the row's
 # values (panel_t=2_n=8.inp); a variant that fails leaves NAME.failed with its messages, and
-# the failures are listed at the end.
+# the failures are listed at the end. Values are numbers or bracketed expressions without
+# commas or blanks (blanks are dropped).
 #
 #   sweep.sh [-j jobs] model.vmf variants.csv outdir [extension]   run all rows (default inp)
 #   sweep.sh --one model.vmf header row outdir extension             run one row
@@ -66,6 +67,10 @@ if [ $# -lt 3 ]; then
   exit 2
 fi
 model=$1 csv=$2 outdir=$3 ext=${4:-inp}
+if ! command -v parallel >/dev/null; then
+  echo "sweep.sh: GNU parallel is not installed (Debian package parallel)" >&2
+  exit 2
+fi
 mkdir -p "$outdir" || exit 1
 header=$(head -n 1 "$csv" | tr -d '\r ')
 tail -n +2 "$csv" | tr -d '\r ' | grep -v '^$' |
