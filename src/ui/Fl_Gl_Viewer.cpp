@@ -1,15 +1,19 @@
 #include "ui/Fl_Gl_Viewer.h"
 
 #include "ui/Gl_Jpeg.h"
+#include "ui/Gl_Triad.h"
 #include "ui/view_render.h"
 
 #include <FL/Fl.H>
 #include <FL/Fl_Browser.H>
+#include <FL/Fl_Button.H>
 #include <FL/Fl_Double_Window.H>
 #include <FL/Fl_File_Chooser.H>
 #include <FL/Fl_Menu_Item.H>
+#include <FL/fl_draw.H>
 #include <FL/gl.h>
 
+#include <algorithm>
 #include <chrono>
 #include <cmath>
 #include <cstdio>
@@ -23,7 +27,7 @@ constexpr double kKeyRepeatGap = 0.3;
 std::unique_ptr<glBuffer> gFreezeFrame;
 
 enum MenuItem { AUTO_CENTER, AUTO_SCALE, VIEW_XY, VIEW_YZ, VIEW_ZX, CLIPPING, BACKGROUND, LIGHTING,
-                JPEG, HELP };
+                JPEG, HELP, FIT, RESET, VIEW_ISO, DARK_EDGES, TRIAD };
 
 void menu_cb(Fl_Widget*, void*) {}
 
@@ -38,7 +42,12 @@ Fl_Menu_Item popup_items[] = {
     ITEM("invert background", BACKGROUND, 0),
     ITEM("modify lighting", LIGHTING, FL_MENU_DIVIDER),
     ITEM("create jpeg...", JPEG, FL_MENU_DIVIDER),
-    ITEM("Help", HELP, 0),
+    ITEM("Help", HELP, FL_MENU_DIVIDER),
+    ITEM("fit to view", FIT, 0),
+    ITEM("reset view", RESET, 0),
+    ITEM("Isometric View", VIEW_ISO, FL_MENU_DIVIDER),
+    ITEM("dark edges", DARK_EDGES, FL_MENU_TOGGLE),
+    ITEM("axis triad", TRIAD, FL_MENU_TOGGLE),
     {nullptr, 0, nullptr, nullptr, 0, 0, 0, 0, 0}};
 #undef ITEM
 
@@ -51,7 +60,10 @@ Fl_Gl_Viewer::Fl_Gl_Viewer(int x, int y, int w, int h, const char* label)
   mCamera.viewport(w, h);
 }
 
-Fl_Gl_Viewer::~Fl_Gl_Viewer() { Fl::remove_timeout(key_settled, this); }
+Fl_Gl_Viewer::~Fl_Gl_Viewer() {
+  Fl::remove_timeout(key_settled, this);
+  Fl::remove_check(regain_focus, this);
+}
 
 // -- scene and camera
 
@@ -91,6 +103,52 @@ void Fl_Gl_Viewer::toggle_background() {
   redraw();
 }
 
+void Fl_Gl_Viewer::settings_file(const std::string& path) {
+  mSettingsPath = path;
+  mSettings = load_viewer_settings(path);
+  redraw();
+}
+
+void Fl_Gl_Viewer::settings(const ViewerSettings& s) {
+  const bool changed = !(s == mSettings);
+  mSettings = s;
+  if (changed && !mSettingsPath.empty()) save_viewer_settings(mSettingsPath, mSettings);
+  redraw();
+}
+
+void Fl_Gl_Viewer::toggle_dark_edges() {
+  ViewerSettings s = mSettings;
+  s.dark_edges = !s.dark_edges;
+  settings(s);
+}
+
+void Fl_Gl_Viewer::toggle_triad() {
+  ViewerSettings s = mSettings;
+  s.triad = !s.triad;
+  settings(s);
+}
+
+void Fl_Gl_Viewer::fit() {
+  autocenter();
+  autoscale();
+}
+
+void Fl_Gl_Viewer::reset_view() {
+  mCamera = Gl_Matrix();
+  mCamera.viewport(w(), h());
+  fit();
+}
+
+void Fl_Gl_Viewer::view_iso() {
+  mCamera.orientation(iso_orientation());
+  redraw();
+}
+
+void Fl_Gl_Viewer::zoom_at_pixel(int px, int py, double factor) {
+  mCamera.zoom_at((px + 0.5) / std::max(1, w()) - 0.5, 0.5 - (py + 0.5) / std::max(1, h()), factor);
+  redraw();
+}
+
 void Fl_Gl_Viewer::view_xy() {
   mCamera.orientation(Gl_Quat());
   redraw();
@@ -106,12 +164,21 @@ void Fl_Gl_Viewer::view_zx() {
   redraw();
 }
 
-void Fl_Gl_Viewer::edit_clipping() { fl_edit_gl_clipping(mClipping, this, mCamera.center()); }
-void Fl_Gl_Viewer::edit_lighting() { fl_edit_gl_lighting(mLighting, this); }
+// The modal dialogs give the keyboard back as they close, so the arrow keys turn the view again.
+void Fl_Gl_Viewer::edit_clipping() {
+  fl_edit_gl_clipping(mClipping, this, mCamera.center());
+  take_focus();
+}
+
+void Fl_Gl_Viewer::edit_lighting() {
+  fl_edit_gl_lighting(mLighting, this);
+  take_focus();
+}
 
 void Fl_Gl_Viewer::snapshot() {
   const char* path = fl_file_chooser("JPEG file name", "*.jpg", nullptr);
   if (path && *path) snapshot_to(path);
+  take_focus();
 }
 
 bool Fl_Gl_Viewer::snapshot_to(const std::string& path) {
@@ -133,21 +200,50 @@ void Fl_Gl_Viewer::render_back_buffer() {
   glReadBuffer(GL_BACK);
 }
 
+// The help window fits its lines (measured in the browser's font) and has a Close button.
 void Fl_Gl_Viewer::show_help() {
   static Fl_Double_Window* win = nullptr;
   static Fl_Browser* browser = nullptr;
+  static Fl_Button* close = nullptr;
+  static const int widths[] = {170, 180, 0};
   if (!win) {
     win = new Fl_Double_Window(560, 380, "Viewer Interaction");
-    browser = new Fl_Browser(0, 0, 560, 380);
-    static const int widths[] = {170, 180, 0};
+    browser = new Fl_Browser(0, 0, 560, 345);
     browser->column_widths(widths);
     browser->column_char('\t');
+    close = new Fl_Button(470, 350, 80, 25, "Close");
+    close->callback([](Fl_Widget* b, void*) { b->window()->hide(); });
     win->resizable(browser);
     win->end();
   }
   browser->clear();
-  for (const auto& line : viewer_help_lines(mConfig)) browser->add(line.c_str());
+  int text_w = 0;
+  fl_font(browser->textfont(), browser->textsize());
+  for (const auto& line : viewer_help_lines(mConfig)) {
+    browser->add(line.c_str());
+    // Columns start at fixed offsets; the last one runs on.
+    int x = 0, col = 0;
+    size_t from = 0;
+    for (;;) {
+      const size_t tab = line.find('\t', from);
+      const std::string cell = line.substr(from, tab == std::string::npos ? std::string::npos : tab - from);
+      const bool last = tab == std::string::npos || !widths[col];
+      const int cw = int(fl_width(cell.c_str()));  // format marks such as "@b" stand in for bold
+      if (last) {
+        text_w = std::max(text_w, x + cw);
+        break;
+      }
+      x += widths[col++], from = tab + 1;
+    }
+  }
+  const int rows = browser->size(), line_h = browser->textsize() + 4;
+  const int W = std::clamp(text_w + 40, 300, Fl::w() - 40);
+  const int H = std::clamp(rows * line_h + 10, 150, Fl::h() - 80) + 35;
+  win->size(W, H);
+  browser->resize(0, 0, W, H - 35);
+  close->resize(W - 90, H - 30, 80, 25);
   win->show();
+  keep_focus_across(win);
 }
 
 bool Fl_Gl_Viewer::frozen() const { return gFreezeFrame != nullptr; }
@@ -244,8 +340,9 @@ void Fl_Gl_Viewer::draw() {
 }
 
 void Fl_Gl_Viewer::draw_scene() {
-  render_view(mScene.get(), mCamera, mLighting, mClipping, {mWhite, mMoving || mKeyMoving});
+  render_view(mScene.get(), mCamera, mLighting, mClipping, {mWhite, mMoving || mKeyMoving, mSettings.dark_edges});
   draw_clip_dots();
+  if (mSettings.triad) draw_axis_triad(mCamera.orientation(), w(), h());
   test4errors("Fl_Gl_Viewer::draw()");
 }
 
@@ -297,6 +394,12 @@ bool Fl_Gl_Viewer::grab_clip_dot(int x, int y) {
 // -- events
 
 void Fl_Gl_Viewer::popup_menu() {
+  for (Fl_Menu_Item* i = popup_items; i->label(); ++i) {
+    const long id = reinterpret_cast<long>(i->user_data());
+    if (id != DARK_EDGES && id != TRIAD) continue;
+    if (id == DARK_EDGES ? mSettings.dark_edges : mSettings.triad) i->set();
+    else i->clear();
+  }
   const Fl_Menu_Item* m = popup_items->popup(Fl::event_x(), Fl::event_y(), "OpenGL Viewer");
   if (!m) return;
   switch (static_cast<MenuItem>(reinterpret_cast<long>(m->user_data()))) {
@@ -310,6 +413,11 @@ void Fl_Gl_Viewer::popup_menu() {
   case LIGHTING: edit_lighting(); break;
   case JPEG: snapshot(); break;
   case HELP: show_help(); break;
+  case FIT: fit(); break;
+  case RESET: reset_view(); break;
+  case VIEW_ISO: view_iso(); break;
+  case DARK_EDGES: toggle_dark_edges(); break;
+  case TRIAD: toggle_triad(); break;
   }
 }
 
@@ -338,6 +446,11 @@ bool Fl_Gl_Viewer::run_action(Gl_Action a, int step) {
     break;
   }
   case GL_ACTION_FREEZE: toggle_freeze(); break;
+  case GL_ACTION_FIT: fit(); break;
+  case GL_ACTION_RESET: reset_view(); break;
+  case GL_ACTION_VIEW_ISO: view_iso(); break;
+  case GL_ACTION_DARK_EDGES: toggle_dark_edges(); break;
+  case GL_ACTION_TRIAD: toggle_triad(); break;
   default: return false;
   }
   redraw();
@@ -383,8 +496,17 @@ int Fl_Gl_Viewer::handle(int event) {
       redraw();  // whole again
     }
     return 1;
-  case FL_FOCUS:
+  case FL_MOUSEWHEEL: {
+    if (!Fl::event_dy()) return 0;
+    note_step();
+    zoom_at_pixel(Fl::event_x(), Fl::event_y(), std::exp2(-Fl::event_dy() * mConfig.wheel_step));
+    return 1;
+  }
   case FL_UNFOCUS:
+    // Focus taken by another window (a dialog): it comes back once that window is gone.
+    if (Fl::focus() && Fl::focus()->top_window() != top_window()) keep_focus_across(Fl::focus()->top_window());
+    return 1;
+  case FL_FOCUS:
   case FL_ENTER:
   case FL_LEAVE:
   case FL_MOVE:
@@ -395,17 +517,7 @@ int Fl_Gl_Viewer::handle(int event) {
     if (!k) return 0;
     switch (k->action) {
     case GL_ACTION_MODEL_ROTATION_LR: case GL_ACTION_MODEL_ROTATION_DU: case GL_ACTION_CAMERA_PAN_LR:
-    case GL_ACTION_CAMERA_PAN_DU: case GL_ACTION_CAMERA_ZOOM: case GL_ACTION_CAMERA_FOV: {
-      // A key held down repeats faster than whole frames draw: from the second step on the
-      // edges are left out, as in a drag, and come back once no step followed for a moment.
-      const double now =
-          std::chrono::duration<double>(std::chrono::steady_clock::now().time_since_epoch()).count();
-      if (mLastKeyMove >= 0 && now - mLastKeyMove < kKeyRepeatGap) mKeyMoving = true;
-      mLastKeyMove = now;
-      Fl::remove_timeout(key_settled, this);
-      if (mKeyMoving) Fl::add_timeout(kKeyRepeatGap, key_settled, this);
-      break;
-    }
+    case GL_ACTION_CAMERA_PAN_DU: case GL_ACTION_CAMERA_ZOOM: case GL_ACTION_CAMERA_FOV: note_step(); break;
     default: break;
     }
     return run_action(k->action, k->step) ? 1 : 0;
@@ -413,6 +525,43 @@ int Fl_Gl_Viewer::handle(int event) {
   default:
     return Fl_Gl_Window::handle(event);
   }
+}
+
+// A key held down repeats faster than whole frames draw, and wheel notches come in bursts: from
+// the second step on the edges are left out, as in a drag, and come back once no step followed
+// for a moment.
+void Fl_Gl_Viewer::note_step() {
+  const double now = std::chrono::duration<double>(std::chrono::steady_clock::now().time_since_epoch()).count();
+  if (mLastKeyMove >= 0 && now - mLastKeyMove < kKeyRepeatGap) mKeyMoving = true;
+  mLastKeyMove = now;
+  Fl::remove_timeout(key_settled, this);
+  if (mKeyMoving) Fl::add_timeout(kKeyRepeatGap, key_settled, this);
+}
+
+void Fl_Gl_Viewer::keep_focus_across(Fl_Widget* taker) {
+  if (!taker) return;
+  mFocusTaker = std::make_unique<Fl_Widget_Tracker>(taker);
+  Fl::remove_check(regain_focus, this);
+  Fl::add_check(regain_focus, this);
+}
+
+// Runs before the event loop waits. While the focus is in another open window the viewer waits
+// (following a dialog that opened the next one); once it is back in the viewer's window, or
+// nowhere, with that window closed, the viewer takes it. Focus given to another widget of the
+// viewer's window while the dialog was still open stays there.
+void Fl_Gl_Viewer::regain_focus(void* viewer) {
+  Fl_Gl_Viewer* v = static_cast<Fl_Gl_Viewer*>(viewer);
+  Fl_Widget* taker = v->mFocusTaker ? v->mFocusTaker->widget() : nullptr;
+  const bool closed = !taker || !taker->visible();
+  Fl_Widget* f = Fl::focus();
+  Fl_Window* fw = f ? f->top_window() : nullptr;
+  if (fw && fw != v->top_window() && fw->visible()) {
+    if (closed) v->mFocusTaker = std::make_unique<Fl_Widget_Tracker>(fw);
+    return;
+  }
+  if (closed && f != v && v->visible_r()) v->take_focus();
+  Fl::remove_check(regain_focus, viewer);
+  v->mFocusTaker.reset();
 }
 
 void Fl_Gl_Viewer::key_settled(void* viewer) {

@@ -1,7 +1,8 @@
 // Fl_Gl_Viewer: the 3-D viewing widget. Shows one Gl_Scene through a Gl_Matrix camera
 // driven by the bindings of its UserConfig, with a pop-up menu, up to six clipping planes
-// and their clip dots, eight lights, picking, a freeze-frame and JPEG snapshots. It knows
-// scenes only through Gl_Scene's virtual operations.
+// and their clip dots, eight lights, picking, a freeze-frame, JPEG snapshots, an axis triad
+// and dark element outlines (both remembered in the user's configuration). It knows scenes
+// only through Gl_Scene's virtual operations.
 #pragma once
 
 #include "ui/Gl_Matrix.h"
@@ -11,8 +12,11 @@
 
 #include <FL/Fl_Gl_Window.H>
 
+#include <memory>
 #include <string>
 #include <vector>
+
+class Fl_Widget_Tracker;
 
 class Fl_Gl_Viewer : public Fl_Gl_Window {
 public:
@@ -39,10 +43,21 @@ public:
   void pick_callback(PickCallback cb, void* data) { mPickCb = cb, mPickData = data; }
   bool white_background() const { return mWhite; }
   void toggle_background();
+  // -- remembered view settings: with a settings file every change is written to it.
+  void settings_file(const std::string& path);  // loads the file's settings now
+  const ViewerSettings& settings() const { return mSettings; }
+  void settings(const ViewerSettings& s);
+  void toggle_dark_edges();
+  void toggle_triad();
   // -- pop-up actions
   void view_xy();
   void view_yz();
   void view_zx();
+  void view_iso();
+  void fit();         // centre on and scale to the scene, keeping the direction of view
+  void reset_view();  // the first view: default camera, centred on and scaled to the scene
+  // Zooms by `factor` keeping the model point under pixel (px, py) under it.
+  void zoom_at_pixel(int px, int py, double factor);
   void edit_clipping();
   void edit_lighting();
   void snapshot();  // asks for a file and writes a JPEG
@@ -92,6 +107,9 @@ protected:
   bool grab_clip_dot(int x, int y);
   void popup_menu();
   bool run_action(Gl_Action a, int step);
+  void note_step();  // a view-moving key or wheel step: repeats leave out the edges
+  void keep_focus_across(Fl_Widget* taker);
+  static void regain_focus(void* viewer);
 
 private:
   RC<Gl_Scene> mScene;
@@ -100,6 +118,10 @@ private:
   Gl_ClippingState mClipping;
   Gl_LightingState mLighting;
   bool mWhite = false;
+  ViewerSettings mSettings;
+  std::string mSettingsPath;  // empty: settings are not remembered
+  // The window that took the keyboard focus from the viewer; focus comes back when it closes.
+  std::unique_ptr<Fl_Widget_Tracker> mFocusTaker;
   PickCallback mPickCb = nullptr;
   void* mPickData = nullptr;
   int mLastX = 0, mLastY = 0;

@@ -20,8 +20,8 @@
 #include <vector>
 
 namespace {
-// What the dialog's buttons asked for; the modal loop reads it.
-enum Request { APPLY, APPLY_CLOSE, CLOSE, ADD };
+// What the dialog's buttons asked for; the modal loop reads it. REMOVE + i removes row i.
+enum Request : int { APPLY, APPLY_CLOSE, CLOSE, ADD, REMOVE };
 
 struct Dialog {
   std::deque<Request> requests;  // in the order the buttons were pressed
@@ -79,11 +79,11 @@ struct Row {
 
 bool fl_edit_gl_clipping(Gl_ClippingState& planes, Fl_Widget* parent, const Gl_Vec3& new_origin) {
   Dialog d;
-  d.win.reset(new Fl_Double_Window(470, 300, "Planes"));
+  d.win.reset(new Fl_Double_Window(540, 300, "Planes"));
   d.win->user_data(&d);
   static const char* heads[6] = {"origin X", "origin Y", "origin Z", "normal X", "normal Y", "normal Z"};
   for (int k = 0; k < 6; ++k) new Fl_Box(20 + k * 72, 5, 70, 20, heads[k]);
-  Fl_Scroll* table = new Fl_Scroll(10, 25, 450, 230);
+  Fl_Scroll* table = new Fl_Scroll(10, 25, 520, 230);
   table->end();
   std::vector<Row> rows;
   Gl_ClippingState edited = planes;
@@ -91,22 +91,35 @@ bool fl_edit_gl_clipping(Gl_ClippingState& planes, Fl_Widget* parent, const Gl_V
     table->begin();
     const int y = table->y() + 5 + 30 * int(rows.size());
     rows.emplace_back(table->x() + 10, y, nullptr, 6, 0, 67);
+    d.button(table->x() + 442, y, 65, "Remove", Request(REMOVE + int(rows.size()) - 1));
     table->end();
     double v[6] = {c.origin[0], c.origin[1], c.origin[2], c.normal[0], c.normal[1], c.normal[2]};
     rows.back().set(v);
   };
+  // The fields as typed so far, the previous values where a field does not read as a number.
+  auto read_rows = [&] {
+    edited.planes.resize(rows.size());
+    for (size_t i = 0; i < rows.size(); ++i) {
+      Gl_ClipInfo& c = edited.planes[i];
+      double v[6] = {c.origin[0], c.origin[1], c.origin[2], c.normal[0], c.normal[1], c.normal[2]};
+      rows[i].get(v);
+      c.origin = {v[0], v[1], v[2]};
+      c.normal = {v[3], v[4], v[5]};
+    }
+  };
   for (const auto& c : edited.planes) add_row(c);
   d.win->begin();
   Fl_Button* add = d.button(10, 265, 100, "Add Plane", ADD);
-  d.button(130, 265, 90, "Apply", APPLY);
-  d.button(230, 265, 120, "Apply && Close", APPLY_CLOSE);
-  d.button(360, 265, 90, "Close", CLOSE);
+  d.button(200, 265, 90, "Apply", APPLY);
+  d.button(300, 265, 120, "Apply && Close", APPLY_CLOSE);
+  d.button(430, 265, 90, "Close", CLOSE);
   d.win->end();
   d.win->set_modal();
   d.win->show();
   bool applied = false;
   for (;;) {
     if (rows.size() >= (size_t)Gl_ClippingState::MAX_PLANES) add->deactivate();
+    else add->activate();
     const Request r = d.wait();
     if (r == CLOSE) break;
     if (r == ADD) {
@@ -116,13 +129,19 @@ bool fl_edit_gl_clipping(Gl_ClippingState& planes, Fl_Widget* parent, const Gl_V
       table->redraw();
       continue;
     }
-    edited.planes.resize(rows.size());
-    for (size_t i = 0; i < rows.size(); ++i) {
-      double v[6] = {0, 0, 0, 1, 0, 0};
-      rows[i].get(v);
-      edited.planes[i].origin = {v[0], v[1], v[2]};
-      edited.planes[i].normal = {v[3], v[4], v[5]};
+    if (r >= REMOVE) {
+      // The rows below move up: rebuild the table without the removed one.
+      read_rows();
+      const size_t gone = size_t(r - REMOVE);
+      if (gone < edited.planes.size()) edited.planes.erase(edited.planes.begin() + long(gone));
+      table->clear();
+      rows.clear();
+      table->scroll_to(0, 0);
+      for (const auto& c : edited.planes) add_row(c);
+      table->redraw();
+      continue;
     }
+    read_rows();
     planes = edited;
     applied = true;
     if (parent) parent->redraw();

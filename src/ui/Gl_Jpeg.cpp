@@ -5,6 +5,7 @@
 
 #include <FL/gl.h>
 
+#include <algorithm>
 #include <csetjmp>
 #include <cstdio>
 #include <jpeglib.h>
@@ -59,12 +60,18 @@ std::string write_jpg(const std::string& path, int w, int h, const unsigned char
 
 bool gl_window_to_jpg(const std::string& path, int w, int h) {
   printf("viewer size is %d %d\n", w, h);
-  printf("\tusing %d %d\n", padded_width(w), h);
+  printf("\tusing %d %d\n", w, h);
   fflush(stdout);
   glBuffer b;
   std::string failure;
-  if (!read_gl_pixels(w, h, 3, b)) failure = "can't allocate buffer memory";
-  else failure = write_jpg(path, b.width, b.height, b.pixels.data(), true);
+  if (!read_gl_pixels(w, h, 3, b)) {
+    failure = "can't allocate buffer memory";
+  } else {
+    // The read-back rows are padded to a multiple of 8 pixels; the picture is exactly w wide.
+    for (int y = 1; y < h; ++y)
+      std::copy_n(&b.pixels[size_t(y) * b.width * 3], size_t(w) * 3, &b.pixels[size_t(y) * w * 3]);
+    failure = write_jpg(path, w, h, b.pixels.data(), true);
+  }
   if (failure.empty()) return true;
   MessageLocationGuard keep;
   set_message_location({});

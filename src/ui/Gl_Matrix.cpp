@@ -48,6 +48,33 @@ Gl_Vec3 quat_rotate(const Gl_Quat& q, const Gl_Vec3& v) {
           m[2] * v[0] + m[6] * v[1] + m[10] * v[2]};
 }
 
+// Shepperd's rule: start from the largest of w, x, y, z for accuracy.
+Gl_Quat quat_from_rows(const Gl_Vec3& x, const Gl_Vec3& y, const Gl_Vec3& z) {
+  const double m00 = x[0], m01 = x[1], m02 = x[2], m10 = y[0], m11 = y[1], m12 = y[2];
+  const double m20 = z[0], m21 = z[1], m22 = z[2];
+  const double t = m00 + m11 + m22;
+  Gl_Quat q;
+  if (t > 0) {
+    const double s = 2 * std::sqrt(1 + t);
+    q = {(m21 - m12) / s, (m02 - m20) / s, (m10 - m01) / s, s / 4};
+  } else if (m00 > m11 && m00 > m22) {
+    const double s = 2 * std::sqrt(1 + m00 - m11 - m22);
+    q = {s / 4, (m01 + m10) / s, (m02 + m20) / s, (m21 - m12) / s};
+  } else if (m11 > m22) {
+    const double s = 2 * std::sqrt(1 + m11 - m00 - m22);
+    q = {(m01 + m10) / s, s / 4, (m12 + m21) / s, (m02 - m20) / s};
+  } else {
+    const double s = 2 * std::sqrt(1 + m22 - m00 - m11);
+    q = {(m02 + m20) / s, (m12 + m21) / s, s / 4, (m10 - m01) / s};
+  }
+  return quat_normalized(q);
+}
+
+Gl_Quat iso_orientation() {
+  const double a = 1 / std::sqrt(2.0), b = 1 / std::sqrt(6.0), c = 1 / std::sqrt(3.0);
+  return quat_from_rows({-a, a, 0}, {-b, -b, 2 * b}, {c, c, c});
+}
+
 // -- trackball
 
 Gl_Vec3 trackball_point(double x, double y, int w, int h) {
@@ -166,6 +193,13 @@ void Gl_Matrix::screen_pan(double dx, double dy) {
   const auto m = quat_matrix(mOrientation);
   for (int k = 0; k < 3; ++k) mCenter[k] += dx * sx * m[4 * k] + dy * sy * m[4 * k + 1];
   mDirty = true;
+}
+
+void Gl_Matrix::zoom_at(double fx, double fy, double factor) {
+  if (!(factor > 0) || !std::isfinite(factor)) return;
+  // The view shrinks to 1/factor about its centre; the centre moves so the point keeps its place.
+  screen_pan(fx * (1 - 1 / factor), fy * (1 - 1 / factor));
+  zoom(mZoom * factor);
 }
 
 // -- derived

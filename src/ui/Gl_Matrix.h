@@ -23,6 +23,11 @@ Gl_Quat quat_from_axis_angle(const Gl_Vec3& axis, double angle_deg);
 // Column-major 4x4 rotation matrix of a unit quaternion.
 std::array<double, 16> quat_matrix(const Gl_Quat& q);
 Gl_Vec3 quat_rotate(const Gl_Quat& q, const Gl_Vec3& v);
+// The rotation whose matrix has the rows x, y, z (an orthonormal right-handed frame): it
+// turns model direction x to the screen's right, y up and z towards the viewer.
+Gl_Quat quat_from_rows(const Gl_Vec3& x, const Gl_Vec3& y, const Gl_Vec3& z);
+// The isometric view: looking along (-1, -1, -1), model z up on the screen.
+Gl_Quat iso_orientation();
 
 // -- trackball
 // Pixel (x, y) of a w x h view on the virtual trackball sphere: scaled by 4/(w+h) about the
@@ -77,6 +82,9 @@ public:
   void model_bounds(const Gl_Vec3& lo, const Gl_Vec3& hi);
   // Moves the centre by dx of the view's width and dy of its height along the screen axes.
   void screen_pan(double dx, double dy);
+  // Multiplies the zoom by `factor` about a point fx of the view's width right of its centre
+  // and fy of its height above it: what lies there at the centre's depth stays there.
+  void zoom_at(double fx, double fy, double factor);
 
   // -- derived
   const Gl_Projection& projection();

@@ -80,7 +80,11 @@ namespace {
 unsigned generation = 1;
 std::vector<GLuint> deferred;  // buffer names of the current generation
 bool view_moving = false;
+bool dark_edges = false;
 }  // namespace
+
+bool gl_dark_edges() { return dark_edges; }
+void gl_set_dark_edges(bool dark) { dark_edges = dark; }
 
 bool gl_view_moving() { return view_moving; }
 void gl_set_view_moving(bool moving) { view_moving = moving; }

@@ -45,3 +45,7 @@ void gl_delete_deferred_buffers();
 // edges) to keep up; the frame drawn when the button is released is whole.
 bool gl_view_moving();
 void gl_set_view_moving(bool moving);
+// True while a viewer with dark edges switched on draws: scenes outline their elements in a
+// dark shade of their colour instead of the colour itself. Any renderer sets it the same way.
+bool gl_dark_edges();
+void gl_set_dark_edges(bool dark);

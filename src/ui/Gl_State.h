@@ -83,6 +83,7 @@ void draw_gl_buffer(const glBuffer& b);
 
 // -- editors: modal dialogs; Apply writes the state back and redraws `parent`.
 // Return whether anything was applied. "Add Plane" starts a plane through `new_origin` (the
-// viewer passes the centre of its view, so the new plane cuts the model).
+// viewer passes the centre of its view, so the new plane cuts the model); each plane's "Remove"
+// takes it out of the list (applied with the rest).
 bool fl_edit_gl_clipping(Gl_ClippingState& planes, Fl_Widget* parent, const Gl_Vec3& new_origin = {0, 0, 0});
 bool fl_edit_gl_lighting(Gl_LightingState& state, Fl_Widget* parent);

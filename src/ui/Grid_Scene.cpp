@@ -181,6 +181,13 @@ Gl_Vec3 element_normal(int n, const GridPt* pts) {
   return {c[0] / len, c[1] / len, c[2] / len};
 }
 
+void edge_color(const float* part, bool dark, float* out) {
+  const float luminance = 0.3f * part[0] + 0.59f * part[1] + 0.11f * part[2];
+  const float k = !dark ? 1.0f : luminance < 0.25f ? 0.0f : 1.0f / 3;
+  for (int c = 0; c < 3; ++c) out[c] = k * part[c];
+  out[3] = part[3];
+}
+
 void grid_bounds(const Grid& g, Gl_Vec3& center, double& diameter) {
   center = {0, 0, 0};
   diameter = 1;
@@ -391,7 +398,7 @@ void Grid_Scene::draw_indices(unsigned mode, size_t offset, size_t count) const 
 
 // Faces lit and flat (each triangle takes its element's normal from its last corner), then with
 // lighting off the bars, the merge links and free edges in red, and the element edges in the part's colour
-// unless line_width < 0 (the faces sit behind them by the polygon offset).
+// (a dark shade of it with gl_dark_edges) unless line_width < 0 (the faces sit behind them by the polygon offset).
 void Grid_Scene::draw() {
   if (!is_active() || !upload()) return;
   glPushAttrib(GL_ENABLE_BIT | GL_CURRENT_BIT | GL_LIGHTING_BIT | GL_LINE_BIT | GL_POLYGON_BIT);
@@ -429,7 +436,12 @@ void Grid_Scene::draw() {
     glVertexPointer(3, GL_FLOAT, 24, nullptr);
   }
   // While a drag moves the view the edges are left out: they cost as much as the faces.
-  if (line_width >= 0 && !gl_view_moving()) draw_indices(GL_LINES, mEdgeOffset, mesh.edges.size());
+  if (line_width >= 0 && !gl_view_moving()) {
+    float edge[4];
+    edge_color(color, gl_dark_edges(), edge);
+    glColor4fv(edge);
+    draw_indices(GL_LINES, mEdgeOffset, mesh.edges.size());
+  }
   glBindBuffer(GL_ARRAY_BUFFER, 0);
   glBindBuffer(GL_ELEMENT_ARRAY_BUFFER, 0);
   glDisableClientState(GL_VERTEX_ARRAY);

@@ -90,6 +90,9 @@ private:
 // second), P0 the first (the last when n > 3 and the second coincides with the first);
 // (0, 0, 1) when that is zero. Points coincide when they share a non-zero id or a position.
 Gl_Vec3 element_normal(int n, const GridPt* pts);
+// Colour of a part's element outlines: its own colour, or with `dark` a third of it, black
+// when the part is dark already (luminance below a quarter); alpha kept.
+void edge_color(const float* part, bool dark, float* out);
 // Centre of the part's bounding box and twice the largest distance of a point from it;
 // (0,0,0) and 1 without points or when all points coincide.
 void grid_bounds(const Grid& g, Gl_Vec3& center, double& diameter);

@@ -1,6 +1,12 @@
 #include "ui/UserConfig.h"
 
+#include "util/atomic_file.h"
+
 #include <FL/Enumerations.H>
+
+#include <cstdlib>
+#include <filesystem>
+#include <fstream>
 
 UserConfig::UserConfig() {
   mouse = {
@@ -31,6 +37,12 @@ UserConfig::UserConfig() {
       {GL_ACTION_BACKGROUND, 'b', 0, +1},
       {GL_ACTION_PICK, 'a', 0, +1},
       {GL_ACTION_FREEZE, 'f', 0, +1},
+      // 'f' stays the freeze-frame; fitting takes its shifted form.
+      {GL_ACTION_FIT, 'f', FL_SHIFT, +1},
+      {GL_ACTION_RESET, 'r', 0, +1},
+      {GL_ACTION_VIEW_ISO, 'i', 0, +1},
+      {GL_ACTION_DARK_EDGES, 'e', 0, +1},
+      {GL_ACTION_TRIAD, 't', 0, +1},
   };
 }
 
@@ -122,8 +134,62 @@ std::vector<std::string> viewer_help_lines(const UserConfig& c) {
       "  ...to select the object under mouse");
   row("@btoggle freeze-frame\t", mouse_names(c, GL_ACTION_FREEZE), key_names(c, {GL_ACTION_FREEZE}),
       "  ...to freeze the picture or let it go");
+  row("@bzoom at pointer\t", "Mouse Wheel", "<no keys>",
+      "  ...the point under the pointer stays where it is");
+  row("@bfit model\t", mouse_names(c, GL_ACTION_FIT), key_names(c, {GL_ACTION_FIT}),
+      "  ...to centre the model and scale it to the view");
+  row("@breset view\t", mouse_names(c, GL_ACTION_RESET), key_names(c, {GL_ACTION_RESET}),
+      "  ...to return to the first view of the model");
+  row("@bisometric view\t", mouse_names(c, GL_ACTION_VIEW_ISO), key_names(c, {GL_ACTION_VIEW_ISO}),
+      "  ...to look along (-1, -1, -1) with z up");
+  row("@bdark edges\t", mouse_names(c, GL_ACTION_DARK_EDGES), key_names(c, {GL_ACTION_DARK_EDGES}),
+      "  ...to draw element outlines darker than the faces, or as before");
+  row("@baxis triad\t", mouse_names(c, GL_ACTION_TRIAD), key_names(c, {GL_ACTION_TRIAD}),
+      "  ...to show or hide the x (red), y (green), z (blue) axes in the corner");
+  l.push_back("the pop-up menu (right mouse) has these and the preset views; the last two are remembered");
   l.push_back("@_@l@cClipping");
   l.push_back("create clipping planes with the pop-up editor");
   l.push_back("drag the viewer's clip-dots to interactively adjust the clipping");
   return l;
+}
+
+// -- remembered settings
+
+std::string viewer_settings_path() {
+  const char* xdg = std::getenv("XDG_CONFIG_HOME");
+  if (xdg && *xdg) return std::string(xdg) + "/pelgrove/viewer";
+  const char* home = std::getenv("HOME");
+  if (home && *home) return std::string(home) + "/.config/pelgrove/viewer";
+  return "";
+}
+
+namespace {
+struct SettingName {
+  const char* name;
+  bool ViewerSettings::*field;
+};
+const SettingName SETTING_NAMES[] = {{"dark_edges", &ViewerSettings::dark_edges},
+                                     {"triad", &ViewerSettings::triad}};
+}  // namespace
+
+ViewerSettings load_viewer_settings(const std::string& path) {
+  ViewerSettings s;
+  if (path.empty()) return s;
+  std::ifstream f(path);
+  std::string name;
+  int value = 0;
+  while (f >> name >> value)
+    for (const auto& n : SETTING_NAMES)
+      if (name == n.name) s.*n.field = value != 0;
+  return s;
+}
+
+bool save_viewer_settings(const std::string& path, const ViewerSettings& s) {
+  if (path.empty()) return false;
+  std::error_code ec;
+  std::filesystem::create_directories(std::filesystem::path(path).parent_path(), ec);
+  std::string text;
+  for (const auto& n : SETTING_NAMES) text += std::string(n.name) + (s.*n.field ? " 1\n" : " 0\n");
+  Atomic_File f;
+  return f.open(path.c_str()) && f.write(text.data(), text.size()) && f.commit();
 }

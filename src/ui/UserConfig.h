@@ -1,6 +1,7 @@
 // UserConfig: the viewer's bindings of mouse buttons and keys to actions, with the step
-// sizes of key presses, and the "Viewer Interaction" help text built from them. Plain
-// data and lookups over FLTK's event-state bits; no widget is needed to test them.
+// sizes of key presses, and the "Viewer Interaction" help text built from them; and the view
+// settings the viewer keeps in the user's configuration between sessions. Plain data and
+// lookups over FLTK's event-state bits; no widget is needed to test them.
 #pragma once
 
 #include <string>
@@ -23,6 +24,11 @@ enum Gl_Action {
   GL_ACTION_BACKGROUND,
   GL_ACTION_PICK,
   GL_ACTION_FREEZE,
+  GL_ACTION_FIT,         // centre and scale to the model, keeping the direction of view
+  GL_ACTION_RESET,       // back to the first view
+  GL_ACTION_VIEW_ISO,    // isometric preset
+  GL_ACTION_DARK_EDGES,  // toggle element outlines in a dark shade
+  GL_ACTION_TRIAD,       // toggle the axis triad
 };
 
 struct UserConfig {
@@ -44,6 +50,7 @@ struct UserConfig {
   double zoom_step = 0.0625;  // binary exponent per key press
   double fov_step = 5;        // degrees per key press
   double pan_step = 0.025;    // fraction of the view per key press
+  double wheel_step = 0.25;   // binary exponent of zoom per wheel notch
 
   UserConfig();  // the default bindings
 
@@ -60,3 +67,16 @@ std::string mouse_binding_name(int state);
 std::string key_binding_name(int key, int state);
 // The lines of the "Viewer Interaction" window, in browser format.
 std::vector<std::string> viewer_help_lines(const UserConfig& c);
+
+// View settings remembered between sessions. The defaults are the written drawing.
+struct ViewerSettings {
+  bool dark_edges = false;  // element outlines in a dark shade of the part colour
+  bool triad = false;       // the axis triad in the lower-left corner
+  bool operator==(const ViewerSettings&) const = default;
+};
+// $XDG_CONFIG_HOME/pelgrove/viewer, else $HOME/.config/pelgrove/viewer; empty without either.
+std::string viewer_settings_path();
+// Lines "name 0|1"; unknown names and a missing or unreadable file leave the defaults.
+ViewerSettings load_viewer_settings(const std::string& path);
+// Writes the file whole, making its directory; false when it cannot.
+bool save_viewer_settings(const std::string& path, const ViewerSettings& s);

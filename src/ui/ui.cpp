@@ -2,6 +2,7 @@
 
 #include "grid/Grid.h"
 #include "ui/Fl_Emacs.h"
+#include "ui/Fl_Gl_Viewer.h"
 #include "ui/main_window.h"
 #include "ui/messages.h"
 
@@ -38,6 +39,8 @@ int run_interactive(int argc, char** argv) {
   static FltkSink sink;
   set_message_sink(&sink);
   Fl_Window* window = make_pelgrove_window(nullptr, nullptr);
+  // The viewer's settings live in the user's configuration (tests' viewers keep the defaults).
+  if (auto* v = dynamic_cast<Fl_Gl_Viewer*>(Pelgrove_UserInterface::GridViewer)) v->settings_file(viewer_settings_path());
   Fl::visual(FL_DOUBLE);
   if (argc > 1) {
     --argc;

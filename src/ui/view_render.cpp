@@ -32,6 +32,8 @@ void render_view(Gl_Scene* scene, Gl_Matrix& camera, const Gl_LightingState& lig
   glLoadMatrixf(camera.model_view().data());
   apply_clipping(clipping);
   gl_set_view_moving(look.moving);
+  gl_set_dark_edges(look.dark_edges);
   if (scene) scene->draw();
   gl_set_view_moving(false);
+  gl_set_dark_edges(false);
 }

@@ -11,6 +11,7 @@
 struct ViewLook {
   bool white_background = false;
   bool moving = false;  // the view is being dragged: scenes may leave out detail
+  bool dark_edges = false;  // element outlines in a dark shade of the part colour (gl_dark_edges)
 };
 
 // The state every frame relies on, set once per context: a w x h viewport, blending (source

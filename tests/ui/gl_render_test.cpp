@@ -1,10 +1,11 @@
 // Rendering under a test display (Mesa): parts drawn by the viewer are read back pixel by
 // pixel. Lit faces facing the light come out at 1.4 times their colour (clamped), element
-// edges and bars unlit at exactly their colour.
+// edges and bars unlit at exactly their colour (a third of it with dark edges).
 #include "grid/Grid.h"
 #include "interp/interp.h"
 #include "support/gl_support.h"
 #include "support/test_support.h"
+#include "ui/Gl_Triad.h"
 #include "ui/Grid_Scene.h"
 #include "util/message.h"
 
@@ -31,10 +32,14 @@ struct GlRender : ::testing::Test {
     return win.render();
   }
   // Presses a key over pixel (x, y) with the viewer focused.
-  void press(int key, int x, int y) {
+  void press(int key, int x, int y, int state = 0) {
     Fl::focus(&v);
-    Fl::e_keysym = key, Fl::e_state = 0, Fl::e_x = x, Fl::e_y = y;
+    Fl::e_keysym = key, Fl::e_state = state, Fl::e_x = x, Fl::e_y = y;
     v.handle(FL_KEYBOARD);
+  }
+  void wheel(int dy, int x, int y) {
+    Fl::e_dx = 0, Fl::e_dy = dy, Fl::e_x = x, Fl::e_y = y;
+    v.handle(FL_MOUSEWHEEL);
   }
 };
 
@@ -85,6 +90,74 @@ TEST_F(GlRender, MotionLeavesOutEdgesUntilItStops) {
   EXPECT_GT(edges(), 20);
 }
 
+namespace {
+// The first and last drawn column of the picture's middle row.
+std::pair<int, int> drawn_span(const Picture& p) {
+  int lo = -1, hi = -1;
+  for (int x = 0; x < p.width; ++x)
+    if (not_black(p.at(x, p.height / 2))) hi = x, lo = lo < 0 ? x : lo;
+  return {lo, hi};
+}
+}  // namespace
+
+// Navigation and view settings on the default yellow plate, one step after another: the wheel
+// zooms about the pointer (the plate's right end stays in its column), fit and reset bring
+// back the first picture, the triad shows its three colours in its corner, dark edges are
+// darker than the faces; each toggle undone gives the first picture again.
+TEST_F(GlRender, NavigationAndViewSettings) {
+  const Picture first = show(PLATE);
+  const auto [left0, right0] = drawn_span(first);
+  ASSERT_GT(left0, 5);
+  ASSERT_LT(right0, first.width - 5);
+  const int S = axis_triad_size(v.w(), v.h()) + 4;
+  const Rgb YELLOW_LIT{255, 255, 0}, YELLOW_EDGE{255, 204, 0}, YELLOW_DARK{85, 68, 0};
+  auto in_corner = [&](const Picture& p, bool (*keep)(Rgb)) {
+    int n = 0;
+    for (int y = p.height - S; y < p.height; ++y)
+      for (int x = 0; x < S; ++x) n += keep(p.at(x, y));
+    return n;
+  };
+  enum Want { SAME, WIDER, NARROWER, CHANGED };
+  // `facing`: the plate still faces the light, so its colours are known.
+  struct Row { const char* id; std::function<void()> act; Want want; bool right_stays, facing; } rows[] = {
+      {"wheel in at the right end", [&] { wheel(-2, right0, v.h() / 2); }, WIDER, true, true},
+      {"fit", [&] { press('f', 5, 5, FL_SHIFT); }, SAME, false, true},
+      {"wheel out at the right end", [&] { wheel(1, right0, v.h() / 2); }, NARROWER, true, true},
+      {"fit from the menu's action", [&] { v.fit(); }, SAME, false, true},
+      {"isometric", [&] { press('i', 5, 5); }, CHANGED, false, false},
+      {"turned and zoomed", [&] { press(FL_Left, 5, 5), press(FL_Home, 5, 5); }, CHANGED, false, false},
+      {"reset", [&] { press('r', 5, 5); }, SAME, false, true},
+      {"triad", [&] { press('t', 5, 5); }, CHANGED, false, true},
+      {"triad off", [&] { press('t', 5, 5); }, SAME, false, true},
+      {"dark edges", [&] { press('e', 5, 5); }, CHANGED, false, true},
+      {"dark edges off", [&] { press('e', 5, 5); }, SAME, false, true},
+  };
+  for (const Row& r : rows) {
+    SCOPED_TRACE(r.id);
+    r.act();
+    Fl::wait(0.35);  // past the key-repeat gap: the picture is whole
+    const Picture p = win.render();
+    const auto [left, right] = drawn_span(p);
+    EXPECT_EQ(p.rgb == first.rgb, r.want == SAME);
+    if (r.want == WIDER) {
+      EXPECT_LT(left, left0 - 10);
+    } else if (r.want == NARROWER) {
+      EXPECT_GT(left, left0 + 5);
+    }
+    if (r.right_stays) {
+      EXPECT_NEAR(right, right0, 1);
+    }
+    const bool triad = v.settings().triad, dark = v.settings().dark_edges;
+    EXPECT_EQ(in_corner(p, [](Rgb c) { return c.r > 200 && c.g < 60 && c.b < 60; }) > 5, triad);
+    EXPECT_EQ(in_corner(p, [](Rgb c) { return c.g > 150 && c.r < 60 && c.b < 60; }) > 5, triad);
+    EXPECT_EQ(in_corner(p, [](Rgb c) { return c.b > 200 && c.r < 90 && c.g < 150; }) > 5, triad);
+    if (!r.facing) continue;
+    EXPECT_EQ(p.count(YELLOW_DARK, 4) > 20, dark);
+    EXPECT_EQ(p.count(YELLOW_EDGE, 4) > 20, !dark);
+    EXPECT_GT(p.count(YELLOW_LIT, 4), 100);
+  }
+}
+
 TEST_F(GlRender, ClippingPlaneRemovesHalfAPlate) {
   Picture p = show("set rgb 0 0 1\n" + PLATE);
   const int half = p.width / 2;  // the plate is centred, x = 1 falls on the middle column
@@ -100,6 +173,13 @@ TEST_F(GlRender, ClippingPlaneRemovesHalfAPlate) {
   p = win.render();
   EXPECT_GT(p.count({0, 0, 255}, 80, 0, half - 2), left * 9 / 10);
   EXPECT_EQ(p.count({0, 0, 255}, 80, half + 2, p.width), 0);
+  // Removed, the plane clips no more; the keyboard is the viewer's again.
+  Fl::focus(&v);
+  press_in_dialog("Planes", {"Remove", "Apply && Close"});
+  v.edit_clipping();
+  EXPECT_TRUE(v.clipping().planes.empty());
+  EXPECT_EQ(Fl::focus(), &v);
+  EXPECT_EQ(win.render().count({0, 0, 255}, 80, half + 2, p.width), right);
 }
 
 // The lighting editor copies every value into its fields and back: applying it unchanged
@@ -188,7 +268,7 @@ TEST_F(GlRender, PickAndZoomIntoByPointer) {
   EXPECT_NEAR(v.camera().diameter(), 1.73, 1e-12);
 }
 
-TEST_F(GlRender, SnapshotIsPaddedToEightAndUpright) {
+TEST_F(GlRender, SnapshotHasTheViewsSizeAndIsUpright) {
   ViewerWindow wide(641, 100);
   Fl_Gl_Viewer& v = wide.viewer();
   // A red plate over the upper half of the view only.
@@ -202,7 +282,7 @@ TEST_F(GlRender, SnapshotIsPaddedToEightAndUpright) {
   ASSERT_TRUE(v.snapshot_to(path));
   JpegInfo j;
   ASSERT_TRUE(decode_jpeg(path, j));
-  EXPECT_EQ(j.width, 648);
+  EXPECT_EQ(j.width, 641);
   EXPECT_EQ(j.height, 100);
   EXPECT_TRUE(j.progressive);
   auto red = [&](int row) { return j.rgb[3 * (size_t(row) * j.width + 320)] > 200; };

@@ -1,13 +1,17 @@
 // Viewer rules that need no display: camera clamps and steps, trackball, preset views,
-// picking depth, clipping rules, bindings and help text, composite scenes, RC handles.
+// zoom at the pointer, fit and reset, picking depth, clipping rules, bindings and help text,
+// remembered settings, edge colours, composite scenes, RC handles.
 #include "support/gl_support.h"
+#include "support/test_support.h"
 #include "ui/Gl_State.h"
+#include "ui/Grid_Scene.h"
 
 #include <FL/Enumerations.H>
 #include <FL/Fl.H>
 #include <gtest/gtest.h>
 
 #include <cmath>
+#include <cstdlib>
 
 namespace {
 const double D2R = M_PI / 180;
@@ -111,6 +115,85 @@ TEST(Trackball, PointsRotationsAndPresetViews) {
   expect_vec(across({1, 0, 0}), {1, 0, 0}), expect_vec(across({0, 1, 0}), {0, 1, 0});
 }
 
+namespace {
+// Normalised device coordinates of model point q through the camera.
+std::array<double, 2> ndc(Gl_Matrix& m, const Gl_Vec3& q) {
+  const auto& mv = m.model_view();
+  double e[3];
+  for (int r = 0; r < 3; ++r) e[r] = mv[r] * q[0] + mv[4 + r] * q[1] + mv[8 + r] * q[2] + mv[12 + r];
+  const Gl_Projection& p = m.projection();
+  const double s = p.perspective ? p.near / -e[2] : 1;
+  return {(2 * s * e[0] - (p.right + p.left)) / (p.right - p.left),
+          (2 * s * e[1] - (p.top + p.bottom)) / (p.top - p.bottom)};
+}
+}  // namespace
+
+// A point of the centre's depth plane under the pointer stays under it, whatever the zoom.
+TEST(Gl_Matrix, ZoomAtKeepsThePointUnderThePointer) {
+  struct Row { const char* id; bool perspective; double a, b, factor; } rows[] = {
+      {"in, ortho", false, 0.3, -0.2, 2}, {"out, ortho", false, -0.4, 0.1, 0.5},
+      {"in, perspective", true, 0.35, 0.25, 1.5}, {"centre stays", true, 0, 0, 3},
+  };
+  for (const Row& r : rows) {
+    SCOPED_TRACE(r.id);
+    Gl_Matrix m;
+    m.viewport(200, 100);
+    m.diameter(2), m.fov(30), m.center({1, 2, 3}), m.perspective(r.perspective);
+    m.orientation(quat_from_axis_angle({1, 2, 0.5}, 40));
+    // A point of the centre's plane: centre plus screen right a and up b (rows of the rotation).
+    const auto R = quat_matrix(m.orientation());
+    Gl_Vec3 q;
+    for (int k = 0; k < 3; ++k) q[k] = m.center()[k] + r.a * R[4 * k] + r.b * R[4 * k + 1];
+    const auto before = ndc(m, q);
+    m.zoom_at(before[0] / 2, before[1] / 2, r.factor);
+    const auto after = ndc(m, q);
+    EXPECT_NEAR(m.zoom(), r.factor, 1e-12);
+    EXPECT_NEAR(after[0], before[0], 1e-6);  // the model-view is single precision
+    EXPECT_NEAR(after[1], before[1], 1e-6);
+  }
+}
+
+// Frames to quaternions and back, every branch of the conversion; the isometric view.
+TEST(Gl_Matrix, QuaternionFromRowsAndIsometricView) {
+  const double c = 1 / std::sqrt(3.0);
+  struct Row { const char* id; Gl_Vec3 x, y, z; } rows[] = {
+      {"identity", {1, 0, 0}, {0, 1, 0}, {0, 0, 1}},    {"half turn about x", {1, 0, 0}, {0, -1, 0}, {0, 0, -1}},
+      {"half turn about y", {-1, 0, 0}, {0, 1, 0}, {0, 0, -1}}, {"half turn about z", {-1, 0, 0}, {0, -1, 0}, {0, 0, 1}},
+      {"cycle", {0, 1, 0}, {0, 0, 1}, {1, 0, 0}},
+  };
+  for (const Row& r : rows) {
+    SCOPED_TRACE(r.id);
+    const Gl_Quat q = quat_from_rows(r.x, r.y, r.z);
+    expect_vec(quat_rotate(q, r.x), {1, 0, 0}), expect_vec(quat_rotate(q, r.y), {0, 1, 0});
+    expect_vec(quat_rotate(q, r.z), {0, 0, 1});
+  }
+  const Gl_Quat iso = iso_orientation();
+  expect_vec(quat_rotate(iso, {c, c, c}), {0, 0, 1});
+  const Gl_Vec3 up = quat_rotate(iso, {0, 0, 1}), x = quat_rotate(iso, {1, 0, 0});
+  EXPECT_NEAR(up[0], 0, 1e-12);
+  EXPECT_GT(up[1], 0.8);
+  EXPECT_LT(x[0], 0);  // x to the lower left, y to the lower right
+  EXPECT_LT(x[1], 0);
+}
+
+// Fit centres and scales and keeps the direction of view; reset is the first view again.
+TEST(Fl_Gl_Viewer, FitAndReset) {
+  Fl_Gl_Viewer v(0, 0, 100, 100);
+  v.scene(RC<Gl_Scene>(new Ball({1, 0, 0}, 4)), true);
+  const Gl_Matrix first = v.camera();
+  v.view_iso();
+  v.handle_camera_zoom(5), v.handle_camera_fov(-2), v.handle_camera_pan_lr(3);
+  v.fit();
+  expect_vec(v.camera().center(), {1, 0, 0});
+  EXPECT_EQ(v.camera().zoom(), 1);
+  EXPECT_EQ(v.camera().diameter(), 4);
+  EXPECT_NEAR(v.camera().fov(), 20, 1e-12);
+  EXPECT_NEAR(v.camera().orientation().w, iso_orientation().w, 1e-12);
+  v.reset_view();
+  EXPECT_EQ(v.camera().model_view(), Gl_Matrix(first).model_view());
+  EXPECT_EQ(v.camera().fov(), first.fov());
+}
+
 TEST(Fl_Gl_Viewer, StepsAndAutoscale) {
   Fl_Gl_Viewer v(0, 0, 100, 100);
   v.camera().center({5, 5, 5});
@@ -176,6 +259,9 @@ TEST(UserConfig, BindingsIgnoreCapsAndNumLock) {
       {FL_KP + '4', FL_NUM_LOCK, GL_ACTION_CAMERA_PAN_LR, -1}, {FL_KP + '8', 0, GL_ACTION_CAMERA_PAN_DU, 1},
       {FL_End, 0, GL_ACTION_CAMERA_ZOOM, -1},          {FL_Page_Up, 0, GL_ACTION_CAMERA_FOV, 1},
       {'z', 0, GL_ACTION_ZOOM_INTO, 1},                {'f', 0, GL_ACTION_FREEZE, 1},
+      {'f', FL_SHIFT, GL_ACTION_FIT, 1},               {'r', 0, GL_ACTION_RESET, 1},
+      {'i', 0, GL_ACTION_VIEW_ISO, 1},                 {'e', 0, GL_ACTION_DARK_EDGES, 1},
+      {'t', FL_CAPS_LOCK, GL_ACTION_TRIAD, 1},         {'a', 0, GL_ACTION_PICK, 1},
       {'z', FL_CTRL, GL_ACTION_NONE, 0},               {'q', 0, GL_ACTION_NONE, 0},
   };
   for (const KeyRow& r : keys) {
@@ -196,7 +282,10 @@ TEST(UserConfig, HelpLinesFollowTheBindings) {
   for (const char* want : {"@brotation\tLeft Mouse\tLeftArrow RightArrow UpArrow DownArrow",
                            "@bmove    \tSHIFT+Left Mouse\tKP 4 KP 6 KP 8 KP 2",
                            "@bFOV     \tSHIFT+Middle Mouse\tPage Up Page Down", "@bzoom into\t<no mouse>\tz",
-                           "  ...to zoom into object under mouse"})
+                           "  ...to zoom into object under mouse", "@bzoom at pointer\tMouse Wheel\t<no keys>",
+                           "@bfit model\t<no mouse>\tSHIFT+f", "@breset view\t<no mouse>\tr",
+                           "@bisometric view\t<no mouse>\ti", "@bdark edges\t<no mouse>\te",
+                           "@baxis triad\t<no mouse>\tt"})
     EXPECT_TRUE(has(want)) << want;
   c.keys[0].state = FL_ALT;  // Left arrow now needs Alt
   lines = viewer_help_lines(c);
@@ -238,6 +327,49 @@ TEST(RC, CountsSharedAcrossCopiesAndBases) {
   EXPECT_EQ(alive, 0);
   RC<Gl_Scene> empty;
   EXPECT_DEATH(empty->draw(), "mPtr != nullptr");
+}
+
+// Settings survive a new viewer through their file; unknown or broken lines keep the defaults;
+// without a file nothing is written.
+TEST(UserConfig, ViewerSettingsAreRemembered) {
+  const std::string dir = make_temp_dir(), path = dir + "/cfg/pelgrove/viewer";
+  struct Row { const char* id; std::string text; ViewerSettings want; } rows[] = {
+      {"both", "dark_edges 1\ntriad 1\n", {true, true}}, {"unknown and broken", "shade 1\ntriad x\n", {}},
+      {"missing file", "", {}}, {"last wins", "triad 1\ntriad 0\ndark_edges 2\n", {true, false}},
+  };
+  for (const Row& r : rows) {
+    std::remove(path.c_str());
+    if (!r.text.empty()) write_file(path, r.text);
+    EXPECT_EQ(load_viewer_settings(path), r.want) << r.id;
+  }
+  std::remove(path.c_str());
+  {
+    Fl_Gl_Viewer v(0, 0, 100, 100);
+    v.toggle_triad();  // no file yet: not remembered
+    EXPECT_EQ(read_file(path), "");
+    v.settings_file(path);
+    EXPECT_FALSE(v.settings().triad);
+    v.toggle_dark_edges();
+  }
+  Fl_Gl_Viewer again(0, 0, 100, 100);
+  again.settings_file(path);
+  EXPECT_EQ(again.settings(), (ViewerSettings{true, false}));
+  setenv("XDG_CONFIG_HOME", dir.c_str(), 1);
+  EXPECT_EQ(viewer_settings_path(), dir + "/pelgrove/viewer");
+  unsetenv("XDG_CONFIG_HOME");
+}
+
+// Outlines keep the part colour unless dark: a third of it, black on a dark part.
+TEST(Grid_Scene, EdgeColors) {
+  struct Row { const char* id; std::array<float, 4> part; bool dark; std::array<float, 4> want; } rows[] = {
+      {"as written", {1, 0.8f, 0, 1}, false, {1, 0.8f, 0, 1}}, {"dark yellow", {1, 0.75f, 0, 1}, true, {1.0f / 3, 0.25f, 0, 1}},
+      {"dark red stays red", {1, 0, 0, 0.5f}, true, {1.0f / 3, 0, 0, 0.5f}}, {"dark part: black", {0.5f, 0, 0, 1}, true, {0, 0, 0, 1}},
+  };
+  for (const Row& r : rows) {
+    std::array<float, 4> got;
+    edge_color(r.part.data(), r.dark, got.data());
+    for (int c = 0; c < 4; ++c) EXPECT_FLOAT_EQ(got[c], r.want[c]) << r.id << " channel " << c;
+  }
 }
 
 TEST(Gl_State, ErrorTexts) {
