@@ -7,6 +7,7 @@
 #include "builders/parametric.h"
 #include "grid/finite_points.h"
 #include "grid/memory.h"
+#include "grid/part_properties.h"
 #include "grid/pelgrove_MxN.h"
 #include "script/scriptstream.h"
 #include "util/message.h"
@@ -57,12 +58,14 @@ bool read_and_fill_patch(const std::string& name, scriptstream& in, std::string&
   message = patch_usage;
   int M2 = 0, N2 = 0;
   if (!read_patch(in, gd, M2, N2, message) || !check_finite_corners(gd, 4, "corner", message)) return false;
+  take_part_spacing(gd);
   return fill_patch(gd, M2, N2, name);
 }
 
 bool read_and_fill_curve(const std::string& name, scriptstream& in, std::string& message, GridData& gd) {
   message = curve_usage;
   if (!read_curve(in, gd, message) || !check_finite_corners(gd, 2, "end", message)) return false;
+  take_part_spacing(gd);
   build_ab(gd, name);
   return gd.grid != nullptr;
 }
@@ -103,6 +106,11 @@ void map_builders(const std::string&) {
   register_builder("parc", pcylindrical_arc);
   register_builder("porbit", pspherical_arc);
   register_builder("import", import_geom);
+}
+
+void take_part_spacing(GridData& gd) {
+  gd.u_spacing = part_spacing(0);
+  gd.v_spacing = part_spacing(1);
 }
 
 // -- reading

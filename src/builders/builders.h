@@ -5,6 +5,7 @@
 #pragma once
 
 #include "grid/Grid.h"
+#include "script/functions.h"
 
 #include <map>
 #include <string>
@@ -31,7 +32,11 @@ struct GridData {
   int M = 0, N = 0;
   GridPt a, b, c, d;
   Grid_MxN* grid = nullptr;
+  Spacing u_spacing, v_spacing;  // where the lattice points lie along i (a curve's only direction) and j
 };
+
+// The spacings of a new part: those in force (set u_spacing, set v_spacing).
+void take_part_spacing(GridData& gd);
 
 // -- reading
 // M[:M2] N[:N2] a b c d; false with the reason appended to message.

@@ -182,6 +182,7 @@ bool build_curve(const std::string& name, scriptstream& in, std::string& message
   if (!exprs.read(in, message)) return false;
 
   gd.b.x = 1;
+  take_part_spacing(gd);
   build_ab(gd, name);
   evaluate_curve(gd, script, exprs);
   keep_last(gd.grid);
@@ -202,6 +203,7 @@ bool build_surface(const std::string& name, scriptstream& in, std::string& messa
   gd.b.x = 1;
   gd.c.x = gd.c.y = 1;
   gd.d.y = 1;
+  take_part_spacing(gd);
   if (M2 == gd.M && N2 == gd.N)
     build_abcd(gd, name);
   else

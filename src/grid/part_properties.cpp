@@ -12,6 +12,8 @@ namespace {
 const char* const DEFAULT_ELEMENT_NAMES[5] = {"", "", "B31", "S3", "S4"};
 std::string element_names[5] = {"", "", "B31", "S3", "S4"};
 
+Spacing spacings[2];
+
 struct KindWord {
   const char* word;
   int points;
@@ -23,6 +25,35 @@ const KindWord KIND_WORDS[] = {{"bar", 2}, {"triangle", 3}, {"tri", 3}, {"quadri
 void reset_part_properties() {
   part_material = "material";
   for (int k = 2; k <= 4; ++k) element_names[k] = DEFAULT_ELEMENT_NAMES[k];
+  spacings[0] = spacings[1] = Spacing();
+}
+
+const Spacing& part_spacing(int axis) { return spacings[axis ? 1 : 0]; }
+
+// set u_spacing <uniform | bias ratio | bump ratio | cluster strength>
+// The number may be an [expression]; a failure keeps the spacing in force.
+bool set_part_spacing(const std::string& name, scriptstream& s) {
+  std::string word;
+  s >> word;
+  Spacing::Kind kind;
+  if (!Spacing::kind_of(word, kind)) {
+    alert("set %s: expected uniform, bias <ratio>, bump <ratio> or cluster <strength>, not '%s'", name.c_str(),
+          word.c_str());
+    return false;
+  }
+  double value = 0;
+  if (kind != Spacing::uniform) {
+    s >> value;
+    if (!s.good()) {
+      alert("set %s %s: expected a number", name.c_str(), word.c_str());
+      return false;
+    }
+  }
+  std::string why;
+  Spacing& spacing = spacings[name == "v_spacing" ? 1 : 0];
+  if (Spacing::make(kind, value, spacing, why)) return true;
+  alert("set %s: %s", name.c_str(), why.c_str());
+  return false;
 }
 
 const std::string& solver_element_name(int points) { return element_names[points >= 2 && points <= 4 ? points : 4]; }

@@ -4,6 +4,7 @@
 #include "interp/listing.h"
 
 #include "builders/builders.h"
+#include "grid/part_properties.h"
 #include "interp/interp.h"
 #include "interp/library.h"
 #include "interp/params.h"
@@ -108,6 +109,9 @@ void write_parameters(std::ostream& out) {
     if (name == "element_type") out << " (" << element_type_word(value) << ")";
     out << "\n";
   }
+  // The lattice spacings are words, set like parameters.
+  for (int axis = 0; axis < 2; ++axis)
+    out << std::setw(24) << (axis ? "v_spacing" : "u_spacing") << part_spacing(axis).text() << "\n";
 }
 
 }  // namespace

@@ -1,5 +1,6 @@
 #include "interp/params.h"
 
+#include "grid/part_properties.h"
 #include "interp/placement.h"
 #include "script/expression.h"
 #include "script/scriptstream.h"
@@ -278,6 +279,7 @@ bool set_param(scriptstream& s) {
   if (name == "origin") return set_origin(s);
   if (name == "angles") return set_angles(s);
   if (name == "element_type") return set_element_type(s);
+  if (name == "u_spacing" || name == "v_spacing") return set_part_spacing(name, s);
   if (name == "debug") {
     double ignored;
     s >> ignored;

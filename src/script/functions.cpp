@@ -219,6 +219,117 @@ double PolyFit_func::operator()(double x) {
   return y;
 }
 
+// -- spacings
+
+namespace {
+
+const double kTwoPi = 6.283185307179586;
+// tanh(10 t) already puts the last cell at 1e-8 of the first; beyond that the points fall
+// together in double precision.
+constexpr double kMaxClusterStrength = 10;
+
+// A ratio to 12 significant digits, so that r and the reciprocal of [1/r] agree.
+double round_ratio(double r) { return std::strtod(string_printf("%.12g", r).c_str(), nullptr); }
+
+}  // namespace
+
+bool Spacing::kind_of(const std::string& word, Kind& kind) {
+  static const std::pair<const char*, Kind> kWords[] = {
+      {"uniform", uniform}, {"bias", bias}, {"bump", bump}, {"cluster", cluster}};
+  for (const auto& [name, k] : kWords)
+    if (word == name) {
+      kind = k;
+      return true;
+    }
+  return false;
+}
+
+bool Spacing::make(Kind kind, double value, Spacing& out, std::string& why) {
+  Spacing s;
+  s.mKind = kind;
+  s.mValue = value;
+  const char* name = kind == bias ? "bias" : kind == bump ? "bump" : "cluster";
+  if (kind == uniform) {
+    s.mValue = 0;
+  } else if (!std::isfinite(value)) {
+    why = std::string(name) + " needs a finite number, not " + (std::isnan(value) ? "nan" : string_printf("%g", value));
+    return false;
+  } else if (kind == cluster) {
+    if (std::fabs(value) > kMaxClusterStrength) {
+      why = string_printf("the strength of cluster lies between -%g and %g, not %g", kMaxClusterStrength,
+                          kMaxClusterStrength, value);
+      return false;
+    }
+    s.mShape = std::fabs(value);
+    s.mFlip = value > 0;  // the profile tanh(s t) / tanh(s) crowds toward 1
+    if (value == 0) s.mKind = uniform;
+  } else if (value <= 0) {
+    why = string_printf("the ratio of %s must be positive, not %g", name, value);
+    return false;
+  } else if (kind == bias) {
+    // The profile grows (r > 1); r < 1 is the mirror of 1/r.
+    const double r = round_ratio(value >= 1 ? value : 1 / value);
+    s.mShape = std::log(r);
+    s.mFlip = value < 1;
+    if (r == 1) s.mKind = uniform;
+  } else {
+    s.mShape = (value - 1) / (value + 1);  // slope 1 - a at the ends, 1 + a in the middle
+    if (value == 1) s.mKind = uniform;
+  }
+  out = s;
+  return true;
+}
+
+std::string Spacing::text() const {
+  static const char* const kNames[] = {"uniform", "bias", "bump", "cluster"};
+  if (mKind == uniform) return kNames[uniform];
+  return string_printf("%s %.12g", kNames[mKind], mValue);
+}
+
+double Spacing::profile(double t) const {
+  if (t <= 0) return 0;
+  if (t >= 1) return 1;
+  switch (mKind) {
+    case bias: return std::expm1(t * mShape) / std::expm1(mShape);
+    case bump: return t - mShape * std::sin(kTwoPi * t) / kTwoPi;
+    case cluster: return std::tanh(mShape * t) / std::tanh(mShape);
+    default: return t;
+  }
+}
+
+double Spacing::operator()(double t) const {
+  if (t <= 0) return 0;
+  if (t >= 1) return 1;
+  return mFlip ? 1 - profile(1 - t) : profile(t);
+}
+
+// The fraction of the edge before point k, for the profile run from the start or the end;
+// both index the profile with an exact quotient of integers.
+double Spacing::from_start(long k, long n, bool flip) const {
+  return flip ? 1 - profile(double(n - k) / n) : profile(double(k) / n);
+}
+
+// The first half of the edge is computed from its start, the second from its end, each as the
+// mirror spacing computes it from its own start: so the mirror's weights are these swapped.
+// The middle point goes to the unflipped side; a symmetric spacing puts it at 1/2.
+void Spacing::weights(long k, long n, double& start, double& end) const {
+  if (mKind == uniform) {
+    end = double(k) / n;
+    start = 1 - end;
+    return;
+  }
+  const bool symmetric = mKind == bump;
+  if (symmetric && 2 * k == n) {
+    start = end = 0.5;
+  } else if (2 * k < n || (2 * k == n && !mFlip)) {
+    end = from_start(k, n, mFlip);
+    start = 1 - end;
+  } else {
+    start = from_start(n - k, n, symmetric ? mFlip : !mFlip);
+    end = 1 - start;
+  }
+}
+
 // -- evaluation
 
 BuiltinFunc find_builtin(const std::string& name, bool* pure) {
@@ -247,9 +358,11 @@ std::vector<std::string> builtin_function_names() {
 }
 
 const char* const kUserFuncTypes =
-    "the types are poly, bezier, fit, r_fit, b_fit and B_fit (see: function <func_name> <type> <definition>)";
+    "the types are poly, bezier, fit, r_fit, b_fit, B_fit, bias, bump and cluster "
+    "(see: function <func_name> <type> <definition>)";
 
 // poly <n> <c0> .. | bezier <n> <b0> .. | fit|r_fit|b_fit <n> <x0> <y0> .. | B_fit <order> <n> <x0> <y0> ..
+// | bias|bump <ratio> | cluster <strength>
 bool store_user_func(const std::string& name, scriptstream& in) {
   std::string type;
   in >> type;
@@ -294,6 +407,20 @@ bool store_user_func(const std::string& name, scriptstream& in) {
     }
     if (!read_pairs(name, in, count, *f)) return false;
     if (f->type == PolyFit_func::b_fit) fit_bezier(f->xs, f->ys);
+    func = std::move(f);
+  } else if (Spacing::Kind kind; Spacing::kind_of(type, kind) && kind != Spacing::uniform) {
+    double value = 0;
+    in >> value;
+    if (!in) {
+      alert_text("function '" + name + "': " + type + " needs a number");
+      return false;
+    }
+    auto f = std::make_unique<Spacing_func>();
+    std::string why;
+    if (!Spacing::make(kind, value, f->spacing, why)) {
+      alert_text("function '" + name + "': " + why);
+      return false;
+    }
     func = std::move(f);
   } else {
     alert_text("function '" + name + "': unknown type '" + type + "'\n" + kUserFuncTypes);

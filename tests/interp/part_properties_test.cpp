@@ -37,6 +37,10 @@ TEST_F(PartProperties, EachWordHasADefaultIsTakenByNewPartsResetsAndIsListed) {
        "\nelement_name <bar|triangle|quadrilateral> <element_type>\n",
        [](const Grid&) { return solver_element_name(2) + solver_element_name(3) + solver_element_name(4); },
        "B31S3S4", "T3D2STRI3S4R", false},
+      // the parts' lattices show it (builders_test); here the setting in force
+      {"set v_spacing bump [4/2]", "parameters", "\nv_spacing               uniform\n",
+       [](const Grid&) { return part_spacing(0).text() + ", " + part_spacing(1).text(); }, "uniform, uniform",
+       "uniform, bump 2", false},
   };
   for (const auto& r : rows) {
     SCOPED_TRACE(r.set);

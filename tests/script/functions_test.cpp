@@ -77,7 +77,8 @@ TEST_F(FunctionsTest, UserFunctionValues) {
 
 TEST_F(FunctionsTest, BadDefinitionsStoreNothing) {
   const std::string kTypes =
-      "the types are poly, bezier, fit, r_fit, b_fit and B_fit (see: function <func_name> <type> <definition>)";
+      "the types are poly, bezier, fit, r_fit, b_fit, B_fit, bias, bump and cluster "
+      "(see: function <func_name> <type> <definition>)";
   const std::pair<const char*, std::string> rows[] = {
       {"f nosuch 1 2", "unknown type 'nosuch'\n" + kTypes}, {"f", "the type is missing\n" + kTypes}, {"", ""},
       {"f poly -2 1 2", "negative count -2"},      {"f fit -3", "negative count -3"},
@@ -88,6 +89,10 @@ TEST_F(FunctionsTest, BadDefinitionsStoreNothing) {
       {"f poly 3 1 x 3", "expected 3 values, found 1"}, {"f poly", "missing count"},
       {"f B_fit 2", "missing count"},
       {"f b_fit 1001 0 0", "a Bezier fit takes at most 1000 points, not 1001"},
+      {"f bias 0", "the ratio of bias must be positive, not 0"}, {"f bump -2", "the ratio of bump must be positive, not -2"},
+      {"f bias [log(-1)]", "bias needs a finite number, not nan"}, {"f bump [1/0]", "bump needs a finite number, not inf"},
+      {"f cluster -10.5", "the strength of cluster lies between -10 and 10, not -10.5"},
+      {"f cluster", "cluster needs a number"}, {"f uniform 1", "unknown type 'uniform'\n" + kTypes},
   };
   for (const auto& [definition, alert] : rows) {
     SCOPED_TRACE(definition);
@@ -97,6 +102,75 @@ TEST_F(FunctionsTest, BadDefinitionsStoreNothing) {
     EXPECT_EQ(call_func("f", 0), 7);
     EXPECT_EQ(alerts(), alert.empty() ? std::vector<std::string>{"function requires a name, a type and a definition"}
                                       : std::vector<std::string>{"function 'f': " + alert});
+  }
+}
+
+// Spacings: exact ends whatever the argument, the nearer end outside [0, 1], increasing, a value
+// worked out by hand, and the mirror definition giving the same points from the other end.
+TEST_F(FunctionsTest, SpacingFunctions) {
+  const double two_pi = 8 * std::atan(1.0);
+  const struct {
+    const char *f, *mirror;
+    double t, value;
+  } rows[] = {
+      {"f bias 4", "g bias [1/4]", 0.5, 1.0 / 3},  // (4^t - 1) / 3
+      {"f bias 0.1", "g bias 10", 0.5, 1 - (std::sqrt(10.0) - 1) / 9},
+      {"f bias 1e6", "g bias 1e-6", 0.5, 1.0 / 1001},
+      {"f bump 3", "g bump 3", 0.25, 0.25 - 0.5 / two_pi},  // amplitude (3-1)/(3+1)
+      {"f bump 0.2", "g bump 0.2", 0.25, 0.25 + (2.0 / 3) / two_pi},
+      {"f cluster 2", "g cluster -2", 0.5, 1 - std::tanh(1.0) / std::tanh(2.0)},
+      {"f cluster -10", "g cluster 10", 0.5, std::tanh(5.0) / std::tanh(10.0)},
+  };
+  for (const auto& r : rows) {
+    SCOPED_TRACE(r.f);
+    ASSERT_TRUE(define(r.f) && define(r.mirror));
+    EXPECT_EQ((std::vector<double>{call_func("f", 0), call_func("f", 1), call_func("f", -3), call_func("f", 7)}),
+              (std::vector<double>{0, 1, 0, 1}));
+    EXPECT_NEAR(call_func("f", r.t), r.value, 1e-12);
+    for (int k = 1; k <= 1000; ++k) {
+      const double t = k / 1000.0;
+      ASSERT_GT(call_func("f", t), call_func("f", (k - 1) / 1000.0)) << t;
+      ASSERT_NEAR(call_func("f", t), 1 - call_func("g", 1 - t), 1e-15) << t;
+    }
+  }
+  for (const char* neutral : {"f bias 1", "f bump 1", "f cluster 0"}) {
+    ASSERT_TRUE(define(neutral));
+    for (double t : {0.1, 1.0 / 3, 0.7, 0.999}) EXPECT_EQ(call_func("f", t), t) << neutral;
+  }
+  EXPECT_TRUE(alerts().empty());
+}
+
+// A lattice edge and the same edge taken from its other end with the mirror spacing get the
+// same weights, swapped, bit for bit; the ends are exact and the points advance.
+TEST(SpacingWeights, MirroredEdgesAgreeExactly) {
+  const struct {
+    Spacing::Kind kind;
+    double value, mirror;
+  } rows[] = {{Spacing::bias, 1.2, 1 / 1.2}, {Spacing::bias, 0.3, 1 / 0.3},   {Spacing::bias, 0.25, 4},
+              {Spacing::bump, 2, 2},         {Spacing::bump, 0.45, 0.45},     {Spacing::cluster, 3, -3},
+              {Spacing::cluster, -0.7, 0.7}, {Spacing::uniform, 0, 0}};
+  for (const auto& r : rows) {
+    Spacing s, m;
+    std::string why;
+    ASSERT_TRUE(Spacing::make(r.kind, r.value, s, why) && Spacing::make(r.kind, r.mirror, m, why));
+    SCOPED_TRACE(s.text());
+    for (long n : {1, 2, 3, 7, 10, 64, 1001}) {
+      double last = -1;
+      for (long k = 0; k <= n; ++k) {
+        double start, end, mstart, mend;
+        s.weights(k, n, start, end);
+        m.weights(n - k, n, mstart, mend);
+        if (r.kind != Spacing::uniform) {
+          ASSERT_TRUE(start == mend && end == mstart) << k << " of " << n;
+        }
+        ASSERT_GT(end, last);
+        ASSERT_NEAR(end, s(double(k) / n), 1e-15);
+        if (k == 0 || k == n) {
+          ASSERT_TRUE(start == (k ? 0 : 1) && end == (k ? 1 : 0)) << k;
+        }
+        last = end;
+      }
+    }
   }
 }
 
