@@ -148,7 +148,7 @@ TEST(Batch, MessagesAreExact) {
        "s.vmf:1: Error in 'switch' command's 'case' 2\ns.vmf:1: its script is empty\n"},
       {"unknown function type", RUN, script("function f cubic 2 1 2\n"), 1,
        "s.vmf:1: function 'f': unknown type 'cubic'\n"
-       "s.vmf:1: the types are poly, bezier, fit, r_fit, b_fit and B_fit (see: function <func_name> <type> <definition>)\n"},
+       "s.vmf:1: the types are poly, bezier, fit, r_fit, b_fit, B_fit, bias, bump and cluster (see: function <func_name> <type> <definition>)\n"},
       // files that cannot be read or written; a failed run leaves no mesh file
       {"unreadable input", {"--run", "gone.vmf", "out.dvk"}, {}, 1,
        "gone.vmf: cannot read the script: No such file or directory\n", "", ""},
