@@ -22,10 +22,11 @@ namespace {
 Pick_Index gIndex;
 bool gIndexBuilt = false;
 
-// A new display means new parts: the numbering is built again when next needed.
+// A new display means new parts: their numbering is built now, with the display (a few
+// tens of milliseconds for a million elements), so that a click answers at once.
 void grids_loaded() {
-  gIndex.clear();
-  gIndexBuilt = false;
+  gIndex.build(Grid::gGrids);
+  gIndexBuilt = true;
   refresh_parts_dialog();
 }
 
