@@ -9,6 +9,7 @@
 #include "util/message.h"
 
 #include <FL/Fl.H>
+#include <FL/Fl_Box.H>
 #include <FL/filename.H>
 #include <FL/fl_ask.H>
 
@@ -27,7 +28,15 @@ bool gIndexBuilt = false;
 void grids_loaded() {
   gIndex.build(Grid::gGrids);
   gIndexBuilt = true;
+  if (StatusLine) StatusLine->tooltip(nullptr);  // the run has said its own
   refresh_parts_dialog();
+}
+
+// The status line, with the whole text as its tooltip: four points and their coordinates
+// rarely fit under the editor.
+void tell(const std::string& text) {
+  set_status(text);
+  if (StatusLine) StatusLine->copy_tooltip(text.c_str());
 }
 
 std::string ask_with_toolkit(const char* prompt) {
@@ -92,15 +101,15 @@ void jump_to_place(const Element_Info& e) {
   std::string file;
   int line = 0;
   if (!place_line(e.place, file, line)) {
-    set_status("part '" + e.part + "' was not made by a script line");
+    tell("part '" + e.part + "' was not made by a script line");
     return;
   }
   if (file != script_name()) {
-    set_status("part '" + e.part + "' was made at " + e.place + ", not in the script in the editor");
+    tell("part '" + e.part + "' was made at " + e.place + ", not in the script in the editor");
     return;
   }
   go_to_line(line);
-  set_status("line " + std::to_string(line) + ": " + element_text(e));
+  tell("line " + std::to_string(line) + ": " + element_text(e));
 }
 
 long parse_number(const std::string& text, bool& ok) {
@@ -158,14 +167,14 @@ bool pick_element_at(int x, int y, bool jump) {
   Pick_Hit hit;
   if (!index.hit(pick_ray(v->camera(), x, y), shown, v->clipping().planes, hit)) {
     clear_pick();
-    set_status("no element under the pointer");
+    tell("no element under the pointer");
     return false;
   }
   const Element_Info e = element_info(index.grid(hit.part), hit.k, hit.number);
   Grid_Highlight h;
   add_element(h, e, true);
   show_highlight(hit.part, std::move(h));
-  set_status(element_text(e));
+  tell(element_text(e));
   if (jump) jump_to_place(e);
   return true;
 }
@@ -183,7 +192,7 @@ bool find_element(long number) {
   add_element(h, e, true);
   show_highlight(part, std::move(h));
   frame(e.xyz, e.n);
-  set_status(element_text(e) + hidden_note(part));
+  tell(element_text(e) + hidden_note(part));
   return true;
 }
 
@@ -218,7 +227,7 @@ bool find_point(long number) {
   }
   show_highlight(part, std::move(h));
   frame(reinterpret_cast<const double(*)[3]>(xyz.data()), int(xyz.size() / 3));
-  set_status(point_text(g, i) + ", in " + std::to_string(uses) + (uses == 1 ? " element" : " elements") +
+  tell(point_text(g, i) + ", in " + std::to_string(uses) + (uses == 1 ? " element" : " elements") +
              hidden_note(part));
   return true;
 }

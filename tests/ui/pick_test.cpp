@@ -224,6 +224,13 @@ TEST_F(Picking, HighlightAndHiddenPartsInThePicture) {
   for (const auto& r : rows) {
     SCOPED_TRACE(r.step);
     const std::string step = r.step;
+    if (step == "run") {
+      const std::vector<Part_Row> parts = part_rows();
+      ASSERT_EQ(parts.size(), 2u);
+      EXPECT_EQ(parts[0].name + " " + std::to_string(parts[0].elements) + " " + std::to_string(parts[0].color[0]) +
+                    " / " + parts[1].name + " " + std::to_string(parts[1].elements) + " " + std::to_string(parts[1].color[2]),
+                "red 16 0.500000 / blue 16 0.500000");
+    }
     if (step == "find 5") {
       ASSERT_TRUE(find_element(5));
       long idx[4];
