@@ -1,5 +1,5 @@
 // The building step alone of bench/models/plate-1000.vmf and pplate-1000.vmf (no merge, no
-// file), and the three pplate expressions over the same 1M points through the evaluator
+// file), the same plate graded and as a graded 1000:2000 transition, and the three pplate expressions over the same 1M points through the evaluator
 // and through compiled programs. Items are lattice points.
 #include "builders/builders.h"
 #include "grid/Grid.h"
@@ -28,14 +28,17 @@ std::string model(const char* name) {
   return text.str();
 }
 
-void run_model(benchmark::State& state, const char* name) {
+void run_model(benchmark::State& state, const char* name, const std::string& before = "",
+               const std::string& sizes = "") {
   static const bool mapped = [] {
     map_builders("");
     map_commands();
     return true;
   }();
   (void)mapped;
-  const std::string script = model(name);
+  std::string script = model(name);
+  if (!sizes.empty()) script.replace(script.find("1000 1000"), 9, sizes);
+  script = before + script;
   if (script.empty()) {
     state.SkipWithError("model not found");
     return;
@@ -54,6 +57,19 @@ BENCHMARK(BM_BuildPlate)->Unit(benchmark::kMillisecond);
 
 void BM_BuildPplate(benchmark::State& state) { run_model(state, "pplate-1000.vmf"); }
 BENCHMARK(BM_BuildPplate)->Unit(benchmark::kMillisecond);
+
+// Graded lattices: a graded plate weighs each edge once; a transition weighs every point.
+const char* const kGraded = "set u_spacing bias 5 set v_spacing cluster 3\n";
+void BM_BuildGradedPlate(benchmark::State& state) { run_model(state, "plate-1000.vmf", kGraded); }
+BENCHMARK(BM_BuildGradedPlate)->Unit(benchmark::kMillisecond);
+
+void BM_BuildTransition(benchmark::State& state) { run_model(state, "plate-1000.vmf", "", "1000:2000 1000"); }
+BENCHMARK(BM_BuildTransition)->Unit(benchmark::kMillisecond);
+
+void BM_BuildGradedTransition(benchmark::State& state) {
+  run_model(state, "plate-1000.vmf", kGraded, "1000:2000 1000");
+}
+BENCHMARK(BM_BuildGradedTransition)->Unit(benchmark::kMillisecond);
 
 // Every point of the lattice, row by row, through `evaluate`.
 template <class Evaluate>
