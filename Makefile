@@ -51,7 +51,7 @@ test-sanitize: deps
 SHOT_SCRIPT  ?= examples/flanged_pipe.vmf
 SHOT_IMAGE   ?= docs/flanged_pipe.png
 screenshot: build
-	$(BUILD)/bin/pelgrove --run $(SHOT_SCRIPT) /dev/null --image $(SHOT_IMAGE) --size 720x480
+	$(BUILD)/bin/pelgrove --run $(SHOT_SCRIPT) /dev/null --image $(SHOT_IMAGE) --size 720x480 --dark-edges
 
 bench: build
 	bench/run.sh $(BUILD)

@@ -74,10 +74,12 @@ public:
 }  // namespace
 
 CLO_t<std::string, 1> clo_image("--image", "the value names a PNG file: after --run, the model is drawn into it as the viewer\n"
-    "first shows it (part colours, element edges, lighting; free edges in red with --check),\n"
-    "without a window or an X server; not drawn when the run fails");
+    "first shows it (part colours, element edges, lighting; free edges in red with --check)\n"
+    "with the axis triad, without a window or an X server; not drawn when the run fails");
 CLO_view clo_view;
 CLO_size clo_size;
+CLO_flag clo_dark_edges("--dark-edges", "the --image picture outlines the elements in a dark shade of the part colour\n"
+    "(as the viewer's setting of that name), so the mesh reads on any colour");
 
 namespace {
 // Where --image may not write, "" when it may: over one of the run's own files.
@@ -94,8 +96,9 @@ std::string image_clash(const std::vector<BatchInput>& inputs) {
 std::string command_line_error() {
   if (clo_tol.invoked() && !(std::isfinite(clo_tol.value(0)) && clo_tol.value(0) >= 0))
     return "--tol: the distance must be a number of 0 or more";
-  if (!clo_image.invoked() && (clo_view.invoked() || clo_size.invoked()))
-    return std::string(clo_view.invoked() ? "--view" : "--size") + ": it sets the picture of --image, which is not given";
+  if (!clo_image.invoked() && (clo_view.invoked() || clo_size.invoked() || clo_dark_edges.invoked()))
+    return std::string(clo_view.invoked() ? "--view" : clo_size.invoked() ? "--size" : "--dark-edges") +
+           ": it sets the picture of --image, which is not given";
   if (clo_image.invoked() && !clo_run.invoked()) return "--image: pictures are drawn after a batch run: give --run";
   if (!clo_run.invoked()) return "";
   std::vector<BatchInput> inputs = {{clo_run.value(0), "the script"}};
@@ -158,7 +161,7 @@ int main(int argc, char** argv) {
     if (clo_image.invoked())
       picture = [&reports] {
         const ImageRequest request{clo_image.value(0), clo_view.view, clo_size.width, clo_size.height,
-                                   reports.check != MeshReports::NONE};
+                                   reports.check != MeshReports::NONE, clo_dark_edges.invoked()};
         std::string error;
         progress_phase("drawing " + request.path);
         const bool drawn = write_parts_image(request, error);

@@ -2,6 +2,7 @@
 
 #include "ui/Gl_Scene.h"
 #include "ui/Gl_State.h"
+#include "ui/Gl_Triad.h"
 #include "ui/Grid_Scene.h"
 #include "ui/view_render.h"
 #include "util/atomic_file.h"
@@ -29,9 +30,8 @@ constexpr ViewWord kViews[] = {{"iso", ImageView::ISO}, {"x", ImageView::X},    
                                {"z", ImageView::Z},     {"-x", ImageView::NEG_X}, {"-y", ImageView::NEG_Y},
                                {"-z", ImageView::NEG_Z}};
 
-// Turns about the screen's vertical and horizontal axes, applied after `q`.
+// A turn about the screen's vertical axis, applied after `q`.
 Gl_Quat turn_up(double deg, const Gl_Quat& q) { return quat_mul(quat_from_axis_angle({0, 1, 0}, deg), q); }
-Gl_Quat turn_right(double deg, const Gl_Quat& q) { return quat_mul(quat_from_axis_angle({1, 0, 0}, deg), q); }
 
 // An OpenGL context of its own with a w x h colour and depth framebuffer, current while
 // it lives. Made through EGL's surfaceless platform: Mesa draws it in software when the
@@ -137,9 +137,7 @@ Gl_Quat image_view_orientation(ImageView view) {
   case ImageView::NEG_Z: return quat_from_axis_angle({0, 1, 0}, 180);
   case ImageView::ISO: break;
   }
-  // Looking along (-1, -1, -1) with z up: half-way between +x and +y, then down by the
-  // angle whose tangent is 1/sqrt(2).
-  return turn_right(std::atan(1 / std::sqrt(2.0)) * 180 / M_PI, turn_up(-45, from_x));
+  return iso_orientation();
 }
 
 bool parse_image_size(const std::string& text, int& width, int& height) {
@@ -213,7 +211,10 @@ bool write_parts_image(const ImageRequest& r, std::string& error) {
       camera.zoom(1);
       camera.orientation(image_view_orientation(r.view));
       init_view_state(r.width, r.height);
-      render_view(scenes.get(), camera, Gl_LightingState(), Gl_ClippingState(), ViewLook());
+      ViewLook look;
+      look.dark_edges = r.dark_edges;
+      render_view(scenes.get(), camera, Gl_LightingState(), Gl_ClippingState(), look);
+      draw_axis_triad(camera.orientation(), r.width, r.height);
       test4errors("write_parts_image()");
       glFinish();
       pixels.resize(size_t(r.width) * r.height * 3);

@@ -29,11 +29,12 @@ struct ImageRequest {
   ImageView view = ImageView::ISO;
   int width = 800, height = 600;
   bool free_edges = false;  // the free edges of the merged mesh in red, as the viewer shows them
+  bool dark_edges = false;  // element outlines in a dark shade of the part colour
 };
 
 // Draws every part as the viewer first shows it (framed, lit, element edges, black
-// background) from the requested side, and writes the picture to `path` whole or not at
-// all. False with `error` ("cannot draw the picture: ..." or "cannot write the picture:
+// background) from the requested side, with the axis triad in the lower-left corner, and
+// writes the picture to `path` whole or not at all. False with `error` ("cannot draw the picture: ..." or "cannot write the picture:
 // ...") when no off-screen context can be made or the file not written.
 bool write_parts_image(const ImageRequest& request, std::string& error);
 

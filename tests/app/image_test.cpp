@@ -21,15 +21,28 @@ std::vector<std::string> with(std::vector<std::string> args, const std::vector<s
   return args;
 }
 
+// The lower-left corner holds the axis triad; the model is looked for elsewhere.
+constexpr int kCorner = 96;
+struct Colour {
+  int r, g, b;
+  bool corner;  // counted in the triad's corner only, else everywhere but there
+  double min, max = 1;
+};
+
 struct Picture {
   int width = 0, height = 0;
-  std::vector<unsigned char> rgb;
-  // Share of the pixels within 60 of the colour on every channel.
-  double share(int r, int g, int b) const {
-    size_t n = 0;
-    for (size_t i = 0; i + 2 < rgb.size(); i += 3)
-      n += std::abs(rgb[i] - r) < 60 && std::abs(rgb[i + 1] - g) < 60 && std::abs(rgb[i + 2] - b) < 60;
-    return rgb.empty() ? 0 : double(n) / (rgb.size() / 3);
+  std::vector<unsigned char> rgb;  // rows from the top
+  // Share of the pixels of the region within 60 of the colour on every channel.
+  double share(const Colour& c) const {
+    size_t n = 0, all = 0;
+    for (int y = 0; y < height; ++y)
+      for (int x = 0; x < width; ++x) {
+        if ((x < kCorner && y >= height - kCorner) != c.corner) continue;
+        const unsigned char* p = &rgb[3 * (size_t(y) * width + x)];
+        ++all;
+        n += std::abs(p[0] - c.r) < 60 && std::abs(p[1] - c.g) < 60 && std::abs(p[2] - c.b) < 60;
+      }
+    return all ? double(n) / all : 0;
   }
 };
 
@@ -45,30 +58,37 @@ bool read_png(const std::string& path, Picture& p) {
 }  // namespace
 
 // What the picture shows: its size, the part's colour (how much of the view it fills from
-// each side), the free edges in red when --check is given; nothing when the run fails.
+// each side), the triad, dark outlines, the free edges in red when --check is given;
+// nothing when the run fails.
 TEST(Image, DrawsTheModelWithoutADisplay) {
   unsetenv("DISPLAY");
+  const Colour blue_some{0, 0, 255, false, 0.05, 0.5}, blue_most{0, 0, 255, false, 0.3, 0.7},
+      blue_little{0, 0, 255, false, 0, 0.02}, no_red{255, 0, 0, false, 0, 0}, red{255, 0, 0, false, 1e-3},
+      triad_x{255, 0, 0, true, 1e-3}, triad_y{0, 204, 0, true, 1e-3}, triad_z{51, 115, 255, true, 1e-3};
+  const std::vector<std::string> z200 = {"--view", "z", "--size", "200x200"};
   struct Row {
     const char* id;
     std::vector<std::string> args;
     std::string script;
     int status, width, height;  // width 0: no picture is left
-    double blue_min, blue_max;
-    bool red;
+    std::vector<Colour> colours;
     std::string err = "";
   } rows[] = {
-      {"800x600 from the iso corner", IMAGE, BLUE_PLATE, 0, 800, 600, 0.05, 0.5, false},
-      {"the size asked", with(IMAGE, {"--size", "320x200"}), BLUE_PLATE, 0, 320, 200, 0.05, 0.5, false},
-      {"from z the plate fills the view", with(IMAGE, {"--view", "z", "--size", "200x200"}), BLUE_PLATE, 0, 200,
-       200, 0.3, 0.7, false},
-      {"from x it is edge-on", with(IMAGE, {"--view", "x", "--size", "200x200"}), BLUE_PLATE, 0, 200, 200, 0, 0.02,
-       false},
-      {"--check draws the free rim red", with(IMAGE, {"--check", "--view", "z", "--size", "200x200"}), BLUE_PLATE, 0,
-       200, 200, 0.3, 0.7, true},
-      {"no picture of a failed run", IMAGE, BLUE_PLATE + "nosuchword\n", 1, 0, 0, 0, 0, false,
+      {"800x600 from the iso corner, the triad", IMAGE, BLUE_PLATE, 0, 800, 600,
+       {blue_some, no_red, triad_x, triad_y, triad_z}},
+      {"the size asked", with(IMAGE, {"--size", "320x200"}), BLUE_PLATE, 0, 320, 200, {blue_some, no_red}},
+      {"from z the plate fills the view", with(IMAGE, z200), BLUE_PLATE, 0, 200, 200, {blue_most, no_red}},
+      {"from x it is edge-on", with(IMAGE, {"--view", "x", "--size", "200x200"}), BLUE_PLATE, 0, 200, 200,
+       {blue_little}},
+      {"--check draws the free rim red", with(with(IMAGE, z200), {"--check"}), BLUE_PLATE, 0, 200, 200,
+       {blue_most, red}},
+      {"--dark-edges outlines a yellow part in dark yellow", with(with(IMAGE, z200), {"--dark-edges"}),
+       "set rgb 1 1 0\n" + BLUE_PLATE.substr(BLUE_PLATE.find('\n') + 1), 0, 200, 200,
+       {{255, 255, 0, false, 0.3}, {85, 85, 0, false, 1e-3}}},
+      {"no picture of a failed run", IMAGE, BLUE_PLATE + "nosuchword\n", 1, 0, 0, {},
        "did not find a builder called 'nosuchword'"},
       {"no picture in a missing folder", {"--run", "s.vmf", "out.dvk", "--image", "no/out.png"}, BLUE_PLATE, 1, 0, 0,
-       0, 0, false, "no/out.png: cannot write the picture: No such file or directory\n"},
+       {}, "no/out.png: cannot write the picture: No such file or directory\n"},
   };
   for (const Row& r : rows) {
     SCOPED_TRACE(r.id);
@@ -84,9 +104,10 @@ TEST(Image, DrawsTheModelWithoutADisplay) {
     if (!drawn) continue;
     EXPECT_EQ(p.width, r.width);
     EXPECT_EQ(p.height, r.height);
-    EXPECT_GE(p.share(0, 0, 255), r.blue_min);
-    EXPECT_LE(p.share(0, 0, 255), r.blue_max);
-    EXPECT_EQ(p.share(255, 0, 0) > 0, r.red);
+    for (const Colour& c : r.colours) {
+      const double share = p.share(c);
+      EXPECT_TRUE(share >= c.min && share <= c.max) << c.r << " " << c.g << " " << c.b << ": " << share;
+    }
   }
 }
 
@@ -104,6 +125,8 @@ TEST(Image, RefusesBadValues) {
        "--image: pictures are drawn after a batch run: give --run\n", "", ""},
       {"--view without --image", with(RUN, {"--view", "x"}), plate, 2,
        "--view: it sets the picture of --image, which is not given\n", "", ""},
+      {"--dark-edges without --image", with(RUN, {"--dark-edges"}), plate, 2,
+       "--dark-edges: it sets the picture of --image, which is not given\n", "", ""},
       {"the picture over the script", {"--run", "s.vmf", "out.dvk", "--image", "s.vmf"}, plate, 2,
        "--image: the picture 's.vmf' is the script ('s.vmf'); it is not written over it\n", "", ""},
       {"the picture over the mesh", {"--run", "s.vmf", "out.dvk", "--image", "./out.dvk"}, plate, 2,
