@@ -183,7 +183,7 @@ def formats(model, solvers):
 
 # The vessel recipe's parts -> (deck set name, material, thickness), as its script sets them.
 VESSEL = {"shell": ("shell", "steel", 0.012), "head.surface": ("head_surface", "steel", 0.014),
-          "nozzle.window": ("nozzle_window", "forging", 0.02), "nozzle.pipe": ("nozzle_pipe", "forging", 0.02),
+          "nozzle.window": ("nozzle_window", "steel", 0.012), "nozzle.pipe": ("nozzle_pipe", "forging", 0.02),
           "blind.face": ("blind_face", "forging", 0.03)}
 
 
