@@ -104,7 +104,8 @@ TEST_F(PartLibrary, PartsAreConformingWithTheirExtentAndOrientation) {
       // the point below its rim's plane: the volume of the cap and a third of its rim's polygon.
       {"dome: a shallow cap", "dome 2 60 3 12", 12 * 3 + 1, 12, 1, {-s3, -s3, 1}, {s3, s3, 2},
        0.85 * 5 * M_PI / 3 + 3, 5 * M_PI / 3 + 3},
-      {"dome: a whole sphere", "dome 1 180 6 8", 5 * 8 + 2, 0, 2, {-1, -1, -1}, {1, 1, 1}, 0.6 * 4 * M_PI / 3, 4 * M_PI / 3},
+      {"dome: a whole sphere", "dome 1 180 6 8", 5 * 8 + 2, 0, 2, {-1, -1, -1}, {1, 1, 1}, 0.6 * 4 * M_PI / 3,
+       4 * M_PI / 3},
       // wall 12 x 4 rows, each hemisphere 12 x 3 more rows and its pole
       {"dome: hemispheres closing a tube wall", kCapsule, 12 * 4 + 2 * 37, 0, 2, {-1, -1, -1}, {1, 1, 3},
        2 * dodecagon + 0.8 * 4 * M_PI / 3, 2 * dodecagon + 4 * M_PI / 3},

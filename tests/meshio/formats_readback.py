@@ -217,8 +217,8 @@ def vessel():
     with open(os.path.join(d, "back.vmf"), "w") as f:
         f.write("import unv v.unv\n")
     r = run("--run", "back.vmf", "back.dvk", "--compare", "v.dvk")
-    check(r.returncode == 0 and "the meshes match (%d points, %d elements, %d groups)" % (len(pts), len(elems), len(order))
-          in r.stdout, "vessel unv: " + r.stdout + r.stderr)
+    match = "the meshes match (%d points, %d elements, %d groups)" % (len(pts), len(elems), len(order))
+    check(r.returncode == 0 and match in r.stdout, "vessel unv: " + r.stdout + r.stderr)
 
 
 def main():
