@@ -61,6 +61,9 @@ TEST_F(PartProperties, WordsThatCannotBeUsedStopTheScript) {
       {"element_name quad S4-R",
        "element_name quad: expected an element type of letters and digits (such as S4), not 'S4-R'"},
       {"element_name bar 31B", "element_name bar: expected an element type of letters and digits (such as B31), not '31B'"},
+      {"set u_spacing wavy 2", "set u_spacing: expected uniform, bias <ratio>, bump <ratio> or cluster <strength>, not 'wavy'"},
+      {"set v_spacing bias", "set v_spacing bias: expected a number"},
+      {"set v_spacing bias -1", "set v_spacing: the ratio of bias must be positive, not -1"},
   };
   for (const auto& [script, message] : rows) {
     SCOPED_TRACE(script);
