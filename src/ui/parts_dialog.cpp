@@ -58,6 +58,9 @@ void fill_rows() {
     row_names.push_back(r.name);
   }
   rows_group->end();
+  // As tall as its rows, within reason; the buttons keep to the bottom.
+  const int want = std::clamp(int(rows.size()) * kRow + 8 + kButtons, 120, 560);
+  if (win->h() != want) win->size(win->w(), want);
   rows_group->scroll_to(0, 0);
   rows_group->redraw();
 }
