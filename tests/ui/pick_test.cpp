@@ -11,16 +11,15 @@
 #include "ui/Fl_Emacs.h"
 #include "ui/Grid_Scene.h"
 #include "ui/parts_dialog.h"
+#include "ui/pick_info.h"
 #include "ui/pick_tool.h"
 #include "ui/viewer_slot.h"
 
 #include <FL/Fl.H>
 #include <FL/Fl_Check_Button.H>
-#include <FL/Fl_Scroll.H>
 #include <FL/Fl_Window.H>
 
 #include <cstdio>
-#include <deque>
 #include <fstream>
 #include <sstream>
 
@@ -28,12 +27,8 @@ using namespace Pelgrove_UserInterface;
 
 namespace {
 
-std::deque<std::string> gAnswers;
-std::string answer_from_queue(const char*) {
-  std::string a = gAnswers.empty() ? "" : gAnswers.front();
-  if (!gAnswers.empty()) gAnswers.pop_front();
-  return a;
-}
+std::string gAnswer;  // to the next Find
+std::string answer(const char*) { return gAnswer; }
 
 // Two plates side by side (red at x 0..2, blue at x 3..5) and their lines in the script.
 const std::string kTwo = "set element_type quads\nset rgb 0.5 0 0\nplate red 4 4  0 0 0  2 0 0  2 1 0  0 1 0\n"
@@ -48,7 +43,7 @@ protected:
   Fl_Gl_Viewer& view() { return *dynamic_cast<Fl_Gl_Viewer*>(GridViewer); }
   void SetUp() override {
     UiTest::SetUp();
-    gAskNumber = answer_from_queue;
+    gAskNumber = answer;
     gHiddenParts.clear();
   }
   void TearDown() override {
@@ -77,43 +72,25 @@ protected:
   int editor_line() { return ScriptInput->buffer()->count_lines(0, ScriptInput->insert_position()) + 1; }
 };
 
-// Element `number`'s point numbers and coordinates as the written .dvk file gives them.
-std::vector<std::string> dvk_element(const std::string& path, long number) {
-  std::ifstream f(path);
-  std::string line, word;
-  std::getline(f, line);
-  long np = 0, ne = 0, ng = 0;
-  f >> np >> ne >> ng;
+// The status text of a pick with its points as the written .dvk file gives them.
+std::string with_dvk_points(const std::string& status, const std::string& dvk) {
+  long number = 0, np = 0, ne = 0, num = 0, group = 0, id = 0;
+  int n = 0;
+  sscanf(status.c_str(), "element %ld", &number);
+  std::ifstream f(dvk);
+  std::string word, out = status.substr(0, status.find(": points") + 8);
+  std::getline(f, word);
+  f >> np >> ne >> group;
   std::vector<std::array<double, 3>> xyz(np + 1);
   for (long i = 1; i <= np; ++i) f >> word >> xyz[i][0] >> xyz[i][1] >> xyz[i][2];
-  for (long e = 1; e <= ne; ++e) {
-    long num = 0, group = 0;
-    int n = 0;
+  for (long e = 1; e <= ne && num != number; ++e) {
     f >> word >> num >> n >> group;
-    std::vector<std::string> out;
-    for (int j = 0; j < n; ++j) {
-      long id = 0;
-      f >> id;
-      char text[128];
-      snprintf(text, sizeof text, "%ld (%g, %g, %g)", id, xyz[id][0], xyz[id][1], xyz[id][2]);
-      out.push_back(text);
-    }
-    if (num == number) return out;
+    std::string points;
+    for (int j = 0; j < n && f >> id; ++j)
+      points += string_printf(" %ld (%g, %g, %g)", id, xyz[id][0], xyz[id][1], xyz[id][2]);
+    if (num == number) out += points;
   }
-  return {};
-}
-
-// The number and points ("12 (0, 1, 2)") a status text names.
-long named_element(const std::string& status, std::vector<std::string>& points) {
-  long number = 0;
-  sscanf(status.c_str(), "element %ld", &number);
-  std::string rest = status.substr(status.find(": points") + 8);
-  points.clear();
-  for (size_t at = 0; (at = rest.find(')', at)) != std::string::npos; ++at) {
-    const size_t start = rest.rfind(' ', rest.rfind('(', at) - 2);
-    points.push_back(rest.substr(start + 1, at - start));
-  }
-  return number;
+  return out;
 }
 
 }  // namespace
@@ -142,11 +119,9 @@ TEST_F(Picking, PickNamesTheWrittenElement) {
       EXPECT_EQ(status_text(), "no element under the pointer");
       continue;
     }
-    std::vector<std::string> points;
-    const long number = named_element(status_text(), points);
     EXPECT_NE(status_text().find(" of '" + std::string(r.part) + "' made at two.vmf:"), std::string::npos)
         << status_text();
-    EXPECT_EQ(points, dvk_element(dvk, number)) << status_text();
+    EXPECT_EQ(status_text(), with_dvk_points(status_text(), dvk));
   }
 }
 
@@ -190,7 +165,7 @@ TEST_F(Picking, FindTakesTheNumbersOfTheCheck) {
   for (const auto& r : rows) {
     SCOPED_TRACE(std::string(r.item) + " " + r.answer);
     sink.clear();
-    gAnswers = {r.answer};
+    gAnswer = r.answer;
     pick(r.item);
     EXPECT_EQ(alerts(), r.alert ? std::vector<std::string>{r.alert} : std::vector<std::string>{});
     if (r.alert) continue;
@@ -225,19 +200,15 @@ TEST_F(Picking, HighlightAndHiddenPartsInThePicture) {
     SCOPED_TRACE(r.step);
     const std::string step = r.step;
     if (step == "run") {
-      const std::vector<Part_Row> parts = part_rows();
-      ASSERT_EQ(parts.size(), 2u);
-      EXPECT_EQ(parts[0].name + " " + std::to_string(parts[0].elements) + " " + std::to_string(parts[0].color[0]) +
-                    " / " + parts[1].name + " " + std::to_string(parts[1].elements) + " " + std::to_string(parts[1].color[2]),
-                "red 16 0.500000 / blue 16 0.500000");
+      std::string parts;
+      for (const Part_Row& row : part_rows())
+        parts += string_printf("%s %ld %g; ", row.name.c_str(), row.elements, row.color[0] + row.color[2]);
+      EXPECT_EQ(parts, "red 16 0.5; blue 16 0.5; ");
     }
     if (step == "find 5") {
       ASSERT_TRUE(find_element(5));
-      long idx[4];
-      const Grid& g = *Grid::gGrids[0];
-      ASSERT_EQ(g.element(4, idx), 4);
-      const GridPt &a = effective(g.mPts[idx[0]]), &c = effective(g.mPts[idx[2]]);
-      expect_vec(view().camera().center(), {(a.x + c.x) / 2, (a.y + c.y) / 2, 0}, 1e-9);
+      const auto& x = element_info(*Grid::gGrids[0], 4, 5).xyz;  // element 5: the red part's fifth
+      expect_vec(view().camera().center(), {(x[0][0] + x[2][0]) / 2, (x[0][1] + x[2][1]) / 2, 0}, 1e-9);
     }
     if (step == "hide red") {
       view().autocenter(), view().autoscale();
