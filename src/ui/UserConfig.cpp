@@ -146,6 +146,11 @@ std::vector<std::string> viewer_help_lines(const UserConfig& c) {
       "  ...to draw element outlines darker than the faces, or as before");
   row("@baxis triad\t", mouse_names(c, GL_ACTION_TRIAD), key_names(c, {GL_ACTION_TRIAD}),
       "  ...to show or hide the x (red), y (green), z (blue) axes in the corner");
+  // The main window's viewer: picking leads back to the script (pick_tool).
+  row("@bpick element\t", "CTRL+Left Mouse", key_names(c, {GL_ACTION_PICK}),
+      "  ...to name the element under the mouse, its points and its script line below the editor");
+  row("@bgo to script line\t", "Double Click", "<no keys>",
+      "  ...to pick and put the editor's cursor on the line that made the part");
   l.push_back("the pop-up menu (right mouse) has these and the preset views; the last two are remembered");
   l.push_back("@_@l@cClipping");
   l.push_back("create clipping planes with the pop-up editor");
