@@ -4,6 +4,7 @@
 #include "grid/RawGrid.h"
 #include "grid/pelgrove_MxN.h"
 #include "merge/cell_table.h"
+#include "merge/mesh_geometry.h"
 #include "merge/t_joints.h"
 
 #include <algorithm>
@@ -15,34 +16,6 @@
 namespace {
 
 using Where = MeshCheck::Where;
-
-Vec3 sub(const Vec3& a, const Vec3& b) { return {a.x - b.x, a.y - b.y, a.z - b.z}; }
-Vec3 cross(const Vec3& a, const Vec3& b) {
-  return {a.y * b.z - a.z * b.y, a.z * b.x - a.x * b.z, a.x * b.y - a.y * b.x};
-}
-double dot(const Vec3& a, const Vec3& b) { return a.x * b.x + a.y * b.y + a.z * b.z; }
-double norm(const Vec3& a) { return std::sqrt(dot(a, a)); }
-bool finite(const GridPt& p) { return std::isfinite(p.x) && std::isfinite(p.y) && std::isfinite(p.z); }
-Vec3 scaled(const GridPt& p, double s) { return {p.x * s, p.y * s, p.z * s}; }
-// Angle between two vectors, degrees; NaN when either is zero.
-double angle_deg(const Vec3& a, const Vec3& b) {
-  if (!(norm(a) > 0 && norm(b) > 0)) return std::nan("");
-  return std::atan2(norm(cross(a, b)), dot(a, b)) * (180.0 / M_PI);
-}
-
-// The power of two that brings the largest finite coordinate to [1/2, 1): squares of
-// lengths, areas and normals then neither overflow nor underflow.
-double scale_for(const std::vector<Grid*>& grids) {
-  double maxabs = 0;
-  for (const Grid* g : grids)
-    for (const GridPt& p : g->mPts)
-      if (!p.mapped_to && finite(p))
-        maxabs = std::max({maxabs, std::fabs(p.x), std::fabs(p.y), std::fabs(p.z)});
-  if (!(maxabs > 0)) return 1;
-  int e;
-  std::frexp(maxabs, &e);
-  return std::ldexp(1.0, std::clamp(-e, -1022, 1023));
-}
 
 // Corners (indices into mPts) an element had before merging: -1 when the grid cannot say.
 int raw_corners(const Grid* g, int k, long* idx) {
@@ -106,6 +79,14 @@ void for_each_edge(std::vector<EdgeUse>& uses, F f) {
 Where where_of(const EdgeUse& u) { return Where{u.part, u.element, u.number}; }
 MeshCheck::Edge edge_of(const EdgeUse& u) { return {u.lo, u.hi, where_of(u)}; }
 
+// The fold at the edge two consistently oriented neighbours u[0], u[1] share; not found()
+// when their normals (by written element number - 1) turn by FOLD_DEG or less.
+MeshCheck::Fold fold_of(const EdgeUse* u, const std::vector<Vec3>& normals) {
+  const double deg = angle_deg(normals[u[0].number - 1], normals[u[1].number - 1]);
+  if (!(deg > MeshCheck::FOLD_DEG)) return {};
+  return MeshCheck::Fold{u[0].lo, u[0].hi, where_of(u[0]), where_of(u[1]), deg};
+}
+
 // `normals` by written element number - 1 (zero for bars and faces without one).
 void classify_edges(std::vector<EdgeUse>& uses, const std::vector<Vec3>& normals, MeshCheck& c) {
   for_each_edge(uses, [&](const EdgeUse* u, size_t n) {
@@ -118,12 +99,9 @@ void classify_edges(std::vector<EdgeUse>& uses, const std::vector<Vec3>& normals
     } else if (u[0].forward == u[1].forward) {
       ++c.flipped_edges;
       keep(c.flipped_examples, MeshCheck::Edge{u[0].lo, u[0].hi, where_of(u[1])});
-    } else {
-      const double deg = angle_deg(normals[u[0].number - 1], normals[u[1].number - 1]);
-      if (deg > MeshCheck::FOLD_DEG) {
-        ++c.folds;
-        keep(c.fold_examples, MeshCheck::Fold{u[0].lo, u[0].hi, where_of(u[0]), where_of(u[1]), deg});
-      }
+    } else if (const MeshCheck::Fold f = fold_of(u, normals); f.at.found()) {
+      ++c.folds;
+      keep(c.fold_examples, f);
     }
   });
 }
@@ -164,16 +142,6 @@ void add_face_edges(std::vector<EdgeUse>& uses, const GridPt* p, int n, int part
   }
 }
 
-// The angle between the halves of a quadrilateral split along its flatter diagonal; NaN
-// when neither split has two triangles of some area.
-double warp_deg(const Vec3* v) {
-  const double a =
-      angle_deg(cross(sub(v[1], v[0]), sub(v[2], v[0])), cross(sub(v[2], v[0]), sub(v[3], v[0])));
-  const double b =
-      angle_deg(cross(sub(v[2], v[1]), sub(v[3], v[1])), cross(sub(v[3], v[1]), sub(v[0], v[1])));
-  return std::isnan(a) ? b : std::isnan(b) ? a : std::min(a, b);
-}
-
 // Shape of one face (scaled corners): angles, aspect ratio, area, warp. Returns its area
 // vector (zero when it has none).
 Vec3 measure_face(const Vec3* v, int n, const Where& at, MeshCheck& c) {
@@ -183,9 +151,8 @@ Vec3 measure_face(const Vec3* v, int n, const Where& at, MeshCheck& c) {
     shortest = std::min(shortest, len);
     longest = std::max(longest, len);
   }
-  const Vec3 area2 =
-      n == 3 ? cross(sub(v[1], v[0]), sub(v[2], v[0])) : cross(sub(v[2], v[0]), sub(v[3], v[1]));
-  if (!(0.5 * norm(area2) > 1e-12 * longest * longest)) {
+  const Vec3 area2 = face_area2(v, n);
+  if (!face_has_area(area2, longest)) {
     ++c.zero_area;
     keep(c.zero_area_examples, at);
     return {0, 0, 0};  // its angles, aspect and warp say nothing more
@@ -282,7 +249,7 @@ void find_near_misses(const TJointInput& in, MeshCheck& c) {
 TJointInput gather_points(MeshCheck& c) {
   const std::vector<Grid*>& grids = Grid::gGrids;
   TJointInput in;
-  in.scale = scale_for(grids);
+  in.scale = mesh_scale_for(grids);
   bool any = false;
   for (int gi = 0; gi < (int)grids.size(); ++gi) {
     const Grid* g = grids[gi];
@@ -386,6 +353,43 @@ std::vector<MeshCheck::Edge> mesh_free_edges() {
   for_each_edge(uses, [&](const EdgeUse* u, size_t n) {
     if (n == 1) out.push_back(edge_of(u[0]));
   });
+  return out;
+}
+
+std::vector<MeshCheck::Fold> mesh_folds() {
+  const double s = mesh_scale_for(Grid::gGrids);
+  std::vector<EdgeUse> uses;
+  reserve_edge_uses(uses);
+  std::vector<Vec3> normals;
+  for_each_element([&](int gi, int k, int n, const GridPt* p, long number) {
+    if (n < 2) return;
+    Vec3 normal{0, 0, 0};
+    if (n > 2) {
+      add_face_edges(uses, p, n, gi, k, number);
+      if (std::all_of(p, p + n, [](const GridPt& q) { return finite(q); })) {
+        Vec3 v[4];
+        double longest = 0;
+        for (int j = 0; j < n; ++j) v[j] = scaled(p[j], s);
+        for (int j = 0; j < n; ++j) longest = std::max(longest, norm(sub(v[(j + 1) % n], v[j])));
+        const Vec3 area2 = face_area2(v, n);
+        if (face_has_area(area2, longest)) normal = area2;
+      }
+    }
+    normals.push_back(normal);
+  });
+  std::vector<MeshCheck::Fold> out;
+  for_each_edge(uses, [&](const EdgeUse* u, size_t n) {
+    if (n != 2 || u[0].forward == u[1].forward) return;
+    if (const MeshCheck::Fold f = fold_of(u, normals); f.at.found()) out.push_back(f);
+  });
+  return out;
+}
+
+std::vector<MeshCheck::Where> mesh_t_joint_elements() {
+  MeshCheck c;
+  const TJointInput in = gather_points(c);
+  std::vector<MeshCheck::Where> out;
+  find_t_joints(in, c, &out);
   return out;
 }
 

@@ -110,6 +110,10 @@ MeshCheck check_mesh();
 // used by exactly one face of all parts, as point numbers a < b with the face that has each,
 // in ascending order of (a, b). Bars have no such edges.
 std::vector<MeshCheck::Edge> mesh_free_edges();
+// Every fold check_mesh counts, in ascending order of the shared edge (a, b).
+std::vector<MeshCheck::Fold> mesh_folds();
+// The element of every T-joint check_mesh counts (an element holding several appears as often).
+std::vector<MeshCheck::Where> mesh_t_joint_elements();
 // The report in plain words, and the same as one JSON object.
 std::string mesh_check_text(const MeshCheck& c);
 std::string mesh_check_json(const MeshCheck& c);

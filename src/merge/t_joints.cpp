@@ -8,13 +8,6 @@
 
 namespace {
 
-Vec3 sub(const Vec3& a, const Vec3& b) { return {a.x - b.x, a.y - b.y, a.z - b.z}; }
-Vec3 cross(const Vec3& a, const Vec3& b) {
-  return {a.y * b.z - a.z * b.y, a.z * b.x - a.x * b.z, a.x * b.y - a.y * b.x};
-}
-double dot(const Vec3& a, const Vec3& b) { return a.x * b.x + a.y * b.y + a.z * b.z; }
-double norm(const Vec3& a) { return std::sqrt(dot(a, a)); }
-
 constexpr int kMaxLevel = 60;
 
 // An element filed in the cells: its part, index in the part and written number.
@@ -93,7 +86,7 @@ double on_element(const Vec3& p, const Vec3* v, int n, double tol) {
 
 }  // namespace
 
-void find_t_joints(const TJointInput& in, MeshCheck& c) {
+void find_t_joints(const TJointInput& in, MeshCheck& c, std::vector<MeshCheck::Where>* on) {
   const std::vector<Grid*>& grids = Grid::gGrids;
   if (grids.size() < 2) return;
 
@@ -194,6 +187,7 @@ void find_t_joints(const TJointInput& in, MeshCheck& c) {
           ++c.t_joints;
           MeshCheck::Count& pair = c.t_joint_pairs[{mine[0], f.part}];
           ++pair.count;
+          if (on) on->push_back({f.part, f.k, f.number});
           if (pair.examples.size() < MeshCheck::EXAMPLES)
             pair.examples.push_back({id, mine[0], p.x / in.scale, p.y / in.scale, p.z / in.scale,
                                      MeshCheck::Where{f.part, f.k, f.number}, dist / in.scale});

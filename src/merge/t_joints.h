@@ -5,13 +5,10 @@
 #pragma once
 
 #include "merge/mesh_check.h"
+#include "merge/mesh_geometry.h"
 
 #include <cstdint>
 #include <vector>
-
-struct Vec3 {
-  double x, y, z;
-};
 
 // What find_t_joints needs of the merged parts: every representative's position scaled by
 // `scale` (a power of two; non-finite ones flagged), the part that owns it, and the points
@@ -28,4 +25,5 @@ struct TJointInput {
 // A point lies on an element when it is within the element's part tolerance (never less
 // than 1e-6 of the element's longest edge) of one of its edges or of its face, and farther
 // than that from each of its corners (what is that close to a corner is a near miss).
-void find_t_joints(const TJointInput& in, MeshCheck& c);
+// With `on`, the element of every T-joint is appended to it as well.
+void find_t_joints(const TJointInput& in, MeshCheck& c, std::vector<MeshCheck::Where>* on = nullptr);
