@@ -343,6 +343,7 @@ void Fl_Gl_Viewer::draw_scene() {
   render_view(mScene.get(), mCamera, mLighting, mClipping, {mWhite, mMoving || mKeyMoving, mSettings.dark_edges});
   draw_clip_dots();
   if (mSettings.triad) draw_axis_triad(mCamera.orientation(), w(), h());
+  if (mOverlayCb) mOverlayCb(*this, mOverlayData);
   test4errors("Fl_Gl_Viewer::draw()");
 }
 

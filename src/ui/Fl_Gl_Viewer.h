@@ -41,6 +41,9 @@ public:
   Gl_ClippingState& clipping() { return mClipping; }
   Gl_LightingState& lighting() { return mLighting; }
   void pick_callback(PickCallback cb, void* data) { mPickCb = cb, mPickData = data; }
+  // Drawn over the scene in window pixels (a legend); null for none.
+  typedef void (*OverlayCallback)(Fl_Gl_Viewer& viewer, void* data);
+  void overlay_callback(OverlayCallback cb, void* data) { mOverlayCb = cb, mOverlayData = data; }
   bool white_background() const { return mWhite; }
   void toggle_background();
   // -- remembered view settings: with a settings file every change is written to it.
@@ -124,6 +127,8 @@ private:
   std::unique_ptr<Fl_Widget_Tracker> mFocusTaker;
   PickCallback mPickCb = nullptr;
   void* mPickData = nullptr;
+  OverlayCallback mOverlayCb = nullptr;
+  void* mOverlayData = nullptr;
   int mLastX = 0, mLastY = 0;
   int mDragPlane = -1;  // clip dot being dragged
   bool mMoving = false;  // a drag is turning, moving or zooming the view

@@ -415,7 +415,19 @@ void Grid_Scene::draw() {
   glVertexPointer(3, GL_FLOAT, 24, nullptr);
   glEnableClientState(GL_NORMAL_ARRAY);
   glNormalPointer(GL_FLOAT, 24, (const void*)12);
+  const bool own_colours = vertex_rgba.size() == mesh.verts.size() / 6 * 4 && !vertex_rgba.empty();
+  if (own_colours) {
+    glDisable(GL_LIGHTING);
+    glBindBuffer(GL_ARRAY_BUFFER, 0);
+    glColorPointer(4, GL_UNSIGNED_BYTE, 0, vertex_rgba.data());
+    glBindBuffer(GL_ARRAY_BUFFER, mBuffers[0]);
+    glEnableClientState(GL_COLOR_ARRAY);
+  }
   draw_indices(GL_TRIANGLES, mTriOffset, mesh.tris.size());
+  if (own_colours) {
+    glDisableClientState(GL_COLOR_ARRAY);
+    glColor4fv(color);
+  }
   glDisableClientState(GL_NORMAL_ARRAY);
   glDisable(GL_LIGHTING);
   draw_indices(GL_LINES, mBarOffset, mesh.bars.size());
@@ -439,6 +451,7 @@ void Grid_Scene::draw() {
   if (line_width >= 0 && !gl_view_moving()) {
     float edge[4];
     edge_color(color, gl_dark_edges(), edge);
+    if (own_colours) std::fill(edge, edge + 3, 0.15f);  // dark over every quality colour
     glColor4fv(edge);
     draw_indices(GL_LINES, mEdgeOffset, mesh.edges.size());
   }

@@ -73,6 +73,10 @@ public:
   Grid_Display display = Grid_Display::FULL;
   Grid_Mesh mesh;
   Grid_Highlight highlight;
+  // Quality colours (a view setting): RGBA per vertex of `mesh`, read at each face's provoking
+  // corner; the faces are then drawn unlit in these colours and the element edges dark. Empty:
+  // the part's colour.
+  std::vector<uint8_t> vertex_rgba;
 
 private:
   void draw_highlight() const;

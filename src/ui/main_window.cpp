@@ -12,6 +12,7 @@
 #include "ui/messages.h"
 #include "ui/parts_dialog.h"
 #include "ui/pick_tool.h"
+#include "ui/quality_view.h"
 #include "ui/viewer_slot.h"
 #include "util/QuickMD5.h"
 #include "util/atomic_file.h"
@@ -280,6 +281,7 @@ void set_menus() {
     std::string label = "File/Export to/" + menu_label(format.description);
     MainMenuBar->add(label.c_str(), 0, export_cb, (void*)format.pattern);
   }
+  add_quality_menu(MainMenuBar);
   const Fl_Menu_Item* reload = MainMenuBar->find_item(auto_reload_cb);
   if (reload && auto_reload_on()) const_cast<Fl_Menu_Item*>(reload)->set();
 }

@@ -4,6 +4,7 @@
 #include "ui/Fl_Gl_Viewer.h"
 #include "ui/Grid_Scene.h"
 #include "ui/pick_tool.h"
+#include "ui/quality_view.h"
 #include "util/message.h"
 
 #include <string>
@@ -22,6 +23,7 @@ void rebuild() {
   reduced_parts.clear();
   set_display_status_callback(note_status, nullptr);
   load_grids();
+  reapply_quality_colours();
   if (view && !framed && !Grid::gGrids.empty()) {
     view->autocenter();
     view->autoscale();
