@@ -399,6 +399,7 @@ void Grid_Scene::draw_indices(unsigned mode, size_t offset, size_t count) const 
 // Faces lit and flat (each triangle takes its element's normal from its last corner), then with
 // lighting off the bars, the merge links and free edges in red, and the element edges in the part's colour
 // (a dark shade of it with gl_dark_edges) unless line_width < 0 (the faces sit behind them by the polygon offset).
+// With quality colours the faces are unlit in their own colours and the element edges dark grey.
 void Grid_Scene::draw() {
   if (!is_active() || !upload()) return;
   glPushAttrib(GL_ENABLE_BIT | GL_CURRENT_BIT | GL_LIGHTING_BIT | GL_LINE_BIT | GL_POLYGON_BIT);
