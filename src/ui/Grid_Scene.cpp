@@ -3,6 +3,7 @@
 #include "grid/Grid.h"
 #include "merge/mesh_check.h"
 #include "ui/Gl_State.h"
+#include "ui/edge_runs.h"
 #include "script/parameters.h"
 
 #define GL_GLEXT_PROTOTYPES
@@ -365,14 +366,17 @@ bool Grid_Scene::upload() {
   glBufferData(GL_ARRAY_BUFFER, mesh.verts.size() * 4, mesh.verts.data(), GL_STATIC_DRAW);
   mTriOffset = 0;
   mEdgeOffset = mesh.tris.size();
-  mBarOffset = mEdgeOffset + mesh.edges.size();
+  // Collinear edges go to the renderer as one segment: llvmpipe pays per segment.
+  std::vector<uint32_t> runs = join_collinear_edges(mesh.verts, mesh.edges);
+  mEdgeCount = runs.size();
+  mBarOffset = mEdgeOffset + runs.size();
   const size_t n = mBarOffset + mesh.bars.size();
   glBindBuffer(GL_ELEMENT_ARRAY_BUFFER, mBuffers[1]);
   // Parts of fewer than 65536 vertices (most) get 16-bit indices: half the bytes to fetch.
   mIndexSize = mesh.verts.size() / 6 < 65536 ? 2 : 4;
   glBufferData(GL_ELEMENT_ARRAY_BUFFER, n * mIndexSize, nullptr, GL_STATIC_DRAW);
   size_t at = 0;
-  for (const auto* part : {&mesh.tris, &mesh.edges, &mesh.bars}) {
+  for (const auto* part : {&mesh.tris, &runs, &mesh.bars}) {
     if (mIndexSize == 4) {
       glBufferSubData(GL_ELEMENT_ARRAY_BUFFER, at * 4, part->size() * 4, part->data());
     } else {
@@ -454,7 +458,7 @@ void Grid_Scene::draw() {
     edge_color(color, gl_dark_edges(), edge);
     if (own_colours) std::fill(edge, edge + 3, 0.15f);  // dark over every quality colour
     glColor4fv(edge);
-    draw_indices(GL_LINES, mEdgeOffset, mesh.edges.size());
+    draw_indices(GL_LINES, mEdgeOffset, mEdgeCount);
   }
   glBindBuffer(GL_ARRAY_BUFFER, 0);
   glBindBuffer(GL_ELEMENT_ARRAY_BUFFER, 0);

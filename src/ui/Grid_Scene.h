@@ -83,6 +83,7 @@ private:
   unsigned mBuffers[2] = {0, 0};  // vertices, indices
   unsigned mGeneration = 0;       // context generation the buffers belong to
   size_t mTriOffset = 0, mEdgeOffset = 0, mBarOffset = 0;  // into the index buffer, in indices
+  size_t mEdgeCount = 0;  // indices of the edges as drawn (collinear ones joined)
   size_t mIndexSize = 4;                                   // bytes per index
   bool upload();
   void draw_indices(unsigned mode, size_t offset, size_t count) const;

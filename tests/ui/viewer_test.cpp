@@ -5,6 +5,7 @@
 #include "support/test_support.h"
 #include "ui/Gl_State.h"
 #include "ui/Grid_Scene.h"
+#include "ui/edge_runs.h"
 
 #include <FL/Enumerations.H>
 #include <FL/Fl.H>
@@ -370,6 +371,32 @@ TEST(Grid_Scene, EdgeColors) {
     std::array<float, 4> got;
     edge_color(r.part.data(), r.dark, got.data());
     for (int c = 0; c < 4; ++c) EXPECT_FLOAT_EQ(got[c], r.want[c]) << r.id << " channel " << c;
+  }
+}
+
+// Chains of edges in one direction become one segment each; bends, fold-backs and branches
+// stay apart. Points are given as x y (z = 0), three floats each.
+TEST(EdgeRuns, CollinearChainsJoin) {
+  struct Row { const char* id; std::vector<float> xy; std::vector<uint32_t> edges, want; } rows[] = {
+      {"chain of three, any order", {0, 0, 1, 0, 2, 0, 3, 0}, {2, 1, 0, 1, 2, 3}, {3, 0}},
+      {"corner", {0, 0, 1, 0, 1, 1}, {0, 1, 1, 2}, {0, 1, 1, 2}},
+      {"folds back", {0, 0, 1, 0, 2, 0}, {0, 2, 2, 1}, {0, 2, 2, 1}},
+      {"bent by 1e-5", {0, 0, 1, 0, 2, 1e-5f}, {0, 1, 1, 2}, {0, 1, 1, 2}},
+      {"cross: two lines", {-1, 0, 0, 0, 1, 0, 0, -1, 0, 1}, {0, 1, 3, 1, 1, 2, 1, 4}, {0, 2, 3, 4}},
+      {"2 x 2 grid: six lines", {0, 0, 1, 0, 2, 0, 0, 1, 1, 1, 2, 1, 0, 2, 1, 2, 2, 2},
+       {0, 1, 1, 2, 3, 4, 4, 5, 6, 7, 7, 8, 0, 3, 3, 6, 1, 4, 4, 7, 2, 5, 5, 8},
+       {0, 2, 3, 5, 6, 8, 0, 6, 1, 7, 2, 8}},
+  };
+  for (const Row& r : rows) {
+    std::vector<float> verts;
+    for (size_t k = 0; k < r.xy.size(); k += 2) verts.insert(verts.end(), {r.xy[k], r.xy[k + 1], 0});
+    auto got = join_collinear_edges(verts, r.edges, 3);
+    for (size_t k = 0; k < got.size(); k += 2)
+      if (got[k] > got[k + 1]) std::swap(got[k], got[k + 1]);
+    auto want = r.want;
+    for (size_t k = 0; k < want.size(); k += 2)
+      if (want[k] > want[k + 1]) std::swap(want[k], want[k + 1]);
+    EXPECT_EQ(got, want) << r.id;
   }
 }
 
