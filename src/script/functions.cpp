@@ -269,6 +269,10 @@ bool Spacing::make(Kind kind, double value, Spacing& out, std::string& why) {
   } else if (kind == bias) {
     // The profile grows (r > 1); r < 1 is the mirror of 1/r.
     const double r = round_ratio(value >= 1 ? value : 1 / value);
+    if (!std::isfinite(r)) {
+      why = string_printf("the ratio of bias is too small: %g", value);
+      return false;
+    }
     s.mShape = std::log(r);
     s.mFlip = value < 1;
     if (r == 1) s.mKind = uniform;

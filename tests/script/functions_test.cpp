@@ -90,7 +90,7 @@ TEST_F(FunctionsTest, BadDefinitionsStoreNothing) {
       {"f B_fit 2", "missing count"},
       {"f b_fit 1001 0 0", "a Bezier fit takes at most 1000 points, not 1001"},
       {"f bias 0", "the ratio of bias must be positive, not 0"}, {"f bump -2", "the ratio of bump must be positive, not -2"},
-      {"f bias [log(-1)]", "bias needs a finite number, not nan"}, {"f bump [1/0]", "bump needs a finite number, not inf"},
+      {"f bias [log(-1)]", "bias needs a finite number, not nan"}, {"f bump [1/0]", "bump needs a finite number, not inf"}, {"f bias 1e-320", "the ratio of bias is too small: 9.99989e-321"},
       {"f cluster -10.5", "the strength of cluster lies between -10 and 10, not -10.5"},
       {"f cluster", "cluster needs a number"}, {"f uniform 1", "unknown type 'uniform'\n" + kTypes},
   };
