@@ -187,6 +187,9 @@ TEST_F(Docs, CookbookVariantsBehaveAsDescribed) {
       {"vessel_nozzle.vmf", {"--D", "nt=64", "--D", "r=0.15", "--fail-on", "any"}, 0, ""},
       // a nozzle wider than its window: the window folds over the hole
       {"vessel_nozzle.vmf", {"--D", "nt=64", "--D", "r=0.3", "--fail-on", "folds"}, 1, "folds: the mesh check found"},
+      {"graded_plate.vmf", {"--D", "ratio=1.5", "--D", "n=7", "--fail-on", "any"}, 0, ""},
+      // the top with the front's ratio instead of its mirror: both seams open, 12 edges a side
+      {"graded_plate.vmf", {"--D", "top=5", "--fail-on", "free-edges"}, 1, "free-edges: the mesh check found 48"},
   };
   for (const auto& row : rows) {
     std::vector<std::string> args = row.args;
