@@ -27,8 +27,10 @@ void toggle_cb(Fl_Widget* w, void* index) {
   if (i < row_names.size()) set_part_shown(row_names[i], static_cast<Fl_Check_Button*>(w)->value() != 0);
 }
 
+// Also names hidden in earlier runs that this one did not make.
 void show_all_cb(Fl_Widget*, void*) {
   for (const std::string& name : row_names) set_part_shown(name, true);
+  gHiddenParts.clear();
   refresh_parts_dialog();
 }
 
