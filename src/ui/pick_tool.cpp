@@ -33,10 +33,13 @@ void grids_loaded() {
 }
 
 // The status line, with the whole text as its tooltip: four points and their coordinates
-// rarely fit under the editor.
+// rarely fit under the editor. It is drawn at once, before the viewer's next frame (which
+// takes a while on a large model) shows the highlight.
 void tell(const std::string& text) {
   set_status(text);
-  if (StatusLine) StatusLine->copy_tooltip(text.c_str());
+  if (!StatusLine) return;
+  StatusLine->copy_tooltip(text.c_str());
+  Fl::flush();
 }
 
 std::string ask_with_toolkit(const char* prompt) {
@@ -171,11 +174,11 @@ bool pick_element_at(int x, int y, bool jump) {
     return false;
   }
   const Element_Info e = element_info(index.grid(hit.part), hit.k, hit.number);
+  tell(element_text(e));
+  if (jump) jump_to_place(e);
   Grid_Highlight h;
   add_element(h, e, true);
   show_highlight(hit.part, std::move(h));
-  tell(element_text(e));
-  if (jump) jump_to_place(e);
   return true;
 }
 
