@@ -4,6 +4,7 @@
 
 #include <algorithm>
 #include <cmath>
+#include <cstdint>
 #include <limits>
 
 namespace {
@@ -48,6 +49,102 @@ void count_at(ElementQuality& q, const std::vector<T>& found, At at) {
     for (const MeshCheck::Where& w : at(x))
       if (w.number >= 1 && w.number <= q.elements() && !std::isnan(q.value[w.number - 1]))
         q.value[w.number - 1] += 1;
+}
+
+// Face edges keyed by their points' numbers (lo << 32 | hi): how many faces use each, and the
+// first one's number and direction. Open addressing, grown at half full.
+class EdgeTable {
+public:
+  struct Slot {
+    uint64_t key = 0;  // 0: empty (point numbers start from 1)
+    uint32_t face = 0;
+    uint32_t uses = 0;  // faces using it << 1 | the first one goes lo -> hi
+  };
+  explicit EdgeTable(size_t expected) { mSlots.resize(capacity_for(expected)); }
+  void add(uint64_t key, uint32_t face, bool forward) {
+    if (2 * (mUsed + 1) > mSlots.size()) grow();
+    Slot& s = find(key);
+    if (!s.key) {
+      s = {key, face, forward ? 1u : 0u};
+      ++mUsed;
+    }
+    s.uses += 2;
+  }
+  const Slot& at(uint64_t key) { return find(key); }
+
+private:
+  static size_t capacity_for(size_t n) {
+    size_t cap = 16;
+    while (cap < 2 * n) cap *= 2;
+    return cap;
+  }
+  Slot& find(uint64_t key) {
+    const size_t mask = mSlots.size() - 1;
+    for (size_t i = (key * 0x9E3779B97F4A7C15ull) >> 17 & mask;; i = (i + 1) & mask)
+      if (mSlots[i].key == key || !mSlots[i].key) return mSlots[i];
+  }
+  void grow() {
+    std::vector<Slot> old(mSlots.size() * 2);
+    old.swap(mSlots);
+    for (const Slot& s : old)
+      if (s.key) find(s.key) = s;
+  }
+  std::vector<Slot> mSlots;
+  size_t mUsed = 0;
+};
+
+// Free edges and folds as check_mesh finds them (an edge of one face is free; two faces
+// traversing their edge in opposite directions whose normals turn by more than FOLD_DEG are
+// folded), counted per face through a hash of edges instead of sorting every edge's use.
+// False when point numbers do not fit the table's keys.
+bool count_edges_hashed(ElementQuality& q) {
+  long points = 0;
+  for (const Grid* g : Grid::gGrids)
+    for (const GridPt& p : g->mPts) points += !p.mapped_to;
+  if (points >= (1l << 32) - 1 || q.elements() >= (1l << 32) - 1) return false;
+  const bool folds = q.measure == QualityMeasure::FOLDS;
+  const double s = mesh_scale_for(Grid::gGrids);
+  std::vector<Vec3> normals(folds ? q.value.size() : 0);
+  EdgeTable edges(2 * q.value.size());
+  auto key = [](int64_t a, int64_t b, bool& forward) {
+    forward = a < b;
+    return uint64_t(std::min(a, b)) << 32 | uint64_t(std::max(a, b));
+  };
+  std::vector<long> unused;
+  // Pass 1: every face's edges, and its normal (zero without area or finite corners).
+  for_written(unused, [&](int, int, int n, const GridPt* p, long number) {
+    if (n != 3 && n != 4) return;
+    bool forward;
+    for (int j = 0; j < n; ++j) {
+      const uint64_t k = key(p[j].id, p[(j + 1) % n].id, forward);
+      edges.add(k, uint32_t(number), forward);
+    }
+    if (!folds || !std::all_of(p, p + n, [](const GridPt& x) { return finite(x); })) return;
+    Vec3 v[4];
+    double longest = 0;
+    for (int j = 0; j < n; ++j) v[j] = scaled(p[j], s);
+    for (int j = 0; j < n; ++j) longest = std::max(longest, norm(sub(v[(j + 1) % n], v[j])));
+    const Vec3 area2 = face_area2(v, n);
+    if (face_has_area(area2, longest)) normals[number - 1] = area2;
+  });
+  // Pass 2: each face counts its free edges; the second face of an edge counts a fold for both.
+  unused.clear();
+  for_written(unused, [&](int, int, int n, const GridPt* p, long number) {
+    if (n != 3 && n != 4) return;
+    bool forward;
+    for (int j = 0; j < n; ++j) {
+      const EdgeTable::Slot& e = edges.at(key(p[j].id, p[(j + 1) % n].id, forward));
+      const uint32_t uses = e.uses >> 1;
+      if (!folds) {
+        if (uses == 1) q.value[number - 1] += 1;
+      } else if (uses == 2 && e.face != uint32_t(number) && bool(e.uses & 1) != forward &&
+                 angle_deg(normals[e.face - 1], normals[number - 1]) > MeshCheck::FOLD_DEG) {
+        q.value[number - 1] += 1;
+        q.value[e.face - 1] += 1;
+      }
+    }
+  });
+  return true;
 }
 
 }  // namespace
@@ -109,12 +206,14 @@ ElementQuality measure_elements(QualityMeasure m) {
   });
   switch (m) {
   case QualityMeasure::FOLDS:
+    if (count_edges_hashed(q)) break;
     count_at(q, mesh_folds(), [](const MeshCheck::Fold& f) { return std::vector<MeshCheck::Where>{f.at, f.other}; });
     break;
   case QualityMeasure::T_JOINTS:
     count_at(q, mesh_t_joint_elements(), [](const MeshCheck::Where& w) { return std::vector<MeshCheck::Where>{w}; });
     break;
   case QualityMeasure::FREE_EDGES:
+    if (count_edges_hashed(q)) break;
     count_at(q, mesh_free_edges(), [](const MeshCheck::Edge& e) { return std::vector<MeshCheck::Where>{e.at}; });
     break;
   default: break;

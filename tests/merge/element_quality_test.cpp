@@ -55,6 +55,8 @@ TEST_F(ElementQualityTest, ValuesPerWrittenElement) {
        QualityMeasure::FREE_EDGES, {3, 3}},
       {"a neighbour folded back", quads + A + "plate b 1 1  1 0 0  0.1 0 0.1  0.1 1 0.1  1 1 0\n",
        QualityMeasure::FOLDS, {1, 1}},
+      {"a flipped neighbour is no fold", quads + A + "plate b 1 1  1 0 0  1 1 0  2 1 0  2 0 0\n",
+       QualityMeasure::FOLDS, {0, 0}},
       {"a stiffener's foot between the skin's nodes",
        quads + "plate skin 2 1  0 0 5  2 0 5  2 1 5  0 1 5\nline stiff 1  1.5 0 5  1.5 0 6\n",
        QualityMeasure::T_JOINTS, {0, 1, 0}},
