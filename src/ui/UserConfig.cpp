@@ -151,6 +151,10 @@ std::vector<std::string> viewer_help_lines(const UserConfig& c) {
       "  ...to name the element under the mouse, its points and its script line below the editor");
   row("@bgo to script line\t", "Double Click", "<no keys>",
       "  ...to pick and put the editor's cursor on the line that made the part");
+  // Quality colours (quality_view): keys of the main window's Info > Quality Colours menu.
+  row("@bnext worst element\t", "<no mouse>", "n",
+      "  ...with quality colours shown: frame the next of the worst elements and name it below the editor");
+  row("@bprevious worst element\t", "<no mouse>", "SHIFT+n", "  ...the same, backwards");
   l.push_back("the pop-up menu (right mouse) has these and the preset views; the last two are remembered");
   l.push_back("@_@l@cClipping");
   l.push_back("create clipping planes with the pop-up editor");

@@ -287,7 +287,8 @@ TEST(UserConfig, HelpLinesFollowTheBindings) {
                            "@bfit model\t<no mouse>\tSHIFT+f", "@breset view\t<no mouse>\tr",
                            "@bisometric view\t<no mouse>\ti", "@bdark edges\t<no mouse>\te",
                            "@baxis triad\t<no mouse>\tt", "@bpick element\tCTRL+Left Mouse\ta",
-                           "@bgo to script line\tDouble Click\t<no keys>"})
+                           "@bgo to script line\tDouble Click\t<no keys>",
+                           "@bnext worst element\t<no mouse>\tn"})
     EXPECT_TRUE(has(want)) << want;
   c.keys[0].state = FL_ALT;  // Left arrow now needs Alt
   lines = viewer_help_lines(c);
