@@ -10,6 +10,9 @@
 #include "util/message.h"
 
 #include <FL/Fl.H>
+#include <FL/Fl_Browser.H>
+#include <FL/Fl_Button.H>
+#include <FL/Fl_Window.H>
 #include <gtest/gtest.h>
 
 #include <cmath>
@@ -156,6 +159,31 @@ TEST_F(GlRender, NavigationAndViewSettings) {
     EXPECT_EQ(p.count(YELLOW_EDGE, 4) > 20, !dark);
     EXPECT_GT(p.count(YELLOW_LIT, 4), 100);
   }
+}
+
+// The bindings' window fits its lines and closes by its button; the keyboard, taken by that
+// window, comes back to the viewer.
+TEST_F(GlRender, HelpWindowClosesAndFocusReturns) {
+  Fl::focus(&v);
+  v.show_help();
+  Fl_Window* help = Fl::first_window();
+  while (help && !(help->label() && std::string(help->label()) == "Viewer Interaction")) help = Fl::next_window(help);
+  ASSERT_TRUE(help);
+  Fl_Browser* lines = nullptr;
+  Fl_Button* close = nullptr;
+  for (int i = 0; i < help->children(); ++i) {
+    if (!lines) lines = dynamic_cast<Fl_Browser*>(help->child(i));
+    if (!close) close = dynamic_cast<Fl_Button*>(help->child(i));
+  }
+  ASSERT_TRUE(lines && close);
+  EXPECT_STREQ(close->label(), "Close");
+  EXPECT_GE(lines->h(), lines->size() * (lines->textsize() + 2));  // every line without scrolling
+  close->take_focus();
+  EXPECT_NE(Fl::focus(), &v);
+  close->do_callback();
+  for (int i = 0; i < 10 && Fl::focus() != &v; ++i) Fl::wait(0.05);
+  EXPECT_FALSE(help->visible());
+  EXPECT_EQ(Fl::focus(), &v);
 }
 
 TEST_F(GlRender, ClippingPlaneRemovesHalfAPlate) {
