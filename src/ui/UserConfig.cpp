@@ -155,7 +155,7 @@ std::vector<std::string> viewer_help_lines(const UserConfig& c) {
   row("@bnext worst element\t", "<no mouse>", "n",
       "  ...with quality colours shown: frame the next of the worst elements and name it below the editor");
   row("@bprevious worst element\t", "<no mouse>", "SHIFT+n", "  ...the same, backwards");
-  l.push_back("the pop-up menu (right mouse) has these and the preset views; the last two are remembered");
+  l.push_back("the pop-up menu (right mouse) has the views and switches too; dark edges and the triad are remembered");
   l.push_back("@_@l@cClipping");
   l.push_back("create clipping planes with the pop-up editor");
   l.push_back("drag the viewer's clip-dots to interactively adjust the clipping");
