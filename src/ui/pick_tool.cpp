@@ -163,7 +163,8 @@ void clear_pick() { show_highlight(-1, {}); }
 
 bool pick_element_at(int x, int y, bool jump) {
   Fl_Gl_Viewer* v = viewer();
-  if (!v) return false;
+  // A run handles events while it goes: the parts picking knows may be gone already.
+  if (!v || run_in_progress()) return false;
   const Pick_Index& index = pick_index();
   std::vector<char> shown;
   for (auto& s : *gScenes) shown.push_back(s->is_active());

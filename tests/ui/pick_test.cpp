@@ -231,3 +231,23 @@ TEST_F(Picking, HighlightAndHiddenPartsInThePicture) {
     }
   }
 }
+
+// A click while a run goes on (the run handles events) finds nothing: the parts it knew are
+// gone. Esc then ends the run.
+bool gPickedDuringRun = true;
+std::array<double, 2> gOnRed;  // a pixel on the red part of the run before
+void click_during_run(void*) {
+  gPickedDuringRun = pick_element_at(int(gOnRed[0]), int(gOnRed[1]), true);
+  press_key(FL_Escape, 0, "\033");
+}
+
+TEST_F(Picking, NoPickWhileARunGoesOn) {
+  run_file("two.vmf", kTwo);
+  gOnRed = project_to_pixel(view().camera(), {1, 0.5, 0});
+  set_editor_text("plate p 2 2  0 0 0  1 0 0  1 1 0  0 1 0\nrepeat 1e12 {}\n");
+  Fl::add_timeout(0.3, click_during_run);
+  pick("Run");
+  EXPECT_FALSE(gPickedDuringRun);
+  const auto px = project_to_pixel(view().camera(), {0.5, 0.5, 0});  // on the part the run kept
+  EXPECT_TRUE(pick_element_at(int(px[0]), int(px[1]), false)) << status_text();
+}
