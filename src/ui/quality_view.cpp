@@ -189,11 +189,21 @@ bool step_worst_element(int step) {
                                            : "no element to step to");
     return false;
   }
+  // Elements of hidden parts (Info > Parts) are passed over.
+  const Gl_Scene_Composite& scenes = *Pelgrove_UserInterface::gScenes;
+  auto shown_part = [&](int part) { return part >= (int)scenes.size() || scenes[part]->is_active(); };
   const int n = int(worst.size());
-  step_at = step_at < 0 ? (step > 0 ? 0 : n - 1) : ((step_at + step) % n + n) % n;
-  const long number = worst[step_at];
-  const MeshCheck::Where w = locate_element(shown, number);
-  if (!w.found()) return false;
+  long number = 0;
+  MeshCheck::Where w;
+  for (int tries = 0; tries < n && !(w.found() && shown_part(w.part)); ++tries) {
+    step_at = step_at < 0 ? (step > 0 ? 0 : n - 1) : ((step_at + step) % n + n) % n;
+    number = worst[step_at];
+    w = locate_element(shown, number);
+  }
+  if (!w.found() || !shown_part(w.part)) {
+    Pelgrove_UserInterface::set_status("no element to step to among the parts shown");
+    return false;
+  }
   frame_element(w);
   Pelgrove_UserInterface::set_status("worst " + std::to_string(step_at + 1) + " of " + std::to_string(n) +
                                      " by " + quality_measure_name(shown_measure) + ": " + element_text(w) +
@@ -277,6 +287,8 @@ void add_quality_menu(Fl_Menu_Bar* bar) {
   }
   bar->add((menu + "Next Worst Element").c_str(), 'n', next_cb);
   bar->add((menu + "Previous Worst Element").c_str(), FL_SHIFT + 'n', previous_cb);
+  // The radio item of the measure shown: None, then the measures in order.
   const Fl_Menu_Item* none = bar->find_item(measure_cb);
-  if (none && shown_measure == QualityMeasure::COUNT) const_cast<Fl_Menu_Item*>(none)->setonly();
+  const int index = shown_measure == QualityMeasure::COUNT ? 0 : int(shown_measure) + 1;
+  if (none) const_cast<Fl_Menu_Item*>(none + index)->setonly();
 }

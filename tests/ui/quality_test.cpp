@@ -35,8 +35,8 @@ bool same(Rgb a, Rgb b) { return std::abs(a.r - b.r) + std::abs(a.g - b.g) + std
 
 // Three unit squares and a 4:1 sliver at their right, coloured by aspect ratio: n frames the
 // sliver first, in the colour at the legend's bad end, and names it; N from there goes round to
-// the last of the worst list, a square, in the colour at the good end. None gives the parts'
-// colour back; the mesh is the same throughout.
+// the last of the worst list, a square, in the colour at the good end. A hidden part's elements
+// are passed over. None gives the parts' colour back.
 TEST_F(Quality, ColoursLegendAndStepping) {
   set_editor_text("set element_type quads\nset rgb 0.5 0.5 0.5\nplate a 3 1  0 0 0  3 0 0  3 1 0  0 1 0\n"
                   "plate b 1 1  3 0 0  3.25 0 0  3.25 1 0  3 1 0\n");
@@ -61,6 +61,10 @@ TEST_F(Quality, ColoursLegendAndStepping) {
     EXPECT_TRUE(same(bad, {255, 0, 0}) && same(good, {0, 0, 255}));
     EXPECT_TRUE(same(middle, r.bad ? bad : good)) << middle.r << " " << middle.g << " " << middle.b;
   }
+  (*gScenes)[1]->activate(false);  // part 'b' hidden: its sliver is passed over
+  EXPECT_TRUE(step_worst_element(+1));
+  EXPECT_EQ(status_text().rfind("worst 2 of 4 by aspect ratio: element 1 (element 1 of part 'a'", 0), 0u);
+  (*gScenes)[1]->activate(true);
   pick("Info/Quality Colours/None");
   const Picture p = render();
   EXPECT_EQ(p.count({255, 0, 0}, 6) + p.count({0, 0, 255}, 6), 0);
