@@ -205,7 +205,7 @@ void Fl_Gl_Viewer::show_help() {
   static Fl_Double_Window* win = nullptr;
   static Fl_Browser* browser = nullptr;
   static Fl_Button* close = nullptr;
-  static const int widths[] = {170, 180, 0};
+  static const int widths[] = {200, 180, 0};
   if (!win) {
     win = new Fl_Double_Window(560, 380, "Viewer Interaction");
     browser = new Fl_Browser(0, 0, 560, 345);
@@ -217,10 +217,12 @@ void Fl_Gl_Viewer::show_help() {
     win->end();
   }
   browser->clear();
-  int text_w = 0;
-  fl_font(browser->textfont(), browser->textsize());
+  int text_w = 0, text_h = 0;
   for (const auto& line : viewer_help_lines(mConfig)) {
     browser->add(line.c_str());
+    // "@l" lines are set large (24 points), the rest in the browser's size.
+    fl_font(browser->textfont(), line.find("@l") != std::string::npos ? 24 : browser->textsize());
+    text_h += fl_height() + 2;
     // Columns start at fixed offsets; the last one runs on.
     int x = 0, col = 0;
     size_t from = 0;
@@ -236,9 +238,8 @@ void Fl_Gl_Viewer::show_help() {
       x += widths[col++], from = tab + 1;
     }
   }
-  const int rows = browser->size(), line_h = browser->textsize() + 4;
-  const int W = std::clamp(text_w + 40, 300, Fl::w() - 40);
-  const int H = std::clamp(rows * line_h + 10, 150, Fl::h() - 80) + 35;
+  const int W = std::clamp(text_w + 20 + Fl::scrollbar_size(), 300, Fl::w() - 40);
+  const int H = std::clamp(text_h + 10, 150, Fl::h() - 80) + 35;
   win->size(W, H);
   browser->resize(0, 0, W, H - 35);
   close->resize(W - 90, H - 30, 80, 25);
