@@ -41,9 +41,13 @@ double thread_cpu() {
 
 struct Stopwatch {
   double w = wall(), c = cpu(), m = thread_cpu();
-  void print(const char* what, int n = 1) {
-    printf("%-14s wall %7.3f s   cpu %7.3f s   main thread %7.3f s\n", what, (wall() - w) / n,
-           (cpu() - c) / n, (thread_cpu() - m) / n);
+  // With `rate`, also the frames per second the main thread's time allows.
+  void print(const char* what, int n = 1, bool rate = false) {
+    const double main = (thread_cpu() - m) / n;
+    printf("%-14s wall %7.3f s   cpu %7.3f s   main thread %7.3f s", what, (wall() - w) / n,
+           (cpu() - c) / n, main);
+    if (rate && main > 0) printf("   (%.1f frames/s)", 1 / main);
+    printf("\n");
     w = wall(), c = cpu(), m = thread_cpu();
   }
 };
@@ -106,7 +110,7 @@ int main(int argc, char** argv) {
     v.handle_model_rotation_du(1);
     frame(v);
   }
-  t.print("frame (mean)", frames);
+  t.print("frame (mean)", frames, true);
   printf("frames drawn %d\n", v.drawn - before);
   // The same turning by a left-button drag, then the frame drawn on release.
   Fl::e_state = FL_BUTTON1, Fl::e_x = W / 2, Fl::e_y = H / 2;
@@ -117,7 +121,7 @@ int main(int argc, char** argv) {
     v.handle(FL_DRAG);
     frame(v);
   }
-  t.print("drag (mean)", frames);
+  t.print("drag (mean)", frames, true);
   Fl::e_state = 0;
   v.handle(FL_RELEASE);
   frame(v);
