@@ -279,9 +279,9 @@ std::string point_text(const Grid& g, int i) {
   return "point " + std::to_string((long)p.id) + " " + coords(x) + " of '" + g.name() + "'" + made_at(g.place());
 }
 
-void frame_points(const double (*xyz)[3], int n, double scale, double least, Gl_Vec3& center, double& size) {
+void frame_points(const double* xyz, int n, double scale, double least, Gl_Vec3& center, double& size) {
   Gl_Vec3 lo{HUGE_VAL, HUGE_VAL, HUGE_VAL}, hi{-HUGE_VAL, -HUGE_VAL, -HUGE_VAL};
-  for (int j = 0; j < n; ++j) grow(lo, hi, {xyz[j][0], xyz[j][1], xyz[j][2]});
+  for (int j = 0; j < n; ++j) grow(lo, hi, {xyz[3 * j], xyz[3 * j + 1], xyz[3 * j + 2]});
   if (n == 0) lo = hi = {0, 0, 0};
   const Gl_Vec3 d = sub(hi, lo);
   center = {(lo[0] + hi[0]) / 2, (lo[1] + hi[1]) / 2, (lo[2] + hi[2]) / 2};

@@ -89,9 +89,9 @@ Element_Info element_info(const Grid& g, int k, long number);
 std::string element_text(const Element_Info& e);
 // "point 12 (0, 1, 2) of 'wing' made at box.vmf:12"
 std::string point_text(const Grid& g, int i);
-// Centre and size of the points, for framing them: the size is `scale` times their diameter,
-// and never below `least` (a single point).
-void frame_points(const double (*xyz)[3], int n, double scale, double least, Gl_Vec3& center, double& size);
+// Centre and size of n points (x y z each), for framing them: the size is `scale` times their
+// diameter, and never below `least` (a single point).
+void frame_points(const double* xyz, int n, double scale, double least, Gl_Vec3& center, double& size);
 
 // The script line a place names: its first "FILE:LINE" (before any bracketed levels), which
 // is a line of the script that was run. False when the place names no line.

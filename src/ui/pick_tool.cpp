@@ -124,7 +124,7 @@ long parse_number(const std::string& text, bool& ok) {
   return n;
 }
 
-void frame(const double (*xyz)[3], int n) {
+void frame(const double* xyz, int n) {
   Fl_Gl_Viewer* v = viewer();
   if (!v) return;
   Gl_Vec3 c;
@@ -195,7 +195,7 @@ bool find_element(long number) {
   Grid_Highlight h;
   add_element(h, e, true);
   show_highlight(part, std::move(h));
-  frame(e.xyz, e.n);
+  frame(&e.xyz[0][0], e.n);
   tell(element_text(e) + hidden_note(part));
   return true;
 }
@@ -230,7 +230,7 @@ bool find_point(long number) {
     }
   }
   show_highlight(part, std::move(h));
-  frame(reinterpret_cast<const double(*)[3]>(xyz.data()), int(xyz.size() / 3));
+  frame(xyz.data(), int(xyz.size() / 3));
   tell(point_text(g, i) + ", in " + std::to_string(uses) + (uses == 1 ? " element" : " elements") +
              hidden_note(part));
   return true;

@@ -207,8 +207,8 @@ TEST_F(Picking, HighlightAndHiddenPartsInThePicture) {
     }
     if (step == "find 5") {
       ASSERT_TRUE(find_element(5));
-      const auto& x = element_info(*Grid::gGrids[0], 4, 5).xyz;  // element 5: the red part's fifth
-      expect_vec(view().camera().center(), {(x[0][0] + x[2][0]) / 2, (x[0][1] + x[2][1]) / 2, 0}, 1e-9);
+      const Element_Info e = element_info(*Grid::gGrids[0], 4, 5);  // element 5: the red part's fifth
+      expect_vec(view().camera().center(), {(e.xyz[0][0] + e.xyz[2][0]) / 2, (e.xyz[0][1] + e.xyz[2][1]) / 2, 0}, 1e-9);
     }
     if (step == "hide red") {
       view().autocenter(), view().autoscale();
