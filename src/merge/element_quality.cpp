@@ -38,7 +38,7 @@ double shape_value(QualityMeasure m, const FaceQuality& f) {
   switch (m) {
   case QualityMeasure::ASPECT_RATIO: return f.aspect;
   case QualityMeasure::SMALLEST_ANGLE: return f.min_angle_deg;
-  default: return f.warp_deg;
+  default: return f.has_area ? f.warp_deg : NAN;
   }
 }
 

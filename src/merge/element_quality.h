@@ -32,11 +32,12 @@ FaceQuality measure_face_quality(const Vec3* v, int n);
 struct ElementQuality {
   QualityMeasure measure = QualityMeasure::ASPECT_RATIO;
   // By written element number - 1; NaN where the measure says nothing (bars for the shape
-  // measures, folds and free edges; elements with a non-finite corner).
+  // measures, folds and free edges; the warp of a face without area; elements with a
+  // non-finite corner).
   std::vector<float> value;
   // Per part (as Grid::gGrids): written elements before it.
   std::vector<long> first;
-  // Over the finite values; `worst_end` is hi when high is bad, else lo.
+  // The range of the finite values (the bad end is hi when quality_high_is_bad, else lo).
   double lo = 0, hi = 0;
   long measured = 0;    // elements with a value
   long unbounded = 0;   // of those, infinite ones (faces without area): worse than the range
@@ -46,7 +47,8 @@ struct ElementQuality {
 
 // Measures every written element of Grid::gGrids (after merge_grid_pts and renumber_grid_pts).
 ElementQuality measure_elements(QualityMeasure m);
-// Where 0 is the good end of the range and 1 the bad; NaN without a value.
+// Where `value` lies from the good end of the range (0) to the bad end (1), clamped; counts
+// range from 0, an infinite value sits at its end; NaN without a value.
 double quality_badness(const ElementQuality& q, double value);
 // The written numbers of the `limit` worst elements, worst first (equal ones by number); counts
 // of findings list only elements with at least one.

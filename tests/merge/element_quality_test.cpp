@@ -51,6 +51,10 @@ TEST_F(ElementQualityTest, ValuesPerWrittenElement) {
       {"a square and a 4:1 sliver", quads + A + "plate b 1 1  1 0 0  5 0 0  5 1 0  1 1 0\n",
        QualityMeasure::ASPECT_RATIO, {1, 4}},
       {"bars have no shape", quads + A + "line l 1  0 0 0  0 0 1\n", QualityMeasure::SMALLEST_ANGLE, {90, NAN}},
+      {"a face on one line: no warp, unbounded aspect", quads + A + "plate z 1 1  0 2 0  1 2 0  2 2 0  3 2 0\n",
+       QualityMeasure::WARP, {0, NAN}},
+      {"the same by aspect ratio", quads + A + "plate z 1 1  0 2 0  1 2 0  2 2 0  3 2 0\n",
+       QualityMeasure::ASPECT_RATIO, {1, INF}},
       {"free edges of two neighbours", quads + A + "plate b 1 1  1 0 0  2 0 0  2 1 0  1 1 0\n",
        QualityMeasure::FREE_EDGES, {3, 3}},
       {"a neighbour folded back", quads + A + "plate b 1 1  1 0 0  0.1 0 0.1  0.1 1 0.1  1 1 0\n",
@@ -67,8 +71,9 @@ TEST_F(ElementQualityTest, ValuesPerWrittenElement) {
     const ElementQuality q = measure_elements(r.m);
     ASSERT_EQ(q.elements(), (long)r.values.size());
     for (long i = 0; i < q.elements(); ++i) {
-      if (std::isnan(r.values[i])) {
-        EXPECT_TRUE(std::isnan(q.value[i])) << i;
+      if (std::isnan(r.values[i]) || std::isinf(r.values[i])) {
+        EXPECT_EQ(std::isnan(q.value[i]) ? "nan" : std::to_string(q.value[i]),
+                  std::isnan(r.values[i]) ? "nan" : std::to_string(r.values[i])) << i;
       } else {
         EXPECT_NEAR(q.value[i], r.values[i], 1e-5) << i;
       }
