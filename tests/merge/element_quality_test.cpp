@@ -1,5 +1,6 @@
 #include "merge/element_quality.h"
 
+#include "meshio/flat_mesh.h"
 #include "support/test_support.h"
 
 #include <cmath>
@@ -98,6 +99,31 @@ TEST_F(ElementQualityTest, WorstFirstAndLocated) {
     EXPECT_EQ(quality_badness(q, q.value_of(worst[2])), 0.0);
   }
   EXPECT_FALSE(locate_element(measure_elements(QualityMeasure::WARP), 4).found());
+}
+
+// Numbers as the writers number elements: bars, triangles and quadrilaterals of several parts,
+// with a cell that merging leaves a single point (not written).
+TEST_F(ElementQualityTest, NumberedAsWritten) {
+  ASSERT_TRUE(build("set element_type quads\nplate a 2 1  0 0 0  2 0 0  2 1 0  0 1 0\n"
+                    "line l 2  0 0 0  0 0 2\nset ptolerance 0.01\nset element_type tri0\n"
+                    "plate t 1 1  5 0 0  5.001 0 0  5.001 0.001 0  5 0.001 0\nplate u 1 1  6 0 0  7 0 0  7 1 0  6 1 0\n"));
+  const ElementQuality q = measure_elements(QualityMeasure::T_JOINTS);
+  PartLayout layout;
+  ASSERT_TRUE(layout_grids(layout, false));
+  ASSERT_EQ(q.elements(), layout.ne);
+  EXPECT_EQ(layout.ne, 6);  // 2 quadrilaterals, 2 bars, 2 triangles of u; t's two are not written
+  long seen = 0;
+  for (const PartRun& r : layout.elements)
+    for_written_elements(r, 0, [&](long number, int n, const long* ids) {
+      ++seen;
+      const MeshCheck::Where w = locate_element(q, number);
+      ASSERT_TRUE(w.found()) << number;
+      EXPECT_EQ(Grid::gGrids[w.part], r.grid) << number;
+      long idx[4];
+      ASSERT_EQ(r.grid->element(int(w.element), idx), n) << number;
+      for (int j = 0; j < n; ++j) EXPECT_EQ(effective(r.grid->mPts[idx[j]]).id, ids[j]) << number;
+    });
+  EXPECT_EQ(seen, q.elements());
 }
 
 }  // namespace
