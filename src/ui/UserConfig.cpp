@@ -7,6 +7,7 @@
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
+#include <sstream>
 
 UserConfig::UserConfig() {
   mouse = {
@@ -185,11 +186,14 @@ ViewerSettings load_viewer_settings(const std::string& path) {
   ViewerSettings s;
   if (path.empty()) return s;
   std::ifstream f(path);
-  std::string name;
-  int value = 0;
-  while (f >> name >> value)
+  for (std::string line; std::getline(f, line);) {
+    std::istringstream words(line);
+    std::string name;
+    int value = 0;
+    if (!(words >> name >> value)) continue;  // a broken line spoils only itself
     for (const auto& n : SETTING_NAMES)
       if (name == n.name) s.*n.field = value != 0;
+  }
   return s;
 }
 
