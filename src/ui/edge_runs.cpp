@@ -32,7 +32,8 @@ std::vector<uint32_t> join_collinear_edges(const std::vector<float>& verts, cons
   for (size_t e = 0; e < E; ++e) ++start[edges[2 * e] + 1], ++start[edges[2 * e + 1] + 1];
   for (size_t v = 0; v < V; ++v) start[v + 1] += start[v];
   std::vector<uint32_t> fill(start.begin(), start.end() - 1);
-  for (size_t e = 0; e < E; ++e) incident[fill[edges[2 * e]]++] = uint32_t(e), incident[fill[edges[2 * e + 1]]++] = uint32_t(e);
+  for (size_t e = 0; e < E; ++e)
+    for (int end = 0; end < 2; ++end) incident[fill[edges[2 * e + end]]++] = uint32_t(e);
 
   std::vector<uint8_t> used(E, 0);
   std::vector<uint32_t> out;

@@ -119,8 +119,9 @@ TEST(Trackball, PointsRotationsAndPresetViews) {
 // Frames to quaternions and back through every branch of the conversion; the isometric view
 // looks along (-1, -1, -1) with z up, x to the lower left.
 TEST(Gl_Matrix, QuaternionFromRowsAndIsometricView) {
-  const std::array<Gl_Vec3, 3> frames[] = {{{{1, 0, 0}, {0, 1, 0}, {0, 0, 1}}}, {{{1, 0, 0}, {0, -1, 0}, {0, 0, -1}}},
-                                           {{{-1, 0, 0}, {0, 1, 0}, {0, 0, -1}}}, {{{-1, 0, 0}, {0, -1, 0}, {0, 0, 1}}}};
+  const std::array<Gl_Vec3, 3> frames[] = {
+      {{{1, 0, 0}, {0, 1, 0}, {0, 0, 1}}},   {{{1, 0, 0}, {0, -1, 0}, {0, 0, -1}}},
+      {{{-1, 0, 0}, {0, 1, 0}, {0, 0, -1}}}, {{{-1, 0, 0}, {0, -1, 0}, {0, 0, 1}}}};
   for (const auto& f : frames)
     for (int k = 0; k < 3; ++k)
       expect_vec(quat_rotate(quat_from_rows(f[0], f[1], f[2]), f[k]), {double(k == 0), double(k == 1), double(k == 2)});
@@ -294,8 +295,10 @@ TEST(UserConfig, ViewerSettingsAreRemembered) {
 // Outlines keep the part colour unless dark: a third of it, black on a dark part.
 TEST(Grid_Scene, EdgeColors) {
   struct Row { const char* id; std::array<float, 4> part; bool dark; std::array<float, 4> want; } rows[] = {
-      {"as written", {1, 0.8f, 0, 1}, false, {1, 0.8f, 0, 1}}, {"dark yellow", {1, 0.75f, 0, 1}, true, {1.0f / 3, 0.25f, 0, 1}},
-      {"dark red stays red", {1, 0, 0, 0.5f}, true, {1.0f / 3, 0, 0, 0.5f}}, {"dark part: black", {0.5f, 0, 0, 1}, true, {0, 0, 0, 1}},
+      {"as written", {1, 0.8f, 0, 1}, false, {1, 0.8f, 0, 1}},
+      {"dark yellow", {1, 0.75f, 0, 1}, true, {1.0f / 3, 0.25f, 0, 1}},
+      {"dark red stays red", {1, 0, 0, 0.5f}, true, {1.0f / 3, 0, 0, 0.5f}},
+      {"dark part: black", {0.5f, 0, 0, 1}, true, {0, 0, 0, 1}},
   };
   for (const Row& r : rows) {
     std::array<float, 4> got;
