@@ -239,7 +239,8 @@ double quality_badness(const ElementQuality& q, double value) {
   if (std::isinf(value)) return (value > 0) == high_bad ? 1 : 0;
   // Counts start from none found, so a model with one finding shows it at the bad end.
   const double lo = quality_is_count(q.measure) ? 0 : q.lo;
-  const double t = q.hi > lo ? (value - lo) / (q.hi - lo) : 0.0;
+  if (!(q.hi > lo)) return 0;  // all alike: none stands out
+  const double t = (value - lo) / (q.hi - lo);
   return std::clamp(high_bad ? t : 1 - t, 0.0, 1.0);
 }
 

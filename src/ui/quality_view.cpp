@@ -112,9 +112,10 @@ void measure_and_colour() {
   step_at = -1;
 }
 
-// Word by word: some GL fonts draw a space as nothing.
+// Word by word, a letter's width apart: some GL fonts draw a space as nothing, and their
+// widths may fall short of the glyphs drawn.
 void draw_text(const std::string& text, double x, double y) {
-  const double space = std::max(gl_width(" "), 4.0);
+  const double space = std::max(gl_width(" "), gl_width("n"));
   for (size_t at = 0; at < text.size();) {
     size_t end = text.find(' ', at);
     if (end == std::string::npos) end = text.size();

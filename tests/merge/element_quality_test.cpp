@@ -99,6 +99,9 @@ TEST_F(ElementQualityTest, WorstFirstAndLocated) {
     EXPECT_EQ(quality_badness(q, q.value_of(worst[2])), 0.0);
   }
   EXPECT_FALSE(locate_element(measure_elements(QualityMeasure::WARP), 4).found());
+  // All alike: none stands out, whichever end is bad.
+  ASSERT_TRUE(build("set element_type quads\nplate a 2 1  0 0 0  2 0 0  2 1 0  0 1 0\n"));
+  EXPECT_EQ(quality_badness(measure_elements(QualityMeasure::SMALLEST_ANGLE), 90), 0.0);
 }
 
 // Numbers as the writers number elements: bars, triangles and quadrilaterals of several parts,
