@@ -4,7 +4,6 @@
 #include "ui/Fl_Gl_Viewer.h"
 #include "ui/Grid_Scene.h"
 #include "ui/main_window.h"
-#include "util/message.h"
 
 #include <FL/Fl_Menu_Bar.H>
 #include <FL/gl.h>
