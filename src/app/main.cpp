@@ -162,9 +162,10 @@ int main(int argc, char** argv) {
       picture = [&reports] {
         const ImageRequest request{clo_image.value(0), clo_view.view, clo_size.width, clo_size.height,
                                    reports.check != MeshReports::NONE, clo_dark_edges.invoked()};
-        std::string error;
+        std::string error = script_file_clash(request.path);
+        if (!error.empty()) error = "the picture is not written: " + error;
         progress_phase("drawing " + request.path);
-        const bool drawn = write_parts_image(request, error);
+        const bool drawn = error.empty() && write_parts_image(request, error);
         progress_done();
         if (!drawn) {
           MessageLocationGuard restore;

@@ -71,16 +71,9 @@ bool run_batch(const char* input, const char* output, const Mesh_Format& format,
   set_message_location({});
   bool written = false;
   // Files the run read: writing over one would lose the script's own input.
-  std::string input_file, how;
-  for (const auto& [files, verb] : {std::pair{&included_files(), "included"}, std::pair{&imported_files(), "imported"}})
-    for (const std::string& f : *files)
-      if (same_file(output, f)) {
-        input_file = f;
-        how = verb;
-      }
-  if (!input_file.empty()) {
-    report_file_error(input, std::string("the mesh is not written to '") + output + "': it is '" + input_file +
-                                 "', which the script " + how);
+  const std::string clash = script_file_clash(output);
+  if (!clash.empty()) {
+    report_file_error(input, std::string("the mesh is not written to '") + output + "': " + clash);
   } else if (out_of_memory()) {
     alert_text(std::string(output) + " not written: the model does not fit in memory");
   } else {
@@ -101,6 +94,14 @@ bool run_batch(const char* input, const char* output, const Mesh_Format& format,
   bool same = !out_of_memory() && report_mesh(reports);
   Grid::destroy_grids();
   return written && ran && clean && same && drawn;
+}
+
+std::string script_file_clash(const std::string& path) {
+  std::string clash;
+  for (const auto& [files, verb] : {std::pair{&included_files(), "included"}, std::pair{&imported_files(), "imported"}})
+    for (const std::string& f : *files)
+      if (same_file(path, f)) clash = "it is '" + f + "', which the script " + verb;
+  return clash;
 }
 
 std::string output_clash(const std::string& output, const std::vector<BatchInput>& inputs) {

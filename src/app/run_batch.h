@@ -23,6 +23,10 @@ bool run_batch(const char* input, const char* output, const Mesh_Format& format 
                const MeshReports& reports = {}, const BatchPicture& picture = nullptr);
 
 // A file the run reads, and what it is to the run ("the script").
+// Why `path` may not be written after the run, "" when it may: it is a file the script included
+// or imported ("it is 'parts.vmf', which the script included").
+std::string script_file_clash(const std::string& path);
+
 struct BatchInput {
   std::string path, role;
 };

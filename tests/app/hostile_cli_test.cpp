@@ -73,6 +73,9 @@ TEST(HostileCommandLine, ValuesAndRefusals) {
       {"output is an imported file", {"--run", "s.vmf", "m.dvk"},
        {{"s.vmf", "import dvk m.dvk\n"}, {"m.dvk", "t\n3 1 1\n1 0 0 0\n2 1 0 0\n3 0 1 0\ntriangle 1 3 1\n1 2 3\n1 a\n"}}, 1,
        "s.vmf: the mesh is not written to 'm.dvk': it is 'm.dvk', which the script imported\n", "", ""},
+      {"picture is an included file", {"--run", "s.vmf", "out.dvk", "--image", "part.vmf"},
+       {{"s.vmf", "include part.vmf\n"}, {"part.vmf", PLATE[0].second}}, 1,
+       "part.vmf: the picture is not written: it is '$DIR/part.vmf', which the script included\n"},
       // an extension no writer knows warns, the run's outcome stays; no extension is the ascii mesh
       {"unknown extension", {"--run", "s.vmf", "out.mesh"}, PLATE, 0, no_writer("mesh", "out.mesh")},
       {"no extension", {"--run", "s.vmf", "out"}, PLATE, 0, ""},
