@@ -13,6 +13,8 @@ PACKAGES     := cmake g++ make pkg-config libfltk1.3-dev libgl1-mesa-dev libglu1
                 calculix-ccx parallel
 # Pictures without a window (--image): EGL's surfaceless platform in Mesa, libpng.
 PACKAGES     += libegl-dev libegl-mesa0 libgl1-mesa-dri libpng-dev
+# The Python module (build/python/pelgrove*.so) for Debian's python3.
+PACKAGES     += pybind11-dev python3-dev python3-numpy
 
 .PHONY: all deps build demo test test-sanitize bench fuzz clean screenshot
 

@@ -5,6 +5,7 @@
 #include "grid/memory.h"
 #include "interp/interp.h"
 #include "interp/library.h"
+#include "interp/model_run.h"
 #include "merge/mesh_check.h"
 #include "util/atomic_file.h"
 #include "util/message.h"
@@ -46,29 +47,13 @@ std::string write_error_text(const std::string& path, int write_errno) {
 // for it, so no output file stands for a model the script did not make.
 bool run_batch(const char* input, const char* output, const Mesh_Format& format,
                const MeshReports& reports, const BatchPicture& picture) {
-  std::string text, why;
-  if (!read_script_file(input, text, why, false)) {
-    if (why.empty()) {
-      why = "cannot read the script: " + open_error_text(input);
-      report_file_error(input, why);
-    } else {
-      alert_text(why);
-    }
-    if (reports.check == MeshReports::JSON) std::cout << mesh_check_json_error(why) << std::flush;
+  ProgressReporter progress;  // a line on standard error for phases longer than a second
+  const ModelRun run = run_model_file(input);
+  if (!run.read) {
+    if (reports.check == MeshReports::JSON) std::cout << mesh_check_json_error(run.why) << std::flush;
     return false;
   }
-  reset_alert_count();
-  ProgressReporter progress;  // a line on standard error for phases longer than a second
-  bool ran = false;
-  try {
-    ran = start_script(text, input);
-  } catch (const std::bad_alloc&) {
-    note_out_of_memory();
-    alert_text(std::string("out of memory while merging the parts of ") + input);
-  }
-  text = std::string();
-  bool clean = alert_count() == 0;
-  set_message_location({});
+  const bool ran = run.ran, clean = run.clean;
   bool written = false;
   // Files the run read: writing over one would lose the script's own input.
   const std::string clash = script_file_clash(output);
