@@ -7,10 +7,9 @@
 #include "meshio/solver_formats.h"
 
 #include "grid/Grid.h"
-#include "meshio/dvk.h"
 #include "meshio/finite_check.h"
 #include "meshio/flat_mesh.h"
-#include "meshio/text_blocks.h"
+#include "meshio/text_writer.h"
 
 #include <algorithm>
 #include <cstring>
@@ -20,51 +19,8 @@
 
 namespace {
 
-// "%21.13e" without its leading blanks.
-char* put_real(char* o, double v) {
-  char* const end = DVK::put_e(o, v);
-  char* first = o;
-  while (*first == ' ') ++first;
-  std::memmove(o, first, size_t(end - first));
-  return end - (first - o);
-}
-
-char* put_points(const PartRun& r, char* o) {
-  const std::vector<GridPt>& pts = r.grid->mPts;
-  for (int i = r.begin; i < r.end; ++i) {
-    const GridPt& p = pts[i];
-    if (p.mapped_to) continue;
-    std::memcpy(o, "GRID,", 5);
-    o = put_decimal(o + 5, p.id);
-    *o++ = ',';
-    *o++ = ',';
-    o = put_real(o, p.x);
-    *o++ = ',';
-    o = put_real(o, p.y);
-    *o++ = ',';
-    o = put_real(o, p.z);
-    *o++ = '\n';
-  }
-  return o;
-}
-
-const char* const CARD[5] = {"", "", "CROD,", "CTRIA3,", "CQUAD4,"};
-
-char* put_elements(const PartRun& r, char* o) {
-  for_written_elements(r, 0, [&](long e, int n, const long* ids) {
-    const size_t len = std::strlen(CARD[n]);
-    std::memcpy(o, CARD[n], len);
-    o = put_decimal(o + len, e);
-    *o++ = ',';
-    o = put_decimal(o, r.group + 1);
-    for (int j = 0; j < n; ++j) {
-      *o++ = ',';
-      o = put_decimal(o, ids[j]);
-    }
-    *o++ = '\n';
-  });
-  return o;
-}
+const PointLine POINT_LINE = {"GRID,", 0, ",,", ",", true};
+const ElementLine ELEMENT_LINE = {{"", "", "CROD", "CTRIA3", "CQUAD4"}, true, true, ","};
 
 // A comment's text: printable ASCII, others as '_'.
 std::string comment_text(const std::string& s) {
@@ -74,19 +30,13 @@ std::string comment_text(const std::string& s) {
   return out;
 }
 
-}  // namespace
-
-bool export_bdf_mesh(const char* path, bool) {
-  if (!check_finite_mesh(path)) return false;
-  PartLayout L;
-  if (!layout_grids(L, false)) return false;
-  const long np = L.np, ne = L.ne;
-
-  // Property ids by part name, material ids by material name in order of first use.
-  std::string head = "$ pelgrove mesh: " + std::to_string(np) + " points, " + std::to_string(ne) + " elements, " +
+// The counts, the part names by property id with their thickness and material ids, the
+// material names by id, "BEGIN BULK" and a PSHELL for every name given a thickness.
+std::string head_lines(const PartLayout& L) {
+  std::string head = "$ pelgrove mesh: " + std::to_string(L.np) + " points, " + std::to_string(L.ne) + " elements, " +
                      std::to_string(L.names.size()) + " parts; free field\n";
   std::string cards;
-  std::map<std::string, int> mid;
+  std::map<std::string, int> mid;  // by material name, in order of first use
   std::vector<const Grid*> first(L.names.size(), nullptr);  // with faces: shells
   for (const PartRun& r : L.elements)
     if (!first[r.group] && r.count[3] + r.count[4]) first[r.group] = r.grid;
@@ -94,12 +44,11 @@ bool export_bdf_mesh(const char* path, bool) {
     head += "$ PID " + std::to_string(g + 1) + ": part " + comment_text(L.names[g]);
     const double t = first[g] ? first[g]->thickness() : 0;
     if (t > 0) {
-      const std::string& m = first[g]->material();
-      const int id = mid.emplace(m, (int)mid.size() + 1).first->second;
+      const int id = mid.emplace(first[g]->material(), (int)mid.size() + 1).first->second;
       char buf[64];
-      head += ", thickness " + std::string(buf, put_real(buf, t)) + ", MID " + std::to_string(id);
-      cards += "PSHELL," + std::to_string(g + 1) + "," + std::to_string(id) + "," + std::string(buf, put_real(buf, t)) +
-               "," + std::to_string(id) + ",," + std::to_string(id) + "\n";
+      const std::string thickness(buf, put_real(buf, t)), ids = std::to_string(id);
+      head += ", thickness " + thickness + ", MID " + ids;
+      cards += "PSHELL," + std::to_string(g + 1) + "," + ids + "," + thickness + "," + ids + ",," + ids + "\n";
     }
     head += "\n";
   }
@@ -107,20 +56,28 @@ bool export_bdf_mesh(const char* path, bool) {
   for (const auto& [name, id] : mid) materials.push_back({id, name});
   std::sort(materials.begin(), materials.end());
   for (const auto& [id, name] : materials) head += "$ MID " + std::to_string(id) + ": material " + comment_text(name) + "\n";
-  head += "BEGIN BULK\n" + cards;
+  return head + "BEGIN BULK\n" + cards;
+}
 
-  const size_t number_max = decimal_digits(std::max<long>(np, ne)) + 1;
+}  // namespace
+
+bool export_bdf_mesh(const char* path, bool) {
+  if (!check_finite_mesh(path)) return false;
+  PartLayout L;
+  if (!layout_grids(L, false)) return false;
+  const std::string head = head_lines(L);
+  const size_t number_max = decimal_digits(std::max<long>(L.np, L.ne)) + 1;
   const size_t group_max = decimal_digits(L.names.size()) + 1;
   Segments points, elements;
-  for (const PartRun& r : L.points) points.add(r.count[0], size_t(r.count[0]) * (7 + number_max + 3 * 22));
+  for (const PartRun& r : L.points) points.add(r.count[0], size_t(r.count[0]) * (7 + number_max + POINT_LINE_NUMBERS));
   for (const PartRun& r : L.elements) elements.add(r.elements(), size_t(r.elements()) * (8 + group_max + 5 * number_max));
 
   Atomic_File f;
   if (!f.open(path)) return false;
   SegmentBuffers ring;
   bool ok = f.write(head.data(), head.size());
-  ok = ok && points.write(f, ring, [&](size_t j, char* o) { return put_points(L.points[j], o); });
-  ok = ok && elements.write(f, ring, [&](size_t j, char* o) { return put_elements(L.elements[j], o); });
+  ok = ok && points.write(f, ring, [&](size_t j, char* o) { return put_point_lines(L.points[j], POINT_LINE, o); });
+  ok = ok && elements.write(f, ring, [&](size_t j, char* o) { return put_element_lines(L.elements[j], 0, ELEMENT_LINE, o); });
   static const char tail[] = "ENDDATA\n";
   ok = ok && f.write(tail, sizeof tail - 1);
   if (!ok) f.discard();

@@ -1,7 +1,7 @@
 #include "meshio/flat_mesh.h"
 
 #include "grid/Grid.h"
-#include "meshio/text_blocks.h"
+#include "meshio/text_writer.h"
 
 #include <algorithm>
 #include <map>

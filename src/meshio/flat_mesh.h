@@ -25,7 +25,7 @@ struct FlatMesh {
 bool flatten_grids(FlatMesh& mesh);
 
 // The parts as runs of at most PART_RUN_ITEMS points or elements, for the writers that
-// format straight from the parts on every core (text_blocks.h) instead of copying them.
+// format straight from the parts on every core (text_writer.h) instead of copying them.
 inline constexpr int PART_RUN_ITEMS = 32768;
 
 struct PartRun {

@@ -1,13 +1,13 @@
 // export_stl_mesh: binary STL — an 80-byte header, the triangle count, then per triangle
 // its normal, three corners (32-bit floats) and a zero attribute word. Quadrilaterals are
 // split along the diagonal from their first corner; bars are left out, with one warning.
-// The records are filled straight from the parts, on every core (text_blocks.h).
+// The records are filled straight from the parts, on every core (text_writer.h).
 #include "meshio/standard_formats.h"
 
 #include "grid/Grid.h"
 #include "meshio/finite_check.h"
 #include "meshio/flat_mesh.h"
-#include "meshio/text_blocks.h"
+#include "meshio/text_writer.h"
 #include "util/message.h"
 
 #include <bit>

@@ -2,13 +2,13 @@
 // UInt64 size words): points, connectivity, offsets, cell types, and the part number of
 // every cell as cell data. The part names are field data: one array per part, named after
 // it, holding its number. The arrays are filled straight from the parts, on every core
-// (text_blocks.h).
+// (text_writer.h).
 #include "meshio/standard_formats.h"
 
 #include "grid/Grid.h"
 #include "meshio/finite_check.h"
 #include "meshio/flat_mesh.h"
-#include "meshio/text_blocks.h"
+#include "meshio/text_writer.h"
 
 #include <bit>
 #include <cstdint>

@@ -4,7 +4,7 @@
 #include "grid/MeshStructs.h"
 #include "meshio/BinFile.h"
 #include "meshio/dvk.h"
-#include "meshio/text_blocks.h"
+#include "meshio/text_writer.h"
 #include "meshio/vbf.h"
 #include "support/test_support.h"
 
@@ -29,7 +29,7 @@ std::string printf_string(const char* fmt, double v) {
 }
 std::string formatted_e(double v) {
   char buf[64];
-  return std::string(buf, DVK::put_e(buf, v));
+  return std::string(buf, put_e(buf, v));
 }
 
 // Little-endian bytes, for writing expected file contents by hand.
@@ -135,11 +135,11 @@ TEST(DvkFormat, IntegersMatchPrintfAndPointNumbersStaySeparated) {
     char buf[64], want[64];
     for (int width : {1, 3, 6, 8}) {
       std::snprintf(want, sizeof want, "%*ld", width, v);
-      EXPECT_EQ(std::string(buf, DVK::put_long(buf, v, width)), want);
+      EXPECT_EQ(std::string(buf, put_long(buf, v, width)), want);
     }
     // Below eight digits the "%8ld" bytes; from eight on a blank keeps numbers apart.
     std::snprintf(want, sizeof want, std::to_string(v).size() >= 8 ? " %ld" : "%8ld", v);
-    EXPECT_EQ(std::string(buf, DVK::put_point_number(buf, v)), want);
+    EXPECT_EQ(std::string(buf, put_point_number(buf, v)), want);
     EXPECT_EQ(buf[0], ' ');
   }
 }
