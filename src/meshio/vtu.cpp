@@ -77,28 +77,20 @@ void for_each_element(const PartRun& r, bool with_points, const Fn& fn) {
   }
 }
 
-}  // namespace
-
-bool export_vtu_mesh(const char* path, bool) {
-  if (!check_finite_mesh(path)) return false;
-  PartLayout L;
-  if (!layout_grids(L, false)) return false;
-  const uint64_t np = L.np, ne = L.ne;
-  // Connectivity entries before each element run.
-  std::vector<int64_t> conn_first;
-  uint64_t nconn = 0;
+// Connectivity entries before each element run, and after the last.
+std::vector<int64_t> connectivity_starts(const PartLayout& L) {
+  std::vector<int64_t> first;
+  int64_t n = 0;
   for (const PartRun& r : L.elements) {
-    conn_first.push_back((int64_t)nconn);
-    nconn += 2 * r.count[2] + 3 * r.count[3] + 4 * r.count[4];
+    first.push_back(n);
+    n += 2 * r.count[2] + 3 * r.count[3] + 4 * r.count[4];
   }
-  conn_first.push_back((int64_t)nconn);
-  // Each array: its size in bytes as a UInt64, then the bytes.
-  const uint64_t sizes[5] = {24 * np, 8 * nconn, 8 * ne, ne, 4 * ne};
-  uint64_t offset[5], at = 0;
-  for (int k = 0; k < 5; ++k) {
-    offset[k] = at;
-    at += 8 + sizes[k];
-  }
+  first.push_back(n);
+  return first;
+}
+
+// The XML up to the appended data, whose five arrays start at `offset`.
+std::string head_xml(const PartLayout& L, const uint64_t offset[5]) {
   auto o = [&](int k) { return std::to_string(offset[k]); };
   std::string head =
       "<?xml version=\"1.0\"?>\n"
@@ -107,15 +99,55 @@ bool export_vtu_mesh(const char* path, bool) {
   for (size_t g = 0; g < L.names.size(); ++g)
     head += "<DataArray type=\"Int32\" Name=\"" + xml_escaped(L.names[g]) +
             "\" NumberOfTuples=\"1\" format=\"ascii\">" + std::to_string(g + 1) + "</DataArray>\n";
-  head += "</FieldData>\n<Piece NumberOfPoints=\"" + std::to_string(np) + "\" NumberOfCells=\"" + std::to_string(ne) +
-          "\">\n<Points>\n<DataArray type=\"Float64\" NumberOfComponents=\"3\" format=\"appended\" offset=\"" + o(0) +
-          "\"/>\n</Points>\n<Cells>\n"
-          "<DataArray type=\"Int64\" Name=\"connectivity\" format=\"appended\" offset=\"" + o(1) + "\"/>\n"
-          "<DataArray type=\"Int64\" Name=\"offsets\" format=\"appended\" offset=\"" + o(2) + "\"/>\n"
-          "<DataArray type=\"UInt8\" Name=\"types\" format=\"appended\" offset=\"" + o(3) + "\"/>\n"
-          "</Cells>\n<CellData Scalars=\"part\">\n"
-          "<DataArray type=\"Int32\" Name=\"part\" format=\"appended\" offset=\"" + o(4) + "\"/>\n"
-          "</CellData>\n</Piece>\n</UnstructuredGrid>\n<AppendedData encoding=\"raw\">\n_";
+  return head + "</FieldData>\n<Piece NumberOfPoints=\"" + std::to_string(L.np) + "\" NumberOfCells=\"" +
+         std::to_string(L.ne) +
+         "\">\n<Points>\n<DataArray type=\"Float64\" NumberOfComponents=\"3\" format=\"appended\" offset=\"" + o(0) +
+         "\"/>\n</Points>\n<Cells>\n"
+         "<DataArray type=\"Int64\" Name=\"connectivity\" format=\"appended\" offset=\"" + o(1) + "\"/>\n"
+         "<DataArray type=\"Int64\" Name=\"offsets\" format=\"appended\" offset=\"" + o(2) + "\"/>\n"
+         "<DataArray type=\"UInt8\" Name=\"types\" format=\"appended\" offset=\"" + o(3) + "\"/>\n"
+         "</Cells>\n<CellData Scalars=\"part\">\n"
+         "<DataArray type=\"Int32\" Name=\"part\" format=\"appended\" offset=\"" + o(4) + "\"/>\n"
+         "</CellData>\n</Piece>\n</UnstructuredGrid>\n<AppendedData encoding=\"raw\">\n_";
+}
+
+// Cell array a (0 connectivity, 1 offsets, 2 types, 3 part numbers) of run r, whose
+// connectivity starts at entry `conn_first`.
+char* put_cells(const PartRun& r, int a, int64_t conn_first, char* o) {
+  const std::vector<GridPt>& pts = r.grid->mPts;
+  if (a == 3) {
+    for (long e = 0; e < r.elements(); ++e) o = put<int32_t>(o, r.group + 1);
+    return o;
+  }
+  int64_t end = conn_first;
+  for_each_element(r, a == 0, [&](int n, const long* idx) {
+    switch (a) {
+    case 0:
+      for (int k = 0; k < n; ++k) o = put<int64_t>(o, effective(pts[idx[k]]).id - 1);
+      break;
+    case 1: o = put<int64_t>(o, end += n); break;
+    default: *o++ = (char)VTK_TYPE[n];
+    }
+  });
+  return o;
+}
+
+}  // namespace
+
+bool export_vtu_mesh(const char* path, bool) {
+  if (!check_finite_mesh(path)) return false;
+  PartLayout L;
+  if (!layout_grids(L, false)) return false;
+  const uint64_t np = L.np, ne = L.ne;
+  const std::vector<int64_t> conn_first = connectivity_starts(L);
+  // Each array: its size in bytes as a UInt64, then the bytes.
+  const uint64_t sizes[5] = {24 * np, 8 * uint64_t(conn_first.back()), 8 * ne, ne, 4 * ne};
+  uint64_t offset[5], at = 0;
+  for (int k = 0; k < 5; ++k) {
+    offset[k] = at;
+    at += 8 + sizes[k];
+  }
+  const std::string head = head_xml(L, offset);
 
   // One job per point run, then per element run and array (1 to 4).
   Segments points, cells[4];
@@ -133,27 +165,9 @@ bool export_vtu_mesh(const char* path, bool) {
   SegmentBuffers ring;
   bool ok = f.write(head.data(), head.size()) && f.write(&sizes[0], 8);
   ok = ok && points.write(f, ring, [&](size_t j, char* o) { return put_points(L.points[j], o); });
-  for (int a = 0; a < 4 && ok; ++a) {
-    ok = f.write(&sizes[a + 1], 8) && cells[a].write(f, ring, [&](size_t j, char* o) {
-      const PartRun& r = L.elements[j];
-      const std::vector<GridPt>& pts = r.grid->mPts;
-      if (a == 3) {
-        for (long e = 0; e < r.elements(); ++e) o = put<int32_t>(o, r.group + 1);
-        return o;
-      }
-      int64_t end = conn_first[j];
-      for_each_element(r, a == 0, [&](int n, const long* idx) {
-        switch (a) {
-        case 0:
-          for (int k = 0; k < n; ++k) o = put<int64_t>(o, effective(pts[idx[k]]).id - 1);
-          break;
-        case 1: o = put<int64_t>(o, end += n); break;
-        default: *o++ = (char)VTK_TYPE[n];
-        }
-      });
-      return o;
-    });
-  }
+  for (int a = 0; a < 4 && ok; ++a)
+    ok = f.write(&sizes[a + 1], 8) &&
+         cells[a].write(f, ring, [&](size_t j, char* o) { return put_cells(L.elements[j], a, conn_first[j], o); });
   static const char tail[] = "\n</AppendedData>\n</VTKFile>\n";
   ok = ok && f.write(tail, sizeof tail - 1);
   if (!ok) f.discard();

@@ -92,7 +92,7 @@ const uint64_t BAR = 0x1121, TRI = 0x1232, QUAD = 0x1243;
 }  // namespace
 
 // Every change of length, and the powers of two the digit estimate starts from.
-TEST(TextBlocks, DecimalsAreThoseOfPrintf) {
+TEST(TextWriter, DecimalsAreThoseOfPrintf) {
   char buf[32];
   auto check = [&](uint64_t v) { EXPECT_EQ(std::string(buf, put_decimal(buf, v)), std::to_string(v)); };
   for (uint64_t v : std::initializer_list<uint64_t>{0, 1, 101, 4095, 1020304, 12345678, 90000001, UINT64_MAX}) check(v);
@@ -169,6 +169,51 @@ TEST_F(MeshFormatsTest, SmallMeshByteForByte) {
   points.u(0, 1).point(0, 0, 0, 1).point(1, 0, 0, 2).point(0, 1, 0, 3).point(1, 1, 0, 4).point(2, 0, 0, 5);
   EXPECT_EQ(exported("vbf", script).substr(2024, points.s.size()), points.s);
   expect_vbf(path, 5, {{TRI, 1, 1, 2, 4}, {TRI, 2, 1, 4, 3}, {BAR, 3, 5, 2}}, {{"a", {0, 1}}, {"b", {2}}});
+}
+
+// Golden files, checked by hand: a quadrilateral in part a; a bar and a triangle (a plate
+// with two corners merged) in part b, sharing points with a and each other.
+TEST_F(MeshFormatsTest, GoldenFilesOfTheExchangeFormats) {
+  const std::string script = "set element_type quads\nplate a 1 1  0 0 0  1 0 0  1 1 0  0 1 0\n"
+                             "line b 1  2 0 0  3 0 0\nplate b 1 1  1 0 0  2 0 0  1 1 0  1 1 0\n";
+  const double xyz[6][3] = {{0, 0, 0}, {1, 0, 0}, {0, 1, 0}, {1, 1, 0}, {3, 0, 0}, {2, 0, 0}};
+  std::string points;  // "%21.13e" x3 per point
+  Bytes raw;           // the vtu's appended arrays, each after its size
+  raw.u(144, 8);
+  for (const auto& p : xyz) {
+    points += "\n" + formatted_e(p[0]) + " " + formatted_e(p[1]) + " " + formatted_e(p[2]);
+    raw.d(p[0]).d(p[1]).d(p[2]);
+  }
+  raw.u(72, 8);
+  for (int id : {0, 1, 3, 2, 4, 5, 1, 5, 3}) raw.u(id, 8);
+  raw.u(24, 8).u(4, 8).u(6, 8).u(9, 8).u(3, 8).u(9, 1).u(3, 1).u(5, 1).u(12, 8).u(1, 4).u(2, 4).u(2, 4);
+  std::string v_points = points;
+  for (size_t at = 0; (at = v_points.find('\n', at)) != std::string::npos; at += 3) v_points.replace(at, 1, "\nv ");
+  auto array = [](const char* type, const char* name, int offset) {
+    return std::string("<DataArray type=\"") + type + "\"" + name + " format=\"appended\" offset=\"" +
+           std::to_string(offset) + "\"/>\n";
+  };
+  const struct {
+    const char* format;
+    std::string golden;
+  } rows[] = {
+      {"msh", "$MeshFormat\n4.1 0 8\n$EndMeshFormat\n$PhysicalNames\n3\n1 2 \"b\"\n2 1 \"a\"\n2 2 \"b\"\n"
+              "$EndPhysicalNames\n$Entities\n0 1 2 0\n2 2 0 0 3 0 0 1 2 0\n1 0 0 0 1 1 0 1 1 0\n2 1 0 0 2 1 0 1 2 0\n"
+              "$EndEntities\n$Nodes\n1 6 1 6\n1 2 0 6\n1\n2\n3\n4\n5\n6" + points + "\n$EndNodes\n"
+              "$Elements\n3 3 1 3\n2 1 3 1\n1 1 2 4 3\n1 2 1 1\n2 5 6\n2 2 2 1\n3 2 6 4\n$EndElements\n"},
+      {"obj", "# pelgrove mesh: 6 points, 3 elements, 2 groups" + v_points + "\ng a\nf 1 2 4 3\ng b\nl 5 6\nf 2 6 4\n"},
+      {"vtu", "<?xml version=\"1.0\"?>\n<VTKFile type=\"UnstructuredGrid\" version=\"1.0\" "
+              "byte_order=\"LittleEndian\" header_type=\"UInt64\">\n<UnstructuredGrid>\n<FieldData>\n"
+              "<DataArray type=\"Int32\" Name=\"a\" NumberOfTuples=\"1\" format=\"ascii\">1</DataArray>\n"
+              "<DataArray type=\"Int32\" Name=\"b\" NumberOfTuples=\"1\" format=\"ascii\">2</DataArray>\n"
+              "</FieldData>\n<Piece NumberOfPoints=\"6\" NumberOfCells=\"3\">\n<Points>\n" +
+              array("Float64", " NumberOfComponents=\"3\"", 0) + "</Points>\n<Cells>\n" +
+              array("Int64", " Name=\"connectivity\"", 152) + array("Int64", " Name=\"offsets\"", 232) +
+              array("UInt8", " Name=\"types\"", 264) + "</Cells>\n<CellData Scalars=\"part\">\n" +
+              array("Int32", " Name=\"part\"", 275) + "</CellData>\n</Piece>\n</UnstructuredGrid>\n" +
+              "<AppendedData encoding=\"raw\">\n_" + raw.s + "\n</AppendedData>\n</VTKFile>\n"},
+  };
+  for (const auto& r : rows) EXPECT_EQ(exported(r.format, script), r.golden) << r.format;
 }
 
 // Groups (ascii: the header, element declarations and group lines) and part sections
