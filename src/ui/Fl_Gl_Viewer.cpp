@@ -2,6 +2,7 @@
 
 #include "ui/Gl_Jpeg.h"
 #include "ui/Gl_Triad.h"
+#include "ui/Gl_State.h"
 #include "ui/view_render.h"
 
 #include <FL/Fl.H>
@@ -354,12 +355,7 @@ void Fl_Gl_Viewer::draw_clip_dots() {
   for (int i = 0; i < Gl_ClippingState::MAX_PLANES; ++i) glDisable(GL_CLIP_PLANE0 + i);
   glDisable(GL_LIGHTING);
   glDisable(GL_DEPTH_TEST);
-  glMatrixMode(GL_PROJECTION);
-  glPushMatrix();
-  glLoadIdentity();
-  glMatrixMode(GL_MODELVIEW);
-  glPushMatrix();
-  glLoadIdentity();
+  gl_push_overlay_matrices();
   glPointSize(8);
   glBegin(GL_POINTS);
   const int n = std::min<int>(mClipping.planes.size(), Gl_ClippingState::MAX_PLANES);
@@ -371,10 +367,7 @@ void Fl_Gl_Viewer::draw_clip_dots() {
     glVertex2d(1 - 8.0 / std::max(1, w()), s);
   }
   glEnd();
-  glPopMatrix();
-  glMatrixMode(GL_PROJECTION);
-  glPopMatrix();
-  glMatrixMode(GL_MODELVIEW);
+  gl_pop_overlay_matrices();
   glPopAttrib();
 }
 

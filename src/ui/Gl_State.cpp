@@ -142,19 +142,28 @@ bool read_gl_pixels(int w, int h, int components, glBuffer& out) {
   return true;
 }
 
-void draw_gl_buffer(const glBuffer& b) {
-  if (b.pixels.empty()) return;
+void gl_push_overlay_matrices(int w, int h) {
   glMatrixMode(GL_PROJECTION);
   glPushMatrix();
   glLoadIdentity();
+  if (w > 0 && h > 0) glOrtho(0, w, 0, h, -1, 1);
   glMatrixMode(GL_MODELVIEW);
   glPushMatrix();
   glLoadIdentity();
+}
+
+void gl_pop_overlay_matrices() {
+  glPopMatrix();
+  glMatrixMode(GL_PROJECTION);
+  glPopMatrix();
+  glMatrixMode(GL_MODELVIEW);
+}
+
+void draw_gl_buffer(const glBuffer& b) {
+  if (b.pixels.empty()) return;
+  gl_push_overlay_matrices();
   glRasterPos2f(-1, -1);
   glPixelStorei(GL_UNPACK_ALIGNMENT, 1);
   glDrawPixels(b.width, b.height, b.components == 4 ? GL_RGBA : GL_RGB, GL_UNSIGNED_BYTE, b.pixels.data());
-  glPopMatrix();
-  glMatrixMode(GL_PROJECTION);
-  glPopMatrix();
-  glMatrixMode(GL_MODELVIEW);
+  gl_pop_overlay_matrices();
 }

@@ -80,6 +80,10 @@ int padded_width(int w);
 bool read_gl_pixels(int w, int h, int components, glBuffer& out);
 // Draws the buffer over the whole viewport.
 void draw_gl_buffer(const glBuffer& b);
+// Overlays: saves both matrices and loads the identity (with w, h > 0 the projection maps
+// window pixels, glOrtho(0, w, 0, h, -1, 1)); the pop restores them, GL_MODELVIEW current.
+void gl_push_overlay_matrices(int w = 0, int h = 0);
+void gl_pop_overlay_matrices();
 
 // -- editors: modal dialogs; Apply writes the state back and redraws `parent`.
 // Return whether anything was applied. "Add Plane" starts a plane through `new_origin` (the

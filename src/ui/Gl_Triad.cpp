@@ -1,4 +1,5 @@
 #include "ui/Gl_Triad.h"
+#include "ui/Gl_State.h"
 
 #include <FL/gl.h>
 
@@ -35,12 +36,7 @@ void draw_axis_triad(const Gl_Quat& orientation, int w, int h) {
   glDisable(GL_LINE_SMOOTH);
   glDisable(GL_TEXTURE_2D);
   glViewport(kMargin, kMargin, s, s);
-  glMatrixMode(GL_PROJECTION);
-  glPushMatrix();
-  glLoadIdentity();
-  glMatrixMode(GL_MODELVIEW);
-  glPushMatrix();
-  glLoadIdentity();
+  gl_push_overlay_matrices();
   glLineWidth(2);
   // The axes' tips as the view sees them; without depth testing the farthest goes first.
   Gl_Vec3 tip[3];
@@ -63,8 +59,6 @@ void draw_axis_triad(const Gl_Quat& orientation, int w, int h) {
       glVertex2d(lx + kLetter * LETTERS[k].xy[2 * j], ly + kLetter * LETTERS[k].xy[2 * j + 1]);
   }
   glEnd();
-  glPopMatrix();
-  glMatrixMode(GL_PROJECTION);
-  glPopMatrix();
+  gl_pop_overlay_matrices();
   glPopAttrib();  // restores the matrix mode, viewport and line width too
 }

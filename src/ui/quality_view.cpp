@@ -232,13 +232,7 @@ void draw_quality_legend(const ElementQuality& q, int w, int h, bool white_backg
   glPolygonMode(GL_FRONT_AND_BACK, GL_FILL);
   glShadeModel(GL_SMOOTH);
   glLineWidth(1);
-  glMatrixMode(GL_PROJECTION);
-  glPushMatrix();
-  glLoadIdentity();
-  glOrtho(0, w, 0, h, -1, 1);
-  glMatrixMode(GL_MODELVIEW);
-  glPushMatrix();
-  glLoadIdentity();
+  gl_push_overlay_matrices(w, h);
   glBegin(GL_QUAD_STRIP);
   for (int i = 0; i <= 4; ++i) {
     uint8_t c[3];
@@ -267,10 +261,7 @@ void draw_quality_legend(const ElementQuality& q, int w, int h, bool white_backg
   draw_text(value_text(q, bad) + " (bad)", x + bw + 5, top - 10);
   draw_text(value_text(q, good) + " (good)", x + bw + 5, bottom);
   if (q.unbounded) draw_text(std::to_string(q.unbounded) + " without area (bad)", x, bottom - 16);
-  glPopMatrix();
-  glMatrixMode(GL_PROJECTION);
-  glPopMatrix();
-  glMatrixMode(GL_MODELVIEW);
+  gl_pop_overlay_matrices();
   glPopAttrib();
 }
 
