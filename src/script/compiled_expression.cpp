@@ -1,12 +1,13 @@
-// compiled_expression: the evaluator's scan run once with programs in place of values.
-// Where evaluate_expression sets a term's value, the compiler sets the term's code; where
-// push combines a term into the one below, the compiler appends the term's code and its
-// operator to the code below. Evaluating the program left to right then computes every
+// compiled_expression: the evaluator's scan (expression_scanner) run once with programs in
+// place of values. Where the evaluator's steps give a term a value, the compiler's give it
+// the code; where the evaluator combines a term into the one below, the compiler appends the
+// term's code and its operator to the code below. Evaluating the program left to right then computes every
 // operand, calls every function and combines every pair in the evaluator's order.
 
 #include "script/compiled_expression.h"
 
 #include "script/expression.h"
+#include "script/expression_scanner.h"
 #include "script/parameters.h"
 #include "script/scriptstream.h"
 
@@ -28,13 +29,6 @@ constexpr int kMaxCompileDepth = 200;
 
 // Thrown inside the compiler when the text must run through the evaluator.
 struct Interpret {};
-
-// A Term whose value is the code that computes it.
-struct CodeTerm {
-  int op = 1;
-  Code code;
-  int precedence = 10;
-};
 
 Instr constant(double value) {
   Instr in;
@@ -84,16 +78,6 @@ void combine_code(Code& below, int op, Code& top) {
   below.push_back(in);
 }
 
-// push, with code for values.
-void push(CodeTerm& term, std::vector<CodeTerm>& stack) {
-  while (stack.size() >= 2 && stack.back().precedence >= term.precedence) {
-    CodeTerm top = std::move(stack.back());
-    stack.pop_back();
-    combine_code(stack.back().code, top.op, top.code);
-  }
-  stack.push_back(term);
-}
-
 class Compiler {
 public:
   Compiler(const char* text, std::vector<std::string>& names,
@@ -107,15 +91,6 @@ public:
   // Pure built-in calls, numbered by their Instr::memo.
   int memos() const { return mMemos; }
 
-private:
-  // A plain name: the run of name characters. A '$' after it makes an index suffix, whose
-  // value is known only when evaluating.
-  std::string read_name(int& pos) const {
-    std::string name;
-    while (pos < mLength && is_name_char(mText[pos])) name += mText[pos++];
-    if (pos < mLength && mText[pos] == '$') throw Interpret{};
-    return name;
-  }
   // evaluate_variable: a stored expression is evaluated at each use, a parameter is read
   // from its map entry; an unknown name ends the scan with or without an alert.
   Code reference(const std::string& name, int depth) {
@@ -149,6 +124,8 @@ private:
     }
     return in;
   }
+
+private:
   int name_index(const std::string& name) {
     mNames.push_back(name);
     return static_cast<int>(mNames.size()) - 1;
@@ -162,77 +139,55 @@ private:
   int mMemos = 0;
 };
 
-// Step for step the loop of evaluate_expression; the branches that the evaluator decides
-// only when evaluating, or that alert, throw Interpret.
+// The scan's steps with code: what the evaluator decides only when evaluating, or where it
+// alerts or warns, throws Interpret.
+class CompileSteps {
+public:
+  using Value = Code;
+  CompileSteps(Compiler& compiler, const char* text, int length, int depth)
+      : mCompiler(compiler), mText(text), mLength(length), mDepth(depth) {}
+  const char* text() const { return mText; }
+  int length() const { return mLength; }
+
+  Code zero() { return {constant(0.0)}; }
+  Code number(double value) { return {constant(value)}; }
+  // A plain name: the run of name characters. A '$' after it makes an index suffix, whose
+  // value is known only when evaluating.
+  bool read_name(int& pos, std::string& name) {
+    while (pos < mLength && is_name_char(mText[pos])) name += mText[pos++];
+    if (pos < mLength && mText[pos] == '$') throw Interpret{};
+    return true;
+  }
+  Code call(const std::string& name, Code argument) {
+    argument.push_back(mCompiler.call(name));
+    return argument;
+  }
+  // Assignments change the parameters later names read.
+  [[noreturn]] void declare(const std::string&) { throw Interpret{}; }
+  void assign(const std::string&, Code) {}
+  bool reference(const std::string& name, Code& code) {
+    code = mCompiler.reference(name, mDepth);
+    return true;
+  }
+  void unknown_name(const std::string&) {}
+  Code nested(int& pos) { return mCompiler.scan(pos, mDepth + 1); }
+  [[noreturn]] void unbalanced() { throw Interpret{}; }
+  void operator_replaced(char, char) {}
+  void close(int) {}
+  void ignored(char) {}
+  void combine(Code& below, int op, Code& top) { combine_code(below, op, top); }
+
+private:
+  Compiler& mCompiler;
+  const char* mText;
+  int mLength;
+  int mDepth;
+};
+
 Code Compiler::scan(int& pos, int depth) {
   if (depth > kMaxCompileDepth || depth > kMaxExpressionDepth) throw Interpret{};
-  const char* text = mText;
-  const int length = mLength;
-
-  std::vector<CodeTerm> stack(1);
-  stack[0].code = {constant(0.0)};
-  CodeTerm term;
-  auto push_step = [&] {
-    push(term, stack);
-    ++pos;
-  };
-
-  while (pos < length) {
-    const char c = text[pos];
-    const unsigned char u = static_cast<unsigned char>(c);
-    if (std::isspace(u)) {
-      ++pos;
-    } else if (std::isdigit(u) || c == '.') {
-      char* end = nullptr;
-      double value = std::strtod(text + pos, &end);
-      if (end == text + pos) {
-        ++pos;
-        continue;
-      }
-      term.code = {constant(value)};
-      pos = static_cast<int>(end - text) - 1;
-      push_step();
-    } else if (Term op; operator_term(c, op)) {
-      term = CodeTerm{op.op, {}, op.precedence};
-      ++pos;
-    } else if (std::isalpha(u)) {
-      std::string name = read_name(pos);
-      const char next = pos < length ? text[pos] : 0;
-      if (next == '(') {
-        ++pos;
-        term.code = scan(pos, depth + 1);
-        term.code.push_back(call(name));
-        --pos;
-        push_step();
-      } else if (next == '=') {
-        throw Interpret{};  // assignments change the parameters later names read
-      } else {
-        term.code = reference(name, depth);
-        --pos;
-        push_step();
-      }
-    } else if (c == '$') {
-      ++pos;
-      term.code = reference(read_name(pos), depth);
-      --pos;
-      push_step();
-    } else if (c == '(') {
-      ++pos;
-      term.code = scan(pos, depth + 1);
-      --pos;
-      if (text[pos] != ')') throw Interpret{};  // "Unbalanced parentheses"
-      push_step();
-    } else if (c == ')' || c == ';') {
-      ++pos;
-      break;
-    } else {
-      ++pos;
-    }
-  }
-
-  CodeTerm end{0, {}, 0};
-  push(end, stack);
-  return std::move(stack.front().code);
+  CompileSteps steps(*this, mText, mLength, depth);
+  return scan_expression(steps, pos);
 }
 
 // Operand stack depth the program needs.

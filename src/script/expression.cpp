@@ -56,22 +56,6 @@ struct ExpandingGuard {
 
 }  // namespace
 
-bool is_name_char(char c) {
-  unsigned char u = static_cast<unsigned char>(c);
-  return std::isalnum(u) || c == '_' || c == '.';
-}
-
-// Operator character -> code and precedence; "%" and "^" bind tightest.
-bool operator_term(char c, Term& term) {
-  static const char kOps[] = "+-*/%^";
-  static const int kPrecedence[] = {10, 10, 20, 20, 30, 30};
-  const char* at = std::strchr(kOps, c);
-  if (c == 0 || !at) return false;
-  int index = static_cast<int>(at - kOps);
-  term = Term{index + 1, 0.0, kPrecedence[index]};
-  return true;
-}
-
 // Kept out of line so that every caller runs the same instructions: which operand's NaN an
 // addition or multiplication of two NaNs returns depends on the operand order the compiler
 // picked for that one copy.
@@ -95,15 +79,6 @@ int truncate_to_int(double x) {
   if (x >= static_cast<double>(INT_MAX)) return INT_MAX;
   if (x <= static_cast<double>(INT_MIN)) return INT_MIN;
   return static_cast<int>(x);
-}
-
-void push(const Term& term, std::vector<Term>& stack) {
-  while (stack.size() >= 2 && stack.back().precedence >= term.precedence) {
-    Term top = stack.back();
-    stack.pop_back();
-    combine(stack.back().value, top.op, top.value);
-  }
-  stack.push_back(term);
 }
 
 // A name is a run of letters, digits, '_' and '.'; "x$i" appends the value of parameter i
@@ -152,6 +127,59 @@ bool evaluate_variable(std::string& name, Term& term) {
   return true;
 }
 
+namespace {
+
+// The scan's steps with values: names are read, called and assigned as they are met.
+class EvaluateSteps {
+public:
+  using Value = double;
+  EvaluateSteps(const char* text, int length) : mText(text), mLength(length) {}
+  const char* text() const { return mText; }
+  int length() const { return mLength; }
+
+  double zero() { return 0.0; }
+  double number(double value) { return value; }
+  bool read_name(int& pos, std::string& name) { return evaluate_variable_name(pos, mLength, mText, name); }
+  double call(const std::string& name, double argument) { return call_func(name, argument); }
+  void declare(const std::string& name) { gParameters.try_emplace(name, 0.0); }
+  void assign(const std::string& name, double value) {
+    if (!is_pinned(name)) gParameters[name] = value;
+  }
+  bool reference(std::string& name, double& value) {
+    Term term;
+    if (!evaluate_variable(name, term)) return false;
+    value = term.value;
+    return true;
+  }
+  void unknown_name(const std::string& name) {
+    alert_text("unknown function or variable '" + name +
+               "'\nIf this was supposed to be a new variable use '=' immediately after the name" +
+               parameter_hint(name));
+  }
+  double nested(int& pos) { return evaluate_expression(pos, mText); }
+  void unbalanced() { alert("Unbalanced parentheses"); }
+  void operator_replaced(char op, char before) {
+    warning_text(std::string("in '") + mText + "', '" + op + "' replaces '" + before +
+                 "': an operator after another is not a sign");
+  }
+  void close(int pos) {
+    if (gDepth == gWholeTextDepth)
+      warning_text(std::string("in '") + mText + "', ')' has no '(': " +
+                   (pos < mLength ? "the rest is ignored" : "it is ignored"));
+  }
+  void ignored(char c) {
+    warning_text(std::string("in '") + mText + "', '" + c + "' is ignored" +
+                 (c == '_' ? ": a name starts with a letter" : ""));
+  }
+  void combine(double& below, int op, double& top) { ::combine(below, op, top); }
+
+private:
+  const char* mText;
+  int mLength;
+};
+
+}  // namespace
+
 double evaluate_expression(int& pos, const char* text) {
   const int length = static_cast<int>(std::strlen(text));
   DepthGuard depth;
@@ -160,102 +188,8 @@ double evaluate_expression(int& pos, const char* text) {
     pos = length;
     return 0.0;
   }
-
-  std::vector<Term> stack(1);
-  Term term;
-  // The current term survives its push: an operand without an operator before it
-  // reuses the last operator ("2 3" is 5).
-  // An operator not yet followed by an operand: the next one replaces it.
-  bool after_operator = false;
-  char last_operator = '+';
-  auto push_step = [&] {
-    push(term, stack);
-    after_operator = false;
-    ++pos;
-  };
-
-  while (pos < length) {
-    const char c = text[pos];
-    const unsigned char u = static_cast<unsigned char>(c);
-    if (std::isspace(u)) {
-      ++pos;
-    } else if (std::isdigit(u) || c == '.') {
-      // strtod accepts what "%lf" accepts, without rescanning the rest of the text.
-      char* end = nullptr;
-      double value = std::strtod(text + pos, &end);
-      if (end == text + pos) {
-        ++pos;  // a lone '.'
-        continue;
-      }
-      term.value = value;
-      pos = static_cast<int>(end - text) - 1;
-      push_step();
-    } else if (Term op; operator_term(c, op)) {
-      // No push: an operator right after another replaces it ("2*-3" is 2-3).
-      if (after_operator)
-        warning_text(std::string("in '") + text + "', '" + c + "' replaces '" + last_operator +
-                     "': an operator after another is not a sign");
-      after_operator = true;
-      last_operator = c;
-      term = op;
-      ++pos;
-    } else if (std::isalpha(u)) {
-      std::string name;
-      if (!evaluate_variable_name(pos, length, text, name)) throw "poorly formed function or variable name";
-      const char next = pos < length ? text[pos] : 0;
-      if (next == '(') {
-        ++pos;
-        double arg = evaluate_expression(pos, text);
-        term.value = call_func(name, arg);
-        --pos;
-        push_step();
-      } else if (next == '=') {
-        gParameters.try_emplace(name, 0.0);
-        ++pos;
-        double value = evaluate_expression(pos, text);
-        if (!is_pinned(name)) gParameters[name] = value;
-        // The current term keeps its value: an assignment adds nothing of its own.
-        --pos;
-        push_step();
-      } else if (evaluate_variable(name, term)) {
-        --pos;
-        push_step();
-      } else {
-        alert_text("unknown function or variable '" + name +
-                   "'\nIf this was supposed to be a new variable use '=' immediately after the name" +
-                   parameter_hint(name));
-        break;
-      }
-    } else if (c == '$') {
-      ++pos;
-      std::string name;
-      if (!evaluate_variable_name(pos, length, text, name) || !evaluate_variable(name, term)) break;
-      --pos;
-      push_step();
-    } else if (c == '(') {
-      ++pos;
-      term.value = evaluate_expression(pos, text);
-      --pos;
-      if (text[pos] != ')') {
-        alert("Unbalanced parentheses");
-        break;
-      }
-      push_step();
-    } else if (c == ')' || c == ';') {
-      ++pos;
-      if (c == ')' && gDepth == gWholeTextDepth)
-        warning_text(std::string("in '") + text + "', ')' has no '(': " +
-                     (pos < length ? "the rest is ignored" : "it is ignored"));
-      break;
-    } else {
-      warning_text(std::string("in '") + text + "', '" + c + "' is ignored" +
-                   (c == '_' ? ": a name starts with a letter" : ""));
-      ++pos;
-    }
-  }
-
-  push(Term{0, 0.0, 0}, stack);
-  return stack.front().value;
+  EvaluateSteps steps(text, length);
+  return scan_expression(steps, pos);
 }
 
 // The evaluator's warnings come from exactly these: a character it ignores, an operator

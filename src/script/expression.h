@@ -1,16 +1,11 @@
 // expression: the evaluator of bracketed numeric expressions.
-// One left-to-right scan over the text with an operator-precedence stack of Terms;
-// reads and assigns gParameters, reads stored_expressions, calls the function library.
+// The shared scan (expression_scanner) with values for terms; reads and assigns gParameters,
+// reads stored_expressions, calls the function library.
 #pragma once
 
-#include <string>
-#include <vector>
+#include "script/expression_scanner.h"
 
-struct Term {
-  int op = 1;          // 0 end, 1 +, 2 -, 3 *, 4 /, 5 %, 6 ^
-  double value = 0.0;
-  int precedence = 10;
-};
+#include <string>
 
 // Evaluates from `pos`; leaves `pos` just past the ')' or ';' that ended it, or at the end.
 // Throws const char* "poorly formed function or variable name" on a malformed x$i suffix.
@@ -23,18 +18,10 @@ bool expression_has_quirks(const char* text);
 bool evaluate_variable_name(int& pos, const int& length, const char* text, std::string& name);
 // Value of a stored expression (preferred) or parameter; false when neither exists.
 bool evaluate_variable(std::string& name, Term& term);
-// The reduction step: combines stack terms of higher or equal precedence, then appends `term`.
-void push(const Term& term, std::vector<Term>& stack);
 // Truncation toward zero that saturates at the int range (NaN gives 0).
 int truncate_to_int(double x);
 
-// -- scanning rules shared with the expression compiler (compiled_expression)
-// Nesting (parentheses, function arguments, stored expressions) deeper than this is abandoned.
-constexpr int kMaxExpressionDepth = 2000;
-// Letters, digits, '_' and '.'.
-bool is_name_char(char c);
-// Operator character -> its Term (code, precedence, value 0); false for any other character.
-bool operator_term(char c, Term& term);
+// -- shared with the expression compiler (compiled_expression)
 // below <- below op value for operator code op (0 combines nothing). The one copy of the
 // arithmetic, so that a NaN result carries the same sign and payload for every caller.
 void combine(double& below, int op, double value);
