@@ -156,8 +156,7 @@ std::vector<Message> messages_of(const CaptureSink& sink) {
 }
 
 std::string message_line(const Message& m) {
-  std::string text = m.file.empty() ? "pelgrove: " : m.line > 0 ? m.file + ":" + std::to_string(m.line) + ": " : m.file + ": ";
-  return text + (m.kind == "warning" ? "warning: " : "") + m.text;
+  return message_prefix({m.file, m.line}) + (m.kind == "warning" ? "warning: " : "") + m.text;
 }
 
 // The parts one run made, moved out of Grid::gGrids; put back while a writer or the check
@@ -304,7 +303,8 @@ Mesh run(const py::object& script, const py::dict& D, const py::object& toleranc
   for (auto [name, value] : D) pins.push_back(py::str(name).cast<std::string>() + "=" + pin_text(value));
   if (!tolerance.is_none()) pins.push_back("tolerance=" + pin_text(tolerance));
   if (!libraries.is_none())
-    for (const py::handle& l : libraries) libs.push_back(py::str(py::module_::import("os").attr("fspath")(l)).cast<std::string>());
+    for (const py::handle& l : libraries)
+      libs.push_back(py::str(py::module_::import("os").attr("fspath")(l)).cast<std::string>());
   Outcome out;
   {
     py::gil_scoped_release free;
@@ -321,7 +321,8 @@ Mesh run(const py::object& script, const py::dict& D, const py::object& toleranc
   for (int n : f.count) ++per_kind[n];
   std::map<int, std::pair<py::array_t<long>, py::array_t<int>>> blocks;
   for (int n = 2; n <= 4; ++n)
-    if (per_kind[n]) blocks[n] = {py::array_t<long>({(py::ssize_t)per_kind[n], (py::ssize_t)n}), py::array_t<int>(per_kind[n])};
+    if (per_kind[n])
+      blocks[n] = {py::array_t<long>({(py::ssize_t)per_kind[n], (py::ssize_t)n}), py::array_t<int>(per_kind[n])};
   long filled[5] = {0, 0, 0, 0, 0};
   for (long e = 0; e < f.elements(); ++e) {
     const int n = f.count[e];
@@ -349,7 +350,9 @@ void write_mesh(Mesh& m, const std::string& path, const py::object& format) {
   const Mesh_Format* f = &mesh_format_for_path(path);
   if (!format.is_none()) {
     f = find_mesh_format(format.cast<std::string>());
-    if (!f) throw py::value_error("unknown format '" + format.cast<std::string>() + "'; the formats are " + mesh_format_names());
+    if (!f)
+      throw py::value_error("unknown format '" + format.cast<std::string>() + "'; the formats are " +
+                            mesh_format_names());
   }
   int error = 0;
   const bool written = m.model->with_grids([&] {
@@ -358,7 +361,12 @@ void write_mesh(Mesh& m, const std::string& path, const py::object& format) {
     error = errno;
     return ok;
   });
-  if (!written) throw py::value_error("cannot write the mesh to '" + path + "'" + (error ? std::string(": ") + std::strerror(error) : ""));
+  if (!written) {
+    const std::string why =
+        "cannot write the mesh to '" + path + "'" + (error ? std::string(": ") + std::strerror(error) : "");
+    PyErr_SetString(PyExc_OSError, why.c_str());
+    throw py::error_already_set();
+  }
 }
 
 py::object mesh_report(Mesh& m) {
@@ -390,7 +398,8 @@ py::object to_meshio(const Mesh& m) {
 
 PYBIND11_MODULE(pelgrove, mod) {
   mod.doc() = "Runs pelgrove scripts as batch mode does and returns their meshes as numpy arrays.";
-  script_error = py::reinterpret_borrow<py::object>(PyErr_NewException("pelgrove.ScriptError", PyExc_RuntimeError, nullptr));
+  script_error =
+      py::reinterpret_borrow<py::object>(PyErr_NewException("pelgrove.ScriptError", PyExc_RuntimeError, nullptr));
   mod.attr("ScriptError") = script_error;
   mod.attr("formats") = [] {
     py::list names;

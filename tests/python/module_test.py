@@ -45,14 +45,15 @@ def same_as_batch(mesh, script, pins):
         subprocess.run([BIN] + [a for p in pins.items() for a in ("--D", "%s=%s" % p)] + ["--run", script, out],
                        check=True, capture_output=True)
         points, cells, parts = read_dvk(out)
-    return (np.allclose(mesh.points, points, rtol=1e-12, atol=1e-12) and sorted(mesh.cells) == sorted(cells) and
-            all((mesh.cells[k] == cells[k]).all() for k in cells) and
+    return (mesh.points.shape == points.shape and np.allclose(mesh.points, points, rtol=1e-12, atol=1e-12) and
+            sorted(mesh.cells) == sorted(cells) and
+            all(np.array_equal(mesh.cells[k], cells[k]) for k in cells) and
             all([mesh.parts[i] for i in mesh.cell_parts[k]] == parts[k] for k in parts))
 
 
 # Script, pins: the module's mesh is the batch run's, point for point.
 for name, pins in [("box.vmf", {}), ("box.vmf", {"n": 3, "lx": 5}), ("flanged_pipe.vmf", {}),
-                   ("flanged_pipe.vmf", {"L": 7.5})]:
+                   ("flanged_pipe.vmf", {"L": 7.5}), ("pipe_elbow.vmf", {"nt": 12})]:
     script = os.path.join(EX, name)
     expect(same_as_batch(pelgrove.run(script, D=pins), script, pins), "%s %s differs from batch" % (name, pins))
 
@@ -80,6 +81,17 @@ try:
     failures.append("bad pin accepted")
 except ValueError:
     pass
+
+# A library file given to one run only: the next run without it does not know its function.
+with tempfile.TemporaryDirectory() as d:
+    lib = os.path.join(d, "lib.vmf")
+    open(lib, "w").write("define square 0 {\nbegin sq plate 1 1 0 0 0 1 0 0 1 1 0 0 1 0\n}\n")
+    expect(pelgrove.run("square\n", libraries=[lib]).parts[-1].endswith("sq"), "library function not run")
+    try:
+        pelgrove.run("square\n")
+        failures.append("a library of an earlier run is still loaded")
+    except pelgrove.ScriptError:
+        pass
 
 # Every writer of the table writes a mesh kept from an earlier run; meshio reads the .vtu back.
 with tempfile.TemporaryDirectory() as d:
