@@ -4,6 +4,7 @@
 // the program's own writers and mesh check can still read them after later runs.
 #include "builders/builders.h"
 #include "grid/Grid.h"
+#include "grid/part_properties.h"
 #include "interp/interp.h"
 #include "interp/library.h"
 #include "interp/model_run.h"
@@ -159,10 +160,11 @@ std::string message_line(const Message& m) {
   return message_prefix({m.file, m.line}) + (m.kind == "warning" ? "warning: " : "") + m.text;
 }
 
-// The parts one run made, moved out of Grid::gGrids; put back while a writer or the check
-// reads them.
+// The parts one run made, moved out of Grid::gGrids; put back, with the run's solver element
+// names, while a writer or the check reads them.
 struct Model {
   std::vector<Grid*> grids;
+  std::string element_names[5];  // the solver element types the run set (element_name)
   ~Model() {
     py::gil_scoped_release free;
     std::lock_guard<std::mutex> lock(gCore);
@@ -172,11 +174,19 @@ struct Model {
   auto with_grids(Fn&& fn) {
     py::gil_scoped_release free;
     std::lock_guard<std::mutex> lock(gCore);
-    Grid::gGrids.swap(grids);
-    struct Back {
+    struct Swap {
       Model* m;
-      ~Back() { Grid::gGrids.swap(m->grids); }
-    } back{this};
+      void operator()() {
+        Grid::gGrids.swap(m->grids);
+        for (int k = 2; k <= 4; ++k) {
+          std::string current = solver_element_name(k);
+          set_solver_element_name(k, m->element_names[k]);
+          m->element_names[k] = current;
+        }
+      }
+      ~Swap() { (*this)(); }
+    } swap{this};
+    swap();
     return fn();
   }
 };
@@ -243,6 +253,7 @@ Outcome run_core(const std::string& text, bool is_path, const std::vector<std::s
     out.thickness[it->second] = g->thickness();
   }
   out.model = std::make_shared<Model>();
+  for (int k = 2; k <= 4; ++k) out.model->element_names[k] = solver_element_name(k);
   out.model->grids.swap(Grid::gGrids);
   return out;
 }

@@ -57,6 +57,9 @@ bool set_part_spacing(const std::string& name, scriptstream& s) {
 }
 
 const std::string& solver_element_name(int points) { return element_names[points >= 2 && points <= 4 ? points : 4]; }
+void set_solver_element_name(int points, const std::string& type) {
+  if (points >= 2 && points <= 4) element_names[points] = type;
+}
 
 // material <name>
 bool command_material(scriptstream& s) {

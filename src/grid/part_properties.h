@@ -23,6 +23,8 @@ bool set_part_spacing(const std::string& name, scriptstream& s);
 // The deck's element type name for elements of `points` points (2, 3 or 4): B31, S3, S4
 // unless set by element_name.
 const std::string& solver_element_name(int points);
+// Puts back a name solver_element_name gave, for writing a model kept beyond its run.
+void set_solver_element_name(int points, const std::string& type);
 
 // -- commands
 bool command_material(scriptstream& s);      // material <name>

@@ -93,6 +93,13 @@ with tempfile.TemporaryDirectory() as d:
     except pelgrove.ScriptError:
         pass
 
+# A deck written after later runs keeps its own run's element type names.
+deck = pelgrove.run("set element_type quads\nelement_name quadrilateral S4R\nplate d 1 1 0 0 0 1 0 0 1 1 0 0 1 0\n")
+pelgrove.run("plate e 1 1 0 0 0 1 0 0 1 1 0 0 1 0\n")
+with tempfile.TemporaryDirectory() as d:
+    deck.write(os.path.join(d, "d.inp"))
+    expect("TYPE=S4R" in open(os.path.join(d, "d.inp")).read(), "element names of a later run")
+
 # Every writer of the table writes a mesh kept from an earlier run; meshio reads the .vtu back.
 with tempfile.TemporaryDirectory() as d:
     for fmt in pelgrove.formats:
