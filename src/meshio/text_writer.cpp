@@ -320,12 +320,14 @@ inline char* e_field(char* out, double v) {
   return out + 21;
 }
 
+// "%21.13e" without its leading blanks: formatted aside and moved into place.
 inline char* real(char* o, double v) {
-  char* const end = e_field(o, v);
-  char* first = o;
+  char field[64];  // room for the 24-byte move from any start
+  char* const end = e_field(field, v);
+  const char* first = field;
   while (*first == ' ') ++first;
-  std::memmove(o, first, size_t(end - first));
-  return end - (first - o);
+  std::memcpy(o, first, 24);
+  return o + (end - first);
 }
 
 }  // namespace
@@ -343,51 +345,72 @@ char* put_real(char* out, double v) { return real(out, v); }
 // ---- lines
 
 namespace {
-inline char* text(char* o, const char* s, size_t len) {
-  std::memcpy(o, s, len);
-  return o + len;
-}
-}  // namespace
 
-char* put_point_lines(const PartRun& r, const PointLine& style, char* o) {
-  const size_t head = std::strlen(style.head), after = std::strlen(style.after_number), sep = std::strlen(style.sep);
+// A short text copied with one fixed-size move: the bytes past its length are scratch
+// that the next field overwrites (a segment has 64 bytes to spare at its end).
+struct Snippet {
+  static constexpr size_t SIZE = 48;
+  char s[SIZE] = {};
+  size_t n = 0;
+  explicit Snippet(const char* text) : n(std::min(std::strlen(text), SIZE)) { std::memcpy(s, text, n); }
+  char* put(char* o) const {
+    std::memcpy(o, s, SIZE);
+    return o + n;
+  }
+};
+
+// The separators of a line: at most 8 bytes, moved as one word.
+struct Separator {
+  char s[8] = {};
+  size_t n = 0;
+  explicit Separator(const char* text) : n(std::min(std::strlen(text), sizeof s)) { std::memcpy(s, text, n); }
+  char* put(char* o) const {
+    std::memcpy(o, s, 8);
+    return o + n;
+  }
+};
+
+template <bool TRIMMED>
+inline char* coordinates(char* o, const GridPt& p, const Separator& sep) {
+  if (TRIMMED) return real(sep.put(real(sep.put(real(o, p.x)), p.y)), p.z);
+  return e_field(sep.put(e_field(sep.put(e_field(o, p.x)), p.y)), p.z);
+}
+
+template <bool TRIMMED>
+char* point_lines(const PartRun& r, const PointLine& style, char* o) {
+  const Snippet head(style.head), after(style.after_number);
+  const Separator sep(style.sep);
+  const int width = style.number_width;
   const std::vector<GridPt>& pts = r.grid->mPts;
   for (int i = r.begin; i < r.end; ++i) {
     const GridPt& p = pts[i];
     if (p.mapped_to) continue;
-    o = text(o, style.head, head);
-    if (style.number_width >= 0) {
-      o = style.number_width ? padded(o, p.id, style.number_width) : decimal(o, p.id);
-      o = text(o, style.after_number, after);
-    }
-    if (style.trimmed) {
-      o = text(real(o, p.x), style.sep, sep);
-      o = text(real(o, p.y), style.sep, sep);
-      o = real(o, p.z);
-    } else {
-      o = text(e_field(o, p.x), style.sep, sep);
-      o = text(e_field(o, p.y), style.sep, sep);
-      o = e_field(o, p.z);
-    }
+    if (head.n) o = head.put(o);
+    if (width >= 0) o = after.put(width ? padded(o, p.id, width) : decimal(o, p.id));
+    o = coordinates<TRIMMED>(o, p, sep);
     *o++ = '\n';
   }
   return o;
 }
 
+}  // namespace
+
+char* put_point_lines(const PartRun& r, const PointLine& style, char* o) {
+  return style.trimmed ? point_lines<true>(r, style, o) : point_lines<false>(r, style, o);
+}
+
 char* put_element_lines(const PartRun& r, int kind, const ElementLine& style, char* o) {
-  const size_t sep = std::strlen(style.sep);
-  size_t head[5];
-  for (int n = 2; n <= 4; ++n) head[n] = std::strlen(style.head[n]);
+  const Separator sep(style.sep);
+  const Separator head[5] = {Separator(style.head[0]), Separator(style.head[1]), Separator(style.head[2]),
+                             Separator(style.head[3]), Separator(style.head[4])};
   const uint64_t group = uint64_t(r.group + 1);
   for_written_elements(r, kind, [&](long e, int n, const long* ids) {
-    o = text(o, style.head[n], head[n]);
-    bool lead = head[n] != 0;
-    if (style.number) o = decimal(lead ? text(o, style.sep, sep) : o, e), lead = true;
-    if (style.group) o = decimal(lead ? text(o, style.sep, sep) : o, group), lead = true;
-    for (int j = 0; j < n; ++j) {
-      if (lead || j) o = text(o, style.sep, sep);
-      o = decimal(o, ids[j]);
-    }
+    o = head[n].put(o);
+    bool lead = head[n].n != 0;
+    if (style.number) o = decimal(lead ? sep.put(o) : o, e), lead = true;
+    if (style.group) o = decimal(lead ? sep.put(o) : o, group), lead = true;
+    o = decimal(lead ? sep.put(o) : o, ids[0]);
+    for (int j = 1; j < n; ++j) o = decimal(sep.put(o), ids[j]);
     *o++ = '\n';
   });
   return o;
