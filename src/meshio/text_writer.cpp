@@ -264,12 +264,14 @@ struct Powers {
 };
 const Powers POW10;
 
+// "%21.13e" of any v in out[0, 21); returns where its text begins after the blanks.
 char* e_exact(char* out, double v) {
   char tmp[40];
   char* end = std::to_chars(tmp, tmp + sizeof tmp, v, std::chars_format::scientific, 13).ptr;
-  for (int k = (int)(end - tmp); k < 21; ++k) *out++ = ' ';
-  std::memcpy(out, tmp, end - tmp);
-  return out + (end - tmp);
+  const int len = (int)(end - tmp);
+  std::memset(out, ' ', 21);
+  std::memcpy(out + 21 - len, tmp, len);
+  return out + 21 - len;
 }
 
 // a * 10^scale with one rounding, for |scale| <= 27.
@@ -277,16 +279,16 @@ inline long double scaled(double a, int scale) {
   return scale >= 0 ? (long double)a * POW10.p[scale] : (long double)a / POW10.p[-scale];
 }
 
-// "%21.13e": values whose fourteen digits a long double product settles beyond doubt are
-// converted here, the rest (ties, extreme exponents, inf, nan) by std::to_chars, which
-// rounds exactly as printf does.
-inline char* e_field(char* out, double v) {
+// "%21.13e" in out[0, 21); returns where its text begins after the blanks. Values whose
+// fourteen digits a long double product settles beyond doubt are converted here, the rest
+// (ties, extreme exponents, inf, nan) by std::to_chars, which rounds exactly as printf does.
+inline char* e_text(char* out, double v) {
   const double a = std::fabs(v);
   // Scales 10^-27..10^26 keep the product to one rounding (the estimate of E may be one low).
   if (!(a >= 1e-12 && a < 1e40)) return e_exact(out, v);
   // Decimal exponent from the binary one: E or one below it.
-  int e2;
-  std::frexp(a, &e2);
+  // a is normal here: frexp's exponent is the biased one less 1022.
+  const int e2 = int((std::bit_cast<uint64_t>(a) >> 52) & 0x7ff) - 1022;
   int E = (int)std::floor((e2 - 1) * 0.30102999566398120);
   long double s = scaled(a, 13 - E);
   if (s >= 1e14L) s = scaled(a, 13 - ++E);
@@ -317,17 +319,20 @@ inline char* e_field(char* out, double v) {
   *--b = '.';
   *--b = char('0' + d / 10);
   if (v < 0) *--b = '-';
+  return b;
+}
+
+inline char* e_field(char* out, double v) {
+  e_text(out, v);
   return out + 21;
 }
 
 // "%21.13e" without its leading blanks: formatted aside and moved into place.
 inline char* real(char* o, double v) {
-  char field[64];  // room for the 24-byte move from any start
-  char* const end = e_field(field, v);
-  const char* first = field;
-  while (*first == ' ') ++first;
+  char field[48];  // room for the 24-byte move from any start
+  const char* first = e_text(field, v);
   std::memcpy(o, first, 24);
-  return o + (end - first);
+  return o + (field + 21 - first);
 }
 
 }  // namespace
@@ -399,7 +404,11 @@ char* put_point_lines(const PartRun& r, const PointLine& style, char* o) {
   return style.trimmed ? point_lines<true>(r, style, o) : point_lines<false>(r, style, o);
 }
 
-char* put_element_lines(const PartRun& r, int kind, const ElementLine& style, char* o) {
+namespace {
+
+// Element lines with or without the element's and the group's number, decided once per run.
+template <bool NUMBER, bool GROUP>
+char* element_lines(const PartRun& r, int kind, const ElementLine& style, char* o) {
   const Separator sep(style.sep);
   const Separator head[5] = {Separator(style.head[0]), Separator(style.head[1]), Separator(style.head[2]),
                              Separator(style.head[3]), Separator(style.head[4])};
@@ -407,13 +416,21 @@ char* put_element_lines(const PartRun& r, int kind, const ElementLine& style, ch
   for_written_elements(r, kind, [&](long e, int n, const long* ids) {
     o = head[n].put(o);
     bool lead = head[n].n != 0;
-    if (style.number) o = decimal(lead ? sep.put(o) : o, e), lead = true;
-    if (style.group) o = decimal(lead ? sep.put(o) : o, group), lead = true;
+    if (NUMBER) o = decimal(lead ? sep.put(o) : o, e), lead = true;
+    if (GROUP) o = decimal(lead ? sep.put(o) : o, group), lead = true;
     o = decimal(lead ? sep.put(o) : o, ids[0]);
     for (int j = 1; j < n; ++j) o = decimal(sep.put(o), ids[j]);
     *o++ = '\n';
   });
   return o;
+}
+
+}  // namespace
+
+char* put_element_lines(const PartRun& r, int kind, const ElementLine& style, char* o) {
+  if (style.group)
+    return style.number ? element_lines<true, true>(r, kind, style, o) : element_lines<false, true>(r, kind, style, o);
+  return style.number ? element_lines<true, false>(r, kind, style, o) : element_lines<false, false>(r, kind, style, o);
 }
 
 char* put_number_lines(long first, long last, char* o) {
