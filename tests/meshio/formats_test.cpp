@@ -109,7 +109,11 @@ TEST(DvkFormat, CoordinatesMatchPrintf) {
                           0.5, 1e-320, -4.9e-324, 1.7976931348623157e308, -2.2250738585072014e-308,
                           123456789012345.6, 0.1, 2.5e-5, 1e-12, 9.99999999999995e-13, 1e-13, 1e-14,
                           1.00000000000005e-12, 1e40, 9.999999999999999e39, -1e39, inf, -inf, NAN, -NAN};
-  for (double v : fixed) EXPECT_EQ(formatted_e(v), printf_string("%21.13e", v)) << printf_string("%.17g", v);
+  char buf[64];
+  for (double v : fixed) {
+    EXPECT_EQ(formatted_e(v), printf_string("%21.13e", v)) << printf_string("%.17g", v);
+    EXPECT_EQ(std::string(buf, put_real(buf, v)), printf_string("%.13e", v)) << printf_string("%.17g", v);
+  }
   std::mt19937_64 rng(2024);
   std::uniform_real_distribution<double> mantissa(-10, 10), decade(-15, 41);
   std::uniform_int_distribution<int> exponent(-320, 308);
