@@ -207,8 +207,20 @@ bool command_repeat(scriptstream& s) {
     alert("Error in 'repeat' command\nclosing '}' not found");
     return false;
   }
+  if (!(0 < count)) return true;
+  LoopBlock body(block, where);
+  if (!body.prepared()) {
+    for (double i = 0; i < count; i += 1) {
+      if (!run_block_with_zero(block, where, i)) return false;
+    }
+    return true;
+  }
+  // "0" is saved once and put back once: between passes nothing reads it.
+  SavedParam zero("0");
+  double& pass = gParameters["0"];
   for (double i = 0; i < count; i += 1) {
-    if (!run_block_with_zero(block, where, i)) return false;
+    pass = i;
+    if (!body.run_pass()) return false;
   }
   return true;
 }

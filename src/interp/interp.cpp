@@ -388,6 +388,83 @@ bool run_block(const ScriptText& text, const MessageLocation& where) {
   return ok;
 }
 
+// -- blocks run once per pass
+
+// Only `set` with a plain name and a [bracketed] value, read as set_param would read it
+// (no '@' definition can stand between the words, no joined numbers warn).
+LoopBlock::LoopBlock(const ScriptText& text, const MessageLocation& where) {
+  auto set = commands.find("set");
+  if (set == commands.end() || set->second.handler != set_param) return;
+  if (text.view().find('@') != std::string_view::npos) return;
+  if (active_runs + 1 > kMaxNesting + 1) return;
+  scriptstream_priv s(text, where);
+  std::string word;
+  while (s.good()) {
+    const long before = s.tell();
+    word.clear();
+    s >> word;
+    if (word.empty()) {
+      if (!s.good() || s.tell() == before) break;
+      continue;
+    }
+    Setting setting;
+    setting.where = s.last_word_location();
+    if (word != "set") return;
+    s >> setting.name;
+    if (!plain_param_name(setting.name)) return;
+    s.eatwhite();
+    if (s.peek() != '[') return;
+    s.get();
+    std::string raw;
+    int c;
+    while ((c = s.get()) != EOF && c != ']') raw += static_cast<char>(c);
+    if (c != ']' || !s.good() || squeeze_expression(raw, setting.expression)) return;
+    mSettings.push_back(std::move(setting));
+  }
+  mPrepared = true;
+}
+
+// read_param: the parameter exists (as 0) before its value is read; an expression is compiled
+// against the tables as they stand when it is first met. A block of settings neither removes
+// parameters nor defines stored expressions, so what it compiled stays bound in later passes.
+bool LoopBlock::run_setting(Setting& setting) {
+  set_message_location(setting.where);
+  clear_alert_hint();
+  if (command_limit > 0 && ++commands_run > command_limit) {
+    alert("more than %ld commands in one run", command_limit);
+    return end_run();
+  }
+  progress_add();
+  if (gRunPollHook && !gRunPollHook()) return end_run();
+  try {
+    if (!setting.slot) setting.slot = &gParameters[setting.name];
+    if (!setting.value) setting.value.emplace(setting.expression);
+    *setting.slot = setting.value->evaluate();
+    count_number_read();
+  } catch (const char* text) {
+    alert("%s", text);
+    return false;
+  } catch (const std::bad_alloc&) {
+    note_out_of_memory();
+    alert_text("out of memory while running 'set'");
+    return end_run();
+  }
+  if (!gPinnedParameters.empty()) apply_pins();
+  return !run_ending;
+}
+
+bool LoopBlock::run_pass() {
+  push_part_name();
+  bool ok = true;
+  {
+    RunDepth depth;
+    if (run_ending || (gRunPollHook && !gRunPollHook())) ok = end_run();
+    for (size_t i = 0; ok && i < mSettings.size(); ++i) ok = run_setting(mSettings[i]);
+  }
+  pop_part_name();
+  return ok;
+}
+
 // -- commands of this module
 
 // stop

@@ -4,11 +4,14 @@
 // read-only after; lives for the process).
 #pragma once
 
+#include "script/compiled_expression.h"
 #include "script/scriptstream.h"
 #include "util/message.h"
 
 #include <map>
+#include <optional>
 #include <string>
+#include <vector>
 
 struct Command {
   std::string usage;
@@ -42,6 +45,33 @@ bool run_tmp_script(std::string&& text, const MessageLocation& where);  // the s
 // Runs a block between an implicit push_name and pop_name (control-flow bodies, library calls).
 bool run_block(const std::string& text, const MessageLocation& where);
 bool run_block(const ScriptText& text, const MessageLocation& where);
+
+// A block a loop runs once per pass. A block of plain `set <name> [expression]` commands is
+// read once: each command keeps its line, its parameter and its compiled expression across
+// passes, and a pass does what run_block would do, without a stream. Any other block, or one
+// whose run would fail at once (nesting too deep), is not prepared and runs by run_block.
+class LoopBlock {
+public:
+  LoopBlock(const ScriptText& text, const MessageLocation& where);
+  bool prepared() const { return mPrepared; }
+  // run_block(text, where) for a prepared block.
+  bool run_pass();
+
+private:
+  struct Setting {
+    MessageLocation where;  // the line of its `set`
+    std::string name;
+    std::string expression;
+    double* slot = nullptr;                 // the parameter, once the first pass made it
+    std::optional<CompiledExpression> value;  // compiled when the first pass reaches it
+  };
+  bool run_setting(Setting& setting);
+
+  std::vector<Setting> mSettings;
+  bool mPrepared = false;
+  // The location messages had before the loop: a run puts it back when it ends.
+  MessageLocationGuard mLocation;
+};
 
 // The reset every run starts from: destroy all parts, reset parameters (and the
 // transformation), empty var_stack, reset the part names, clear the out-of-memory note and the

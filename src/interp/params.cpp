@@ -248,6 +248,16 @@ bool predefined_param(const std::string& name) {
 
 // -- commands
 
+bool plain_param_name(const std::string& name) {
+  // The names set_param below reads or scales in a way of their own.
+  static const char* const kApart[] = {"color", "rgba", "rgb", "origin", "angles", "element_type",
+                                       "u_spacing", "v_spacing", "debug", "tolerance", "ptolerance"};
+  if (!valid_param_name(name)) return false;
+  for (const char* apart : kApart)
+    if (name == apart) return false;
+  return true;
+}
+
 // set <parameter_name> <parameter_value>
 // Special names read several values or a word; the values of a multi-value name are
 // stored one by one, so a failure part-way leaves the earlier ones set.

@@ -20,6 +20,9 @@ void reset_params();  // predefined set, preloaded entries, pins, empty transfor
 bool pin_param(const std::string& definition, std::string& error);
 // True for the parameters every run starts with (tolerance, element_type, color.r, ...).
 bool predefined_param(const std::string& name);
+// True for a name `set` stores with one number and nothing else (no colour, transformation,
+// mode or tolerance): `set name value` is then read_param and no more.
+bool plain_param_name(const std::string& name);
 
 // -- commands
 bool set_param(scriptstream& s);          // set <parameter_name> <parameter_value>

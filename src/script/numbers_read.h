@@ -3,3 +3,5 @@
 #pragma once
 
 long numbers_read();
+// One more number read by code that reads it without a stream (a loop's prepared block).
+void count_number_read();

@@ -124,11 +124,17 @@ bool extract_expression(std::istream& in, std::string& out) {
     return false;
   }
   in.get();
-  out.clear();
   // Brackets do not nest: the first ']' ends the expression.
   std::string raw;
   char c;
   while (in.get(c) && c != ']') raw += c;
+  if (squeeze_expression(raw, out))
+    warning_text("in '[" + raw + "]', blank-separated numbers are joined: it reads as " + out);
+  return true;
+}
+
+bool squeeze_expression(const std::string& raw, std::string& out) {
+  out.clear();
   bool joined = false;
   for (size_t i = 0; i < raw.size(); ++i) {
     if (is_white((unsigned char)raw[i])) continue;
@@ -139,8 +145,7 @@ bool extract_expression(std::istream& in, std::string& out) {
       joined = true;
     out += raw[i];
   }
-  if (joined) warning_text("in '[" + raw + "]', blank-separated numbers are joined: it reads as " + out);
-  return true;
+  return joined;
 }
 
 bool extract_expression(scriptstream& in, std::string& out) {
@@ -240,6 +245,7 @@ scriptstream& scriptstream_priv::operator>>(int& value) {
 }
 
 long numbers_read() { return numbers_read_so_far; }
+void count_number_read() { ++numbers_read_so_far; }
 
 bool scriptstream_priv::good() const { return std::istream::good(); }
 

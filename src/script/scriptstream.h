@@ -124,6 +124,9 @@ bool extract_stored_expressions(std::istream& in);  // false when exhausted or f
 // Reads "[expr]" text into `out` (white space dropped); otherwise out = "0" and false.
 bool extract_expression(std::istream& in, std::string& out);
 bool extract_expression(scriptstream& in, std::string& out);
+// The text between the brackets with white space dropped, into `out`; true when that joined
+// blank-separated numbers (which extract_expression warns about).
+bool squeeze_expression(const std::string& raw, std::string& out);
 // Settles the choice between the two forms above for the one class that is both.
 inline bool extract_expression(scriptstream_priv& in, std::string& out) {
   return extract_expression(static_cast<std::istream&>(in), out);

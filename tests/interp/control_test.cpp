@@ -99,3 +99,43 @@ TEST_F(Control, BlocksRestoreThePartNameButSwitchCasesDoNot) {
 }
 
 }  // namespace
+
+// A repeat block of plain settings is read once and run without a stream; the same block
+// with a command after it (an empty if) runs through the interpreter. Both must give the
+// same result, messages (kind, line, text) and parameters; `prepared` says which blocks
+// take the short way.
+TEST_F(Control, PreparedLoopsMatchTheInterpreter) {
+  const std::string start = "set s 0 set x0 5 set x1 6 set 0 -7 @twice = 2*$0 ;\n";
+  const struct {
+    std::string body;
+    bool prepared;
+  } rows[] = {
+      {"set s [s + $0 * 0.5 - 1]", true},
+      {"set t [t+1]\n\nset u [t*$0]", true},          // made on the first pass, read before set
+      {"set a [nosuch+1]\nset b [1]", true},          // alerts every pass, on its own line
+      {"set a [2*-3]\nset b [a+ ) 1]", true},         // warnings of the evaluator
+      {"set a [x$0+1] set b [twice+a]", true},        // an indexed name, a stored expression
+      {"set 0 [$0*10] set a [a+$0]", true},           // "0" changed inside the block
+      {"set a [b=a+1] set c [b]", true},              // an assignment in the expression
+      {"set a [(1+2]", true}, {"set a [w$nosuch]", true},
+      {"set a [1 2]", false}, {"set a 5", false}, {"set color 1 2 3 4", false},
+      {"set tolerance [1]", false}, {"@q = 1 ; set a [q]", false}, {"set a [1] ifset a { }", false}, {"", true},
+  };
+  for (const auto& row : rows) {
+    SCOPED_TRACE(row.body);
+    std::vector<std::string> seen[2];
+    std::map<std::string, double> params[2];
+    bool ok[2];
+    for (int plain = 0; plain < 2; ++plain) {
+      reset_script_state();
+      sink.clear();
+      ok[plain] = run(start + "repeat 3 {\n" + row.body + (plain ? "\nif 0 { }\n}" : "\n}") + " set after 1");
+      for (const auto& e : sink.entries) seen[plain].push_back(e.kind + std::to_string(e.where.line) + e.text);
+      params[plain] = gParameters;
+    }
+    EXPECT_EQ(ok[0], ok[1]);
+    EXPECT_EQ(seen[0], seen[1]);
+    EXPECT_EQ(params[0], params[1]);
+    EXPECT_EQ(LoopBlock(ScriptText::of(row.body), {"test.vmf", 2}).prepared(), row.prepared);
+  }
+}
