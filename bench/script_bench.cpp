@@ -39,4 +39,8 @@ void BM_RepeatTwoSets(benchmark::State& state) {
 }
 BENCHMARK(BM_RepeatTwoSets)->Arg(1000000)->Unit(benchmark::kMillisecond);
 
+// The same sum in a block with a command other than `set`: each pass is read again.
+void BM_RepeatReread(benchmark::State& state) { run_loop(state, "set s [s + $0 * 0.5 - 1]\nif 0 { }"); }
+BENCHMARK(BM_RepeatReread)->Arg(1000000)->Unit(benchmark::kMillisecond);
+
 }  // namespace
