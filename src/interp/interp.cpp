@@ -226,6 +226,54 @@ std::string read_form_title(scriptstream& s) {
   return title;
 }
 
+// The next command word; false when the stream is exhausted (a read that made no progress
+// ends it too).
+bool read_command_word(scriptstream& s, std::string& word) {
+  while (s.good()) {
+    const long before = s.tell();
+    word.clear();
+    s >> word;
+    if (!word.empty()) return true;
+    if (!s.good() || s.tell() == before) return false;
+  }
+  return false;
+}
+
+// What every command starts with: its line for messages, no hint left from the one before,
+// the command limit, progress and the poll. False when the run must end.
+bool start_command(const MessageLocation& where) {
+  set_message_location(where);
+  clear_alert_hint();
+  if (command_limit > 0 && ++commands_run > command_limit) {
+    alert("more than %ld commands in one run", command_limit);
+    return end_run();
+  }
+  progress_add();
+  if (gRunPollHook && !gRunPollHook()) return end_run();
+  return true;
+}
+
+// Runs the work of command `word`, then applies the pins to whatever it assigned. False when
+// it failed or the run must end.
+template <class Work>
+bool run_command(const std::string& word, Work work) {
+  bool ok;
+  try {
+    ok = work();
+  } catch (const char* text) {
+    // The evaluator throws on a malformed name; the command it was reading for fails.
+    alert("%s", text);
+    return false;
+  } catch (const std::bad_alloc&) {
+    // What the command allocated is released by now; the run ends with a message.
+    note_out_of_memory();
+    alert_text("out of memory while running '" + word + "'");
+    return end_run();
+  }
+  if (!gPinnedParameters.empty()) apply_pins();
+  return ok && !run_ending;
+}
+
 }  // namespace
 
 // -- running scripts
@@ -239,38 +287,9 @@ bool run_script(scriptstream& s) {
   if (run_ending || (gRunPollHook && !gRunPollHook())) return end_run();
   MessageLocationGuard location;  // the caller's location is back when this run ends
   std::string word;
-  while (s.good()) {
-    long before = s.tell();
-    word.clear();
-    s >> word;
-    if (word.empty()) {
-      // Nothing read: the stream is exhausted (a read that made no progress ends it too).
-      if (!s.good() || s.tell() == before) break;
-      continue;
-    }
-    set_message_location(s.last_word_location());
-    clear_alert_hint();
-    if (command_limit > 0 && ++commands_run > command_limit) {
-      alert("more than %ld commands in one run", command_limit);
-      return end_run();
-    }
-    progress_add();
-    if (gRunPollHook && !gRunPollHook()) return end_run();
-    bool ok;
-    try {
-      ok = dispatch(word, s);
-    } catch (const char* text) {
-      // The evaluator throws on a malformed name; the command it was reading for fails.
-      alert("%s", text);
-      return false;
-    } catch (const std::bad_alloc&) {
-      // What the command allocated is released by now; the run ends with a message.
-      note_out_of_memory();
-      alert_text("out of memory while running '" + word + "'");
-      return end_run();
-    }
-    if (!gPinnedParameters.empty()) apply_pins();  // whatever the command assigned
-    if (!ok || run_ending) return false;
+  while (read_command_word(s, word)) {
+    if (!start_command(s.last_word_location())) return false;
+    if (!run_command(word, [&] { return dispatch(word, s); })) return false;
   }
   return true;
 }
@@ -399,14 +418,7 @@ LoopBlock::LoopBlock(const ScriptText& text, const MessageLocation& where) {
   if (active_runs + 1 > kMaxNesting + 1) return;
   scriptstream_priv s(text, where);
   std::string word;
-  while (s.good()) {
-    const long before = s.tell();
-    word.clear();
-    s >> word;
-    if (word.empty()) {
-      if (!s.good() || s.tell() == before) break;
-      continue;
-    }
+  while (read_command_word(s, word)) {
     Setting setting;
     setting.where = s.last_word_location();
     if (word != "set") return;
@@ -428,29 +440,15 @@ LoopBlock::LoopBlock(const ScriptText& text, const MessageLocation& where) {
 // against the tables as they stand when it is first met. A block of settings neither removes
 // parameters nor defines stored expressions, so what it compiled stays bound in later passes.
 bool LoopBlock::run_setting(Setting& setting) {
-  set_message_location(setting.where);
-  clear_alert_hint();
-  if (command_limit > 0 && ++commands_run > command_limit) {
-    alert("more than %ld commands in one run", command_limit);
-    return end_run();
-  }
-  progress_add();
-  if (gRunPollHook && !gRunPollHook()) return end_run();
-  try {
+  if (!start_command(setting.where)) return false;
+  static const std::string kSet = "set";
+  return run_command(kSet, [&] {
     if (!setting.slot) setting.slot = &gParameters[setting.name];
     if (!setting.value) setting.value.emplace(setting.expression);
     *setting.slot = setting.value->evaluate();
     count_number_read();
-  } catch (const char* text) {
-    alert("%s", text);
-    return false;
-  } catch (const std::bad_alloc&) {
-    note_out_of_memory();
-    alert_text("out of memory while running 'set'");
-    return end_run();
-  }
-  if (!gPinnedParameters.empty()) apply_pins();
-  return !run_ending;
+    return true;
+  });
 }
 
 bool LoopBlock::run_pass() {
