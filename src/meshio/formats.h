@@ -9,6 +9,8 @@ struct Mesh_Format {
   const char* name;         // as given to --format: "dvk"
   const char* pattern;      // file-chooser filter: "*.dvk"
   const char* description;  // one line for help texts
+  const char* menu_label;   // the Export menu item; null for the description
+  const char* kind;         // the word for its files in messages: "could not export to KIND file"
   // Writes the merged, renumbered parts to path; false when the file was not written
   // (the flag is not consulted).
   bool (*write)(const char* path, bool unused);

@@ -34,6 +34,7 @@
 #include <cstdio>
 #include <cstring>
 #include <map>
+#include <vector>
 
 namespace Pelgrove_UserInterface {
 
@@ -233,8 +234,6 @@ Fl_Menu_Item menu_MainMenuBar[] = {
     {"Save", FL_ALT + 's', save_cb, nullptr, 0, 0, 0, 0, 0},
     {"Save As...", FL_ALT + FL_SHIFT + 's', save_as_cb, nullptr, FL_MENU_DIVIDER, 0, 0, 0, 0},
     {"Export to", 0, nullptr, nullptr, FL_SUBMENU | FL_MENU_DIVIDER, 0, 0, 0, 0},
-      {"VOR-N binary ...", 0, export_cb, (void*)"*.vbf", 0, 0, 0, 0, 0},
-      {"dovrekin ascii...", 0, export_cb, (void*)"*.dvk", 0, 0, 0, 0, 0},
       {nullptr, 0, nullptr, nullptr, 0, 0, 0, 0, 0},
     {"Close", 0, close_cb, nullptr, 0, 0, 0, 0, 0},
     {"Auto Reload", 0, auto_reload_cb, nullptr, FL_MENU_TOGGLE | FL_MENU_DIVIDER, 0, 0, 0, 0},
@@ -271,15 +270,17 @@ Fl_Menu_Item menu_MainMenuBar[] = {
 
 // -- window
 
-// The table's two export items come first; every other writer of the format table follows.
+// One Export item per row of the format table, in its order, except that the binary writer has
+// always stood above the default one.
 void set_menus() {
   MainMenuBar->clear();
   MainMenuBar->menu(menu_MainMenuBar);
-  for (const Mesh_Format& format : mesh_formats()) {
-    const std::string pattern = format.pattern;
-    if (pattern == "*.dvk" || pattern == "*.vbf") continue;
-    std::string label = "File/Export to/" + menu_label(format.description);
-    MainMenuBar->add(label.c_str(), 0, export_cb, (void*)format.pattern);
+  std::vector<const Mesh_Format*> writers;
+  for (const Mesh_Format& format : mesh_formats()) writers.push_back(&format);
+  if (writers.size() > 1) std::swap(writers[0], writers[1]);
+  for (const Mesh_Format* format : writers) {
+    const std::string label = format->menu_label ? format->menu_label : menu_label(format->description);
+    MainMenuBar->add(("File/Export to/" + label).c_str(), 0, export_cb, (void*)format->pattern);
   }
   add_quality_menu(MainMenuBar);
   const Fl_Menu_Item* reload = MainMenuBar->find_item(auto_reload_cb);
@@ -465,11 +466,8 @@ void export_mesh(Fl_Widget*, const char* pattern) {
   const std::string wanted = pattern ? pattern : "";
   for (const Mesh_Format& format : mesh_formats()) {
     if (wanted != format.pattern) continue;
-    if (!format.write(path.c_str(), false)) {
-      const std::string kind = format.name == std::string("dvk") ? "dovrekin"
-                               : format.name == std::string("vbf") ? "binary" : format.name;
-      alert("could not export to %s file '%s'", kind.c_str(), path.c_str());
-    }
+    if (!format.write(path.c_str(), false))
+      alert("could not export to %s file '%s'", format.kind, path.c_str());
     return;
   }
   alert("unsupported file type (extension) '%s'", path.c_str());
