@@ -7,6 +7,7 @@
 #include <FL/Fl.H>
 #include <FL/fl_ask.H>
 
+#include <algorithm>
 #include <cctype>
 #include <cstdlib>
 #include <cstring>
@@ -163,38 +164,72 @@ void Fl_Emacs::end_search() {
   mSearch.clear();
 }
 
-// The control keys of the editor; 0 for a key the toolkit editor should have.
+// One row per line of the key list. `keys` are the control letters the row binds (Ctrl with
+// '-' and Shift is '_'); `also` names the plain keys that do the same.
+struct Fl_Emacs::Binding {
+  const char* section;  // starts a new group in the list when set
+  const char* keys;
+  const char* also;
+  const char* what;
+  void (*act)(Fl_Emacs& e);
+};
+
+const Fl_Emacs::Binding Fl_Emacs::kBindings[] = {
+    {"Undo", "z_", nullptr, "undo the last change; again goes further back, to the text as opened or saved",
+     [](Fl_Emacs& e) { e.undo(); }},
+    {nullptr, nullptr, nullptr, "(after other edits, undo first takes back the undos)", nullptr},
+    {"Cursor", "a", "Home", "go to start of line", [](Fl_Emacs& e) { kf_home(0, &e); }},
+    {nullptr, "e", "End", "go to end of line", [](Fl_Emacs& e) { kf_end(0, &e); }},
+    {nullptr, "b", "Left", "move left one character", [](Fl_Emacs& e) { kf_left(0, &e); }},
+    {nullptr, "f", "Right", "move right one character", [](Fl_Emacs& e) { kf_right(0, &e); }},
+    {nullptr, "n", "Down", "move down one line", [](Fl_Emacs& e) { kf_down(0, &e); }},
+    {nullptr, "p", "Up", "move up one line", [](Fl_Emacs& e) { kf_up(0, &e); }},
+    {"Cut, Copy, Paste", "c", nullptr, "copy selected text to clipboard", [](Fl_Emacs& e) { e.do_copy(); }},
+    {nullptr, "xw", nullptr, "copy selected text to clipboard and delete it", [](Fl_Emacs& e) { e.do_cut(); }},
+    {nullptr, "vy", nullptr, "paste clipboard contents at cursor", [](Fl_Emacs& e) { e.do_paste(); }},
+    {nullptr, "d", "Delete", "delete selection or character right of cursor", [](Fl_Emacs& e) { e.do_delete(); }},
+    {nullptr, "k", nullptr, "cut from cursor to end of line", [](Fl_Emacs& e) { e.kill_line(); }},
+    {nullptr, "u", nullptr, "delete everything", [](Fl_Emacs& e) {
+       e.mText->select(0, e.mText->length());
+       e.do_delete();
+     }},
+    {"Search", "s", nullptr, "find as you type, ignoring case; again for the next match",
+     [](Fl_Emacs& e) {
+       search(&e, e.mSearch, 0, e.mSearching);
+       e.mSearching = true;
+     }},
+};
+
+std::string Fl_Emacs::key_list_text() {
+  std::string text;
+  for (const Binding& b : kBindings) {
+    if (b.section) text += std::string(text.empty() ? "" : "\n") + "@_@b@c" + b.section + "\n";
+    std::string keys;
+    for (const char* k = b.keys; k && *k; ++k) keys += std::string(keys.empty() ? "" : " or ") + "^" + *k;
+    if (b.also) keys += " or " + std::string(b.also);
+    keys.resize(std::max<size_t>(keys.size(), 14), ' ');
+    text += "@f" + keys + "\t" + (b.keys ? "-- " : "   ") + b.what + "\n";
+  }
+  return text;
+}
+
+void Fl_Emacs::kill_line() {
+  int pos = insert_position(), end = mText->line_end(pos);
+  if (end > pos) {
+    mText->select(pos, end);
+    kf_cut(0, this);
+  }
+}
+
+// The bound control keys; 0 for a key the toolkit editor should have. Every key but the
+// search key ends a search.
 int Fl_Emacs::ctrl_key(int key) {
-  switch (key) {
-    case 'z':
-    case '_':
-      undo();
-      return 1;
-    case 'b': return kf_left(0, this), 1;
-    case 'f': return kf_right(0, this), 1;
-    case 'n': return kf_down(0, this), 1;
-    case 'p': return kf_up(0, this), 1;
-    case 'a': return kf_home(0, this), 1;
-    case 'e': return kf_end(0, this), 1;
-    case 'd': return kf_delete(0, this), 1;
-    case 'w': return kf_cut(0, this), 1;
-    case 'y': return kf_paste(0, this), 1;
-    case 'u':  // the whole text goes
-      mText->select(0, mText->length());
-      kf_delete(0, this);
-      return 1;
-    case 'k': {
-      int pos = insert_position(), end = mText->line_end(pos);
-      if (end > pos) {
-        mText->select(pos, end);
-        kf_cut(0, this);
-      }
-      return 1;
-    }
-    case 's':
-      search(this, mSearch, 0, mSearching);
-      mSearching = true;
-      return 1;
+  if (key <= 0 || key >= 128) return 0;
+  for (const Binding& b : kBindings) {
+    if (!b.keys || !std::strchr(b.keys, key)) continue;
+    if (key != 's') end_search();
+    b.act(*this);
+    return 1;
   }
   return 0;
 }

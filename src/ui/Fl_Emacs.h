@@ -43,6 +43,10 @@ public:
   bool searching() const { return mSearching; }
   const std::string& search_text() const { return mSearch; }
 
+  // The control keys as the help shows them: one section title line ("@_@b@c...") per group,
+  // then one line per key.
+  static std::string key_list_text();
+
   // -- colours
   // Re-colours the whole text (after the command, builder or library tables changed).
   void restyle();
@@ -55,6 +59,10 @@ private:
   void changed();
   int handle_key();
   int ctrl_key(int key);
+  void kill_line();
+
+  struct Binding;
+  static const Binding kBindings[];
   void end_search();
 
   std::vector<TextChanges> mHistory;

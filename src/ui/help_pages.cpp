@@ -4,6 +4,7 @@
 #include "interp/interp.h"
 #include "interp/library.h"
 #include "interp/params.h"
+#include "ui/Fl_Emacs.h"
 #include "ui/messages.h"
 #include "util/message.h"
 #include "util/paths.h"
@@ -132,26 +133,7 @@ std::string parameter_list_text() {
   return text;
 }
 
-std::string editor_keys_text() {
-  return "@_@b@cUndo\n"
-         "@f^z or ^_    \t-- single level undo\n"
-         "\n"
-         "@_@b@cCursor\n"
-         "@f^a or Home  \t-- go to start of line\n"
-         "@f^e or End   \t-- go to end of line\n"
-         "@f^b or Left  \t-- move left on character\n"
-         "@f^f or Right \t-- move right on character\n"
-         "@f^N or Down  \t-- move down one line\n"
-         "@f^P or Up    \t-- move up one line\n"
-         "\n"
-         "@_@b@cCut, Copy, Paste\n"
-         "@f^c          \t-- copy selected text to clipboard\n"
-         "@f^x or ^w    \t-- copy selected text to clipboard and delete it\n"
-         "@f^v or ^y    \t-- paste clipboard contents at cursor\n"
-         "@f^d or Delete\t-- delete selection or character right of cursor\n"
-         "@f^k          \t-- delete from cursor to end of line\n"
-         "@f^u          \t-- delete everything\n";
-}
+std::string editor_keys_text() { return Fl_Emacs::key_list_text(); }
 
 std::string safe_html(const std::string& text) {
   std::string out;

@@ -27,6 +27,11 @@ TEST_F(Editor, ControlKeysEditAndMove) {
       {"kill at the end of a line does nothing", "abc\ndef", 3, "^k", "abc\ndef", 3},
       {"kill, then yank it back twice", "abc\n", 0, "^k^y^y", "abcabc\n", 6},
       {"delete everything", "abc\ndef", 2, "^u", "", 0},
+      // a search selects the match; the clipboard keys end it and act on the selection
+      {"cut, paste", "abc def", 0, "^sab^x^e^v", "c defab", 7},
+      {"cut by ^w, paste by ^y", "abc def", 0, "^sde^w^a^y", "deabc f", 2},
+      {"copy, paste", "abc", 0, "^sbc^c^e^v", "abcbc", 5},
+      {"a bound key ends a search", "abc", 0, "^sb^d^zX", "abXc", 3},
   };
   for (const auto& c : cases) {
     SCOPED_TRACE(c.id);
