@@ -3,13 +3,13 @@
 #include "ui/Gl_Jpeg.h"
 #include "ui/Gl_Triad.h"
 #include "ui/Gl_State.h"
+#include "ui/messages.h"
 #include "ui/view_render.h"
 
 #include <FL/Fl.H>
 #include <FL/Fl_Browser.H>
 #include <FL/Fl_Button.H>
 #include <FL/Fl_Double_Window.H>
-#include <FL/Fl_File_Chooser.H>
 #include <FL/Fl_Menu_Item.H>
 #include <FL/fl_draw.H>
 #include <FL/gl.h>
@@ -177,8 +177,8 @@ void Fl_Gl_Viewer::edit_lighting() {
 }
 
 void Fl_Gl_Viewer::snapshot() {
-  const char* path = fl_file_chooser("JPEG file name", "*.jpg", nullptr);
-  if (path && *path) snapshot_to(path);
+  const std::string path = gChooseFile("JPEG file name", "*.jpg", nullptr, false);
+  if (!path.empty()) snapshot_to(path);
   take_focus();
 }
 

@@ -20,7 +20,6 @@
 
 #include <FL/Fl.H>
 #include <FL/Fl_Box.H>
-#include <FL/Fl_File_Chooser.H>
 #include <FL/Fl_Group.H>
 #include <FL/Fl_Menu_Bar.H>
 #include <FL/Fl_Tile.H>
@@ -61,11 +60,6 @@ bool cancel_requested = false;
 bool quit_after_run = false;
 long commands_run = 0;
 std::chrono::steady_clock::time_point last_poll;
-
-std::string choose_with_toolkit(const char* title, const char* pattern, const char* preset, bool relative) {
-  const char* chosen = fl_file_chooser(title, pattern, preset, relative ? 1 : 0);
-  return chosen ? chosen : "";
-}
 
 std::string base_name(const std::string& path) { return fl_filename_name(path.c_str()); }
 
@@ -222,8 +216,6 @@ void set_status(const std::string& text) {
   status = text;
   if (StatusLine) StatusLine->copy_label(status.c_str());
 }
-
-std::string (*gChooseFile)(const char*, const char*, const char*, bool) = choose_with_toolkit;
 
 // clang-format off
 Fl_Menu_Item menu_MainMenuBar[] = {

@@ -35,9 +35,6 @@ extern std::map<std::string, std::string> recent_files;
 // The run's crash backup in the working directory; it exists only while a run is in progress.
 extern const char* const kBackupName;
 
-// The file chooser of every menu action; returns "" on cancel. Tests install their own.
-extern std::string (*gChooseFile)(const char* title, const char* pattern, const char* preset, bool relative);
-
 // -- window
 Fl_Window* make_window(Fl_Window* window, Fl_Menu_Bar* bar);
 void set_menus();

@@ -7,6 +7,7 @@
 #include <FL/Fl_Browser.H>
 #include <FL/Fl_Button.H>
 #include <FL/Fl_Double_Window.H>
+#include <FL/Fl_File_Chooser.H>
 #include <FL/fl_ask.H>
 #include <FL/fl_draw.H>
 
@@ -167,3 +168,12 @@ void show_about_window() {
   }
   about->show();
 }
+
+namespace {
+std::string choose_with_toolkit(const char* title, const char* pattern, const char* preset, bool relative) {
+  const char* chosen = fl_file_chooser(title, pattern, preset, relative ? 1 : 0);
+  return chosen ? chosen : "";
+}
+}  // namespace
+
+std::string (*gChooseFile)(const char*, const char*, const char*, bool) = choose_with_toolkit;

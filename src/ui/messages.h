@@ -37,5 +37,8 @@ void fl_show_list(const char* text, const char* title);
 // The lines of the list window as shown now (empty before the first list).
 std::string shown_list_text();
 
+// The file chooser of every menu and viewer action; returns "" on cancel. Tests install their own.
+extern std::string (*gChooseFile)(const char* title, const char* pattern, const char* preset, bool relative);
+
 // The about window: the logo and the version text.
 void show_about_window();

@@ -7,6 +7,7 @@
 #include "ui/Fl_Emacs.h"
 #include "ui/SimpleForm.h"
 #include "ui/main_window.h"
+#include "ui/messages.h"
 
 #include <FL/Fl.H>
 #include <FL/Fl_Menu_Bar.H>
