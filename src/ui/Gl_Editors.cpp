@@ -16,7 +16,9 @@
 #include <cstdlib>
 #include <deque>
 #include <memory>
+#include <span>
 #include <string>
+#include <type_traits>
 #include <vector>
 
 namespace {
@@ -152,9 +154,92 @@ bool fl_edit_gl_clipping(Gl_ClippingState& planes, Fl_Widget* parent, const Gl_V
 }
 
 namespace {
-struct LightFields {
-  Fl_Check_Button *enabled, *infinite, *spot;
-  Row *ambient, *diffuse, *specular, *location, *att, *direction, *cutoff, *falloff;
+// One editable value of the lighting, S being the whole state or one light: a check button
+// (n == 0) or a row of n number fields. The value passes through doubles both ways.
+template <class S> struct Field {
+  const char* label;
+  int x, y, w;  // w: a check button's width, else the row label's
+  int n;
+  void (*load)(const S&, double* v);
+  void (*store)(S&, const double* v);
+};
+
+template <auto M> void get_all(const auto& s, double* v) {
+  const auto& a = s.*M;
+  for (size_t k = 0; k < std::size(a); ++k) v[k] = double(a[k]);
+}
+template <auto M> void put_all(auto& s, const double* v) {
+  auto& a = s.*M;
+  for (size_t k = 0; k < std::size(a); ++k) a[k] = std::remove_reference_t<decltype(a[0])>(v[k]);
+}
+template <auto M> void get_one(const auto& s, double* v) { v[0] = double(s.*M); }
+template <auto M> void put_one(auto& s, const double* v) { s.*M = v[0]; }
+template <auto M> void get_off(const auto& s, double* v) { v[0] = !(s.*M); }  // shown inverted
+template <auto M> void put_off(auto& s, const double* v) { s.*M = !v[0]; }
+template <auto M> void get_flag(const auto& s, double* v) { v[0] = s.*M; }
+template <auto M> void put_flag(auto& s, const double* v) { s.*M = v[0] != 0; }
+
+#define ALL(S, m) get_all<&S::m>, put_all<&S::m>
+#define ONE(S, m) get_one<&S::m>, put_one<&S::m>
+#define FLAG(S, m) get_flag<&S::m>, put_flag<&S::m>
+#define OFF(S, m) get_off<&S::m>, put_off<&S::m>
+using Lights = Gl_LightingState;
+using Light = Gl_LightInfo;
+const Field<Lights> kLightingFields[] = {
+    {"Enable Lighting", 10, 5, 140, 0, FLAG(Lights, enabled)},
+    {"Two Sided", 150, 5, 110, 0, FLAG(Lights, two_sided)},
+    {"Infinite Viewer", 270, 5, 140, 0, FLAG(Lights, infinite_viewer)},
+    {"Global\nAmbient", 10, 35, 90, 4, ALL(Lights, global_ambient)},
+};
+const Field<Light> kLightFields[] = {
+    {"Enabled", 20, 105, 100, 0, FLAG(Light, enabled)},
+    {"Ambient", 20, 135, 90, 4, ALL(Light, ambient)},
+    {"Diffuse", 20, 165, 90, 4, ALL(Light, diffuse)},
+    {"Specular", 20, 195, 90, 4, ALL(Light, specular)},
+    {"Location", 20, 225, 90, 3, ALL(Light, position)},
+    {"Treat as Infinite Location", 110, 255, 220, 0, OFF(Light, local)},
+    {nullptr, 20, 300, 90, 3,  // under the attenuation heads
+     [](const Light& l, double* v) { v[0] = l.constant_att, v[1] = l.linear_att, v[2] = l.quadratic_att; },
+     [](Light& l, const double* v) { l.constant_att = v[0], l.linear_att = v[1], l.quadratic_att = v[2]; }},
+    {"Spot Light", 20, 330, 100, 0, OFF(Light, not_spot)},
+    {"Direction", 20, 355, 90, 3, ALL(Light, spot_direction)},
+    {"Cut Off [degrees]", 20, 385, 120, 1, ONE(Light, cutoff_deg)},
+    {"Fall Off [exponent]", 220, 385, 130, 1, ONE(Light, falloff)},
+};
+#undef ALL
+#undef ONE
+#undef FLAG
+#undef OFF
+
+// The widgets of one field table, made in the open group.
+struct Field_Widgets {
+  std::vector<Fl_Check_Button*> checks;
+  std::vector<std::unique_ptr<Row>> rows;
+
+  template <class S> explicit Field_Widgets(std::span<const Field<S>> table) {
+    for (const Field<S>& f : table) {
+      checks.push_back(f.n ? nullptr : new Fl_Check_Button(f.x, f.y, f.w, 25, f.label));
+      rows.emplace_back(f.n ? new Row(f.x, f.y, f.label, f.n, f.w) : nullptr);
+    }
+  }
+  template <class S> void load(std::span<const Field<S>> table, const S& s) {
+    for (size_t i = 0; i < table.size(); ++i) {
+      double v[4];
+      table[i].load(s, v);
+      if (checks[i]) checks[i]->value(v[0] != 0);
+      else rows[i]->set(v);
+    }
+  }
+  // A field that does not read as a number keeps its value.
+  template <class S> void store(std::span<const Field<S>> table, S& s) const {
+    for (size_t i = 0; i < table.size(); ++i) {
+      double v[4];
+      table[i].load(s, v);
+      if (checks[i]) v[0] = checks[i]->value();
+      else rows[i]->get(v);
+      table[i].store(s, v);
+    }
+  }
 };
 }  // namespace
 
@@ -162,32 +247,18 @@ bool fl_edit_gl_lighting(Gl_LightingState& state, Fl_Widget* parent) {
   Dialog d;
   d.win.reset(new Fl_Double_Window(440, 470, "Lighting"));
   d.win->user_data(&d);
-  auto* enable = new Fl_Check_Button(10, 5, 140, 25, "Enable Lighting");
-  auto* two = new Fl_Check_Button(150, 5, 110, 25, "Two Sided");
-  auto* viewer = new Fl_Check_Button(270, 5, 140, 25, "Infinite Viewer");
-  Row global(10, 35, "Global\nAmbient", 4);
+  const std::span<const Field<Lights>> top = kLightingFields;
+  const std::span<const Field<Light>> each = kLightFields;
+  Field_Widgets global(top);
   Fl_Tabs* tabs = new Fl_Tabs(10, 75, 420, 350);
-  LightFields f[Gl_LightingState::MAX_LIGHTS];
+  std::vector<Field_Widgets> lights;
   static const char* names[8] = {"0", "1", "2", "3", "4", "5", "6", "7"};
   for (int i = 0; i < Gl_LightingState::MAX_LIGHTS; ++i) {
     Fl_Group* g = new Fl_Group(10, 100, 420, 325, names[i]);
-    LightFields& l = f[i];
-    l.enabled = new Fl_Check_Button(20, 105, 100, 25, "Enabled");
-    l.ambient = new Row(20, 135, "Ambient", 4);
-    l.diffuse = new Row(20, 165, "Diffuse", 4);
-    l.specular = new Row(20, 195, "Specular", 4);
-    l.location = new Row(20, 225, "Location", 3);
-    l.infinite = new Fl_Check_Button(110, 255, 220, 25, "Treat as Infinite Location");
     new Fl_Box(20, 280, 90, 20, "Attenuation");
-    for (int k = 0; k < 3; ++k) {
-      static const char* att[3] = {"Constant", "Linear", "Quadratic"};
-      new Fl_Box(110 + k * 65, 280, 60, 20, att[k]);
-    }
-    l.att = new Row(20, 300, nullptr, 3);
-    l.spot = new Fl_Check_Button(20, 330, 100, 25, "Spot Light");
-    l.direction = new Row(20, 355, "Direction", 3);
-    l.cutoff = new Row(20, 385, "Cut Off [degrees]", 1, 120);
-    l.falloff = new Row(220, 385, "Fall Off [exponent]", 1, 130);
+    static const char* att[3] = {"Constant", "Linear", "Quadratic"};
+    for (int k = 0; k < 3; ++k) new Fl_Box(110 + k * 65, 280, 60, 20, att[k]);
+    lights.emplace_back(each);
     g->end();
   }
   tabs->end();
@@ -196,60 +267,19 @@ bool fl_edit_gl_lighting(Gl_LightingState& state, Fl_Widget* parent) {
   d.button(240, 435, 90, "Close", CLOSE);
   d.win->end();
 
-  enable->value(state.enabled);
-  two->value(state.two_sided);
-  viewer->value(state.infinite_viewer);
-  global.set(state.global_ambient);
-  for (int i = 0; i < Gl_LightingState::MAX_LIGHTS; ++i) {
-    const Gl_LightInfo& li = state.lights[i];
-    LightFields& l = f[i];
-    l.enabled->value(li.enabled);
-    l.ambient->set(li.ambient);
-    l.diffuse->set(li.diffuse);
-    l.specular->set(li.specular);
-    l.location->set(li.position.data());
-    l.infinite->value(!li.local);
-    const double att[3] = {li.constant_att, li.linear_att, li.quadratic_att};
-    l.att->set(att);
-    l.spot->value(!li.not_spot);
-    l.direction->set(li.spot_direction.data());
-    l.cutoff->set(&li.cutoff_deg);
-    l.falloff->set(&li.falloff);
-  }
+  global.load(top, state);
+  for (int i = 0; i < Gl_LightingState::MAX_LIGHTS; ++i) lights[i].load(each, state.lights[i]);
   d.win->set_modal();
   d.win->show();
   bool applied = false;
   for (;;) {
     const Request r = d.wait();
     if (r == CLOSE) break;
-    state.enabled = enable->value();
-    state.two_sided = two->value();
-    state.infinite_viewer = viewer->value();
-    global.get(state.global_ambient);
-    for (int i = 0; i < Gl_LightingState::MAX_LIGHTS; ++i) {
-      Gl_LightInfo& li = state.lights[i];
-      LightFields& l = f[i];
-      li.enabled = l.enabled->value();
-      l.ambient->get(li.ambient);
-      l.diffuse->get(li.diffuse);
-      l.specular->get(li.specular);
-      l.location->get(li.position.data());
-      li.local = !l.infinite->value();
-      double att[3] = {li.constant_att, li.linear_att, li.quadratic_att};
-      l.att->get(att);
-      li.constant_att = att[0], li.linear_att = att[1], li.quadratic_att = att[2];
-      li.not_spot = !l.spot->value();
-      l.direction->get(li.spot_direction.data());
-      l.cutoff->get(&li.cutoff_deg);
-      l.falloff->get(&li.falloff);
-    }
+    global.store(top, state);
+    for (int i = 0; i < Gl_LightingState::MAX_LIGHTS; ++i) lights[i].store(each, state.lights[i]);
     applied = true;
     if (parent) parent->redraw();
     if (r == APPLY_CLOSE) break;
-  }
-  for (auto& l : f) {
-    for (Row* r : {l.ambient, l.diffuse, l.specular, l.location, l.att, l.direction, l.cutoff, l.falloff})
-      delete r;
   }
   d.win->hide();
   return applied;

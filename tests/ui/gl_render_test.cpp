@@ -212,11 +212,24 @@ TEST_F(GlRender, ClippingPlaneRemovesHalfAPlate) {
 }
 
 // The lighting editor copies every value into its fields and back: applying it unchanged
-// leaves the picture as it was; switching lighting off there leaves the faces unlit.
+// leaves every value of an unused light and the picture as they were; switching lighting off
+// there leaves the faces unlit.
 TEST_F(GlRender, LightingEditorRoundTrip) {
   const Picture lit = show(RED_PLATE);
+  auto values = [](const Gl_LightInfo& l) {
+    std::vector<double> all{double(l.enabled), double(l.local), double(l.not_spot), l.cutoff_deg, l.falloff,
+                            l.constant_att, l.linear_att, l.quadratic_att};
+    for (const float* a : {l.ambient, l.diffuse, l.specular}) all.insert(all.end(), a, a + 4);
+    for (const Gl_Vec3& a : {l.position, l.spot_direction}) all.insert(all.end(), a.begin(), a.end());
+    return all;
+  };
+  Gl_LightInfo& spare = v.lighting().lights[5];  // off: the picture does not change
+  spare = {false, {1, 2, 3}, {.5f, .25f, .125f, 1}, {.75f, .5f, .25f, 0}, {.1f, .2f, .3f, .4f},
+           false, {0, 1, 0}, 30, 5, true, 2, 3, 4};
+  const std::vector<double> before = values(spare);
   press_in_dialog("Lighting", {"Apply && Close"});
   v.edit_lighting();
+  EXPECT_EQ(values(spare), before);
   EXPECT_EQ(win.render().rgb, lit.rgb);
   press_in_dialog("Lighting", {"Enable Lighting", "Apply && Close"});
   v.edit_lighting();
