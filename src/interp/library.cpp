@@ -270,6 +270,15 @@ void pop_filename() {
   if (!dir_stack.empty()) dir_stack.pop_back();
 }
 
+std::string set_script_file(const std::string& path) {
+  static bool pushed = false;  // the bottom entry above the working directory is ours
+  if (pushed) pop_filename();
+  std::string absolute = path;
+  pushed = !path.empty();
+  if (pushed) push_filename(absolute);
+  return absolute;
+}
+
 // A file that cannot be opened, or read (a directory), is reported and gives "".
 std::string file_contents(const std::string& path) {
   std::string text, why;

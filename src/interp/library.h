@@ -32,6 +32,9 @@ bool include_file(const std::string& name);
 std::vector<std::string>& included_files();
 void push_filename(std::string& name);  // makes name absolute, pushes its directory
 void pop_filename();
+// The script a window edits: runs resolve its includes from its directory. Replaces the
+// directory set by the previous call ("" only removes it); returns the path made absolute.
+std::string set_script_file(const std::string& path);
 // A script file's text; a file that cannot be read is reported and gives "".
 std::string file_contents(const std::string& path);
 // Scripts and libraries larger than this are refused rather than read into memory.

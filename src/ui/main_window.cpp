@@ -331,8 +331,7 @@ Fl_Window* make_window(Fl_Window* window, Fl_Menu_Bar* bar) {
 bool open_script(const std::string& path) {
   if (!close_script()) return false;
   if (path.empty()) return true;
-  std::string absolute = path;
-  push_filename(absolute);
+  const std::string absolute = set_script_file(path);
   const std::string text = file_contents(absolute);
   ScriptInput->buffer()->text(text.c_str());
   ScriptInput->insert_position(0);
@@ -362,7 +361,7 @@ bool close_script() {
     if (answer == 0 || (answer == 1 && !save_script())) return false;
   }
   ScriptInput->buffer()->text("");
-  if (!file_name.empty()) pop_filename();
+  set_script_file("");
   file_name.clear();
   disk_copy = {};
   ScriptInput->clear_history();
@@ -379,14 +378,9 @@ bool save_script_as() {
   std::string chosen = gChooseFile("Select a pelgrove File", "*.vmf", file_name.c_str(), false);
   if (chosen.empty()) return false;
   const std::string previous = file_name;
-  if (!previous.empty()) pop_filename();
-  push_filename(chosen);  // now absolute
+  chosen = set_script_file(chosen);
   if (!may_overwrite(chosen) || !write_editor_to(chosen)) {
-    pop_filename();
-    if (!previous.empty()) {
-      std::string again = previous;
-      push_filename(again);
-    }
+    set_script_file(previous);
     return false;
   }
   update_filenames(chosen);

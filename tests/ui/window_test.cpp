@@ -5,6 +5,7 @@
 
 #include "builders/builders.h"
 #include "grid/Grid.h"
+#include "interp/library.h"
 #include "meshio/formats.h"
 #include "script/parameters.h"
 #include "support/gl_support.h"
@@ -133,6 +134,11 @@ TEST_F(Window, FailedSaveKeepsTheOldFileAndTheEdits) {
               c.fault == kDirectoryInPlace ? "(directory)" : "set a 1\n");
     EXPECT_EQ(window_title()[0], '*');
     EXPECT_EQ(file_name, c.named ? a : "");
+    // includes start from the script's folder, or the working directory (the bottom entry)
+    EXPECT_EQ(dir_stack.size(), c.named ? 2u : 1u);
+    if (c.named) {
+      EXPECT_EQ(dir_stack.back(), folder + "/");
+    }
   }
 }
 
@@ -149,6 +155,8 @@ TEST_F(Window, UnmodifiedScriptClosesWithoutAQuestionAndSaveAsRenames) {
   EXPECT_EQ(read_file(dir + "/new.vmf"), "set z 3\n");
   EXPECT_FALSE(ScriptInput->modified());
   EXPECT_EQ(file_name, dir + "/new.vmf");
+  EXPECT_EQ(dir_stack.size(), 2u);
+  EXPECT_EQ(dir_stack.back(), dir + "/");
   chosen = {""};  // cancelled: nothing changes
   pick("File/Save As...");
   EXPECT_EQ(file_name, dir + "/new.vmf");
