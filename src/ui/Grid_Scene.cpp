@@ -16,8 +16,6 @@
 #include <fstream>
 #include <new>
 
-bool SHOW_MERGINGS = false;
-bool SHOW_FREE_EDGES = false;
 std::set<std::string> gHiddenParts;
 void (*gGridsLoadedHook)() = nullptr;
 
@@ -211,9 +209,9 @@ size_t Grid_Mesh::bytes() const {
 // Upper bounds: every face may need a vertex copy (24 bytes), has 6 triangle indices and up to
 // 4 edges of 2 indices; the edge set holds 2 slots per edge while building. The arrays are
 // kept for a new context and the driver holds a copy, hence twice.
-size_t grid_display_bytes(const Grid& g, Grid_Display d) {
+size_t grid_display_bytes(const Grid& g, Grid_Display d, bool merging) {
   const size_t V = size_t(g.num_grid_points()), E = size_t(std::max(0, g.num_elements()));
-  const size_t links = SHOW_MERGINGS ? 24 * V : 0;
+  const size_t links = merging ? 24 * V : 0;
   switch (d) {
   case Grid_Display::FULL: return 2 * (24 * V + 80 * E + links) + 128 * E;
   case Grid_Display::OUTLINE: return 2 * (24 * V + 32 * E + links) + 128 * E;
@@ -262,9 +260,9 @@ void set_display_status_callback(DisplayStatusCallback cb, void* data) {
 
 namespace {
 // The display each part gets, from what is left of the budget.
-Grid_Display choose_display(const Grid& g, size_t& left) {
+Grid_Display choose_display(const Grid& g, bool merging, size_t& left) {
   for (Grid_Display d : {Grid_Display::FULL, Grid_Display::OUTLINE, Grid_Display::BOX}) {
-    const size_t need = grid_display_bytes(g, d);
+    const size_t need = grid_display_bytes(g, d, merging);
     if (need <= left || d == Grid_Display::BOX) {
       left -= std::min(left, need);
       return d;
@@ -273,16 +271,16 @@ Grid_Display choose_display(const Grid& g, size_t& left) {
   return Grid_Display::BOX;
 }
 
-void load_grid(Grid& g, RC<Grid_Scene>& scene, size_t& budget_left) {
+void load_grid(Grid& g, RC<Grid_Scene>& scene, bool merging, size_t& budget_left) {
   Grid_Scene& s = *scene;
   s.line_width = gParameters["glLineWidth"];
   s.offset_units = gParameters["glPolygonOffset.units"];
   s.offset_factor = gParameters["glPolygonOffset.factor"];
   std::copy(g.color(), g.color() + 4, s.color);
   grid_bounds(g, s.mCenter, s.mDiameter);
-  s.display = choose_display(g, budget_left);
+  s.display = choose_display(g, merging, budget_left);
   try {
-    build_grid_mesh(g, s.display, SHOW_MERGINGS, s.mesh);
+    build_grid_mesh(g, s.display, merging, s.mesh);
   } catch (const std::bad_alloc&) {
     s.display = Grid_Display::BOX;
     build_grid_mesh(g, s.display, false, s.mesh);
@@ -294,9 +292,9 @@ void load_grid(Grid& g, RC<Grid_Scene>& scene, size_t& budget_left) {
 }
 }  // namespace
 
-void load_grid(Grid& g, RC<Grid_Scene>& scene) {
+void load_grid(Grid& g, RC<Grid_Scene>& scene, const Scene_Options& options) {
   size_t budget = display_memory_budget();
-  load_grid(g, scene, budget);
+  load_grid(g, scene, options.merging, budget);
 }
 
 namespace {
@@ -323,11 +321,11 @@ std::vector<std::vector<float>> free_edge_lines() {
 }
 }  // namespace
 
-void load_grids(Gl_Scene_Composite& scenes) {
+void load_grids(Gl_Scene_Composite& scenes, const Scene_Options& options) {
   scenes.clear();
   size_t budget = display_memory_budget();
   std::vector<std::vector<float>> free_lines;
-  if (SHOW_FREE_EDGES) {
+  if (options.free_edges) {
     try {
       free_lines = free_edge_lines();
       for (const auto& l : free_lines) budget -= std::min(budget, 4 * l.size());
@@ -340,14 +338,14 @@ void load_grids(Gl_Scene_Composite& scenes) {
   for (auto it = Grid::all_begin(); it != Grid::all_end(); ++it, ++k) {
     RC<Grid_Scene> s(new Grid_Scene);
     scenes.push_back(s);
-    load_grid(**it, s, budget);
+    load_grid(**it, s, options.merging, budget);
     if (k < free_lines.size() && s->display != Grid_Display::BOX) s->mesh.free_edges.swap(free_lines[k]);
   }
 }
 
-void load_grids() {
+void load_grids(const Scene_Options& options) {
   Gl_Scene_Composite& scenes = *Pelgrove_UserInterface::gScenes;
-  load_grids(scenes);
+  load_grids(scenes, options);
   for (size_t k = 0; k < scenes.size() && k < Grid::gGrids.size(); ++k)
     if (gHiddenParts.count(Grid::gGrids[k]->name())) scenes[k]->activate(false);
   if (gGridsLoadedHook) gGridsLoadedHook();

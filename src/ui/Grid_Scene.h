@@ -3,7 +3,7 @@
 // index arrays (faces, element edges, bars, merge links, free edges) that it uploads to
 // OpenGL buffers when first drawn. A part whose display would not fit in memory shows its
 // element edges or only its bounding box, and the status callback says so. Owns
-// SHOW_MERGINGS and SHOW_FREE_EDGES.
+// gScenes, gHiddenParts and gGridsLoadedHook.
 #pragma once
 
 #include "ui/Gl_Scene.h"
@@ -17,11 +17,11 @@
 class Grid;
 struct GridPt;
 
-// Draw a red line from every merged point to its representative (menu "Show Point Merging").
-extern bool SHOW_MERGINGS;
-// Draw in red every edge of a face that no other face of the merged mesh shares
-// (menu "Show Free Edges").
-extern bool SHOW_FREE_EDGES;
+// What a display shows besides the parts.
+struct Scene_Options {
+  bool merging = false;     // a red line from every merged point to its representative
+  bool free_edges = false;  // in red, every edge of a face no other face of the merged mesh shares
+};
 
 namespace Pelgrove_UserInterface {
 // The scenes the main window's viewer shows; rebuilt by load_grids().
@@ -101,8 +101,9 @@ void edge_color(const float* part, bool dark, float* out);
 // Centre of the part's bounding box and twice the largest distance of a point from it;
 // (0,0,0) and 1 without points or when all points coincide.
 void grid_bounds(const Grid& g, Gl_Vec3& center, double& diameter);
-// Bytes a part's display needs in memory (our arrays and the driver's copy).
-size_t grid_display_bytes(const Grid& g, Grid_Display d);
+// Bytes a part's display needs in memory (our arrays and the driver's copy), with the merge
+// links when `merging`.
+size_t grid_display_bytes(const Grid& g, Grid_Display d, bool merging = false);
 // Fills `mesh` for the part; `merging` adds the merge links.
 void build_grid_mesh(const Grid& g, Grid_Display d, bool merging, Grid_Mesh& mesh);
 
@@ -116,8 +117,8 @@ void set_display_status_callback(DisplayStatusCallback cb, void* data);
 
 // -- loading
 // Fills the scene from the part: parameters, colour, bounds and geometry.
-void load_grid(Grid& g, RC<Grid_Scene>& scene);
+void load_grid(Grid& g, RC<Grid_Scene>& scene, const Scene_Options& options = {});
 // Rebuilds `scenes` from all parts, one Grid_Scene per part in the order of the part list;
-// with SHOW_FREE_EDGES each part gets the free edges of its faces in the merged mesh.
-void load_grids(Gl_Scene_Composite& scenes);
-void load_grids();  // into Pelgrove_UserInterface::gScenes
+// with free_edges each part gets the free edges of its faces in the merged mesh.
+void load_grids(Gl_Scene_Composite& scenes, const Scene_Options& options = {});
+void load_grids(const Scene_Options& options = {});  // into Pelgrove_UserInterface::gScenes

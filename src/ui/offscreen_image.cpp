@@ -197,11 +197,8 @@ bool write_parts_image(const ImageRequest& r, std::string& error) {
       if (!context.open(r.width, r.height, error)) return false;
       gl_new_context_generation();
       RC<Gl_Scene_Composite> scenes(new Gl_Scene_Composite);
-      const bool free_edges = SHOW_FREE_EDGES;
-      SHOW_FREE_EDGES = r.free_edges;
       set_display_status_callback(warn_status, nullptr);
-      load_grids(*scenes);
-      SHOW_FREE_EDGES = free_edges;
+      load_grids(*scenes, {.free_edges = r.free_edges});
       // The viewer's first view: centred on the parts and scaled to them.
       Gl_Matrix camera;
       camera.viewport(r.width, r.height);

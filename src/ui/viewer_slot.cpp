@@ -14,6 +14,8 @@ Fl_Gl_Viewer* view = nullptr;
 // The camera frames the model at the first run that shows parts, and again after
 // refit_viewer (a newly opened script); later runs keep the user's view.
 bool framed = false;
+// The Info menu's display switches.
+Scene_Options shown;
 
 // Parts shown reduced for lack of memory, collected over one rebuild.
 std::string reduced_parts;
@@ -22,7 +24,7 @@ void note_status(const std::string& text, void*) { reduced_parts += text + "\n";
 void rebuild() {
   reduced_parts.clear();
   set_display_status_callback(note_status, nullptr);
-  load_grids();
+  load_grids(shown);
   reapply_quality_colours();
   if (view && !framed && !Grid::gGrids.empty()) {
     view->autocenter();
@@ -48,11 +50,11 @@ void show_grids_in_viewer() { rebuild(); }
 void refit_viewer() { framed = false; }
 
 void set_show_merging(bool on) {
-  SHOW_MERGINGS = on;
+  shown.merging = on;
   rebuild();
 }
 
 void set_show_free_edges(bool on) {
-  SHOW_FREE_EDGES = on;
+  shown.free_edges = on;
   rebuild();
 }

@@ -26,12 +26,11 @@ struct GlRender : ::testing::Test {
 
   void TearDown() override {
     reset_script_state();
-    SHOW_MERGINGS = SHOW_FREE_EDGES = false;
   }
   // Runs the script, shows its parts fitted to the view and reads the picture back.
-  Picture show(const std::string& script) {
+  Picture show(const std::string& script, const Scene_Options& options = {}) {
     EXPECT_TRUE(run_script_text(script));
-    load_grids(*scenes);
+    load_grids(*scenes, options);
     v.scene(scenes, true);
     return win.render();
   }
@@ -271,8 +270,7 @@ TEST_F(GlRender, RedLinesOnlyWhenShown) {
   };
   for (const Row& r : rows) {
     SCOPED_TRACE(r.id);
-    SHOW_MERGINGS = r.merging, SHOW_FREE_EDGES = r.free;
-    const Picture p = show(r.script);
+    const Picture p = show(r.script, {.merging = r.merging, .free_edges = r.free});
     EXPECT_GT(p.count_if(not_black), 100);
     EXPECT_EQ(p.count({255, 0, 0}, 4) > 5, r.red);
     ASSERT_EQ(scenes->size(), r.free_edges.size());
