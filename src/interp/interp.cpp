@@ -29,10 +29,11 @@
 #include <new>
 
 std::map<std::string, Command> commands;
-void (*gShowVersionHook)() = nullptr;
-bool (*gSimpleFormHook)(const std::string& block, const std::string& title, std::string& script) = nullptr;
-bool (*gRunPollHook)() = nullptr;
-void (*gShowBuilderListHook)() = nullptr;
+namespace {
+Interp_Hooks hooks;
+}  // namespace
+
+void install_interp_hooks(const Interp_Hooks& installed) { hooks = installed; }
 
 namespace {
 
@@ -166,7 +167,7 @@ bool report_unknown_word(const std::string& word) {
                          (near.empty() ? "" : "did you mean '" + near + "'?\n") +
                          "Would you like to see a list of builders?";
   if (ask_choice(question, {"No <esc>", "Yes"}, 0) == 1) {
-    if (gShowBuilderListHook) gShowBuilderListHook();
+    if (hooks.show_builder_list) hooks.show_builder_list();
     else show_text_list(builder_and_command_list(), "Builders and Commands");
   }
   return false;
@@ -249,7 +250,7 @@ bool start_command(const MessageLocation& where) {
     return end_run();
   }
   progress_add();
-  if (gRunPollHook && !gRunPollHook()) return end_run();
+  if (hooks.run_poll && !hooks.run_poll()) return end_run();
   return true;
 }
 
@@ -284,7 +285,7 @@ bool run_script(scriptstream& s) {
     alert("script nesting deeper than 256 levels (a library function or include that calls itself?)");
     return end_run();
   }
-  if (run_ending || (gRunPollHook && !gRunPollHook())) return end_run();
+  if (run_ending || (hooks.run_poll && !hooks.run_poll())) return end_run();
   MessageLocationGuard location;  // the caller's location is back when this run ends
   std::string word;
   while (read_command_word(s, word)) {
@@ -456,7 +457,7 @@ bool LoopBlock::run_pass() {
   bool ok = true;
   {
     RunDepth depth;
-    if (run_ending || (gRunPollHook && !gRunPollHook())) ok = end_run();
+    if (run_ending || (hooks.run_poll && !hooks.run_poll())) ok = end_run();
     for (size_t i = 0; ok && i < mSettings.size(); ++i) ok = run_setting(mSettings[i]);
   }
   pop_part_name();
@@ -482,7 +483,7 @@ const char* version_text() { return PELGROVE_VERSION_TEXT; }
 
 // version
 bool show_version(scriptstream&) {
-  if (gShowVersionHook) gShowVersionHook();
+  if (hooks.show_version) hooks.show_version();
   else script_output() << version_text() << '\n' << std::flush;
   return true;
 }
@@ -515,9 +516,9 @@ bool command_simple_form(scriptstream& s) {
     return false;
   }
   // Without a form (batch mode) the values written in the block are the values.
-  if (!gSimpleFormHook) return run_nested(block, where);
+  if (!hooks.simple_form) return run_nested(block, where);
   std::string script;
-  if (!gSimpleFormHook(block, title, script)) {
+  if (!hooks.simple_form(block, title, script)) {
     alert("simple_form contents synchronized with script");
     return false;
   }

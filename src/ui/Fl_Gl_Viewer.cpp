@@ -24,8 +24,6 @@ namespace {
 
 // Steps of a view-moving key closer than this (seconds) count as the key being held.
 constexpr double kKeyRepeatGap = 0.3;
-// One freeze-frame, shared by every viewer.
-std::unique_ptr<glBuffer> gFreezeFrame;
 
 enum MenuItem { AUTO_CENTER, AUTO_SCALE, VIEW_XY, VIEW_YZ, VIEW_ZX, CLIPPING, BACKGROUND, LIGHTING,
                 JPEG, HELP, FIT, RESET, VIEW_ISO, DARK_EDGES, TRIAD };
@@ -248,12 +246,12 @@ void Fl_Gl_Viewer::show_help() {
   keep_focus_across(win);
 }
 
-bool Fl_Gl_Viewer::frozen() const { return gFreezeFrame != nullptr; }
+bool Fl_Gl_Viewer::frozen() const { return mFreezeFrame != nullptr; }
 
 // The first toggle keeps the current picture; the next lets it go.
 void Fl_Gl_Viewer::toggle_freeze() {
-  if (gFreezeFrame) {
-    gFreezeFrame.reset();
+  if (mFreezeFrame) {
+    mFreezeFrame.reset();
     redraw();
     return;
   }
@@ -265,7 +263,7 @@ void Fl_Gl_Viewer::toggle_freeze() {
     fprintf(stderr, "could not allocate bytes for glBuffer\n");
     return;
   }
-  gFreezeFrame = std::move(b);
+  mFreezeFrame = std::move(b);
   redraw();
 }
 
@@ -334,7 +332,7 @@ void Fl_Gl_Viewer::draw() {
     glClear(GL_COLOR_BUFFER_BIT | GL_DEPTH_BUFFER_BIT);
     for (int i = 0; i < Gl_ClippingState::MAX_PLANES; ++i) glDisable(GL_CLIP_PLANE0 + i);
     glDisable(GL_DEPTH_TEST);
-    draw_gl_buffer(*gFreezeFrame);
+    draw_gl_buffer(*mFreezeFrame);
     glEnable(GL_DEPTH_TEST);
     return;
   }

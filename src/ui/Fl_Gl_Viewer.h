@@ -125,6 +125,7 @@ private:
   std::string mSettingsPath;  // empty: settings are not remembered
   // The window that took the keyboard focus from the viewer; focus comes back when it closes.
   std::unique_ptr<Fl_Widget_Tracker> mFocusTaker;
+  std::unique_ptr<glBuffer> mFreezeFrame;  // the picture shown while frozen
   PickCallback mPickCb = nullptr;
   void* mPickData = nullptr;
   OverlayCallback mOverlayCb = nullptr;

@@ -155,7 +155,9 @@ bool may_overwrite(const std::string& path) {
   }
 }
 
+// Runs other than the editor's (a library loaded at start) go unpolled.
 bool poll_run() {
+  if (!running) return true;
   ++commands_run;
   if (cancel_requested) return false;
   auto now = std::chrono::steady_clock::now();
@@ -318,9 +320,8 @@ Fl_Window* make_window(Fl_Window* window, Fl_Menu_Bar* bar) {
 
   static SimpleForm form(ScriptInput);
   Form = &form;
-  gShowVersionHook = show_about_window;
-  gSimpleFormHook = form_hook;
-  gShowBuilderListHook = show_builder_page;
+  install_interp_hooks({.show_version = show_about_window, .simple_form = form_hook, .run_poll = poll_run,
+                        .show_builder_list = show_builder_page});
   set_status("Alt+r runs the script");
   update_title();
   return window;
@@ -423,9 +424,7 @@ bool run_editor_script() {
   MessageSink& sink = message_sink();
   FirstMessageRecorder first(sink);
   set_message_sink(&first);
-  gRunPollHook = poll_run;
   start_script(text, script_name);
-  gRunPollHook = nullptr;
   set_message_sink(&sink);
   if (backup) std::remove(kBackupName);
 

@@ -48,7 +48,7 @@ protected:
   }
   void TearDown() override {
     for (const char* b : {"probe_part", "probe_empty", "probe_nested"}) gBuilders.erase(b);
-    gSimpleFormHook = nullptr;
+    install_interp_hooks({});
     gFormRebuilt = false;
     ScriptRuns::TearDown();
   }
@@ -138,7 +138,7 @@ TEST_F(InterpTest, BraceContentsTakesOneBalancedBlock) {
 }
 
 TEST_F(InterpTest, SimpleFormShowsBlockAndTitleAndRunsTheFormsValues) {
-  gSimpleFormHook = form_hook;
+  install_interp_hooks({.simple_form = form_hook});
   for (auto [script, title] : {std::pair{"simple_form \"My Values\" { set a 1 }", "My Values"},
                                {"simple_form   \"\"{ set a 1 }", ""},
                                {"simple_form { set a 1 }", "Values and Expressions"}}) {
