@@ -33,6 +33,7 @@
 #include <cstdio>
 #include <cstring>
 #include <map>
+#include <memory>
 #include <vector>
 
 namespace Pelgrove_UserInterface {
@@ -43,7 +44,6 @@ Fl_Tile* MainTiling = nullptr;
 Fl_Emacs* ScriptInput = nullptr;
 Fl_Widget* GridViewer = nullptr;
 Fl_Box* StatusLine = nullptr;
-SimpleForm* Form = nullptr;
 bool own_PelgroveWindow = false, own_MainMenuBar = false;
 std::string file_name;
 std::map<std::string, std::string> recent_files;
@@ -52,6 +52,7 @@ const char* const kBackupName = "pelgrove-tmpbak.vmf";
 namespace {
 
 std::string title_base = "pelgrove";
+std::unique_ptr<SimpleForm> form;  // made with the window, in the editor's group
 std::string status;
 
 // -- run state: one run at a time; Esc or the close button cancel it
@@ -172,8 +173,8 @@ bool poll_run() {
 
 // The form stands in for the editor; a changed block rebuilds it and stops the run.
 bool form_hook(const std::string& block, const std::string& title, std::string& script) {
-  if (Form->renew(block, title)) return false;
-  script = Form->script_text();
+  if (form->renew(block, title)) return false;
+  script = form->script_text();
   return true;
 }
 
@@ -318,8 +319,7 @@ Fl_Window* make_window(Fl_Window* window, Fl_Menu_Bar* bar) {
   window->resizable(MainTiling);
   window->end();
 
-  static SimpleForm form(ScriptInput);
-  Form = &form;
+  form = std::make_unique<SimpleForm>(ScriptInput);
   install_interp_hooks({.show_version = show_about_window, .simple_form = form_hook, .run_poll = poll_run,
                         .show_builder_list = show_builder_page});
   set_status("Alt+r runs the script");
@@ -479,6 +479,8 @@ std::string part_summary_text() {
           " total points\n";
   return text;
 }
+
+SimpleForm& script_form() { return *form; }
 
 std::string window_title() { return (ScriptInput && ScriptInput->modified() ? "*" : "") + title_base; }
 std::string status_text() { return status; }

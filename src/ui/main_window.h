@@ -24,7 +24,7 @@ extern Fl_Tile* MainTiling;
 extern Fl_Emacs* ScriptInput;
 extern Fl_Widget* GridViewer;
 extern Fl_Box* StatusLine;
-extern SimpleForm* Form;
+SimpleForm& script_form();  // stands in for the editor while simple_form runs
 extern bool own_PelgroveWindow, own_MainMenuBar;
 extern Fl_Menu_Item menu_MainMenuBar[];
 

@@ -46,7 +46,7 @@ void UiTest::SetUp() {
   sink.answer = -1;
   recent_files.clear();
   set_menus();
-  if (Form->shown()) close_simple_form(nullptr, Form);
+  if (script_form().shown()) close_simple_form(nullptr, &script_form());
   Fl::focus(ScriptInput);
   Fl::check();
 }

@@ -232,13 +232,13 @@ TEST_F(Window, FormIsRebuiltOnlyWhenItsBlockChanges) {
   set_editor_text("simple_form { set w 10\n set h [w * 2]\n}\nset area [w*h]\n");
   pick("Run");
   EXPECT_EQ(alerts(), std::vector<std::string>{"simple_form contents synchronized with script"});
-  ASSERT_TRUE(Form->shown());
+  ASSERT_TRUE(script_form().shown());
   EXPECT_FALSE(ScriptInput->visible());
-  ASSERT_EQ(Form->names(), (std::vector<std::string>{"w", "h"}));
-  EXPECT_STREQ(Form->fields()[0]->value(), "10");
-  EXPECT_STREQ(Form->fields()[1]->value(), "[w*2]");
-  EXPECT_EQ(Form->title(), "Values and Expressions");
-  Form->fields()[0]->value("5");
+  ASSERT_EQ(script_form().names(), (std::vector<std::string>{"w", "h"}));
+  EXPECT_STREQ(script_form().fields()[0]->value(), "10");
+  EXPECT_STREQ(script_form().fields()[1]->value(), "[w*2]");
+  EXPECT_EQ(script_form().title(), "Values and Expressions");
+  script_form().fields()[0]->value("5");
   sink.clear();
   pick("Run");  // same block: the edited value is used
   EXPECT_TRUE(alerts().empty());
@@ -246,8 +246,8 @@ TEST_F(Window, FormIsRebuiltOnlyWhenItsBlockChanges) {
   set_editor_text("simple_form \"Sizes\" { set w 1 }\n");
   pick("Run");
   EXPECT_EQ(alerts().size(), 1u);
-  EXPECT_EQ(Form->names(), std::vector<std::string>{"w"});
-  EXPECT_EQ(Form->title(), "Sizes");
+  EXPECT_EQ(script_form().names(), std::vector<std::string>{"w"});
+  EXPECT_EQ(script_form().title(), "Sizes");
 }
 
 // Every writer has an item under Export to, and the item alone chooses the format, whatever the
