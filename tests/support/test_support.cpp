@@ -95,6 +95,11 @@ std::string make_temp_dir() {
   return d;
 }
 
+ScopedCwd::ScopedCwd(const std::string& dir) : mWas(std::filesystem::current_path().string()) {
+  std::filesystem::current_path(dir);
+}
+ScopedCwd::~ScopedCwd() { std::filesystem::current_path(mWas); }
+
 void write_file(const std::string& path, const std::string& text) {
   std::error_code ignored;  // a parent that cannot be made shows as a file that cannot be read
   std::filesystem::create_directories(std::filesystem::path(path).parent_path(), ignored);

@@ -42,6 +42,17 @@ ProcessResult run_pelgrove_after(const std::string& shell_prefix, const std::vec
                                  const std::string& cwd = "");
 // A fresh empty directory under the system temp dir.
 std::string make_temp_dir();
+// Makes `dir` the working directory for its lifetime (for code that writes beside it).
+class ScopedCwd {
+public:
+  explicit ScopedCwd(const std::string& dir);
+  ~ScopedCwd();
+  ScopedCwd(const ScopedCwd&) = delete;
+  ScopedCwd& operator=(const ScopedCwd&) = delete;
+
+private:
+  std::string mWas;
+};
 // Writes `text` to `path`, making the directories it needs.
 void write_file(const std::string& path, const std::string& text);
 std::string read_file(const std::string& path);
