@@ -5,6 +5,7 @@
 #pragma once
 
 #include "builders/builders.h"
+#include "builders/lattice.h"
 #include "grid/pelgrove_MxN.h"
 #include "interp/params.h"
 

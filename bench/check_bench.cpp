@@ -3,8 +3,10 @@
 // seams, no T-joint) and on a skin of one part with 1000 stiffeners whose feet fall between
 // its nodes (1000 T-joints). Items are quadrilaterals.
 #include "bench_models.h"
+#include "builders/lattice.h"
 
 #include "merge/PtMerger.h"
+#include "merge/merge.h"
 #include "merge/mesh_check.h"
 #include "merge/t_joints.h"
 

@@ -4,7 +4,8 @@
 #include "bench_models.h"
 
 #include "merge/PtMerger.h"
-#include "meshio/dvk.h"
+#include "merge/merge.h"
+#include "meshio/dvk_export.h"
 #include "meshio/formats.h"
 
 #include <benchmark/benchmark.h>

@@ -1,8 +1,10 @@
 // Point merging on the plates workload and on shapes that crowd the box's cells:
 // one large flat plate and stacked drums. Items are points merged.
 #include "bench_models.h"
+#include "builders/lattice.h"
 
 #include "merge/PtMerger.h"
+#include "merge/merge.h"
 
 #include <benchmark/benchmark.h>
 

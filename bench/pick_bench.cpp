@@ -5,6 +5,7 @@
 #include "bench_models.h"
 
 #include "merge/PtMerger.h"
+#include "merge/merge.h"
 #include "ui/pick_info.h"
 
 #include <benchmark/benchmark.h>

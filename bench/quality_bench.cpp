@@ -5,6 +5,7 @@
 #include "bench_models.h"
 
 #include "merge/PtMerger.h"
+#include "merge/merge.h"
 #include "ui/Grid_Scene.h"
 #include "ui/quality_view.h"
 

@@ -1,6 +1,6 @@
 // Feeds arbitrary bytes to the dvk reader.
 #include "fuzz_support.h"
-#include "meshio/dvk.h"
+#include "meshio/dvk_import.h"
 
 #include <cstddef>
 #include <cstdint>

@@ -10,6 +10,7 @@
 #include "grid/MeshStructs.h"
 #include "grid/RawGrid.h"
 #include "merge/PtMerger.h"
+#include "merge/merge.h"
 #include "merge/mesh_check.h"
 #include "meshio/formats.h"
 #include "meshio/mesh_compare.h"

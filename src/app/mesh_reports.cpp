@@ -2,8 +2,9 @@
 
 #include "grid/Grid.h"
 #include "merge/PtMerger.h"
+#include "merge/merge.h"
 #include "merge/mesh_check.h"
-#include "meshio/dvk.h"
+#include "meshio/dvk_import.h"
 #include "script/parameters.h"
 #include "util/message.h"
 #include "util/nearest_name.h"

@@ -2,6 +2,7 @@
 // usage line first and appends one reason when it stops; every count is checked before
 // a grid is made, so a builder that fails on its arguments leaves the part list alone.
 #include "builders/builders.h"
+#include "builders/lattice.h"
 
 #include "builders/import.h"
 #include "builders/parametric.h"

@@ -57,13 +57,6 @@ bool check_finite_corners(const GridData& gd, int n, const char* kind, std::stri
 // grid; a curve's points run from s = 1 at i = 0 to s = 0 at i = N.
 bool check_finite_lattice(GridData& gd, std::string& message);
 
-// -- lattice fillers (plain values in, one Grid_MxN named `name` out)
-void build_abcd(GridData& gd, const std::string& name);
-void build_abcd_mn(GridData& gd, int M2, int N2, const std::string& name);
-void build_ab(GridData& gd, std::string name);
-void cyl2xyz(GridData& gd);  // (r, theta deg, z) -> xyz
-void sph2xyz(GridData& gd);  // (r, theta deg, phi deg) -> xyz
-
 // -- builders
 bool plate(std::string name, scriptstream& in, std::string& message);
 bool cylinder(std::string name, scriptstream& in, std::string& message);

@@ -1,7 +1,7 @@
 #include "builders/import.h"
 
 #include "grid/Grid.h"
-#include "meshio/dvk.h"
+#include "meshio/dvk_import.h"
 #include "meshio/import_dxf.h"
 #include "meshio/import_gds.h"
 #include "meshio/import_unv.h"

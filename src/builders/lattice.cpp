@@ -1,6 +1,8 @@
 // Lattice fillers: the bilinear patch, the transition patch and the straight segment,
 // plus the conversions that turn their cylindrical or spherical coordinates into x y z.
 // All work on plain values and write local coordinates (placement comes later).
+#include "builders/lattice.h"
+
 #include "builders/builders.h"
 
 #include "grid/pelgrove_MxN.h"

@@ -5,6 +5,7 @@
 #include "builders/parametric.h"
 
 #include "builders/builders.h"
+#include "builders/lattice.h"
 #include "grid/pelgrove_MxN.h"
 #include "script/compiled_expression.h"
 #include "script/parameters.h"

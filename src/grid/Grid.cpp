@@ -1,4 +1,5 @@
 #include "grid/Grid.h"
+#include "grid/part_names.h"
 
 #include "grid/part_properties.h"
 #include "script/parameters.h"

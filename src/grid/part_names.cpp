@@ -1,5 +1,6 @@
-// Part naming: the name the next part takes when naming is on, the stack of saved names
-// whose top prefixes new names, and the commands that change them.
+// Part naming: the names parts take, their stack, and the commands that change them.
+#include "grid/part_names.h"
+
 #include "grid/Grid.h"
 
 #include "script/parameters.h"

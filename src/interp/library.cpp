@@ -2,7 +2,6 @@
 
 #include "interp/interp.h"
 #include "interp/params.h"
-#include "script/numbers_read.h"
 #include "script/scriptstream.h"
 #include "util/script_output.h"
 

@@ -11,11 +11,6 @@
 #include <cstdint>
 #include <vector>
 
-// Sets every mapped_to of every part in Grid::gGrids.
-void merge_grid_pts();
-// Component-wise bounds of all points of all parts (zero when there are none).
-void grid_range(GridPt& lo, GridPt& hi);
-
 // Allocates blocks of 2 MiB and more on huge-page boundaries, advised for huge pages: a
 // hash table is read at random, and a TLB miss per lookup would cost more than the lookup.
 void* huge_page_alloc(size_t bytes);

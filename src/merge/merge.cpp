@@ -1,6 +1,8 @@
 // merge_grid_pts: the global merger collects the representatives of the parts done so
 // far; each part joins its points to them (tolerance), then to each other (ptolerance)
 // and to the earlier representatives it already touches.
+#include "merge/merge.h"
+
 #include "merge/PtMerger.h"
 
 #include "grid/pelgrove_MxN.h"

@@ -4,7 +4,8 @@
 // its part name's property id (the group number); a PSHELL with the thickness for every
 // part name given one. Material ids are numbered by material name in comments; their MAT1
 // cards, and the PROD cards of bars, belong to the deck that includes this one.
-#include "meshio/solver_formats.h"
+
+#include "meshio/bdf.h"
 
 #include "grid/Grid.h"
 #include "meshio/finite_check.h"

@@ -1,7 +1,8 @@
 // export_dvk_mesh: the ascii mesh of all parts. The file is cut into segments of about
 // 32k lines that are formatted on every core and written in order (text_writer.h), whole
 // or not at all (Atomic_File).
-#include "meshio/dvk.h"
+
+#include "meshio/dvk_export.h"
 
 #include "grid/Grid.h"
 #include "meshio/finite_check.h"

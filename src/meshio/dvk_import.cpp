@@ -1,7 +1,8 @@
 // DVK::import: reads an ascii mesh file back as one RawGrid per group, each group holding
 // a full copy of the point list (merging joins the copies). Counts are checked against the
 // bytes left before anything is allocated; a failure is described in `why` and leaves no part.
-#include "meshio/dvk.h"
+
+#include "meshio/dvk_import.h"
 
 #include "grid/MeshStructs.h"
 #include "meshio/import_support.h"

@@ -1,9 +1,14 @@
 #include "meshio/formats.h"
 
-#include "meshio/dvk.h"
-#include "meshio/solver_formats.h"
-#include "meshio/standard_formats.h"
+#include "meshio/bdf.h"
+#include "meshio/dvk_export.h"
+#include "meshio/inp.h"
+#include "meshio/msh.h"
+#include "meshio/obj.h"
+#include "meshio/stl.h"
+#include "meshio/unv_export.h"
 #include "meshio/vbf.h"
+#include "meshio/vtu.h"
 
 #include <cctype>
 

@@ -3,7 +3,8 @@
 // it; per part name with elements an "*ELSET" of its elements and an "*NSET" of their
 // points, and a "*SHELL SECTION" where the part was given a thickness. Points and elements
 // are formatted straight from the parts, on every core (text_writer.h).
-#include "meshio/solver_formats.h"
+
+#include "meshio/inp.h"
 
 #include "grid/Grid.h"
 #include "grid/part_properties.h"

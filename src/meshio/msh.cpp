@@ -2,7 +2,8 @@
 // one entity per dimension it has (curves for bars, surfaces for faces); the points form
 // one node block; elements keep the numbers a .dvk export gives them. Points and elements
 // are formatted straight from the parts, on every core (text_writer.h).
-#include "meshio/standard_formats.h"
+
+#include "meshio/msh.h"
 
 #include "grid/Grid.h"
 #include "meshio/finite_check.h"

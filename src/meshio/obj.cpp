@@ -1,7 +1,8 @@
 // export_obj_mesh: Wavefront OBJ — "v" lines for the points, then per part a "g" line and
 // its elements: "l" for bars, "f" for triangles and quadrilaterals. Points and elements
 // are formatted straight from the parts, on every core (text_writer.h).
-#include "meshio/standard_formats.h"
+
+#include "meshio/obj.h"
 
 #include "grid/Grid.h"
 #include "meshio/finite_check.h"

@@ -2,7 +2,8 @@
 // its normal, three corners (32-bit floats) and a zero attribute word. Quadrilaterals are
 // split along the diagonal from their first corner; bars are left out, with one warning.
 // The records are filled straight from the parts, on every core (text_writer.h).
-#include "meshio/standard_formats.h"
+
+#include "meshio/stl.h"
 
 #include "grid/Grid.h"
 #include "meshio/finite_check.h"

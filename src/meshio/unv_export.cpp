@@ -3,7 +3,8 @@
 // record), 2467 one group per part name listing its elements. Coordinates are written as
 // 25-column reals with 14 significant digits. Points and elements are formatted straight
 // from the parts, on every core (text_writer.h).
-#include "meshio/solver_formats.h"
+
+#include "meshio/unv_export.h"
 
 #include "grid/Grid.h"
 #include "meshio/finite_check.h"

@@ -3,7 +3,8 @@
 // every cell as cell data. The part names are field data: one array per part, named after
 // it, holding its number. The arrays are filled straight from the parts, on every core
 // (text_writer.h).
-#include "meshio/standard_formats.h"
+
+#include "meshio/vtu.h"
 
 #include "grid/Grid.h"
 #include "meshio/finite_check.h"

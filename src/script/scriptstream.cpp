@@ -3,9 +3,8 @@
 #include "script/scriptstream.h"
 
 #include "script/expression.h"
-#include "script/numbers_read.h"
 #include "script/parameters.h"
-#include "util/alert_hint.h"
+#include "util/message.h"
 
 #include <algorithm>
 #include <cctype>

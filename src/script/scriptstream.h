@@ -132,3 +132,9 @@ inline bool extract_expression(scriptstream_priv& in, std::string& out) {
   return extract_expression(static_cast<std::istream&>(in), out);
 }
 double extract_double(std::istream& in);  // plain number or evaluated [expression]
+
+// How many numbers (plain or bracketed) the script streams have read, so a message can say
+// how many arguments were found before one could not be read.
+long numbers_read();
+// One more number read by code that reads it without a stream (a loop's prepared block).
+void count_number_read();

@@ -1,6 +1,5 @@
 #include "util/message.h"
 
-#include "util/alert_hint.h"
 
 #include "util/progress.h"
 

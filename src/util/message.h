@@ -147,3 +147,8 @@ std::string cut_long_words(const std::string& text);
 
 // printf into a std::string.
 std::string string_printf(const char* format, ...) __attribute__((format(printf, 1, 2)));
+
+// One line added to the next alert, saying what a failed read most likely meant. The
+// interpreter clears it before every command.
+void set_alert_hint(const std::string& hint);
+void clear_alert_hint();

@@ -2,7 +2,7 @@
 // where they arise: by the builder or placement that made them, by the reader of the file
 // that holds them, and, last, by every writer.
 #include "grid/Grid.h"
-#include "meshio/dvk.h"
+#include "meshio/dvk_import.h"
 #include "meshio/formats.h"
 #include "meshio/import_dxf.h"
 #include "meshio/import_unv.h"

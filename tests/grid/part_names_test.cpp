@@ -1,5 +1,6 @@
 // Part names: begin, begin_numbered, push_name, pop_name and delete.
 #include "grid/Grid.h"
+#include "grid/part_names.h"
 #include "support/test_support.h"
 
 namespace {

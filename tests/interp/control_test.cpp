@@ -1,5 +1,6 @@
 // Control-flow commands: conditionals, switch, repeat and partition, run through scripts.
 #include "grid/Grid.h"
+#include "grid/part_names.h"
 #include "support/script_runner.h"
 
 namespace {

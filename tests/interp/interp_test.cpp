@@ -3,6 +3,7 @@
 
 #include "builders/builders.h"
 #include "grid/Grid.h"
+#include "grid/part_names.h"
 #include "grid/pelgrove_MxN.h"
 #include "interp/placement.h"
 #include "script/scriptstream.h"

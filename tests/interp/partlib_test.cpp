@@ -1,6 +1,7 @@
 // The standard part library: every part is built through a script and its merged mesh
 // is checked for watertightness, topology, point count, extent and orientation.
 #include "grid/Grid.h"
+#include "grid/part_names.h"
 #include "interp/placement.h"
 #include "merge/mesh_check.h"
 #include "support/script_runner.h"

@@ -1,4 +1,5 @@
 #include "merge/PtMerger.h"
+#include "merge/merge.h"
 
 #include "grid/RawGrid.h"
 #include "grid/pelgrove_MxN.h"

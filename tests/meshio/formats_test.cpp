@@ -1,9 +1,10 @@
 #include "meshio/formats.h"
 
 #include "grid/Grid.h"
+#include "grid/part_names.h"
 #include "grid/MeshStructs.h"
 #include "meshio/BinFile.h"
-#include "meshio/dvk.h"
+#include "meshio/dvk_import.h"
 #include "meshio/text_writer.h"
 #include "meshio/vbf.h"
 #include "support/test_support.h"

@@ -1,10 +1,12 @@
-#include "meshio/dvk.h"
+#include "meshio/dvk_export.h"
+#include "meshio/dvk_import.h"
 #include "meshio/import_dxf.h"
 #include "meshio/import_gds.h"
 #include "meshio/import_unv.h"
 #include "meshio/import_vet.h"
 #include "meshio/import_xpatch.h"
 #include "merge/PtMerger.h"
+#include "merge/merge.h"
 #include "support/import_runner.h"
 #include "support/test_support.h"
 

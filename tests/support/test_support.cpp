@@ -4,6 +4,7 @@
 #include "grid/Grid.h"
 #include "interp/interp.h"
 #include "merge/PtMerger.h"
+#include "merge/merge.h"
 #include "script/scriptstream.h"
 
 #include <sys/resource.h>

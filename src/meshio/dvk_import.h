@@ -1,15 +1,9 @@
-// dvk: the ascii mesh file: counts, point lines, two lines per element, group lines.
-// export_dvk_mesh writes the merged, renumbered parts; DVK::import reads one back as
-// one RawGrid per group.
+// dvk_import: reads an ascii mesh file (as dvk_export writes it) back as one RawGrid per group.
 #pragma once
 
 #include <istream>
 #include <string>
 #include <string_view>
-
-// Writes every part's effective points and elements; false when the file cannot be written.
-// The file is replaced only when the whole mesh was written.
-bool export_dvk_mesh(const char* path, bool unused);
 
 namespace DVK {
 // Reads the file's bytes into new parts; false with the reason in `why`, leaving no part.
