@@ -5,7 +5,6 @@
 #include "bench_models.h"
 #include "builders/lattice.h"
 
-#include "merge/PtMerger.h"
 #include "merge/merge.h"
 #include "merge/mesh_check.h"
 #include "merge/t_joints.h"

@@ -3,7 +3,6 @@
 // writer of the format table. Items are bytes.
 #include "bench_models.h"
 
-#include "merge/PtMerger.h"
 #include "merge/merge.h"
 #include "meshio/dvk_export.h"
 #include "meshio/formats.h"

@@ -3,7 +3,6 @@
 #include "bench_models.h"
 #include "builders/lattice.h"
 
-#include "merge/PtMerger.h"
 #include "merge/merge.h"
 
 #include <benchmark/benchmark.h>

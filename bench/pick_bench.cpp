@@ -4,7 +4,6 @@
 // The pick is taken at 64 pixels spread over an 800 x 600 view, one per iteration in turn.
 #include "bench_models.h"
 
-#include "merge/PtMerger.h"
 #include "merge/merge.h"
 #include "ui/pick_info.h"
 

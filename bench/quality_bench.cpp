@@ -4,7 +4,6 @@
 // displays built beforehand as a run leaves them. Items are quadrilaterals.
 #include "bench_models.h"
 
-#include "merge/PtMerger.h"
 #include "merge/merge.h"
 #include "ui/Grid_Scene.h"
 #include "ui/quality_view.h"

@@ -9,7 +9,6 @@
 #include "app/mesh_reports.h"
 #include "grid/MeshStructs.h"
 #include "grid/RawGrid.h"
-#include "merge/PtMerger.h"
 #include "merge/merge.h"
 #include "merge/mesh_check.h"
 #include "meshio/formats.h"

@@ -1,7 +1,6 @@
 #include "app/mesh_reports.h"
 
 #include "grid/Grid.h"
-#include "merge/PtMerger.h"
 #include "merge/merge.h"
 #include "merge/mesh_check.h"
 #include "meshio/dvk_import.h"

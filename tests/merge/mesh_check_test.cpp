@@ -2,7 +2,6 @@
 
 #include "grid/pelgrove_MxN.h"
 #include "interp/interp.h"
-#include "merge/PtMerger.h"
 #include "merge/merge.h"
 #include "support/test_support.h"
 

@@ -5,7 +5,6 @@
 #include "meshio/import_unv.h"
 #include "meshio/import_vet.h"
 #include "meshio/import_xpatch.h"
-#include "merge/PtMerger.h"
 #include "merge/merge.h"
 #include "support/import_runner.h"
 #include "support/test_support.h"

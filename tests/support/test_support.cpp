@@ -3,7 +3,6 @@
 #include "builders/builders.h"
 #include "grid/Grid.h"
 #include "interp/interp.h"
-#include "merge/PtMerger.h"
 #include "merge/merge.h"
 #include "script/scriptstream.h"
 
