@@ -16,13 +16,13 @@ namespace {
 const Mesh_Format FORMATS[] = {
     {"dvk", "*.dvk", "ascii mesh file (.dvk)", "dovrekin ascii...", "dovrekin", export_dvk_mesh},
     {"vbf", "*.vbf", "binary mesh file (.vbf)", "VOR-N binary ...", "binary", export_vbf_mesh},
-    {"vtu", "*.vtu", "VTK XML unstructured grid (.vtu), parts as cell data", nullptr, "vtu", export_vtu_mesh},
-    {"msh", "*.msh", "Gmsh 4.1 ascii mesh (.msh), one physical group per part", nullptr, "msh", export_msh_mesh},
-    {"stl", "*.stl", "binary STL (.stl), triangles only", nullptr, "stl", export_stl_mesh},
-    {"obj", "*.obj", "Wavefront OBJ (.obj), one group per part", nullptr, "obj", export_obj_mesh},
-    {"inp", "*.inp", "input deck (.inp): element and node set and shell section per part", nullptr, "inp", export_inp_mesh},
-    {"bdf", "*.bdf", "bulk data, free field (.bdf), one property id per part", nullptr, "bdf", export_bdf_mesh},
-    {"unv", "*.unv", "universal file (.unv), one group per part", nullptr, "unv", export_unv_mesh},
+    {"vtu", "*.vtu", "VTK XML unstructured grid (.vtu), parts as cell data", "VTK XML unstructured grid (.vtu)...", "vtu", export_vtu_mesh},
+    {"msh", "*.msh", "Gmsh 4.1 ascii mesh (.msh), one physical group per part", "Gmsh 4.1 ascii mesh (.msh)...", "msh", export_msh_mesh},
+    {"stl", "*.stl", "binary STL (.stl), triangles only", "binary STL (.stl)...", "stl", export_stl_mesh},
+    {"obj", "*.obj", "Wavefront OBJ (.obj), one group per part", "Wavefront OBJ (.obj)...", "obj", export_obj_mesh},
+    {"inp", "*.inp", "input deck (.inp): element and node set and shell section per part", "input deck (.inp)...", "inp", export_inp_mesh},
+    {"bdf", "*.bdf", "bulk data, free field (.bdf), one property id per part", "bulk data (.bdf)...", "bdf", export_bdf_mesh},
+    {"unv", "*.unv", "universal file (.unv), one group per part", "universal file (.unv)...", "unv", export_unv_mesh},
 };
 }  // namespace
 

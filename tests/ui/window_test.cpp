@@ -257,12 +257,9 @@ TEST_F(Window, ExportOffersEveryWriter) {
   pick("Run");
   const struct { const char* label; const char* name; } writers[] = {
       {"VOR-N binary ...", "vbf"}, {"dovrekin ascii...", "dvk"},
-      {"VTK XML unstructured grid (.vtu), parts as cell data", "vtu"},
-      {"Gmsh 4.1 ascii mesh (.msh), one physical group per part", "msh"},
-      {"binary STL (.stl), triangles only", "stl"}, {"Wavefront OBJ (.obj), one group per part", "obj"},
-      {"input deck (.inp): element and node set and shell section per part", "inp"},
-      {"bulk data, free field (.bdf), one property id per part", "bdf"},
-      {"universal file (.unv), one group per part", "unv"},
+      {"VTK XML unstructured grid (.vtu)...", "vtu"}, {"Gmsh 4.1 ascii mesh (.msh)...", "msh"},
+      {"binary STL (.stl)...", "stl"}, {"Wavefront OBJ (.obj)...", "obj"}, {"input deck (.inp)...", "inp"},
+      {"bulk data (.bdf)...", "bdf"}, {"universal file (.unv)...", "unv"},
   };
   const std::vector<std::string> labels = items("File/Export to");
   ASSERT_EQ(labels.size(), std::size(writers));
