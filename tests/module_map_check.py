@@ -13,7 +13,6 @@ HEADER_ONLY = {
 }
 NO_HEADER = {
     "app/main.cpp",          # the program's entry
-    "ui/Gl_Editors.cpp",     # the clipping and lighting dialogs, declared with Gl_State
 }
 
 root = pathlib.Path(sys.argv[1])

@@ -1,5 +1,6 @@
 #include "ui/Fl_Gl_Viewer.h"
 
+#include "ui/Gl_Editors.h"
 #include "ui/Gl_Jpeg.h"
 #include "ui/Gl_Triad.h"
 #include "ui/Gl_State.h"

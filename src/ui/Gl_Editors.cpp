@@ -1,6 +1,4 @@
-// The viewer's modal editors: "Planes" for the clipping planes and "Lighting" for the
-// lights. Each copies the state into input fields and writes it back on Apply.
-#include "ui/Gl_State.h"
+#include "ui/Gl_Editors.h"
 
 #include <FL/Fl.H>
 #include <FL/Fl_Box.H>

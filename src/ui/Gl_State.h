@@ -8,8 +8,6 @@
 #include <string>
 #include <vector>
 
-class Fl_Widget;
-
 // A clipping plane keeps the points p with normal . (p - origin) <= 0.
 struct Gl_ClipInfo {
   Gl_Vec3 normal{1, 0, 0};
@@ -85,9 +83,3 @@ void draw_gl_buffer(const glBuffer& b);
 void gl_push_overlay_matrices(int w = 0, int h = 0);
 void gl_pop_overlay_matrices();
 
-// -- editors: modal dialogs; Apply writes the state back and redraws `parent`.
-// Return whether anything was applied. "Add Plane" starts a plane through `new_origin` (the
-// viewer passes the centre of its view, so the new plane cuts the model); each plane's "Remove"
-// takes it out of the list (applied with the rest).
-bool fl_edit_gl_clipping(Gl_ClippingState& planes, Fl_Widget* parent, const Gl_Vec3& new_origin = {0, 0, 0});
-bool fl_edit_gl_lighting(Gl_LightingState& state, Fl_Widget* parent);
