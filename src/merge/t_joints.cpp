@@ -84,37 +84,39 @@ double on_element(const Vec3& p, const Vec3* v, int n, double tol) {
   return best;
 }
 
-}  // namespace
-
-void find_t_joints(const TJointInput& in, MeshCheck& c, std::vector<MeshCheck::Where>* on) {
-  const std::vector<Grid*>& grids = Grid::gGrids;
-  if (grids.size() < 2) return;
-
-  // -- the cell size: the elements' mean extent (scaled model within [-1, 1])
-  size_t n_elements = 0;
+// The elements' mean longest edge (scaled model within [-1, 1]) and their count.
+double mean_element_size(const TJointInput& in, size_t& n_elements) {
+  n_elements = 0;
   double sum = 0;
-  for (int gi = 0; gi < (int)grids.size(); ++gi)
-    for (int k = 0, ne = grids[gi]->num_elements(); k < ne; ++k) {
+  for (int gi = 0; gi < (int)Grid::gGrids.size(); ++gi)
+    for (int k = 0, ne = Grid::gGrids[gi]->num_elements(); k < ne; ++k) {
       Vec3 v[4];
       int64_t ids[4];
-      const int n = corners(in, grids[gi], k, v, ids);
+      const int n = corners(in, Grid::gGrids[gi], k, v, ids);
       if (!n) continue;
       ++n_elements;
       sum += longest_edge(v, n);
     }
-  if (!n_elements) return;
-  const double h0 = std::max(sum / double(n_elements), 0x1p-40);
+  return n_elements ? sum / double(n_elements) : 0;
+}
 
-  // -- file every element at the level whose cells are at least twice its box (grown by its reach),
-  // in the cell of its box's low corner
+// Every element filed at the level whose cells are at least twice its box (grown by its
+// reach), in the cell of its box's low corner; level L has cells of h0 * 2^L.
+struct FiledElements {
+  double h0 = 0;
+  uint64_t levels = 0;  // bit L: some element is filed at level L
+  CellTable table{0};
+  std::vector<Filed> order;  // by cell, as the table's ranges give them
+};
+
+void file_elements(const TJointInput& in, size_t n_elements, FiledElements& out) {
   std::vector<uint64_t> keys;
   std::vector<Filed> filed;
   keys.reserve(n_elements);
   filed.reserve(n_elements);
-  uint64_t levels = 0;
   long number = 0;
-  for (int gi = 0; gi < (int)grids.size(); ++gi) {
-    const Grid* g = grids[gi];
+  for (int gi = 0; gi < (int)Grid::gGrids.size(); ++gi) {
+    const Grid* g = Grid::gGrids[gi];
     for (int k = 0, ne = g->num_elements(); k < ne; ++k) {
       Vec3 v[4];
       int64_t ids[4];
@@ -130,21 +132,36 @@ void find_t_joints(const TJointInput& in, MeshCheck& c, std::vector<MeshCheck::W
       }
       const double extent = std::max({hi.x - lo.x, hi.y - lo.y, hi.z - lo.z}) + 2 * r;
       int level = 0;
-      double cell = h0;
+      double cell = out.h0;
       while (2 * extent > cell && level < kMaxLevel) cell *= 2, ++level;
-      levels |= uint64_t(1) << level;
+      out.levels |= uint64_t(1) << level;
       keys.push_back(cell_key(level, lo.x - r, lo.y - r, lo.z - r, cell));
       filed.push_back({gi, k, number});
     }
   }
-  CellTable table(keys.size());
-  for (uint64_t key : keys) table.count(key);
+  out.table = CellTable(keys.size());
+  for (uint64_t key : keys) out.table.count(key);
   size_t total = 0;
-  table.place(total);
-  std::vector<Filed> order(total);
-  for (size_t i = 0; i < keys.size(); ++i) order[table.put(keys[i])] = filed[i];
-  keys = {};
-  filed = {};
+  out.table.place(total);
+  out.order.resize(total);
+  for (size_t i = 0; i < keys.size(); ++i) out.order[out.table.put(keys[i])] = filed[i];
+}
+
+}  // namespace
+
+void find_t_joints(const TJointInput& in, MeshCheck& c, std::vector<MeshCheck::Where>* on) {
+  const std::vector<Grid*>& grids = Grid::gGrids;
+  if (grids.size() < 2) return;
+  size_t n_elements;
+  const double size = mean_element_size(in, n_elements);
+  if (!n_elements) return;
+  FiledElements filed;
+  filed.h0 = std::max(size, 0x1p-40);
+  file_elements(in, n_elements, filed);
+  const double h0 = filed.h0;
+  const uint64_t levels = filed.levels;
+  const CellTable& table = filed.table;
+  const std::vector<Filed>& order = filed.order;
 
   // -- every point against the elements of the parts it does not belong to
   std::vector<int> mine, found;
