@@ -50,11 +50,13 @@ TEST_F(Control, CommandsRunTheBlocksTheirValuesSelect) {
       {parts("{[1+1] 2.9} {1}"), true, "", "passes=2 last=1"},  // truncated
       {parts("{2 x 3} {1}"), true, "", "passes=1 last=1"},      // the list stops at a word
       {parts("{0} {0}"), true, "", "passes=1 last=0"},
-      // (m, S0m, S1m, n, S0n, S1n) of each pass: the unit square covered, m major
-      {"set k 0 partition {1 3} {2 2} { set k [k+1] set x [p0$k = m] set x [p1$k = S0m] set x [p2$k = S1m]"
+      // (m, S0m, S1m, n, S0n, S1n) of each pass: the unit square covered, m major; the two
+      // directions differ in their totals (4, 5) and their counts (2, 3)
+      {"set k 0 partition {1 3} {2 1 2} { set k [k+1] set x [p0$k = m] set x [p1$k = S0m] set x [p2$k = S1m]"
        " set x [p3$k = n] set x [p4$k = S0n] set x [p5$k = S1n] }", true, "",
-       "k=4 p01=1 p11=0 p21=0.25 p31=2 p41=0 p51=0.5 p02=1 p12=0 p22=0.25 p32=2 p42=0.5 p52=1 "
-       "p03=3 p13=0.25 p23=1 p33=2 p43=0 p53=0.5 p04=3 p14=0.25 p24=1 p34=2 p44=0.5 p54=1"},
+       "k=6 p01=1 p11=0 p21=0.25 p31=2 p41=0 p51=0.4 p02=1 p12=0 p22=0.25 p32=1 p42=0.4 p52=0.6 "
+       "p03=1 p13=0 p23=0.25 p33=2 p43=0.6 p53=1 p04=3 p14=0.25 p24=1 p34=2 p44=0 p54=0.4 "
+       "p05=3 p15=0.25 p25=1 p35=1 p45=0.4 p55=0.6 p06=3 p16=0.25 p26=1 p36=2 p46=0.6 p56=1"},
       {"set m 7 set S1n 9 partition {1 1} {2} { set seen [m] }", true, "",
        "seen=1 m=7 S1n=9 n=0 S0m=0 S1m=0 S0n=0"},  // restored, or left at 0
   }, " set after 1");

@@ -17,6 +17,7 @@
 #include <gtest/gtest.h>
 
 #include <cmath>
+#include <map>
 
 namespace {
 struct GlRender : ::testing::Test {
@@ -159,6 +160,46 @@ TEST_F(GlRender, NavigationAndViewSettings) {
     EXPECT_EQ(p.count(YELLOW_EDGE, 4) > 20, !dark);
     EXPECT_GT(p.count(YELLOW_LIT, 4), 100);
   }
+}
+
+// The whole key table, read from itself: every binding is found by its key, Caps and Num Lock
+// aside; an action with two keys steps by +1 and -1, and in the viewer one key takes the camera
+// the other way from the other and the two together leave it where it was.
+TEST_F(GlRender, KeyTableOppositeKeysUndoEachOther) {
+  const UserConfig& c = v.config();
+  auto camera = [&] {
+    const Gl_Projection& p = v.camera().projection();
+    std::vector<double> s(v.camera().model_view().begin(), v.camera().model_view().end());
+    s.insert(s.end(), {p.left, p.right, p.bottom, p.top, p.near, p.far});
+    return s;
+  };
+  auto moved = [](const std::vector<double>& a, const std::vector<double>& b) {
+    double d = 0;
+    for (size_t i = 0; i < a.size(); ++i) d = std::max(d, std::fabs(a[i] - b[i]));
+    return d;
+  };
+  std::map<Gl_Action, std::vector<const UserConfig::Key*>> by_action;
+  for (const UserConfig::Key& k : c.keys) {
+    EXPECT_EQ(c.match_key(k.key, k.state | FL_CAPS_LOCK | FL_NUM_LOCK), &k) << key_binding_name(k.key, k.state);
+    by_action[k.action].push_back(&k);
+  }
+  int pairs = 0;
+  for (const auto& [action, keys] : by_action) {
+    SCOPED_TRACE(key_binding_name(keys[0]->key, keys[0]->state));
+    ASSERT_LE(keys.size(), 2u);
+    if (keys.size() == 1) continue;
+    ++pairs;
+    EXPECT_EQ(keys[0]->step * keys[1]->step, -1);
+    v.reset_view();
+    const std::vector<double> start = camera();
+    press(keys[0]->key, 5, 5, keys[0]->state);
+    const std::vector<double> forth = camera();
+    press(keys[1]->key, 5, 5, keys[1]->state);
+    EXPECT_LT(moved(camera(), start), 1e-9);
+    press(keys[1]->key, 5, 5, keys[1]->state);
+    EXPECT_EQ(moved(camera(), forth) > 1e-9, moved(forth, start) > 1e-9);  // the other way, if at all
+  }
+  EXPECT_GT(pairs, 0);
 }
 
 // The bindings' window fits its lines and closes by its button; the keyboard, taken by that

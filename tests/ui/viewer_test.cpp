@@ -191,29 +191,6 @@ TEST(UserConfig, BindingsIgnoreCapsAndNumLock) {
       {FL_BUTTON1 | FL_ALT, GL_ACTION_NONE},
   };
   for (const Row& r : mouse) EXPECT_EQ(c.match_mouse(r.state), r.want) << "state " << r.state;
-  // The whole key table: each view-moving action has a pair of opposite keys with opposite
-  // steps, each other action one key; every binding is named here, and none more.
-  struct KeyRow { Gl_Action action; int back, forth, state; } keys[] = {
-      {GL_ACTION_MODEL_ROTATION_LR, FL_Left, FL_Right, 0}, {GL_ACTION_MODEL_ROTATION_DU, FL_Down, FL_Up, 0},
-      {GL_ACTION_CAMERA_PAN_LR, FL_KP + '4', FL_KP + '6', 0}, {GL_ACTION_CAMERA_PAN_DU, FL_KP + '2', FL_KP + '8', 0},
-      {GL_ACTION_CAMERA_TRUCK, FL_Delete, FL_Insert, 0},   {GL_ACTION_CAMERA_ZOOM, FL_End, FL_Home, 0},
-      {GL_ACTION_CAMERA_FOV, FL_Page_Down, FL_Page_Up, 0},
-      {GL_ACTION_ZOOM_INTO, 0, 'z', 0}, {GL_ACTION_BACKGROUND, 0, 'b', 0}, {GL_ACTION_PICK, 0, 'a', 0},
-      {GL_ACTION_FREEZE, 0, 'f', 0},    {GL_ACTION_FIT, 0, 'f', FL_SHIFT}, {GL_ACTION_RESET, 0, 'r', 0},
-      {GL_ACTION_VIEW_ISO, 0, 'i', 0},  {GL_ACTION_DARK_EDGES, 0, 'e', 0}, {GL_ACTION_TRIAD, 0, 't', 0},
-  };
-  size_t bound = 0;
-  for (const KeyRow& r : keys)
-    for (int locks : {0, FL_CAPS_LOCK | FL_NUM_LOCK})
-      for (int step : {-1, 1}) {
-        const int key = step < 0 ? r.back : r.forth;
-        if (!key) continue;
-        bound += locks == 0;
-        const UserConfig::Key* k = c.match_key(key, r.state | locks);
-        EXPECT_EQ(k ? std::pair(k->action, k->step) : std::pair(GL_ACTION_NONE, 0), std::pair(r.action, step))
-            << key_binding_name(key, r.state | locks);
-      }
-  EXPECT_EQ(bound, c.keys.size());
   for (int state : {FL_CTRL, FL_ALT}) EXPECT_EQ(c.match_key('z', state), nullptr);
   EXPECT_EQ(c.match_key('q', 0), nullptr);
 }
