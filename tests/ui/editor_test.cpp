@@ -32,33 +32,19 @@ TEST_F(Editor, ControlKeysEditAndMove) {
       {"cut by ^w, paste by ^y", "abc def", 0, "^sde^w^a^y", "deabc f", 2},
       {"copy, paste", "abc", 0, "^sbc^c^e^v", "abcbc", 5},
       {"a bound key ends a search", "abc", 0, "^sb^d^zX", "abXc", 3},
+      // undo walks back the whole history, newest first, and stops at its start
+      {"undo every edit", "x", 1, "ab^b^d^z^z^z^z", "x", 1},
+      // after a fresh edit, undo first takes back that edit, then the undos before it
+      {"undo the undos", "", 0, "ab^z^zq^_^_^_", "ab", 2},
   };
   for (const auto& c : cases) {
     SCOPED_TRACE(c.id);
     set_editor_text(c.text, c.cursor);
+    ScriptInput->clear_history();
     press_keys(c.keys);
     EXPECT_EQ(editor_text(), c.after);
     EXPECT_EQ(ScriptInput->insert_position(), c.cursor_after);
   }
-}
-
-TEST_F(Editor, UndoWalksBackThroughTheHistoryNewestFirst) {
-  set_editor_text("", 0);
-  ScriptInput->clear_history();
-  press_keys("a");
-  press_keys("b");
-  press_keys("^b^d");  // deletes "b"
-  ASSERT_EQ(editor_text(), "a");
-  for (const char* text : {"ab", "a", ""}) {
-    press_keys("^z");
-    EXPECT_EQ(editor_text(), text);
-  }
-  EXPECT_FALSE(ScriptInput->undo());  // nothing older is left
-  // A fresh edit puts the cursor back on the newest record: undo takes that edit back.
-  press_keys("q");
-  pick("Edit/Undo");
-  EXPECT_EQ(editor_text(), "");
-  EXPECT_TRUE(ScriptInput->modified());
 }
 
 TEST_F(Editor, IncrementalSearchIgnoresCaseAndFindsTheNextMatch) {
@@ -94,6 +80,9 @@ TEST_F(Editor, EditMenuActsOnTheEditor) {
   pick("Edit/Insert File Name");
   EXPECT_EQ(last_chooser_title, "File name");
   EXPECT_EQ(editor_text(), "lib/part.vmfdefabc ");
+  pick("Edit/Undo");
+  EXPECT_EQ(editor_text(), "defabc ");
+  EXPECT_TRUE(ScriptInput->modified());
 }
 
 TEST_F(Editor, StylesFollowTheLiveTables) {

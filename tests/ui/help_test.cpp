@@ -9,9 +9,9 @@
 #include "script/parameters.h"
 #include "support/test_support.h"
 #include "support/ui_support.h"
+#include "ui/Fl_Emacs.h"
 #include "ui/main_window.h"
 #include "ui/messages.h"
-#include "util/paths.h"
 
 #include <cstdlib>
 #include <filesystem>
@@ -45,8 +45,7 @@ TEST_F(Help, ListWindowShowsOneLinePerTextLine) {
   EXPECT_EQ(shown_list_text(), "@b@ctitle\nsecond\n\nlast\n");
   pick("Info/Show Editor Keys");
   EXPECT_EQ(sink.entries.back().title, "Editor Keys");
-  for (const char* line : {"@f^z or ^_      \t-- undo", "@f^x or ^w      \t-- ", "@f^s            \t-- find as you type"})
-    EXPECT_TRUE(contains(sink.entries.back().text, line)) << line;
+  EXPECT_EQ(sink.entries.back().text, Fl_Emacs::key_list_text());
 }
 
 TEST_F(Help, BuilderPageEscapesUsageAndListsDocumentedFunctions) {
@@ -65,7 +64,6 @@ TEST_F(Help, BuilderPageEscapesUsageAndListsDocumentedFunctions) {
   // Built-ins link into the handbook, first, in their fixed order; others to their own page.
   EXPECT_LT(page.find("#L_line\""), page.find("#L_psphere\""));
   EXPECT_LT(page.find("#L_psphere\""), page.find("zz_probe.html\""));
-  EXPECT_TRUE(contains(page, "file://" + VORN_DIR() + "/share/doc/pelgrove/zz_probe.html"));
   for (const char* once : {"href=\"#user_def__zz_fn\"", "name=\"user_def__zz_fn\""}) {
     EXPECT_TRUE(contains(page, once)) << once;
     EXPECT_EQ(page.find(once), page.rfind(once)) << once;  // listed once

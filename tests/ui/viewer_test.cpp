@@ -269,9 +269,6 @@ TEST(UserConfig, ViewerSettingsAreRemembered) {
   Fl_Gl_Viewer again(0, 0, 100, 100);
   again.settings_file(path);
   EXPECT_EQ(again.settings(), (ViewerSettings{true, false}));
-  setenv("XDG_CONFIG_HOME", dir.c_str(), 1);
-  EXPECT_EQ(viewer_settings_path(), dir + "/pelgrove/viewer");
-  unsetenv("XDG_CONFIG_HOME");
 }
 
 // Outlines keep the part colour unless dark: a third of it, black on a dark part.
