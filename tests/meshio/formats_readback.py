@@ -4,8 +4,7 @@ each file back with meshio (the universal file with pelgrove's own import and --
 compares points, cells, groups and shell sections with the .dvk file of the same run. A
 second model, whose part names are awkward (blanks, control bytes, bytes that are not UTF-8,
 quotes, XML's special characters, a long name), goes through the writers that keep names and
---compare with its own .dvk. The vessel recipe goes through the solver writers as a user's
-model would.
+--compare with its own .dvk.
 Usage: formats_readback.py PELGROVE_BINARY"""
 import os
 import subprocess
@@ -19,7 +18,7 @@ MODEL = """
 set element_type quads
 set thickness 0.002
 material steel
-plate floor 2 2  0 0 0  1 0 0  1 1 0  0 1 0
+plate floor 5 4  0 0 0  1 0 0  1 1 0  0 1 0
 set element_type tri1
 set thickness 0.003
 material alu
@@ -27,6 +26,9 @@ plate wall 2 1  0 0 0  0 0 1  1 0 1  1 0 0
 line rail 3  0 1 0  1 1 0
 set element_type quads
 plate floor 1 1  1 0 0  2 0 0  2 1 0  1 1 0
+set thickness 0.004
+material steel
+plate roof 2 2  0 0 1  1 0 1  1 1 1  0 1 1
 """
 FACE = b" 1 1  0 0 0  1 0 0  1 1 0  0 1 0\n"
 NAMES = (b"import dxf layer.dxf\ninclude tail.vmf\nline 2  0 0 0  0 0 1\nbegin a\x01b\xff\xc2\xa0c plate" + FACE +
@@ -135,7 +137,8 @@ def formats(model, solvers):
         return list(names.values())
 
     # inp: one block per kind, an element and a node set per part, a section per thickness.
-    sections = {"floor": ("steel", 0.002), "wall": ("alu", 0.003)}
+    # floor and roof share a material, not a thickness; floor's sets run over several lines
+    sections = {"floor": ("steel", 0.002), "wall": ("alu", 0.003), "roof": ("steel", 0.004)}
     m, _ = export([], "out.inp")
     got = []
     for name, blocks in m.cell_sets.items():
@@ -175,55 +178,14 @@ def formats(model, solvers):
         f.write("import unv out.unv\n")
     r = subprocess.run([sys.argv[1], "--run", "back.vmf", "back.dvk", "--compare", "model.dvk"], cwd=d,
                        capture_output=True, text=True)
-    check(r.returncode == 0 and "the meshes match (%d points, %d elements, 3 groups)" % (len(pts), len(elems)) in r.stdout,
+    check(r.returncode == 0 and "the meshes match (%d points, %d elements, %d groups)" % (len(pts), len(elems), len(order)) in r.stdout,
           "unv: " + r.stdout + r.stderr)
 
     return list(names.values())
 
 
-# The vessel recipe's parts -> (deck set name, material, thickness), as its script sets them.
-VESSEL = {"shell": ("shell", "steel", 0.012), "head.surface": ("head_surface", "steel", 0.014),
-          "nozzle.window": ("nozzle_window", "steel", 0.012), "nozzle.pipe": ("nozzle_pipe", "forging", 0.02),
-          "blind.face": ("blind_face", "forging", 0.03)}
-
-
-def vessel():
-    """examples/vessel_nozzle.vmf handed to solvers: one element set and one shell section per
-    part in the deck, one property and PSHELL per part in the bulk data, the universal file
-    read back by pelgrove equal to the run's .dvk."""
-    d = tempfile.mkdtemp()
-    script = os.path.join(os.path.dirname(os.path.abspath(__file__)), "..", "..", "examples", "vessel_nozzle.vmf")
-    run = lambda *a: subprocess.run([sys.argv[1], *a], cwd=d, capture_output=True, text=True, errors="replace")
-    for out in ("v.dvk", "v.inp", "v.bdf", "v.unv"):
-        r = run("--fail-on", "any", "--run", script, out)
-        check(r.returncode == 0, "vessel " + out + ": " + r.stderr)
-    pts, elems = read_dvk(os.path.join(d, "v.dvk"))
-    order = list(dict.fromkeys(g for _, _, g in elems))
-    check(sorted(order) == sorted(VESSEL), "vessel parts %s" % order)
-    m = meshio.read(os.path.join(d, "v.inp"))
-    sets = {name: sum(len(b) for b in blocks) for name, blocks in m.cell_sets.items()}
-    check(sets == {VESSEL[g][0]: sum(e[2] == g for e in elems) for g in order}, "vessel inp sets %s" % sets)
-    lines = open(os.path.join(d, "v.inp")).read().split("\n")
-    keys = [dict(w.strip().split("=") for w in l.split(",")[1:]) for l in lines if l.startswith("*SHELL SECTION")]
-    thick = [float(lines[i + 1]) for i, l in enumerate(lines) if l.startswith("*SHELL SECTION")]
-    check(sorted((k["ELSET"], k["MATERIAL"], t) for k, t in zip(keys, thick)) == sorted(VESSEL.values()),
-          "vessel inp shell sections %s" % keys)
-    m = meshio.read(os.path.join(d, "v.bdf"))
-    pids = np.concatenate(m.cell_data["nastran:ref"]).tolist()
-    check(len(m.points) == len(pts) and pids == [order.index(g) + 1 for _, _, g in elems], "vessel bdf properties")
-    pshells = {order[int(l.split(",")[1]) - 1]: float(l.split(",")[3])
-               for l in open(os.path.join(d, "v.bdf")).read().split("\n") if l.startswith("PSHELL,")}
-    check(pshells == {g: v[2] for g, v in VESSEL.items()}, "vessel bdf PSHELL %s" % pshells)
-    with open(os.path.join(d, "back.vmf"), "w") as f:
-        f.write("import unv v.unv\n")
-    r = run("--run", "back.vmf", "back.dvk", "--compare", "v.dvk")
-    match = "the meshes match (%d points, %d elements, %d groups)" % (len(pts), len(elems), len(order))
-    check(r.returncode == 0 and match in r.stdout, "vessel unv: " + r.stdout + r.stderr)
-
-
 def main():
     formats(MODEL.encode(), True)
-    vessel()
     names = sorted(formats(NAMES, False))
     want = ["a_b?_c", "my_layer_<1>", "q\"u\\o'te<&>", "unnamed", "\u00e9" * 2048]
     check(names == sorted(want), "awkward names: %r" % [n[:20] for n in names])
