@@ -2,7 +2,6 @@
 // tells a user about a mistake (file and line, notes, warnings, repeat counts).
 #include "app/mesh_reports.h"
 #include "grid/Grid.h"
-#include "meshio/BinFile.h"
 #include "support/batch_runner.h"
 #include "support/test_support.h"
 
@@ -63,6 +62,8 @@ TEST(Batch, OptionsRunsAndReports) {
        ""},
       {"--format without its value", {"--run", "s.vmf", "out.dvk", "--format"}, PLATES, 2,
        "***ERROR***\n\t--format <value>\n\tdid not have all values\n", "", ""},
+      {"--format after the run's files", {"--run", "s.vmf", "out.dvk", "--format", "vtu"}, PLATES, 0, "", "",
+       "<?xml version=\"1.0\"?>\n<VTKFile"},
       {"failed vbf write", {"--format", "vbf", "--run", "s.vmf", "no/out"}, PLATE, 1,
        "no/out: cannot write the mesh: No such file or directory\n", "", ""},
       // 6 faces of 8x8 cells: 6*64 quads; points on a closed box: 6*81 - 12*9 + 8 = 386
@@ -214,17 +215,6 @@ TEST(Batch, MessagesAreExact) {
       {"joined numbers", RUN, script("set a [2 3]\nset b [2 +3]\n"), 0,
        "s.vmf:1: warning: in '[2 3]', blank-separated numbers are joined: it reads as 23\n"},
   }, true);
-}
-
-TEST(Batch, VbfOutput) {
-  const std::string dir = make_temp_dir();
-  write_file(dir + "/s.vmf", PLATES[0].second);
-  ASSERT_EQ(run_pelgrove({"--run", "s.vmf", "out", "--format", "vbf"}, dir).status, 0);
-  iBinFile f(dir + "/out");
-  ASSERT_TRUE(f.IsOpen());
-  EXPECT_EQ(f.SectionCount(), 4);
-  EXPECT_EQ(f.SectionSize(0), 8u);  // points
-  EXPECT_EQ(f.SectionSize(1), 3u);  // elements
 }
 
 // A model too big for the memory ends with a message and leaves no mesh file. (An

@@ -37,14 +37,6 @@ TEST(MeshStructs, AccessorsReadTheirBitFields) {
   }
 }
 
-TEST(MeshStructs, BuiltTypesOfTheFiveShapes) {
-  const std::pair<Mesh::ElementTypeBits, Mesh::ElementType> rows[] = {
-      {Mesh::LINE, 0x1121}, {Mesh::TRIANGLE, 0x1232}, {Mesh::QUADRILATERAL, 0x1243},
-      {Mesh::TETRAHEDRON, 0x1344}, {Mesh::HEXAHEDRON, 0x1387}};
-  for (auto [bits, word] : rows) EXPECT_EQ(Mesh::type(bits, 1, 0), word);
-  EXPECT_EQ(Mesh::type(Mesh::TRIANGLE, 2, 5ul << 20), 0x00502232u);
-}
-
 // A packed stream: type word, id, point numbers, 4 bytes of padding; elements sit at any offset.
 TEST(MeshStructs, WalksAPackedStream) {
   std::vector<char> buf(128, 0);
