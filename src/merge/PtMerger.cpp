@@ -158,15 +158,14 @@ void PtMerger::box_cell(const GridPt& p, int* ijk) const {
 
 void PtMerger::clear() {
   mItems.clear();
-  mPartItems.clear();
   mWholeTrees = Forest();
-  mPartTrees = Forest();
   mLevels.clear();
   mLastLevel = (size_t)-1;
   mProbePt = nullptr;
   mReserve = 0;
-  mPart = 0;
-  mPartSize = 0;
+  begin_part();
+  mPartBegun = false;
+  mPartFirst = NONE;
 }
 
 void PtMerger::reserve(size_t n) {
@@ -175,28 +174,50 @@ void PtMerger::reserve(size_t n) {
 }
 
 void PtMerger::insert_pt(GridPt* p) {
-  int ijk[3];
-  box_cell(*p, ijk);
   const uint32_t item = (uint32_t)mItems.size();
-  mItems.push_back(Item{p, (uint32_t)(ijk[0] << 16 | ijk[1] << 8 | ijk[2]), 0, 0});
-  if (mPart) add_to_part(item);
+  mItems.push_back(p);
+  if (mPartBegun) {
+    ++mPartSize;
+    if (mPartTrees.on && finite(*p)) tree_insert(mPartTrees, item);
+  }
   for (Level& lv : mLevels) add_to_level(lv, item);
   if (mWholeTrees.on && finite(*p)) tree_insert(mWholeTrees, item);
   mProbePt = nullptr;
 }
 
 void PtMerger::begin_part() {
-  ++mPart;
+  for (uint32_t i : mPartAdds) mPartAdded[i >> 6] &= ~(uint64_t(1) << (i & 63));
+  mPartBegun = true;
+  mPartFirst = (uint32_t)mItems.size();
   mPartSize = 0;
-  mPartItems.clear();
+  mPartAdds.clear();
+  mAddTimes.clear();
+  mAddedSeq.clear();
   mPartTrees = Forest();
 }
 
 void PtMerger::add_to_part(uint32_t item) {
-  mItems[item].part = mPart;
-  mItems[item].part_seq = mPartSize++;
-  mPartItems.push_back(item);
-  if (mPartTrees.on && finite(*mItems[item].pt)) tree_insert(mPartTrees, item);
+  if ((item >> 6) >= mPartAdded.size()) mPartAdded.resize(std::max(mItems.size() / 64 + 1, 2 * mPartAdded.size()));
+  mPartAdded[item >> 6] |= uint64_t(1) << (item & 63);
+  mAddedSeq[item] = mPartSize++;
+  mPartAdds.push_back(item);
+  mAddTimes.push_back((uint32_t)mItems.size());
+  if (mPartTrees.on && finite(*mItems[item])) tree_insert(mPartTrees, item);
+}
+
+uint32_t PtMerger::part_seq(uint32_t i) const {
+  if (!mAddedSeq.empty()) {
+    const auto it = mAddedSeq.find(i);
+    if (it != mAddedSeq.end()) return it->second;
+  }
+  const size_t before = std::upper_bound(mAddTimes.begin(), mAddTimes.end(), i) - mAddTimes.begin();
+  return (i - mPartFirst) + (uint32_t)before;
+}
+
+uint32_t PtMerger::packed_cell(uint32_t i) const {
+  int ijk[3];
+  box_cell(*mItems[i], ijk);
+  return (uint32_t)(ijk[0] << 16 | ijk[1] << 8 | ijk[2]);
 }
 
 // Levels are shared by tolerances within a factor of a few: a tolerance T walks cells of
@@ -234,7 +255,6 @@ PtMerger::Level& PtMerger::level_for(double tol) {
   lv.size = level_size(tol);
   lv.inv = 1 / lv.size;
   lv.slots.assign(table_size(std::max(mReserve, mItems.size())), Slot{0, 0});
-  lv.next.reserve(std::max(mReserve, mItems.size()));
   for (uint32_t i = 0; i < (uint32_t)mItems.size(); ++i) add_to_level(lv, i);
   return lv;
 }
@@ -244,54 +264,47 @@ void PtMerger::prepare(double tol) {
   if (std::isfinite(T)) level_for(T);
 }
 
-// The slot of the chain for hash h, or the empty slot where that chain would start. Cells
-// whose fingerprints collide may share a chain: its points are told apart by distance.
-size_t PtMerger::probe(const Level& lv, uint64_t h) const {
-  const uint32_t fp = fingerprint(h);
-  const size_t mask = lv.slots.size() - 1;
-  size_t s = h & mask;
-  while (lv.slots[s].fp && lv.slots[s].fp != fp) s = (s + 1) & mask;
-  return s;
-}
-
 void PtMerger::add_to_level(Level& lv, uint32_t item) {
-  const GridPt& p = *mItems[item].pt;
-  if (lv.next.size() == item)
-    lv.next.push_back(NONE);
-  else
-    lv.next[item] = NONE;
-  if (2 * (lv.used + 1) > lv.slots.size()) {
-    grow(lv);  // files this item too
-    return;
-  }
+  if (lv.crowded) return;
+  if (2 * (lv.used + 1) > lv.slots.size()) grow(lv, item);
   uint64_t h;
   size_t s;
-  if (&p == mProbePt && &lv == &mLevels[mProbeLevel]) {
-    // The lookup just before found the slot, and nothing was filed since.
+  if (mItems[item] == mProbePt && &lv == &mLevels[mProbeLevel]) {
+    // The lookup just before ended its walk at the empty slot this item takes.
     h = mProbeHash;
     s = mProbeSlot;
   } else {
     // Beyond the key range (or not finite): no lookup that hashes can come within reach.
-    if (!hash_of(p, mScale, lv.inv, h)) return;
-    s = probe(lv, h);
+    if (!hash_of(*mItems[item], mScale, lv.inv, h)) return;
+    s = h & (lv.slots.size() - 1);
   }
-  if (lv.slots[s].fp) {
-    lv.next[item] = lv.slots[s].head;
-    lv.slots[s].head = item;
-  } else {
-    lv.slots[s] = Slot{fingerprint(h), item};
-    ++lv.used;
-  }
+  put(lv, h, s, item);
 }
 
-// Cells whose fingerprints collide may share a chain, so the table is rebuilt from the
-// points rather than from the chains.
-void PtMerger::grow(Level& lv) {
+// Files the item at the first empty slot from s on.
+void PtMerger::put(Level& lv, uint64_t h, size_t s, uint32_t item) {
+  const size_t mask = lv.slots.size() - 1;
+  while (lv.slots[s].fp) s = (s + 1) & mask;
+  lv.slots[s] = Slot{fingerprint(h), item};
+  ++lv.used;
+}
+
+// Twice the slots, refilled with the items before `upto` in filing order.
+void PtMerger::grow(Level& lv, uint32_t upto) {
   mProbePt = nullptr;
   lv.slots.assign(lv.slots.size() * 2, Slot{0, 0});
   lv.used = 0;
-  const uint32_t n = (uint32_t)lv.next.size();
-  for (uint32_t i = 0; i < n; ++i) add_to_level(lv, i);
+  for (uint32_t i = 0; i < upto; ++i) {
+    uint64_t h;
+    if (hash_of(*mItems[i], mScale, lv.inv, h)) put(lv, h, h & (lv.slots.size() - 1), i);
+  }
+}
+
+void PtMerger::mark_crowded(Level& lv) {
+  lv.crowded = true;
+  HugeVector<Slot>().swap(lv.slots);
+  lv.used = 0;
+  mProbePt = nullptr;
 }
 
 uint32_t PtMerger::search_wide(const GridPt* p, double tol, bool part_only) {
@@ -300,12 +313,11 @@ uint32_t PtMerger::search_wide(const GridPt* p, double tol, bool part_only) {
     f.on = true;
     KdTree all;
     auto add = [&](uint32_t i) {
-      if (finite(*mItems[i].pt)) all.items.push_back(i);
+      if (finite(*mItems[i])) all.items.push_back(i);
     };
     if (part_only)
-      for (uint32_t i : mPartItems) add(i);
-    else
-      for (uint32_t i = 0; i < (uint32_t)mItems.size(); ++i) add(i);
+      for (uint32_t i : mPartAdds) add(i);
+    for (uint32_t i = part_only ? mPartFirst : 0; i < (uint32_t)mItems.size(); ++i) add(i);
     size_t k = 0;
     while ((size_t(1) << k) < all.items.size()) ++k;
     f.trees.resize(k + 1);
@@ -343,7 +355,7 @@ void PtMerger::build_node(KdTree& t, uint32_t n, uint32_t begin, uint32_t end) {
   KdNode node = {{HUGE_VAL, HUGE_VAL, HUGE_VAL}, {-HUGE_VAL, -HUGE_VAL, -HUGE_VAL}, begin, end, 0};
   for (uint32_t k = begin; k < end; ++k)
     for (int a = 0; a < 3; ++a) {
-      const double c = coord(*mItems[t.items[k]].pt, a);
+      const double c = coord(*mItems[t.items[k]], a);
       node.lo[a] = std::min(node.lo[a], c);
       node.hi[a] = std::max(node.hi[a], c);
     }
@@ -353,7 +365,7 @@ void PtMerger::build_node(KdTree& t, uint32_t n, uint32_t begin, uint32_t end) {
       if (node.hi[a] - node.lo[a] > node.hi[axis] - node.lo[axis]) axis = a;
     const uint32_t mid = begin + (end - begin) / 2;
     std::nth_element(t.items.begin() + begin, t.items.begin() + mid, t.items.begin() + end,
-                     [&](uint32_t x, uint32_t y) { return coord(*mItems[x].pt, axis) < coord(*mItems[y].pt, axis); });
+                     [&](uint32_t x, uint32_t y) { return coord(*mItems[x], axis) < coord(*mItems[y], axis); });
     node.left = (uint32_t)t.nodes.size();
     t.nodes.resize(t.nodes.size() + 2);
     build_node(t, node.left, begin, mid);
@@ -405,12 +417,12 @@ long double PtMerger::tol2(double tol) const {
 
 GridPt* PtMerger::test_pt(const GridPt* p, double tol) {
   const uint32_t i = nearest(p, tol, false);
-  return i == NONE ? nullptr : mItems[i].pt;
+  return i == NONE ? nullptr : mItems[i];
 }
 
 GridPt* PtMerger::test_part_pt(const GridPt* p, double tol) {
   const uint32_t i = nearest(p, tol, true);
-  return i == NONE ? nullptr : mItems[i].pt;
+  return i == NONE ? nullptr : mItems[i];
 }
 
 uint32_t PtMerger::nearest(const GridPt* p, double tol, bool part_only) {
@@ -442,40 +454,44 @@ uint32_t PtMerger::nearest(const GridPt* p, double tol, bool part_only) {
     for (int64_t ky = k0[1]; ky <= k1[1]; ++ky)
       for (int64_t kz = k0[2]; kz <= k1[2]; ++kz) {
         const uint64_t h = mix(kx, ky, kz);
-        const size_t s = probe(lv, h);
+        size_t end;
+        walked += walk(lv, h, p, part_only, best, end);
         // The cell of p itself: filing p next can start from here.
-        if (cells == 1) remember_probe(p, lv, h, s);
-        walked += walk(lv, s, p, part_only, best);
+        if (cells == 1) remember_probe(p, lv, h, end);
       }
-  if (walked > CROWDED) lv.crowded = true;
+  if (walked > CROWDED) mark_crowded(lv);
   return best.item;
 }
 
-size_t PtMerger::walk(const Level& lv, size_t s, const GridPt* p, bool part_only, Best& best) const {
-  if (!lv.slots[s].fp) return 0;
-  size_t n = 0;
-  for (uint32_t i = lv.slots[s].head; i != NONE; i = lv.next[i], ++n) consider(i, p, part_only, best);
+size_t PtMerger::walk(const Level& lv, uint64_t h, const GridPt* p, bool part_only, Best& best,
+                      size_t& end) const {
+  const uint32_t fp = fingerprint(h);
+  const size_t mask = lv.slots.size() - 1;
+  size_t s = h & mask, n = 0;
+  for (; lv.slots[s].fp; s = (s + 1) & mask, ++n)
+    if (lv.slots[s].fp == fp) consider(lv.slots[s].item, p, part_only, best);
+  end = s;
   return n;
 }
 
 // Squares of at least 2^-900 (and below overflow) come out of plain doubles as they do at
 // any scale; smaller ones lose digits or vanish, and only those are taken in long double.
 void PtMerger::consider(uint32_t i, const GridPt* p, bool part_only, Best& best) const {
-  const Item& it = mItems[i];
-  if (part_only && it.part != mPart) return;
-  const GridPt& q = *it.pt;
+  if (part_only && !in_part(i)) return;
+  const GridPt& q = *mItems[i];
   const double dx = q.x * mScale - p->x * mScale, dy = q.y * mScale - p->y * mScale;
   const double dz = q.z * mScale - p->z * mScale;
   const double d2 = dx * dx + dy * dy + dz * dz;
-  const uint64_t key = (uint64_t)it.cell << 32 | (part_only ? it.part_seq : i);
+  // The key of a candidate, worked out only for those within reach.
+  auto key = [&] { return (uint64_t)packed_cell(i) << 32 | (part_only ? part_seq(i) : i); };
   if (d2 >= 0x1p-900 && d2 < HUGE_VAL) {
-    if (d2 <= best.reach2d) best.offer(i, d2, key);
+    if (d2 <= best.reach2d) best.offer(i, d2, key());
   } else if (d2 == 0 && q.x == p->x && q.y == p->y && q.z == p->z) {
     // (Compared unscaled: scaled down, distinct tiny coordinates may meet.)
-    if (0 <= best.reach2d) best.offer(i, 0, key);
+    if (0 <= best.reach2d) best.offer(i, 0, key());
   } else {
     const long double e2 = exact_dist2(q, *p);
-    if (e2 <= best.reach2) best.offer(i, e2, key);
+    if (e2 <= best.reach2) best.offer(i, e2, key());
   }
 }
 
@@ -506,10 +522,13 @@ bool PtMerger::one_cell(const GridPt* p, double tol, uint64_t& h) {
 uint32_t PtMerger::nearest_in_cell(const GridPt* p, double tol, bool part_only, uint64_t h) {
   if (mItems.empty() || (part_only && mPartSize == 0)) return NONE;
   Level& lv = level_for(std::fabs(tol) * mScale);
-  const size_t s = probe(lv, h);
-  remember_probe(p, lv, h, s);
+  // Crowded since one_cell said yes: its table is gone.
+  if (lv.crowded) return nearest(p, tol, part_only);
   Best best(tol2(tol));
-  if (walk(lv, s, p, part_only, best) > CROWDED) lv.crowded = true;
+  size_t end;
+  const size_t walked = walk(lv, h, p, part_only, best, end);
+  remember_probe(p, lv, h, end);
+  if (walked > CROWDED) mark_crowded(lv);
   return best.item;
 }
 
@@ -519,12 +538,12 @@ size_t PtMerger::level_index(double tol) {
 }
 
 void PtMerger::prefetch_cell(uint64_t h, double tol) const {
-  if (const Level* lv = find_level(std::fabs(tol) * mScale))
-    __builtin_prefetch(&lv->slots[h & (lv->slots.size() - 1)]);
+  const Level* lv = find_level(std::fabs(tol) * mScale);
+  if (lv && !lv->crowded) __builtin_prefetch(&lv->slots[h & (lv->slots.size() - 1)]);
 }
 
 void PtMerger::prefetch(const GridPt* p, double tol) const {
   const Level* lv = find_level(std::fabs(tol) * mScale);
   uint64_t h;
-  if (lv && hash_of(*p, mScale, lv->inv, h)) __builtin_prefetch(&lv->slots[h & (lv->slots.size() - 1)]);
+  if (lv && !lv->crowded && hash_of(*p, mScale, lv->inv, h)) __builtin_prefetch(&lv->slots[h & (lv->slots.size() - 1)]);
 }

@@ -9,6 +9,7 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <unordered_map>
 #include <vector>
 
 // Allocates blocks of 2 MiB and more on huge-page boundaries, advised for huge pages: a
@@ -63,7 +64,7 @@ public:
   GridPt* test_part_pt(const GridPt* p, double tol);
   // Index of the point a lookup returns, for add_to_part; NONE for none.
   uint32_t nearest(const GridPt* p, double tol, bool part_only);
-  GridPt* point(uint32_t item) const { return mItems[item].pt; }
+  GridPt* point(uint32_t item) const { return mItems[item]; }
   // Puts an already filed point into the part view.
   void add_to_part(uint32_t item);
 
@@ -89,23 +90,20 @@ public:
   void prefetch(const GridPt* p, double tol) const;
 
 private:
-  struct Item {
-    GridPt* pt;
-    uint32_t cell;  // box cell packed as x << 16 | y << 8 | z: orders like the x, y, z walk
-    uint32_t part;  // part view that holds it (0: none)
-    uint32_t part_seq;
-  };
+  // Open-addressed table of filed items by hashed cell, a slot per item: a cell's items lie
+  // in the run of full slots from the cell's home slot, among those of other cells.
   struct Slot {
     uint32_t fp;    // fingerprint of the hashed cell key; 0 marks an empty slot
-    uint32_t head;  // first item of the chain
+    uint32_t item;
   };
   // One hash of the filed points, for one cell size.
   struct Level {
     double size = 0, inv = 0;
     HugeVector<Slot> slots;
-    std::vector<uint32_t> next;  // per item: next item of the same hashed cell
-    size_t used = 0;
-    bool crowded = false;  // a lookup walked more than CROWDED items: lookups here use the trees
+    size_t used = 0;  // full slots
+    // A lookup probed more than CROWDED slots: lookups at this level use the trees, and its
+    // table is freed and no longer kept up to date.
+    bool crowded = false;
   };
 
   // A static k-d tree over some filed items: nodes hold the bounds of their items (in the
@@ -128,9 +126,12 @@ private:
   };
 
   struct Best;
-  // Items walked; a walk of more than this marks its level crowded.
+  // Slots probed; a lookup that probes more than this marks its level crowded.
   static constexpr size_t CROWDED = 512;
-  size_t walk(const Level& lv, size_t s, const GridPt* p, bool part_only, Best& best) const;
+  // Offers the items of hashed cell h; returns the slots probed and, in `end`, the empty
+  // slot that ended the run (where an item of that cell would be filed).
+  size_t walk(const Level& lv, uint64_t h, const GridPt* p, bool part_only, Best& best, size_t& end) const;
+  void mark_crowded(Level& lv);
   // Offers filed item i to `best` when it is within its reach of p.
   void consider(uint32_t i, const GridPt* p, bool part_only, Best& best) const;
   // Coordinate of p along an axis, in the merger's units.
@@ -139,12 +140,19 @@ private:
   long double exact_dist2(const GridPt& q, const GridPt& p) const;
   long double tol2(double tol) const;
   void remember_probe(const GridPt* p, const Level& lv, uint64_t h, size_t s);
+  // Whether item i is in the part view, and its place in the view's filing order.
+  bool in_part(uint32_t i) const {
+    return i >= mPartFirst || ((i >> 6) < mPartAdded.size() && (mPartAdded[i >> 6] >> (i & 63) & 1));
+  }
+  uint32_t part_seq(uint32_t i) const;
+  // The box cell of item i packed as x << 16 | y << 8 | z: orders like the x, y, z walk.
+  uint32_t packed_cell(uint32_t i) const;
   double level_size(double tol) const;
   const Level* find_level(double tol) const;
   Level& level_for(double tol);
-  size_t probe(const Level& lv, uint64_t h) const;
   void add_to_level(Level& lv, uint32_t item);
-  void grow(Level& lv);
+  void put(Level& lv, uint64_t h, size_t s, uint32_t item);
+  void grow(Level& lv, uint32_t upto);
   // Lookups no table answers cheaply: a tolerance near the box's size or beyond, a level
   // crowded with points, keys out of range. They search the trees of the set.
   uint32_t search_wide(const GridPt* p, double tol, bool part_only);
@@ -163,7 +171,7 @@ private:
   double mCell[3] = {1, 1, 1};
   double mDiagonal = 0;
   double mMinSize = 0;  // smallest hash cell that keeps integer cell keys in range
-  std::vector<Item> mItems;
+  std::vector<GridPt*> mItems;  // the filed points, in filing order
   std::vector<Level> mLevels;
   size_t mReserve = 0;
   double mLastTol = -1;  // the level of the last tolerance asked for
@@ -173,8 +181,16 @@ private:
   size_t mProbeLevel = 0;
   uint64_t mProbeHash = 0;
   size_t mProbeSlot = 0;
-  uint32_t mPart = 0;      // current part view (0: none begun)
-  uint32_t mPartSize = 0;  // points in it
-  std::vector<uint32_t> mPartItems;  // its items, in its filing order
+  // The part view: the items filed since begin_part (from mPartFirst on) and those added
+  // to it, which are marked in mPartAdded (a bit per item) and keep their place in mAddedSeq.
+  // An item filed in the part follows every item added before it was filed (mAddTimes: the
+  // item count at each addition).
+  bool mPartBegun = false;
+  uint32_t mPartFirst = NONE;
+  uint32_t mPartSize = 0;
+  std::vector<uint32_t> mPartAdds;
+  std::vector<uint32_t> mAddTimes;
+  std::vector<uint64_t> mPartAdded;
+  std::unordered_map<uint32_t, uint32_t> mAddedSeq;
   Forest mWholeTrees, mPartTrees;    // over the finite items of the whole set and the part view
 };
