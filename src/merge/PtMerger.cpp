@@ -57,10 +57,14 @@ bool hash_of(const GridPt& p, double scale, double inv, uint64_t& h) {
 
 bool finite(const GridPt& p) { return std::isfinite(p.x) && std::isfinite(p.y) && std::isfinite(p.z); }
 
-size_t table_size(size_t n) {
-  size_t cap = 64;
-  while (cap < 2 * n) cap <<= 1;
-  return cap;
+// Slots for n items: tables are kept at most two-thirds full (a third less memory than
+// half full, for about one more slot probed per lookup) and need not be powers of two.
+size_t table_size(size_t n) { return std::max<size_t>(64, n + n / 2 + 1); }
+
+// The home slot of hash h in a table of n slots: the low half of h scaled to n (the high
+// half is the fingerprint).
+size_t home_slot(uint64_t h, size_t n) {
+  return (size_t)(((unsigned __int128)(h << 32 | h >> 32) * n) >> 64);
 }
 
 }  // namespace
@@ -266,7 +270,7 @@ void PtMerger::prepare(double tol) {
 
 void PtMerger::add_to_level(Level& lv, uint32_t item) {
   if (lv.crowded) return;
-  if (2 * (lv.used + 1) > lv.slots.size()) grow(lv, item);
+  if (2 * lv.slots.size() < 3 * (lv.used + 1)) grow(lv, item);
   uint64_t h;
   size_t s;
   if (mItems[item] == mProbePt && &lv == &mLevels[mProbeLevel]) {
@@ -276,15 +280,16 @@ void PtMerger::add_to_level(Level& lv, uint32_t item) {
   } else {
     // Beyond the key range (or not finite): no lookup that hashes can come within reach.
     if (!hash_of(*mItems[item], mScale, lv.inv, h)) return;
-    s = h & (lv.slots.size() - 1);
+    s = home_slot(h, lv.slots.size());
   }
   put(lv, h, s, item);
 }
 
 // Files the item at the first empty slot from s on.
 void PtMerger::put(Level& lv, uint64_t h, size_t s, uint32_t item) {
-  const size_t mask = lv.slots.size() - 1;
-  while (lv.slots[s].fp) s = (s + 1) & mask;
+  const size_t n = lv.slots.size();
+  while (lv.slots[s].fp)
+    if (++s == n) s = 0;
   lv.slots[s] = Slot{fingerprint(h), item};
   ++lv.used;
 }
@@ -296,7 +301,7 @@ void PtMerger::grow(Level& lv, uint32_t upto) {
   lv.used = 0;
   for (uint32_t i = 0; i < upto; ++i) {
     uint64_t h;
-    if (hash_of(*mItems[i], mScale, lv.inv, h)) put(lv, h, h & (lv.slots.size() - 1), i);
+    if (hash_of(*mItems[i], mScale, lv.inv, h)) put(lv, h, home_slot(h, lv.slots.size()), i);
   }
 }
 
@@ -466,10 +471,12 @@ uint32_t PtMerger::nearest(const GridPt* p, double tol, bool part_only) {
 size_t PtMerger::walk(const Level& lv, uint64_t h, const GridPt* p, bool part_only, Best& best,
                       size_t& end) const {
   const uint32_t fp = fingerprint(h);
-  const size_t mask = lv.slots.size() - 1;
-  size_t s = h & mask, n = 0;
-  for (; lv.slots[s].fp; s = (s + 1) & mask, ++n)
+  const size_t size = lv.slots.size();
+  size_t s = home_slot(h, size), n = 0;
+  for (; lv.slots[s].fp; ++n) {
     if (lv.slots[s].fp == fp) consider(lv.slots[s].item, p, part_only, best);
+    if (++s == size) s = 0;
+  }
   end = s;
   return n;
 }
@@ -539,11 +546,11 @@ size_t PtMerger::level_index(double tol) {
 
 void PtMerger::prefetch_cell(uint64_t h, double tol) const {
   const Level* lv = find_level(std::fabs(tol) * mScale);
-  if (lv && !lv->crowded) __builtin_prefetch(&lv->slots[h & (lv->slots.size() - 1)]);
+  if (lv && !lv->crowded) __builtin_prefetch(&lv->slots[home_slot(h, lv->slots.size())]);
 }
 
 void PtMerger::prefetch(const GridPt* p, double tol) const {
   const Level* lv = find_level(std::fabs(tol) * mScale);
   uint64_t h;
-  if (lv && !lv->crowded && hash_of(*p, mScale, lv->inv, h)) __builtin_prefetch(&lv->slots[h & (lv->slots.size() - 1)]);
+  if (lv && !lv->crowded && hash_of(*p, mScale, lv->inv, h)) __builtin_prefetch(&lv->slots[home_slot(h, lv->slots.size())]);
 }
