@@ -26,7 +26,7 @@ bool flatten_grids(FlatMesh& mesh);
 
 // The parts as runs of at most PART_RUN_ITEMS points or elements, for the writers that
 // format straight from the parts on every core (text_writer.h) instead of copying them.
-inline constexpr int PART_RUN_ITEMS = 32768;
+inline constexpr int PART_RUN_ITEMS = 8192;
 
 struct PartRun {
   const Grid* grid;

@@ -12,6 +12,7 @@
 #include <cstddef>
 #include <cstdint>
 #include <functional>
+#include <memory>
 #include <vector>
 
 // -- threads
@@ -22,8 +23,13 @@ int format_workers();
 // Calls fn(i) for every i in [0, n), spread over format_workers() threads.
 void for_each_on_cores(size_t n, const std::function<void(size_t)>& fn);
 
-// The buffers of formatted segments; one set serves every stretch of a file.
-using SegmentBuffers = std::vector<std::vector<char>>;
+// The buffers of formatted segments; one set serves every stretch of a file. A buffer is
+// never cleared, so only the bytes formatted into it become resident.
+struct SegmentBuffer {
+  std::unique_ptr<char[]> bytes;
+  size_t size = 0;
+};
+using SegmentBuffers = std::vector<SegmentBuffer>;
 
 // Writes segments [0, n) in order. format(i, out) writes segment i at out, which holds
 // bytes_max(i) + 64 bytes (conversions may write blanks past their field), and returns
@@ -36,7 +42,7 @@ bool write_segments(Atomic_File& out, size_t n, const std::function<size_t(size_
 // about SEGMENT_ITEMS lines.
 class Segments {
 public:
-  static constexpr long SEGMENT_ITEMS = 32768;
+  static constexpr long SEGMENT_ITEMS = 8192;
   // Adds the next job: `items` lines of at most `bytes` in all.
   void add(long items, size_t bytes);
   // Writes every job in order through write_segments; job(j, out) formats job j.
