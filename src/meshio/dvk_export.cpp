@@ -1,5 +1,5 @@
 // export_dvk_mesh: the ascii mesh of all parts. The file is cut into segments of about
-// 32k lines that are formatted on every core and written in order (text_writer.h), whole
+// 8k lines that are formatted on every core and written in order (text_writer.h), whole
 // or not at all (Atomic_File).
 
 #include "meshio/dvk_export.h"

@@ -1,5 +1,5 @@
 // text_writer: the engine of the mesh writers. A writer plans its file as jobs (runs of
-// lines, in file order) grouped into segments of about 32k lines; the segments are
+// lines, in file order) grouped into segments of about 8k lines; the segments are
 // formatted on up to four threads and written in order, so a writer costs about the same
 // per byte however many items it has. The number conversions (byte for byte those of
 // printf) and the line formats every writer shares live here too, so the loops that
