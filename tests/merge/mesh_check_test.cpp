@@ -35,48 +35,36 @@ TEST_F(MeshCheckTest, FindingsOnHandMadeMeshes) {
   const std::string quads = "set element_type quads\n";
   const Case cases[] = {
       {"one square: four free edges", quads + square("a", A), {1, 0, 4, 0, 0, 0, 0, 0, 0, 0, 0, 0}},
-      {"two squares sharing an edge",
-       quads + square("a", A) + square("b", B),
+      {"two squares sharing an edge", quads + square("a", A) + square("b", B),
        {2, 0, 6, 0, 0, 0, 0, 0, 0, 0, 0, 2}},
-      {"a flipped neighbour",
-       quads + square("a", A) + square("b", B_FLIPPED),
+      {"a flipped neighbour", quads + square("a", A) + square("b", B_FLIPPED),
        {2, 0, 6, 0, 1, 0, 0, 0, 0, 0, 0, 2}},
-      {"a neighbour folded back by 174 degrees",
-       quads + square("a", A) + square("b", B_FOLDED),
+      {"a neighbour folded back by 174 degrees", quads + square("a", A) + square("b", B_FOLDED),
        {2, 0, 6, 0, 0, 1, 0, 0, 0, 0, 0, 2}},
-      {"three squares on one edge",
-       quads + square("a", A) + square("b", B) + square("c", "1 0 0  1 1 0  1 1 1  1 0 1"),
+      {"three squares on one edge", quads + square("a", A) + square("b", B) + square("c", "1 0 0  1 1 0  1 1 1  1 0 1"),
        {3, 0, 9, 1, 0, 0, 0, 0, 0, 0, 0, 4}},
-      {"a corner lifted by one: warped",
-       quads + square("w", "0 0 0  1 0 0  1 1 1  0 1 0"),
+      {"a corner lifted by one: warped", quads + square("w", "0 0 0  1 0 0  1 1 1  0 1 0"),
        {1, 0, 4, 0, 0, 0, 1, 0, 0, 0, 0, 0}},
-      {"a corner lifted by 0.1: within the warp angle",
-       quads + square("w", "0 0 0  1 0 0  1 1 0.1  0 1 0"),
+      {"a corner lifted by 0.1: within the warp angle", quads + square("w", "0 0 0  1 0 0  1 1 0.1  0 1 0"),
        {1, 0, 4, 0, 0, 0, 0, 0, 0, 0, 0, 0}},
-      {"a stiffener's foot between the skin's nodes",
-       quads + "plate skin 4 1 " + SKIN + "\n" + STIFFENER,
+      {"a stiffener's foot between the skin's nodes", quads + "plate skin 4 1 " + SKIN + "\n" + STIFFENER,
        {4, 0, 10, 0, 0, 0, 0, 1, 0, 0, 0, 0}},
       {"a stiffener's foot inside a skin element, and a bar of the skin's plane across it",
        quads + "plate skin 4 1 " + SKIN + "\nline stiff 1  1.5 0.5 5  1.5 0.5 6\nline bar 1  0.5 0.5 5  1.5 1.5 5\n",
        {4, 0, 10, 0, 0, 0, 0, 3, 0, 0, 0, 0}},
-      {"a stiffener on a skin node is merged",
-       quads + "plate skin 4 1 " + SKIN + "\nline stiff 1  1 0 5  1 0 6\n",
+      {"a stiffener on a skin node is merged", quads + "plate skin 4 1 " + SKIN + "\nline stiff 1  1 0 5  1 0 6\n",
        {4, 0, 10, 0, 0, 0, 0, 0, 0, 0, 0, 1}},
-      {"a corner given twice: collapsed by design",
-       quads + square("a", "0 0 0  1 0 0  1 1 0  1 1 0"),
+      {"a corner given twice: collapsed by design", quads + square("a", "0 0 0  1 0 0  1 1 0  1 1 0"),
        {0, 1, 3, 0, 0, 0, 0, 0, 0, 1, 0, 1}},
       {"corners joined by the tolerance: collapsed by merging",
        quads + "set ptolerance 0.01\n" + square("a", "0 0 0  1 0 0  1 1 0  1.001 1 0"),
        {0, 1, 3, 0, 0, 0, 0, 0, 1, 0, 0, 1}},
-      {"a 2:4 transition collapses its cells by design",
-       quads + "plate t 2:4 1  0 0 0  1 0 0  1 1 0  0 1 0\n",
+      {"a 2:4 transition collapses its cells by design", quads + "plate t 2:4 1  0 0 0  1 0 0  1 1 0  0 1 0\n",
        {2, 2, 8, 0, 0, 0, 0, 0, 0, 2, 0, 2}},
       {"a near miss under a tolerance",
-       quads + "set tolerance 1e-7\n" + square("a", A) +
-           square("b", "1.0000005 0 0  2 0 0  2 1 0  1.0000005 1 0"),
+       quads + "set tolerance 1e-7\n" + square("a", A) + square("b", "1.0000005 0 0  2 0 0  2 1 0  1.0000005 1 0"),
        {2, 0, 8, 0, 0, 0, 0, 0, 0, 0, 2, 0}},
-      {"the closed box",
-       "include " PELGROVE_SOURCE_DIR "/examples/box.vmf\n",
+      {"the closed box", "include " PELGROVE_SOURCE_DIR "/examples/box.vmf\n",
        {384, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 100}},
   };
   for (const Case& c : cases) {
@@ -126,9 +114,8 @@ TEST_F(MeshCheckTest, NonFinitePointsAreCounted) {
   EXPECT_EQ(check_kind_count(m, CheckKind::NON_FINITE), 2);
   const std::string text = mesh_check_text(m);
   EXPECT_TRUE(contains(text, "non-finite points: 2\n  point 7 of part 'bad' at 2 nan 0\n")) << text;
-  EXPECT_TRUE(contains(mesh_check_json(m),
-                       "\"non_finite\":{\"count\":2,\"examples\":[{\"point\":7,\"part\":"
-                       "{\"name\":\"bad\",\"place\":\"\"},\"at\":[2,null,0]}"));
+  EXPECT_TRUE(contains(mesh_check_json(m), "\"non_finite\":{\"count\":2,\"examples\":[{\"point\":7,\"part\":"
+                                           "{\"name\":\"bad\",\"place\":\"\"},\"at\":[2,null,0]}"));
 }
 
 TEST_F(MeshCheckTest, ReportNamesWhereAndWhat) {
