@@ -173,12 +173,7 @@ TEST_F(Docs, DocumentedScriptsRunAndFaceConsistently) {
 // nozzle does not fit in it.
 TEST_F(Docs, CookbookVariantsBehaveAsDescribed) {
   const std::string all_but_open = "non-manifold,flips,folds,warps,t-joints,near-misses,collapsed,zero-area,non-finite";
-  const struct {
-    const char* example;
-    std::vector<std::string> args;
-    int status;
-    const char* says;
-  } rows[] = {
+  const struct { const char* example; std::vector<std::string> args; int status; const char* says; } rows[] = {
       {"stiffened_panel.vmf", {"--D", "pitch=0.14", "--fail-on", "t-joints"}, 1, "t-joints: the mesh check found 75"},
       {"stiffened_panel.vmf", {"--D", "every=2", "--fail-on", "t-joints"}, 0, ""},
       {"pipe_elbow.vmf", {"--D", "bend=37.3", "--fail-on", all_but_open}, 0, ""},

@@ -52,10 +52,7 @@ TEST(NonFinite, ReadersRefuseWithTheLine) {
   using Reader = bool (*)(std::string_view, std::string&);
   const Reader dvk = [](std::string_view bytes, std::string& why) { return DVK::import(bytes, why); };
   const std::string face = "0\nSECTION\n2\nENTITIES\n0\n3DFACE\n10\n";
-  const struct {
-    Reader read;
-    std::string bytes, why;
-  } rows[] = {
+  const struct { Reader read; std::string bytes, why; } rows[] = {
       {VET::import, "1 0 0\nnan 0 0\n", "line 2: vertex 1 is not finite: nan 0 0"},
       {VET::import, "1 0 0\n0 1e400 0\n", "line 2: vertex 1 is not finite: 0 inf 0"},
       {UNV::import, "    -1\n  2411\n 1\n0 0 -inf\n    -1\n", "line 4: node 1 is not finite: 0 0 -inf"},

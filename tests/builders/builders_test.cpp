@@ -77,10 +77,7 @@ TEST_F(BuilderRun, GradedNeighboursMergeExactly) {
   const std::string same = "plate right 4 3  1 0 0  2 0 0  2 1 0  1 1 0\n";       // v up the edge
   const std::string reversed = "plate right 3 4  1 1 0  1 0 0  2 0 0  2 1 0\n";   // u down the edge
   const std::string transition = "plate right 4 3:6  1 0 0  2 0 0  2 1 0  1 1 0\n";  // 3 cells at x = 1
-  const struct {
-    std::string name, left_spacing, right_script;
-    long free_edges, points;
-  } rows[] = {
+  const struct { std::string name, left_spacing, right_script; long free_edges, points; } rows[] = {
       {"same way", "bias 3", "set v_spacing bias 3\n" + same, 22, 36},
       {"other way, mirror ratio", "bias 3", "set v_spacing uniform set u_spacing bias [1/3]\n" + reversed, 22, 36},
       {"other way, cluster", "cluster 2", "set v_spacing uniform set u_spacing cluster -2\n" + reversed, 22, 36},

@@ -26,12 +26,7 @@ Elements all_elements(const Grid_MxN& g) {
 }
 
 TEST_F(GridMxN, EnumeratesElementsOfEachType) {
-  const struct {
-    const char* id;
-    double type;
-    int M, N;
-    Elements expected;
-  } rows[] = {
+  const struct { const char* id; double type; int M, N; Elements expected; } rows[] = {
       {"quads", 0, 2, 1, {{0, 1, 4, 3}, {1, 2, 5, 4}}},
       {"uniform", 1, 2, 1, {{0, 1, 4}, {0, 4, 3}, {1, 2, 5}, {1, 5, 4}}},
       {"alternating", 2, 2, 1, {{0, 1, 4}, {0, 4, 3}, {1, 2, 4}, {4, 2, 5}}},
@@ -73,11 +68,7 @@ const Elements along02 = {{0, 1, 3}, {0, 3, 2}};
 const Elements along13 = {{0, 1, 2}, {2, 1, 3}};
 
 TEST_F(GridMxN, ShorterDiagonalSplitsTheCell) {
-  const struct {
-    const char* id;
-    double type, L;
-    const Elements& expected;
-  } rows[] = {
+  const struct { const char* id; double type, L; const Elements& expected; } rows[] = {
       {"best: equal diagonals split along p1-p3", 3, 1.0, along13}, {"best: p1-p3 slightly longer", 3, 1.01, along02},
       {"good: equal keeps p0-p2", 4, 1.0, along02},                  {"good: 4 % shorter keeps p0-p2", 4, 0.96, along02},
       {"good: 6 % shorter splits along p1-p3", 4, 0.94, along13},

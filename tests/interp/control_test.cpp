@@ -109,10 +109,7 @@ TEST_F(Control, BlocksRestoreThePartNameButSwitchCasesDoNot) {
 // take the short way.
 TEST_F(Control, PreparedLoopsMatchTheInterpreter) {
   const std::string start = "set s 0 set x0 5 set x1 6 set 0 -7 @twice = 2*$0 ;\n";
-  const struct {
-    std::string body;
-    bool prepared;
-  } rows[] = {
+  const struct { std::string body; bool prepared; } rows[] = {
       {"set s [s + $0 * 0.5 - 1]", true},
       {"set t [t+1]\n\nset u [t*$0]", true},          // made on the first pass, read before set
       {"set a [nosuch+1]\nset b [1]", true},          // alerts every pass, on its own line

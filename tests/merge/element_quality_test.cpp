@@ -13,12 +13,7 @@ using ElementQualityTest = ScriptTest;
 constexpr double INF = std::numeric_limits<double>::infinity();
 
 TEST(ElementQuality, ShapeOfHandMadeFaces) {
-  struct Row {
-    const char* what;
-    int n;
-    Vec3 v[4];
-    double aspect, min_angle, warp;
-  };
+  struct Row { const char* what; int n; Vec3 v[4]; double aspect, min_angle, warp; };
   const Row rows[] = {
       {"unit square", 4, {{0, 0, 0}, {1, 0, 0}, {1, 1, 0}, {0, 1, 0}}, 1, 90, 0},
       {"sliver 10:1", 4, {{0, 0, 0}, {1, 0, 0}, {1, 0.1, 0}, {0, 0.1, 0}}, 10, 90, 0},

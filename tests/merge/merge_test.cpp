@@ -167,12 +167,7 @@ TEST_F(MergeTest, MatchesThePlainBucketWalkAtEveryScaleAndKeepsItsInvariants) {
 // Part a is merged first; each row gives the point of a (or -1) every point of b joins.
 TEST_F(MergeTest, WhatJoinsAndWhichRepresentativeWins) {
   const double nan = std::nan(""), inf = HUGE_VAL;
-  struct Row {
-    const char* id;
-    std::vector<GridPt> a, b;
-    double tol, ptol;
-    std::vector<int> joins;
-  } rows[] = {
+  struct Row { const char* id; std::vector<GridPt> a, b; double tol, ptol; std::vector<int> joins; } rows[] = {
       {"equal at tolerance 0", {xyz(1, 1, 1), xyz(3, 0, 0)}, {xyz(1, 1, 1)}, 0, 0, {0}},
       {"one ulp apart at tolerance 0", {xyz(1, 1, 1), xyz(3, 0, 0)}, {xyz(1 + 0x1p-52, 1, 1)}, 0, 0, {-1}},
       {"exactly at tolerance", {xyz(1, 1, 1), xyz(3, 0, 0)}, {xyz(1.125, 1, 1)}, 0.125, 0, {0}},

@@ -154,11 +154,7 @@ TEST_F(BinFileTest, ReaderRefusesDamagedFiles) {
     for (int k = 0; k < bytes; ++k) s[at + k] = char(v >> (8 * k));
     return s;
   };
-  const struct {
-    const char* id;
-    std::string bytes;
-    const char* error;
-  } rows[] = {
+  const struct { const char* id; std::string bytes; const char* error; } rows[] = {
       {"empty", "", "shorter than a header block"},
       {"truncated", good.substr(0, good.size() - 1), "section 60 runs past the end of the file"},
       {"trailing byte", good + "x", "1 bytes beyond the last section"},

@@ -198,10 +198,7 @@ TEST_F(MeshFormatsTest, GoldenFilesOfTheExchangeFormats) {
     return std::string("<DataArray type=\"") + type + "\"" + name + " format=\"appended\" offset=\"" +
            std::to_string(offset) + "\"/>\n";
   };
-  const struct {
-    const char* format;
-    std::string golden;
-  } rows[] = {
+  const struct { const char* format; std::string golden; } rows[] = {
       {"msh", "$MeshFormat\n4.1 0 8\n$EndMeshFormat\n$PhysicalNames\n3\n1 2 \"b\"\n2 1 \"a\"\n2 2 \"b\"\n"
               "$EndPhysicalNames\n$Entities\n0 1 2 0\n2 2 0 0 3 0 0 1 2 0\n1 0 0 0 1 1 0 1 1 0\n2 1 0 0 2 1 0 1 2 0\n"
               "$EndEntities\n$Nodes\n1 6 1 6\n1 2 0 6\n1\n2\n3\n4\n5\n6" + points + "\n$EndNodes\n"

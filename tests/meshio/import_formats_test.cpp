@@ -152,12 +152,7 @@ TEST_F(ImportFormats, VetCornersIgnoreEdgeDirections) {
 TEST_F(ImportFormats, WarningsAndTheirOutcome) {
   const std::string nodes = "    -1\n  2411\n         1\n0 0 0\n         2\n1 0 0\n         3\n0 1 0\n    -1\n";
   const std::string gds_head = std::string("\0\x06\0\x02\x02\x58\0\x06\x02\x06LB", 12);
-  const struct {
-    Reader read;
-    std::string bytes;
-    bool ok;
-    std::string err;
-  } rows[] = {
+  const struct { Reader read; std::string bytes; bool ok; std::string err; } rows[] = {
       {UNV::import, "    -1\n  2411\n 1\n0 0 0\n 2\n0 0 0\n 2\n0 0 0\n    -1\n", false,
        "ERROR... points are not ordered monotonically ordered\n"},
       {UNV::import, nodes + "    -1\n  2412\n 1 92 1 1 7 3\n 1 2 3\n    -1\n", false, "aborting... unknown element type 92\n"},

@@ -34,11 +34,7 @@ TEST_F(ExpressionTest, ValuesAndAlerts) {
   const auto self = [](std::string name) { return "stored expression '" + name + "' refers to itself"; };
   std::srand(11);
   const double first = std::rand(), second = std::rand(), rand_max = 2147483647;
-  const struct {
-    const char* text;
-    double value;
-    std::string alert = "", thrown = "";
-  } rows[] = {
+  const struct { const char* text; double value; std::string alert = "", thrown = ""; } rows[] = {
       {"1+2*3", 7},      {"2^3^2", 64},      {"-2^2", -4},       {"2*3%4", 6},       {"-7%3", -1},
       {"2*-3", -1},      {"2*3 4", 24},      {"", 0},            {"\t7 \n", 7},      {"1+2)*3", 3},
       {"1+2;5", 3},      {"2-3-4", -5},      {". 1", 1},         {"1e3+1", 1001},    {"2*(3+4)^2", 98},
@@ -122,10 +118,7 @@ protected:
 // thrown texts must agree. `compiles` says which texts must not fall back to the evaluator.
 TEST_F(CompiledExpressionTest, AgreesWithTheEvaluator) {
   ASSERT_TRUE(define("f poly 3 1 2 3"));
-  const struct {
-    std::string text;
-    bool compiles;
-  } rows[] = {
+  const struct { std::string text; bool compiles; } rows[] = {
       // the scan's quirks: reused operators, replaced operators and ignored characters (these
       // warn, so the evaluator keeps them, as it keeps a ")" without "("), early ends
       {"1+2*3", true}, {"2^3^2", true}, {"-2^2", true}, {"2*3%4", true}, {"-7%3", true},
@@ -171,11 +164,7 @@ TEST_F(CompiledExpressionTest, AgreesWithTheEvaluator) {
 // A script run between evaluations may replace the parameter table or define stored
 // expressions; bindings_valid notices, and a recompiled program agrees again.
 TEST_F(CompiledExpressionTest, BindingsFollowTheTables) {
-  const struct {
-    const char* change;
-    std::function<void()> apply;
-    bool valid;
-  } rows[] = {
+  const struct { const char* change; std::function<void()> apply; bool valid; } rows[] = {
       {"value changed", [] { gParameters["w"] = 5; }, true},
       {"other parameter added", [] { gParameters["other"] = 1; }, true},
       {"table replaced by a copy", [] { gParameters = std::map<std::string, double>(gParameters); }, false},

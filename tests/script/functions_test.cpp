@@ -110,10 +110,7 @@ TEST_F(FunctionsTest, BadDefinitionsStoreNothing) {
 // weights follow f(k/n), advance, and the mirror from the other end gives them swapped, bit for bit.
 TEST_F(FunctionsTest, SpacingFunctions) {
   const double two_pi = 8 * std::atan(1.0);
-  const struct {
-    const char *f, *mirror;
-    double t, value;
-  } rows[] = {
+  const struct { const char *f, *mirror; double t, value; } rows[] = {
       {"f bias 4", "g bias [1/4]", 0.5, 1.0 / 3},  // (4^t - 1) / 3
       {"f bias 0.1", "g bias 10", 0.5, 1 - (std::sqrt(10.0) - 1) / 9},
       {"f bias 1.2", "g bias [1/1.2]", 0.5, 1 / (1 + std::sqrt(1.2))},  // middle point: 1 - (1 - f) != f
