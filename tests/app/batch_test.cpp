@@ -146,15 +146,6 @@ TEST(Batch, MessagesAreExact) {
                                  "expecting M N  a b c d\n";
   Files broken_lib = {{"s.vmf", "set a 1\n"}, {"lib/bad.vmf", "\npop q\n"}};
   check({
-      // commands that fail say why
-      {"print of an unknown name", RUN, script("set a 1\nprint nope\n"), 1, "s.vmf:2: print: no parameter named 'nope'\n"},
-      {"pop without push", RUN, script("\npop x\n"), 1, "s.vmf:2: pop: no value of 'x' was pushed\n"},
-      {"pop_frame without push", RUN, script("pop_frame\n"), 1, "s.vmf:1: pop_frame: no parameter frame was pushed\n"},
-      {"empty matching case", RUN, script("switch 2 {\n case 1 { set a 1 }\n case 2 {}\n}\n"), 1,
-       "s.vmf:1: Error in 'switch' command's 'case' 2\ns.vmf:1: its script is empty\n"},
-      {"unknown function type", RUN, script("function f cubic 2 1 2\n"), 1,
-       "s.vmf:1: function 'f': unknown type 'cubic'\n"
-       "s.vmf:1: the types are poly, bezier, fit, r_fit, b_fit, B_fit, bias, bump and cluster (see: function <func_name> <type> <definition>)\n"},
       // files that cannot be read or written; a failed run leaves no mesh file
       {"unreadable input", {"--run", "gone.vmf", "out.dvk"}, {}, 1,
        "gone.vmf: cannot read the script: No such file or directory\n", "", ""},
@@ -166,8 +157,6 @@ TEST(Batch, MessagesAreExact) {
        "s.vmf/out.dvk: cannot write the mesh: Not a directory\n", "", ""},
       {"full disk", {"--run", "s.vmf", "/dev/full"}, PLATE, 1,
        "/dev/full: cannot write the mesh: No space left on device\n", "", ""},
-      {"include of an empty file", RUN, {{"s.vmf", "\ninclude e.vmf\n"}, {"e.vmf", ""}}, 1,
-       "s.vmf:2: include: '$DIR/e.vmf' is empty\n"},
       // libraries the user names must load; names that do not exist only warn
       {"missing library directory", {"--L", "nolib", "--run", "s.vmf", "out.dvk"}, script("set a 1\n"), 0,
        "nolib: warning: cannot list the library directory: No such file or directory\n"},
