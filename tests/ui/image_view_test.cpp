@@ -7,10 +7,7 @@
 
 TEST(ImageView, SidesAndWords) {
   const double a = 1 / std::sqrt(2.0), b = 1 / std::sqrt(6.0), c = 1 / std::sqrt(3.0);
-  struct Row {
-    const char* word;
-    Gl_Vec3 right, up, toward;  // model directions
-  } rows[] = {
+  struct Row { const char* word; Gl_Vec3 right, up, toward; } rows[] = {  // model directions
       {"z", {1, 0, 0}, {0, 1, 0}, {0, 0, 1}},    {"-z", {-1, 0, 0}, {0, 1, 0}, {0, 0, -1}},
       {"x", {0, 1, 0}, {0, 0, 1}, {1, 0, 0}},    {"-x", {0, -1, 0}, {0, 0, 1}, {-1, 0, 0}},
       {"y", {-1, 0, 0}, {0, 0, 1}, {0, 1, 0}},   {"-y", {1, 0, 0}, {0, 0, 1}, {0, -1, 0}},

@@ -18,13 +18,6 @@ namespace {
 class Quality : public UiTest {
 protected:
   Fl_Gl_Viewer& viewer() { return *dynamic_cast<Fl_Gl_Viewer*>(GridViewer); }
-  Picture render() {
-    glBuffer b;
-    Picture p;
-    EXPECT_TRUE(viewer().read_view(b));
-    p.width = b.width, p.height = b.height, p.rgb = std::move(b.pixels);
-    return p;
-  }
   void TearDown() override {
     show_quality_colours(QualityMeasure::COUNT);
     UiTest::TearDown();
@@ -55,7 +48,8 @@ TEST_F(Quality, ColoursLegendAndStepping) {
     press_key(r.key, r.state, r.state ? "N" : "n");
     expect_vec(viewer().camera().center(), {r.centre_x, 0.5, 0}, 1e-9);
     EXPECT_EQ(status_text().rfind(r.status, 0), 0u) << status_text();
-    const Picture p = render();
+    const Picture p = render_view(viewer());
+    ASSERT_GT(p.width, 0);
     const Rgb middle = p.at(viewer().w() / 2, viewer().h() / 2);
     const Rgb bad = p.at(x + bw / 2, y), good = p.at(x + bw / 2, y + bh - 1);
     EXPECT_TRUE(same(bad, {255, 0, 0}) && same(good, {0, 0, 255}));
@@ -66,7 +60,7 @@ TEST_F(Quality, ColoursLegendAndStepping) {
   EXPECT_EQ(status_text().rfind("worst 2 of 4 by aspect ratio: element 1 (element 1 of part 'a'", 0), 0u);
   (*gScenes)[1]->activate(true);
   pick("Info/Quality Colours/None");
-  const Picture p = render();
+  const Picture p = render_view(viewer());
   EXPECT_EQ(p.count({255, 0, 0}, 6) + p.count({0, 0, 255}, 6), 0);
   for (auto& s : *gScenes) EXPECT_TRUE(s.cast<Grid_Scene>()->vertex_rgba.empty());
 }
