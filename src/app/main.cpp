@@ -112,6 +112,65 @@ std::string command_line_error() {
 }
 }  // namespace
 
+namespace {
+// Loads the libraries, then reads the --D pins. What the libraries print is held back until
+// the pins are read: a refused pin prints nothing on standard output, and a --list table or a
+// --check report stays free of it. Returns false, with `pin_error` set, on a refused pin;
+// `libraries_ok` is false when a library the user named failed to load.
+bool load_libraries_and_pins(bool& libraries_ok, std::string& pin_error) {
+  std::ostringstream loading;
+  std::streambuf* out = std::cout.rdbuf(loading.rdbuf());
+  // The default directory loads as it always has; what the user named must load, or a
+  // batch run fails, and a name that does not exist is warned about.
+  const std::vector<std::string>& dirs = clo_lib_dir.values;
+  load_libraries({dirs.front()});
+  libraries_ok = load_libraries({dirs.begin() + 1, dirs.end()}, true);
+  if (!clo_lib_file.values.empty()) libraries_ok = load_library_files(clo_lib_file.values) && libraries_ok;
+  for (const std::string& d : clo_define.values)
+    if (!pin_param(d, pin_error)) break;
+  std::cout.rdbuf(out);
+  if (!pin_error.empty()) return false;
+  const bool quiet = clo_list.invoked() || clo_check.invoked();
+  if (!quiet) script_output() << loading.str() << std::flush;
+  return true;
+}
+
+MeshReports requested_reports() {
+  MeshReports reports;
+  if (clo_check.invoked()) reports.check = MeshReports::TEXT;
+  if (clo_check_json.invoked()) reports.check = MeshReports::JSON;
+  if (clo_compare.invoked()) reports.compare = clo_compare.value(0);
+  if (clo_tol.invoked()) reports.tolerance = clo_tol.value(0);
+  reports.fail_on = clo_fail_on.kinds();
+  return reports;
+}
+
+// Draws the --image picture after the run; false, with an alert naming the file, when it is not.
+bool draw_requested_picture(const MeshReports& reports) {
+  const ImageRequest request{clo_image.value(0), clo_view.view, clo_size.width, clo_size.height,
+                             reports.check != MeshReports::NONE, clo_dark_edges.invoked()};
+  std::string error = script_file_clash(request.path);
+  if (!error.empty()) error = "the picture is not written: " + error;
+  progress_phase("drawing " + request.path);
+  const bool drawn = error.empty() && write_parts_image(request, error);
+  progress_done();
+  if (!drawn) {
+    MessageLocationGuard restore;
+    set_message_location({request.path, 0});
+    alert_text(error);
+  }
+  return drawn;
+}
+
+bool run_batch_mode(const MeshReports& reports) {
+  const std::string& output = clo_run.value(1);
+  BatchPicture picture;
+  if (clo_image.invoked()) picture = [&reports] { return draw_requested_picture(reports); };
+  return run_batch(clo_run.value(0).c_str(), output.c_str(),
+                   clo_format.invoked() ? clo_format.format() : mesh_format_for_path(output), reports, picture);
+}
+}  // namespace
+
 int main(int argc, char** argv) {
   clo_lib_dir.values.push_back(VORN_DIR() + "/share/etc/pelgrove");
   if (!CLO::process_options(argc, argv, true) || clo_help.invoked()) return 1;
@@ -126,57 +185,15 @@ int main(int argc, char** argv) {
   }
   map_builders("");
   map_commands();
-  // What the libraries print is held back until the pins are read: a refused pin prints
-  // nothing on standard output, and a --list table or a --check report stays free of it.
-  std::ostringstream loading;
   // A JSON report holds standard output alone: what the run prints goes to standard error.
-  const bool quiet = clo_list.invoked() || clo_check.invoked();
   set_script_output_to_stderr(clo_check_json.invoked());
-  std::streambuf* out = std::cout.rdbuf(loading.rdbuf());
-  // The default directory loads as it always has; what the user named must load, or a
-  // batch run fails, and a name that does not exist is warned about.
-  const std::vector<std::string>& dirs = clo_lib_dir.values;
-  load_libraries({dirs.front()});
-  bool libraries_ok = load_libraries({dirs.begin() + 1, dirs.end()}, true);
-  if (!clo_lib_file.values.empty()) libraries_ok = load_library_files(clo_lib_file.values) && libraries_ok;
+  bool libraries_ok = true;
   std::string pin_error;
-  for (const std::string& d : clo_define.values)
-    if (!pin_param(d, pin_error)) break;
-  std::cout.rdbuf(out);
-  if (!pin_error.empty()) {
+  if (!load_libraries_and_pins(libraries_ok, pin_error)) {
     alert_text("--D: " + pin_error);
     return 2;
   }
-  if (!quiet) script_output() << loading.str() << std::flush;
   if (clo_list.invoked()) return print_listing(clo_list.value(0), std::cout, std::cerr);
-  MeshReports reports;
-  if (clo_check.invoked()) reports.check = MeshReports::TEXT;
-  if (clo_check_json.invoked()) reports.check = MeshReports::JSON;
-  if (clo_compare.invoked()) reports.compare = clo_compare.value(0);
-  if (clo_tol.invoked()) reports.tolerance = clo_tol.value(0);
-  reports.fail_on = clo_fail_on.kinds();
-  if (clo_run.invoked()) {
-    const std::string& output = clo_run.value(1);
-    BatchPicture picture;
-    if (clo_image.invoked())
-      picture = [&reports] {
-        const ImageRequest request{clo_image.value(0), clo_view.view, clo_size.width, clo_size.height,
-                                   reports.check != MeshReports::NONE, clo_dark_edges.invoked()};
-        std::string error = script_file_clash(request.path);
-        if (!error.empty()) error = "the picture is not written: " + error;
-        progress_phase("drawing " + request.path);
-        const bool drawn = error.empty() && write_parts_image(request, error);
-        progress_done();
-        if (!drawn) {
-          MessageLocationGuard restore;
-          set_message_location({request.path, 0});
-          alert_text(error);
-        }
-        return drawn;
-      };
-    bool ok = run_batch(clo_run.value(0).c_str(), output.c_str(),
-                        clo_format.invoked() ? clo_format.format() : mesh_format_for_path(output), reports, picture);
-    return ok && libraries_ok ? 0 : 1;
-  }
+  if (clo_run.invoked()) return run_batch_mode(requested_reports()) && libraries_ok ? 0 : 1;
   return run_interactive(argc, argv);
 }

@@ -8,15 +8,13 @@
 #include "builders/lattice.h"
 #include "grid/pelgrove_MxN.h"
 #include "script/compiled_expression.h"
+#include "script/interp_hooks.h"
 #include "script/parameters.h"
 #include "script/scriptstream.h"
 #include "util/message.h"
 
 #include <algorithm>
 #include <optional>
-
-bool (*gGrabScriptHook)(scriptstream& in, std::string& out, MessageLocation* where) = nullptr;
-bool (*gRunScriptHook)(const std::string& text, const MessageLocation& where) = nullptr;
 
 namespace {
 
@@ -34,10 +32,14 @@ bool fail(std::string& message, const std::string& reason) {
 class PointScript {
 public:
   void take(scriptstream& in) {
-    mPresent = gGrabScriptHook && gGrabScriptHook(in, mText, &mWhere);
+    const Interp_Hooks& hooks = interp_hooks();
+    mPresent = hooks.grab_script && hooks.grab_script(in, mText, &mWhere);
   }
   bool present() const { return mPresent; }
-  bool run() const { return gRunScriptHook && gRunScriptHook(mText, mWhere); }
+  bool run() const {
+    const Interp_Hooks& hooks = interp_hooks();
+    return hooks.run_script && hooks.run_script(mText, mWhere);
+  }
 
 private:
   bool mPresent = false;

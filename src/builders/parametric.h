@@ -6,9 +6,8 @@
 #include <string>
 
 class scriptstream;
-struct MessageLocation;
 
-// -- builders
+// -- builders (per-point scripts are taken and run through interp_hooks())
 // pline { script } N [x] [y] [z]; parc and porbit read (r, theta, z) and (r, theta, phi).
 bool pline(std::string name, scriptstream& in, std::string& message);
 bool pcylindrical_arc(std::string name, scriptstream& in, std::string& message);
@@ -18,9 +17,3 @@ bool pplate(std::string name, scriptstream& in, std::string& message);
 bool pcylinder(std::string name, scriptstream& in, std::string& message);
 bool psphere(std::string name, scriptstream& in, std::string& message);
 
-// -- hooks the interpreter installs (map_commands); null until then, and per-point scripts
-// are then not taken. Builders sit below the interpreter and reach it only through these.
-// Takes a {...} block for later running (grab_tmp_script).
-extern bool (*gGrabScriptHook)(scriptstream& in, std::string& out, MessageLocation* where);
-// Runs such a block as a nested script (run_tmp_script).
-extern bool (*gRunScriptHook)(const std::string& text, const MessageLocation& where);

@@ -2,7 +2,6 @@
 
 #include "builders/builders.h"
 #include "builders/import.h"
-#include "builders/parametric.h"
 #include "grid/Grid.h"
 #include "grid/part_names.h"
 #include "grid/finite_points.h"
@@ -31,10 +30,9 @@
 
 std::map<std::string, Command> commands;
 namespace {
-Interp_Hooks hooks;
+// Polled before every command: bound once instead of fetched per call.
+const Interp_Hooks& hooks = interp_hooks();
 }  // namespace
-
-void install_interp_hooks(const Interp_Hooks& installed) { hooks = installed; }
 
 namespace {
 
@@ -530,8 +528,10 @@ bool command_simple_form(scriptstream& s) {
 
 void map_commands() {
   // The parametric builders take and run their per-point scripts through these.
-  gGrabScriptHook = grab_tmp_script;
-  gRunScriptHook = run_tmp_script;
+  Interp_Hooks runners = interp_hooks();
+  runners.grab_script = grab_tmp_script;
+  runners.run_script = run_tmp_script;
+  install_interp_hooks(runners);
   commands = {
       {"stop", {"stop", stop_script}},
       {"version", {"version", show_version}},

@@ -5,6 +5,7 @@
 #pragma once
 
 #include "script/compiled_expression.h"
+#include "script/interp_hooks.h"
 #include "script/scriptstream.h"
 #include "util/message.h"
 
@@ -100,22 +101,4 @@ bool command_simple_form(scriptstream& s);  // simple_form {<set commands>}
 // The version text shown by `version`.
 const char* version_text();
 
-// -- hooks the interactive program installs (all null in batch mode and tests)
-struct Interp_Hooks {
-  // Shows the about window; when null, `version` prints version_text() on standard output.
-  void (*show_version)() = nullptr;
-  // Hands a simple_form block and its title to the form. Returns false when the form was
-  // rebuilt from a changed block (the run stops so the user can edit the values); otherwise
-  // true, with `script` set to the form's current values as one set command per line.
-  // When null, simple_form runs the block itself, so the written values take effect.
-  bool (*simple_form)(const std::string& block, const std::string& title, std::string& script) = nullptr;
-  // Polled when every run_script starts and before every command. Returning false ends the
-  // run as a failure (the caller keeps answering false, so every enclosing run unwinds); the
-  // window uses it to stay responsive and to cancel a long run.
-  bool (*run_poll)() = nullptr;
-  // Shows the command and builder page after an unknown word; when null, the list goes to the
-  // message sink as text.
-  void (*show_builder_list)() = nullptr;
-};
-// Replaces every hook at once; the window installs its own when it is made.
-void install_interp_hooks(const Interp_Hooks& hooks);
+// -- hooks: script/interp_hooks.h (map_commands installs the runners, the window the rest)

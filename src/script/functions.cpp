@@ -365,8 +365,71 @@ const char* const kUserFuncTypes =
     "the types are poly, bezier, fit, r_fit, b_fit, B_fit, bias, bump and cluster "
     "(see: function <func_name> <type> <definition>)";
 
-// poly <n> <c0> .. | bezier <n> <b0> .. | fit|r_fit|b_fit <n> <x0> <y0> .. | B_fit <order> <n> <x0> <y0> ..
-// | bias|bump <ratio> | cluster <strength>
+namespace {
+// Each reads one type's definition after its type word; null, with an alert, when it is wrong.
+
+// poly <n> <c0> .. | bezier <n> <b0> ..
+std::unique_ptr<UserFunc> read_coefficients_func(const std::string& name, const std::string& type,
+                                                 scriptstream& in) {
+  int count = 0;
+  std::vector<double> values;
+  if (!read_count(name, in, "count", count) || !read_values(name, in, count, values)) return nullptr;
+  if (type == "poly") {
+    auto f = std::make_unique<Poly_func>();
+    f->coefs = std::move(values);
+    return f;
+  }
+  auto f = std::make_unique<Bezier_func>();
+  f->ctrl = std::move(values);
+  return f;
+}
+
+// fit|r_fit|b_fit <n> <x0> <y0> .. | B_fit <order> <n> <x0> <y0> ..
+std::unique_ptr<UserFunc> read_fit_func(const std::string& name, const std::string& type, scriptstream& in) {
+  auto f = std::make_unique<PolyFit_func>();
+  f->type = type == "fit" ? PolyFit_func::fit
+          : type == "r_fit" ? PolyFit_func::r_fit
+          : type == "b_fit" ? PolyFit_func::b_fit
+                            : PolyFit_func::B_fit;
+  if (f->type == PolyFit_func::B_fit) {
+    if (!read_count(name, in, "order", f->order)) return nullptr;
+    if (f->order > kMaxSplineOrder) {
+      alert_text("function '" + name +
+                 string_printf("': order %d is above the limit of %d", f->order, kMaxSplineOrder));
+      return nullptr;
+    }
+  }
+  int count = 0;
+  if (!read_count(name, in, "count", count)) return nullptr;
+  if (f->type == PolyFit_func::b_fit && count > kMaxBezierFitPoints) {
+    alert_text("function '" + name +
+               string_printf("': a Bezier fit takes at most %d points, not %d", kMaxBezierFitPoints, count));
+    return nullptr;
+  }
+  if (!read_pairs(name, in, count, *f)) return nullptr;
+  if (f->type == PolyFit_func::b_fit) fit_bezier(f->xs, f->ys);
+  return f;
+}
+
+// bias|bump <ratio> | cluster <strength>
+std::unique_ptr<UserFunc> read_spacing_func(const std::string& name, const std::string& type,
+                                            Spacing::Kind kind, scriptstream& in) {
+  double value = 0;
+  in >> value;
+  if (!in) {
+    alert_text("function '" + name + "': " + type + " needs a number");
+    return nullptr;
+  }
+  auto f = std::make_unique<Spacing_func>();
+  std::string why;
+  if (!Spacing::make(kind, value, f->spacing, why)) {
+    alert_text("function '" + name + "': " + why);
+    return nullptr;
+  }
+  return f;
+}
+}  // namespace
+
 bool store_user_func(const std::string& name, scriptstream& in) {
   std::string type;
   in >> type;
@@ -374,62 +437,18 @@ bool store_user_func(const std::string& name, scriptstream& in) {
     alert_text("function '" + name + "': the type is missing\n" + kUserFuncTypes);
     return false;
   }
-
   std::unique_ptr<UserFunc> func;
-  int count = 0;
   if (type == "poly" || type == "bezier") {
-    std::vector<double> values;
-    if (!read_count(name, in, "count", count) || !read_values(name, in, count, values)) return false;
-    if (type == "poly") {
-      auto f = std::make_unique<Poly_func>();
-      f->coefs = std::move(values);
-      func = std::move(f);
-    } else {
-      auto f = std::make_unique<Bezier_func>();
-      f->ctrl = std::move(values);
-      func = std::move(f);
-    }
+    func = read_coefficients_func(name, type, in);
   } else if (type == "fit" || type == "r_fit" || type == "b_fit" || type == "B_fit") {
-    auto f = std::make_unique<PolyFit_func>();
-    f->type = type == "fit" ? PolyFit_func::fit
-            : type == "r_fit" ? PolyFit_func::r_fit
-            : type == "b_fit" ? PolyFit_func::b_fit
-                              : PolyFit_func::B_fit;
-    if (f->type == PolyFit_func::B_fit) {
-      if (!read_count(name, in, "order", f->order)) return false;
-      if (f->order > kMaxSplineOrder) {
-        alert_text("function '" + name +
-                   string_printf("': order %d is above the limit of %d", f->order, kMaxSplineOrder));
-        return false;
-      }
-    }
-    if (!read_count(name, in, "count", count)) return false;
-    if (f->type == PolyFit_func::b_fit && count > kMaxBezierFitPoints) {
-      alert_text("function '" + name +
-                 string_printf("': a Bezier fit takes at most %d points, not %d", kMaxBezierFitPoints, count));
-      return false;
-    }
-    if (!read_pairs(name, in, count, *f)) return false;
-    if (f->type == PolyFit_func::b_fit) fit_bezier(f->xs, f->ys);
-    func = std::move(f);
+    func = read_fit_func(name, type, in);
   } else if (Spacing::Kind kind; Spacing::kind_of(type, kind) && kind != Spacing::uniform) {
-    double value = 0;
-    in >> value;
-    if (!in) {
-      alert_text("function '" + name + "': " + type + " needs a number");
-      return false;
-    }
-    auto f = std::make_unique<Spacing_func>();
-    std::string why;
-    if (!Spacing::make(kind, value, f->spacing, why)) {
-      alert_text("function '" + name + "': " + why);
-      return false;
-    }
-    func = std::move(f);
+    func = read_spacing_func(name, type, kind, in);
   } else {
     alert_text("function '" + name + "': unknown type '" + type + "'\n" + kUserFuncTypes);
     return false;
   }
+  if (!func) return false;
   user_funcs[name] = std::move(func);
   return true;
 }

@@ -451,51 +451,67 @@ bool Fl_Gl_Viewer::run_action(Gl_Action a, int step) {
   return true;
 }
 
+void Fl_Gl_Viewer::handle_push() {
+  mLastX = Fl::event_x(), mLastY = Fl::event_y();
+  mMoving = false;
+  if (grab_clip_dot(mLastX, mLastY)) return;
+  if (Fl::focus() != this) take_focus();
+  if (mConfig.match_mouse(Fl::event_state()) == GL_ACTION_POPUP) popup_menu();
+}
+
+void Fl_Gl_Viewer::handle_drag() {
+  const int x = Fl::event_x(), y = Fl::event_y();
+  if (mDragPlane >= 0 && mDragPlane < (int)mClipping.planes.size()) {
+    Gl_ClipInfo& c = mClipping.planes[mDragPlane];
+    c.origin = clip_origin_at(c, mCamera.center(), mCamera.diameter(), 1 - 2.0 * y / std::max(1, h()));
+    redraw();
+    return;
+  }
+  bool moved = true;
+  switch (mConfig.match_mouse(Fl::event_state())) {
+  case GL_ACTION_MODEL_ROTATION: handle_model_rotation(mLastX, mLastY); break;
+  case GL_ACTION_CAMERA_ROTATION: handle_camera_rotation(mLastX, mLastY); break;
+  case GL_ACTION_CAMERA_PAN: handle_camera_pan(mLastX, mLastY); break;
+  case GL_ACTION_CAMERA_TRUCK: handle_camera_truck(mLastX, mLastY); break;
+  case GL_ACTION_CAMERA_ZOOM: handle_camera_zoom(mLastX, mLastY); break;
+  case GL_ACTION_CAMERA_FOV: handle_camera_fov(mLastX, mLastY); break;
+  default: moved = false; break;
+  }
+  mLastX = x, mLastY = y;
+  mMoving = mMoving || moved;
+  redraw();
+}
+
+void Fl_Gl_Viewer::handle_release() {
+  mDragPlane = -1;
+  if (mMoving) {
+    mMoving = false;
+    redraw();  // whole again
+  }
+}
+
+int Fl_Gl_Viewer::handle_key() {
+  if (Fl::focus() != this) return 0;
+  const UserConfig::Key* k = mConfig.match_key(Fl::event_key(), Fl::event_state());
+  if (!k) return 0;
+  switch (k->action) {
+  case GL_ACTION_MODEL_ROTATION_LR: case GL_ACTION_MODEL_ROTATION_DU: case GL_ACTION_CAMERA_PAN_LR:
+  case GL_ACTION_CAMERA_PAN_DU: case GL_ACTION_CAMERA_ZOOM: case GL_ACTION_CAMERA_FOV: note_step(); break;
+  default: break;
+  }
+  return run_action(k->action, k->step) ? 1 : 0;
+}
+
 int Fl_Gl_Viewer::handle(int event) {
   switch (event) {
-  case FL_PUSH:
-    mLastX = Fl::event_x(), mLastY = Fl::event_y();
-    mMoving = false;
-    if (grab_clip_dot(mLastX, mLastY)) return 1;
-    if (Fl::focus() != this) take_focus();
-    if (mConfig.match_mouse(Fl::event_state()) == GL_ACTION_POPUP) popup_menu();
-    return 1;
-  case FL_DRAG: {
-    const int x = Fl::event_x(), y = Fl::event_y();
-    if (mDragPlane >= 0 && mDragPlane < (int)mClipping.planes.size()) {
-      Gl_ClipInfo& c = mClipping.planes[mDragPlane];
-      c.origin = clip_origin_at(c, mCamera.center(), mCamera.diameter(), 1 - 2.0 * y / std::max(1, h()));
-      redraw();
-      return 1;
-    }
-    bool moved = true;
-    switch (mConfig.match_mouse(Fl::event_state())) {
-    case GL_ACTION_MODEL_ROTATION: handle_model_rotation(mLastX, mLastY); break;
-    case GL_ACTION_CAMERA_ROTATION: handle_camera_rotation(mLastX, mLastY); break;
-    case GL_ACTION_CAMERA_PAN: handle_camera_pan(mLastX, mLastY); break;
-    case GL_ACTION_CAMERA_TRUCK: handle_camera_truck(mLastX, mLastY); break;
-    case GL_ACTION_CAMERA_ZOOM: handle_camera_zoom(mLastX, mLastY); break;
-    case GL_ACTION_CAMERA_FOV: handle_camera_fov(mLastX, mLastY); break;
-    default: moved = false; break;
-    }
-    mLastX = x, mLastY = y;
-    mMoving = mMoving || moved;
-    redraw();
-    return 1;
-  }
-  case FL_RELEASE:
-    mDragPlane = -1;
-    if (mMoving) {
-      mMoving = false;
-      redraw();  // whole again
-    }
-    return 1;
-  case FL_MOUSEWHEEL: {
+  case FL_PUSH: handle_push(); return 1;
+  case FL_DRAG: handle_drag(); return 1;
+  case FL_RELEASE: handle_release(); return 1;
+  case FL_MOUSEWHEEL:
     if (!Fl::event_dy()) return 0;
     note_step();
     zoom_at_pixel(Fl::event_x(), Fl::event_y(), std::exp2(-Fl::event_dy() * mConfig.wheel_step));
     return 1;
-  }
   case FL_UNFOCUS:
     // Focus taken by another window (a dialog): it comes back once that window is gone.
     if (Fl::focus() && Fl::focus()->top_window() != top_window()) keep_focus_across(Fl::focus()->top_window());
@@ -505,19 +521,8 @@ int Fl_Gl_Viewer::handle(int event) {
   case FL_LEAVE:
   case FL_MOVE:
     return 1;
-  case FL_KEYBOARD: {
-    if (Fl::focus() != this) return 0;
-    const UserConfig::Key* k = mConfig.match_key(Fl::event_key(), Fl::event_state());
-    if (!k) return 0;
-    switch (k->action) {
-    case GL_ACTION_MODEL_ROTATION_LR: case GL_ACTION_MODEL_ROTATION_DU: case GL_ACTION_CAMERA_PAN_LR:
-    case GL_ACTION_CAMERA_PAN_DU: case GL_ACTION_CAMERA_ZOOM: case GL_ACTION_CAMERA_FOV: note_step(); break;
-    default: break;
-    }
-    return run_action(k->action, k->step) ? 1 : 0;
-  }
-  default:
-    return Fl_Gl_Window::handle(event);
+  case FL_KEYBOARD: return handle_key();
+  default: return Fl_Gl_Window::handle(event);
   }
 }
 

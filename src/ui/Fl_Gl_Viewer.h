@@ -108,6 +108,12 @@ protected:
   void draw_clip_dots();
   void render_back_buffer();  // draws into the back buffer and selects it for reading
   bool grab_clip_dot(int x, int y);
+  // handle()'s events: a press grabs a clip dot, takes the focus or opens the pop-up menu; a
+  // drag moves the grabbed dot or the view; a key runs its action (1 when it had one).
+  void handle_push();
+  void handle_drag();
+  void handle_release();
+  int handle_key();
   void popup_menu();
   bool run_action(Gl_Action a, int step);
   void note_step();  // a view-moving key or wheel step: repeats leave out the edges

@@ -77,37 +77,67 @@ struct Row {
 };
 }  // namespace
 
+namespace {
+// The Planes dialog's table: a row of six fields and a Remove button per plane.
+class Planes_Table {
+public:
+  Planes_Table(Dialog& d, const Gl_ClippingState& planes) : mDialog(d), mEdited(planes) {
+    static const char* heads[6] = {"origin X", "origin Y", "origin Z", "normal X", "normal Y", "normal Z"};
+    for (int k = 0; k < 6; ++k) new Fl_Box(20 + k * 72, 5, 70, 20, heads[k]);
+    mTable = new Fl_Scroll(10, 25, 520, 230);
+    mTable->end();
+    for (const auto& c : mEdited.planes) add_row(c);
+  }
+  size_t size() const { return mRows.size(); }
+
+  void add_row(const Gl_ClipInfo& c) {
+    mTable->begin();
+    const int y = mTable->y() + 5 + 30 * int(mRows.size());
+    mRows.emplace_back(mTable->x() + 10, y, nullptr, 6, 0, 67);
+    mDialog.button(mTable->x() + 442, y, 65, "Remove", Request(REMOVE + int(mRows.size()) - 1));
+    mTable->end();
+    double v[6] = {c.origin[0], c.origin[1], c.origin[2], c.normal[0], c.normal[1], c.normal[2]};
+    mRows.back().set(v);
+    mTable->redraw();
+  }
+
+  // The rows below move up: the table is rebuilt without the removed one.
+  void remove_row(size_t gone) {
+    read_rows();
+    if (gone < mEdited.planes.size()) mEdited.planes.erase(mEdited.planes.begin() + long(gone));
+    mTable->clear();
+    mRows.clear();
+    mTable->scroll_to(0, 0);
+    for (const auto& c : mEdited.planes) add_row(c);
+    mTable->redraw();
+  }
+
+  // The fields as typed so far, the previous values where a field does not read as a number.
+  const Gl_ClippingState& read_rows() {
+    mEdited.planes.resize(mRows.size());
+    for (size_t i = 0; i < mRows.size(); ++i) {
+      Gl_ClipInfo& c = mEdited.planes[i];
+      double v[6] = {c.origin[0], c.origin[1], c.origin[2], c.normal[0], c.normal[1], c.normal[2]};
+      mRows[i].get(v);
+      c.origin = {v[0], v[1], v[2]};
+      c.normal = {v[3], v[4], v[5]};
+    }
+    return mEdited;
+  }
+
+private:
+  Dialog& mDialog;
+  Fl_Scroll* mTable = nullptr;
+  std::vector<Row> mRows;
+  Gl_ClippingState mEdited;
+};
+}  // namespace
+
 bool fl_edit_gl_clipping(Gl_ClippingState& planes, Fl_Widget* parent, const Gl_Vec3& new_origin) {
   Dialog d;
   d.win.reset(new Fl_Double_Window(540, 300, "Planes"));
   d.win->user_data(&d);
-  static const char* heads[6] = {"origin X", "origin Y", "origin Z", "normal X", "normal Y", "normal Z"};
-  for (int k = 0; k < 6; ++k) new Fl_Box(20 + k * 72, 5, 70, 20, heads[k]);
-  Fl_Scroll* table = new Fl_Scroll(10, 25, 520, 230);
-  table->end();
-  std::vector<Row> rows;
-  Gl_ClippingState edited = planes;
-  auto add_row = [&](const Gl_ClipInfo& c) {
-    table->begin();
-    const int y = table->y() + 5 + 30 * int(rows.size());
-    rows.emplace_back(table->x() + 10, y, nullptr, 6, 0, 67);
-    d.button(table->x() + 442, y, 65, "Remove", Request(REMOVE + int(rows.size()) - 1));
-    table->end();
-    double v[6] = {c.origin[0], c.origin[1], c.origin[2], c.normal[0], c.normal[1], c.normal[2]};
-    rows.back().set(v);
-  };
-  // The fields as typed so far, the previous values where a field does not read as a number.
-  auto read_rows = [&] {
-    edited.planes.resize(rows.size());
-    for (size_t i = 0; i < rows.size(); ++i) {
-      Gl_ClipInfo& c = edited.planes[i];
-      double v[6] = {c.origin[0], c.origin[1], c.origin[2], c.normal[0], c.normal[1], c.normal[2]};
-      rows[i].get(v);
-      c.origin = {v[0], v[1], v[2]};
-      c.normal = {v[3], v[4], v[5]};
-    }
-  };
-  for (const auto& c : edited.planes) add_row(c);
+  Planes_Table table(d, planes);
   d.win->begin();
   Fl_Button* add = d.button(10, 265, 100, "Add Plane", ADD);
   d.button(200, 265, 90, "Apply", APPLY);
@@ -118,34 +148,22 @@ bool fl_edit_gl_clipping(Gl_ClippingState& planes, Fl_Widget* parent, const Gl_V
   d.win->show();
   bool applied = false;
   for (;;) {
-    if (rows.size() >= (size_t)Gl_ClippingState::MAX_PLANES) add->deactivate();
+    if (table.size() >= (size_t)Gl_ClippingState::MAX_PLANES) add->deactivate();
     else add->activate();
     const Request r = d.wait();
     if (r == CLOSE) break;
     if (r == ADD) {
       Gl_ClipInfo c;
       c.origin = new_origin;
-      add_row(c);
-      table->redraw();
-      continue;
+      table.add_row(c);
+    } else if (r >= REMOVE) {
+      table.remove_row(size_t(r - REMOVE));
+    } else {
+      planes = table.read_rows();
+      applied = true;
+      if (parent) parent->redraw();
+      if (r == APPLY_CLOSE) break;
     }
-    if (r >= REMOVE) {
-      // The rows below move up: rebuild the table without the removed one.
-      read_rows();
-      const size_t gone = size_t(r - REMOVE);
-      if (gone < edited.planes.size()) edited.planes.erase(edited.planes.begin() + long(gone));
-      table->clear();
-      rows.clear();
-      table->scroll_to(0, 0);
-      for (const auto& c : edited.planes) add_row(c);
-      table->redraw();
-      continue;
-    }
-    read_rows();
-    planes = edited;
-    applied = true;
-    if (parent) parent->redraw();
-    if (r == APPLY_CLOSE) break;
   }
   d.win->hide();
   return applied;

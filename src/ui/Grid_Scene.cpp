@@ -17,7 +17,6 @@
 #include <new>
 
 std::set<std::string> gHiddenParts;
-void (*gGridsLoadedHook)() = nullptr;
 
 namespace Pelgrove_UserInterface {
 RC<Gl_Scene_Composite> gScenes(new Gl_Scene_Composite);
@@ -348,7 +347,6 @@ void load_grids(const Scene_Options& options) {
   load_grids(scenes, options);
   for (size_t k = 0; k < scenes.size() && k < Grid::gGrids.size(); ++k)
     if (gHiddenParts.count(Grid::gGrids[k]->name())) scenes[k]->activate(false);
-  if (gGridsLoadedHook) gGridsLoadedHook();
 }
 
 // -- drawing
@@ -419,6 +417,29 @@ void Grid_Scene::draw() {
   glEnableClientState(GL_NORMAL_ARRAY);
   glNormalPointer(GL_FLOAT, 24, (const void*)12);
   const bool own_colours = vertex_rgba.size() == mesh.verts.size() / 6 * 4 && !vertex_rgba.empty();
+  draw_faces(own_colours);
+  glDisableClientState(GL_NORMAL_ARRAY);
+  glDisable(GL_LIGHTING);
+  draw_indices(GL_LINES, mBarOffset, mesh.bars.size());
+  draw_red_lines();
+  // While a drag moves the view the edges are left out: they cost as much as the faces.
+  if (line_width >= 0 && !gl_view_moving()) {
+    float edge[4];
+    edge_color(color, gl_dark_edges(), edge);
+    if (own_colours) std::fill(edge, edge + 3, 0.15f);  // dark over every quality colour
+    glColor4fv(edge);
+    draw_indices(GL_LINES, mEdgeOffset, mEdgeCount);
+  }
+  glBindBuffer(GL_ARRAY_BUFFER, 0);
+  glBindBuffer(GL_ELEMENT_ARRAY_BUFFER, 0);
+  glDisableClientState(GL_VERTEX_ARRAY);
+  if (!highlight.empty()) draw_highlight();
+  glPopAttrib();
+  test4errors("Grid_Scene::draw()");
+}
+
+// The faces, lit in the part's colour or unlit in the quality colours.
+void Grid_Scene::draw_faces(bool own_colours) const {
   if (own_colours) {
     glDisable(GL_LIGHTING);
     glBindBuffer(GL_ARRAY_BUFFER, 0);
@@ -431,10 +452,10 @@ void Grid_Scene::draw() {
     glDisableClientState(GL_COLOR_ARRAY);
     glColor4fv(color);
   }
-  glDisableClientState(GL_NORMAL_ARRAY);
-  glDisable(GL_LIGHTING);
-  draw_indices(GL_LINES, mBarOffset, mesh.bars.size());
-  // Merge links and free edges before the element edges: where one runs along an edge, it shows.
+}
+
+// Merge links and free edges, drawn before the element edges: where one runs along an edge, it shows.
+void Grid_Scene::draw_red_lines() const {
   for (const std::vector<float>* red : {&mesh.links, &mesh.free_edges}) {
     if (red->empty()) continue;
     glBindBuffer(GL_ARRAY_BUFFER, 0);
@@ -450,20 +471,6 @@ void Grid_Scene::draw() {
     glBindBuffer(GL_ARRAY_BUFFER, mBuffers[0]);
     glVertexPointer(3, GL_FLOAT, 24, nullptr);
   }
-  // While a drag moves the view the edges are left out: they cost as much as the faces.
-  if (line_width >= 0 && !gl_view_moving()) {
-    float edge[4];
-    edge_color(color, gl_dark_edges(), edge);
-    if (own_colours) std::fill(edge, edge + 3, 0.15f);  // dark over every quality colour
-    glColor4fv(edge);
-    draw_indices(GL_LINES, mEdgeOffset, mEdgeCount);
-  }
-  glBindBuffer(GL_ARRAY_BUFFER, 0);
-  glBindBuffer(GL_ELEMENT_ARRAY_BUFFER, 0);
-  glDisableClientState(GL_VERTEX_ARRAY);
-  if (!highlight.empty()) draw_highlight();
-  glPopAttrib();
-  test4errors("Grid_Scene::draw()");
 }
 
 // In magenta, unlit: the faces in front of the part's own (no polygon offset), the outlines

@@ -3,7 +3,7 @@
 // index arrays (faces, element edges, bars, merge links, free edges) that it uploads to
 // OpenGL buffers when first drawn. A part whose display would not fit in memory shows its
 // element edges or only its bounding box, and the status callback says so. Owns
-// gScenes, gHiddenParts and gGridsLoadedHook.
+// gScenes and gHiddenParts.
 #pragma once
 
 #include "ui/Gl_Scene.h"
@@ -31,8 +31,6 @@ extern RC<Gl_Scene_Composite> gScenes;
 // Names of the parts the main window's viewer leaves out (Info > Parts): a view setting that
 // load_grids() applies to every part of those names, run after run.
 extern std::set<std::string> gHiddenParts;
-// Called at the end of load_grids(): the main window's display was rebuilt from new parts.
-extern void (*gGridsLoadedHook)();
 
 // A picked element or point, drawn over the part: faces, outlines (seen through the model)
 // and points, each x y z.
@@ -79,6 +77,8 @@ public:
   std::vector<uint8_t> vertex_rgba;
 
 private:
+  void draw_faces(bool own_colours) const;
+  void draw_red_lines() const;
   void draw_highlight() const;
   unsigned mBuffers[2] = {0, 0};  // vertices, indices
   unsigned mGeneration = 0;       // context generation the buffers belong to

@@ -5,6 +5,7 @@
 #include "interp/library.h"
 #include "merge/mesh_check.h"
 #include "meshio/formats.h"
+#include "script/interp_hooks.h"
 #include "ui/Fl_Emacs.h"
 #include "ui/SimpleForm.h"
 #include "ui/auto_reload.h"
@@ -320,8 +321,12 @@ Fl_Window* make_window(Fl_Window* window, Fl_Menu_Bar* bar) {
   window->end();
 
   form = std::make_unique<SimpleForm>(ScriptInput);
-  install_interp_hooks({.show_version = show_about_window, .simple_form = form_hook, .run_poll = poll_run,
-                        .show_builder_list = show_builder_page});
+  Interp_Hooks hooks = interp_hooks();
+  hooks.show_version = show_about_window;
+  hooks.simple_form = form_hook;
+  hooks.run_poll = poll_run;
+  hooks.show_builder_list = show_builder_page;
+  install_interp_hooks(hooks);
   set_status("Alt+r runs the script");
   update_title();
   return window;

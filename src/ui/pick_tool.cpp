@@ -23,15 +23,6 @@ namespace {
 Pick_Index gIndex;
 bool gIndexBuilt = false;
 
-// A new display means new parts: their numbering is built now, with the display (a few
-// tens of milliseconds for a million elements), so that a click answers at once.
-void grids_loaded() {
-  gIndex.build(Grid::gGrids);
-  gIndexBuilt = true;
-  if (StatusLine) StatusLine->tooltip(nullptr);  // the run has said its own
-  refresh_parts_dialog();
-}
-
 // The status line, with the whole text as its tooltip: four points and their coordinates
 // rarely fit under the editor. It is drawn at once, before the viewer's next frame (which
 // takes a while on a large model) shows the highlight.
@@ -183,12 +174,19 @@ bool pick_element_at(int x, int y, bool jump) {
   return true;
 }
 
+namespace {
+// "there is no element 12: elements are numbered 1 to 10"
+void alert_no_such(const char* what, long number, long count) {
+  if (count == 0) alert("there is no %s %ld: the mesh has no %ss", what, number, what);
+  else alert("there is no %s %ld: %ss are numbered 1 to %ld", what, number, what, count);
+}
+}  // namespace
+
 bool find_element(long number) {
   const Pick_Index& index = pick_index();
   int part, k;
   if (!index.find_element(number, part, k)) {
-    if (index.elements() == 0) alert("there is no element %ld: the mesh has no elements", number);
-    else alert("there is no element %ld: elements are numbered 1 to %ld", number, index.elements());
+    alert_no_such("element", number, index.elements());
     return false;
   }
   const Element_Info e = element_info(index.grid(part), k, number);
@@ -205,8 +203,7 @@ bool find_point(long number) {
   const Pick_Index& index = pick_index();
   int part, i;
   if (!index.find_point(number, part, i)) {
-    if (index.points() == 0) alert("there is no point %ld: the mesh has no points", number);
-    else alert("there is no point %ld: points are numbered 1 to %ld", number, index.points());
+    alert_no_such("point", number, index.points());
     return false;
   }
   const Grid& g = index.grid(part);
@@ -241,8 +238,13 @@ void find_point_cb(Fl_Widget*, void*) { ask_and_find("point", find_point); }
 
 // -- the viewer
 
-Pick_Viewer::Pick_Viewer(int x, int y, int w, int h, const char* label) : Fl_Gl_Viewer(x, y, w, h, label) {
-  gGridsLoadedHook = grids_loaded;
+// A new display means new parts: their numbering is built now, with the display (a few
+// tens of milliseconds for a million elements), so that a click answers at once.
+void pick_parts_loaded() {
+  gIndex.build(Grid::gGrids);
+  gIndexBuilt = true;
+  if (StatusLine) StatusLine->tooltip(nullptr);  // the run has said its own
+  refresh_parts_dialog();
 }
 
 int Pick_Viewer::handle(int event) {

@@ -16,7 +16,7 @@ class Pick_Index;
 // Every other event is the plain viewer's.
 class Pick_Viewer : public Fl_Gl_Viewer {
 public:
-  Pick_Viewer(int x, int y, int w, int h, const char* label = nullptr);
+  using Fl_Gl_Viewer::Fl_Gl_Viewer;
   int handle(int event) override;
 };
 
@@ -28,6 +28,9 @@ bool pick_element_at(int x, int y, bool jump);
 // alert says when there is no such number.
 bool find_element(long number);
 bool find_point(long number);
+// After the viewer's scenes were rebuilt from new parts: numbers them for picking, drops the
+// status line's tooltip and refreshes Info > Parts.
+void pick_parts_loaded();
 // Drops the highlight (a new run drops it anyway).
 void clear_pick();
 // The numbering of the parts shown, built when first needed after each run.

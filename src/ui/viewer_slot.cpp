@@ -25,6 +25,7 @@ void rebuild() {
   reduced_parts.clear();
   set_display_status_callback(note_status, nullptr);
   load_grids(shown);
+  if (view) pick_parts_loaded();
   reapply_quality_colours();
   if (view && !framed && !Grid::gGrids.empty()) {
     view->autocenter();

@@ -37,6 +37,7 @@ bool form_hook(const std::string& block, const std::string& title, std::string& 
 
 class InterpTest : public ScriptRuns {
 protected:
+  const Interp_Hooks mHooks = interp_hooks();  // put back after each case
   void SetUp() override {
     ScriptRuns::SetUp();
     gBuilders["probe_part"] = Builder("probe_part", probe_builder);
@@ -49,7 +50,7 @@ protected:
   }
   void TearDown() override {
     for (const char* b : {"probe_part", "probe_empty", "probe_nested"}) gBuilders.erase(b);
-    install_interp_hooks({});
+    install_interp_hooks(mHooks);
     gFormRebuilt = false;
     ScriptRuns::TearDown();
   }
@@ -139,7 +140,9 @@ TEST_F(InterpTest, BraceContentsTakesOneBalancedBlock) {
 }
 
 TEST_F(InterpTest, SimpleFormShowsBlockAndTitleAndRunsTheFormsValues) {
-  install_interp_hooks({.simple_form = form_hook});
+  Interp_Hooks form = interp_hooks();
+  form.simple_form = form_hook;
+  install_interp_hooks(form);
   for (auto [script, title] : {std::pair{"simple_form \"My Values\" { set a 1 }", "My Values"},
                                {"simple_form   \"\"{ set a 1 }", ""},
                                {"simple_form { set a 1 }", "Values and Expressions"}}) {
