@@ -82,6 +82,9 @@ struct PtMerger::Best {
 
   explicit Best(long double r2) : reach2(r2), reach2d((double)r2) {}
 
+  // Whether a candidate at squared distance dq may win, its key not yet known.
+  bool may_take(long double dq) const { return item == PtMerger::NONE || dq <= d2; }
+
   void offer(uint32_t i, long double dq, uint64_t kq) {
     if (item == PtMerger::NONE || dq < d2 || (dq == d2 && kq < key)) {
       item = i;
@@ -259,7 +262,7 @@ PtMerger::Level& PtMerger::level_for(double tol) {
   lv.size = level_size(tol);
   lv.inv = 1 / lv.size;
   lv.slots.assign(table_size(std::max(mReserve, mItems.size())), Slot{0, 0});
-  for (uint32_t i = 0; i < (uint32_t)mItems.size(); ++i) add_to_level(lv, i);
+  for (uint32_t i = 0; i < (uint32_t)mItems.size() && !lv.crowded; ++i) add_to_level(lv, i);
   return lv;
 }
 
@@ -271,6 +274,7 @@ void PtMerger::prepare(double tol) {
 void PtMerger::add_to_level(Level& lv, uint32_t item) {
   if (lv.crowded) return;
   if (2 * lv.slots.size() < 3 * (lv.used + 1)) grow(lv, item);
+  if (lv.crowded) return;
   uint64_t h;
   size_t s;
   if (mItems[item] == mProbePt && &lv == &mLevels[mProbeLevel]) {
@@ -285,11 +289,15 @@ void PtMerger::add_to_level(Level& lv, uint32_t item) {
   put(lv, h, s, item);
 }
 
-// Files the item at the first empty slot from s on.
+// Files the item at the first empty slot from s on. A run of more than CROWDED slots (a
+// cell crowded with points, which lookups at a wide tolerance never walk) marks the level
+// crowded instead: filing into it would cost as much as walking it.
 void PtMerger::put(Level& lv, uint64_t h, size_t s, uint32_t item) {
   const size_t n = lv.slots.size();
-  while (lv.slots[s].fp)
+  for (size_t probed = 0; lv.slots[s].fp; ++probed) {
+    if (probed > CROWDED) return mark_crowded(lv);
     if (++s == n) s = 0;
+  }
   lv.slots[s] = Slot{fingerprint(h), item};
   ++lv.used;
 }
@@ -299,7 +307,7 @@ void PtMerger::grow(Level& lv, uint32_t upto) {
   mProbePt = nullptr;
   lv.slots.assign(lv.slots.size() * 2, Slot{0, 0});
   lv.used = 0;
-  for (uint32_t i = 0; i < upto; ++i) {
+  for (uint32_t i = 0; i < upto && !lv.crowded; ++i) {
     uint64_t h;
     if (hash_of(*mItems[i], mScale, lv.inv, h)) put(lv, h, home_slot(h, lv.slots.size()), i);
   }
@@ -489,16 +497,18 @@ void PtMerger::consider(uint32_t i, const GridPt* p, bool part_only, Best& best)
   const double dx = q.x * mScale - p->x * mScale, dy = q.y * mScale - p->y * mScale;
   const double dz = q.z * mScale - p->z * mScale;
   const double d2 = dx * dx + dy * dy + dz * dz;
-  // The key of a candidate, worked out only for those within reach.
-  auto key = [&] { return (uint64_t)packed_cell(i) << 32 | (part_only ? part_seq(i) : i); };
+  // The key of a candidate, worked out only for one within reach that may win.
+  auto offer = [&](long double dq) {
+    if (best.may_take(dq)) best.offer(i, dq, (uint64_t)packed_cell(i) << 32 | (part_only ? part_seq(i) : i));
+  };
   if (d2 >= 0x1p-900 && d2 < HUGE_VAL) {
-    if (d2 <= best.reach2d) best.offer(i, d2, key());
+    if (d2 <= best.reach2d) offer(d2);
   } else if (d2 == 0 && q.x == p->x && q.y == p->y && q.z == p->z) {
     // (Compared unscaled: scaled down, distinct tiny coordinates may meet.)
-    if (0 <= best.reach2d) best.offer(i, 0, key());
+    if (0 <= best.reach2d) offer(0);
   } else {
     const long double e2 = exact_dist2(q, *p);
-    if (e2 <= best.reach2) best.offer(i, e2, key());
+    if (e2 <= best.reach2) offer(e2);
   }
 }
 
