@@ -1,6 +1,6 @@
 // Mesh export of the merged plates workload: the ascii file's formatting alone (/dev/null,
 // written in place), a regular file (written beside the target and renamed), and every
-// writer of the format table. Items are bytes.
+// writer of the format table. Items are bytes. Last, the batch job's phases one by one.
 #include "bench_models.h"
 
 #include "merge/merge.h"
@@ -12,6 +12,7 @@
 #include <algorithm>
 #include <chrono>
 #include <cstdio>
+#include <functional>
 #include <span>
 #include <string>
 #include <vector>
@@ -104,5 +105,29 @@ void BM_ExportFormatRounds(benchmark::State& state) {
   Grid::destroy_grids();
 }
 BENCHMARK(BM_ExportFormatRounds)->Iterations(9)->UseRealTime()->Unit(benchmark::kMillisecond);
+
+// The batch job's phases on the plates, each timed alone (wall seconds as counters): the
+// lattices built into fresh memory, merged, renumbered and written to a regular file.
+void BM_BatchPhases(benchmark::State& state) {
+  const int K = (int)state.range(0), n = (int)state.range(1);
+  const std::string path = "/tmp/pelgrove-export-bench-phases-" + std::to_string(getpid()) + ".dvk";
+  const std::pair<const char*, std::function<void()>> phases[] = {
+      {"build_s", [&] { build_plates(K, n); }},
+      {"merge_s", merge_grid_pts},
+      {"renumber_s", renumber_grid_pts},
+      {"write_s", [&] {
+         if (!export_dvk_mesh(path.c_str(), true)) state.SkipWithError("export failed");
+       }},
+  };
+  for (auto _ : state)
+    for (const auto& [name, run] : phases) {
+      const auto t0 = std::chrono::steady_clock::now();
+      run();
+      state.counters[name] = std::chrono::duration<double>(std::chrono::steady_clock::now() - t0).count();
+    }
+  std::remove(path.c_str());
+  Grid::destroy_grids();
+}
+BENCHMARK(BM_BatchPhases)->Args({10, 200})->Args({20, 200})->Iterations(1)->UseRealTime()->Unit(benchmark::kMillisecond);
 
 }  // namespace

@@ -20,13 +20,13 @@ int format_workers() { return (int)std::clamp(std::thread::hardware_concurrency(
 
 namespace {
 
-// Starts up to format_workers() - 1 threads running `helper` (fewer for fewer than that
-// many items, or when threads cannot be had: fewer threads only cost time), runs `main`
-// here, and joins them.
-void with_helpers(size_t n, const std::function<void()>& helper, const std::function<void()>& main) {
+// Starts up to `count` threads running `helper` (fewer for fewer than that many items, or
+// when threads cannot be had: fewer threads only cost time), runs `main` here, and joins
+// them.
+void with_helpers(int count, size_t n, const std::function<void()>& helper, const std::function<void()>& main) {
   std::vector<std::thread> threads;
   try {
-    for (int t = 1; t < format_workers() && (size_t)t < n; ++t) threads.emplace_back(helper);
+    for (int t = 0; t < count && (size_t)t < n; ++t) threads.emplace_back(helper);
   } catch (const std::system_error&) {
   }
   main();
@@ -125,14 +125,16 @@ void for_each_on_cores(size_t n, const std::function<void(size_t)>& fn) {
   const std::function<void()> work = [&] {
     for (size_t i; (i = next.fetch_add(1)) < n;) fn(i);
   };
-  with_helpers(n, work, work);
+  with_helpers(format_workers() - 1, n, work, work);
 }
 
 bool write_segments(Atomic_File& out, size_t n, const std::function<size_t(size_t)>& bytes_max,
                     const std::function<char*(size_t, char*)>& format, SegmentBuffers& ring) {
   SegmentPipeline pipe(n, bytes_max, format, ring);
   bool ok = false;
-  with_helpers(n, [&] { pipe.work(); }, [&] { ok = pipe.write_all(out); });
+  // The writing thread mostly waits on the device: a helper per core keeps them all
+  // formatting meanwhile.
+  with_helpers(format_workers(), n, [&] { pipe.work(); }, [&] { ok = pipe.write_all(out); });
   return ok;
 }
 

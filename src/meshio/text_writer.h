@@ -33,8 +33,9 @@ using SegmentBuffers = std::vector<SegmentBuffer>;
 
 // Writes segments [0, n) in order. format(i, out) writes segment i at out, which holds
 // bytes_max(i) + 64 bytes (conversions may write blanks past their field), and returns
-// its end. Segments are formatted on format_workers() threads (this one included) in a
-// window of formatted segments (`ring`) that bounds the memory. False at the first failure.
+// its end. Segments are formatted on format_workers() threads, and on this one while it
+// has nothing to write, in a window of formatted segments (`ring`) that bounds the memory.
+// False at the first failure.
 bool write_segments(Atomic_File& out, size_t n, const std::function<size_t(size_t)>& bytes_max,
                     const std::function<char*(size_t, char*)>& format, SegmentBuffers& ring);
 
