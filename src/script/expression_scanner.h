@@ -61,94 +61,130 @@ void push_term(Steps& steps, const T& term, std::vector<T>& stack) {
   stack.push_back(term);
 }
 
+// One level of the scan: from `pos` to the end of the text or just past the ')' or ';' that
+// ends it. Each kind of token is one step; a step returns false when the level ends.
+template <class Steps>
+class Expression_Scan {
+public:
+  using Value = typename Steps::Value;
+  using T = ScanTerm<Value>;
+
+  Expression_Scan(Steps& steps, int& pos) : mSteps(steps), mPos(pos), mText(steps.text()), mLength(steps.length()) {
+    mStack[0].value = steps.zero();
+  }
+
+  Value run() {
+    while (mPos < mLength && step()) {}
+    push_term(mSteps, T{0, Value{}, 0}, mStack);
+    return std::move(mStack.front().value);
+  }
+
+private:
+  bool step() {
+    const char c = mText[mPos];
+    const unsigned char u = static_cast<unsigned char>(c);
+    if (std::isspace(u)) return skip();
+    if (std::isdigit(u) || c == '.') return number();
+    if (Term op; operator_term(c, op)) return take_operator(c, op);
+    if (std::isalpha(u)) return name_term();
+    if (c == '$') return dollar_name();
+    if (c == '(') return parenthesis();
+    if (c == ')' || c == ';') {
+      ++mPos;
+      if (c == ')') mSteps.close(mPos);
+      return false;
+    }
+    mSteps.ignored(c);
+    return skip();
+  }
+
+  bool skip() {
+    ++mPos;
+    return true;
+  }
+
+  // The current term (its value just set) goes on the stack; the scan moves past its last character.
+  bool push() {
+    push_term(mSteps, mTerm, mStack);
+    mAfterOperator = false;
+    return skip();
+  }
+
+  bool number() {
+    double value;
+    if (!scan_number(mText, mPos, value)) return skip();
+    mTerm.value = mSteps.number(value);
+    return push();
+  }
+
+  // No push: an operator right after another replaces it ("2*-3" is 2-3).
+  bool take_operator(char c, const Term& op) {
+    if (mAfterOperator) mSteps.operator_replaced(c, mLastOperator);
+    mAfterOperator = true;
+    mLastOperator = c;
+    mTerm = T{op.op, Value{}, op.precedence};
+    return skip();
+  }
+
+  // A parameter, a call f(...) or an assignment name=...
+  bool name_term() {
+    std::string name;
+    if (!mSteps.read_name(mPos, name)) throw "poorly formed function or variable name";
+    const char next = mPos < mLength ? mText[mPos] : 0;
+    if (next == '(') {
+      ++mPos;
+      Value argument = mSteps.nested(mPos);
+      mTerm.value = mSteps.call(name, std::move(argument));
+    } else if (next == '=') {
+      mSteps.declare(name);
+      ++mPos;
+      Value value = mSteps.nested(mPos);
+      mSteps.assign(name, std::move(value));
+      // The current term keeps its value: an assignment adds nothing of its own.
+    } else if (!mSteps.reference(name, mTerm.value)) {
+      mSteps.unknown_name(name);
+      return false;
+    }
+    --mPos;
+    return push();
+  }
+
+  // $name: a parameter only.
+  bool dollar_name() {
+    ++mPos;
+    std::string name;
+    if (!mSteps.read_name(mPos, name) || !mSteps.reference(name, mTerm.value)) return false;
+    --mPos;
+    return push();
+  }
+
+  bool parenthesis() {
+    ++mPos;
+    mTerm.value = mSteps.nested(mPos);
+    --mPos;
+    if (mText[mPos] != ')') {
+      mSteps.unbalanced();
+      return false;
+    }
+    return push();
+  }
+
+  Steps& mSteps;
+  int& mPos;
+  const char* const mText;
+  const int mLength;
+  std::vector<T> mStack = std::vector<T>(1);
+  // The current term survives its push: an operand without an operator before it
+  // reuses the last operator ("2 3" is 5).
+  T mTerm;
+  // An operator not yet followed by an operand: the next one replaces it.
+  bool mAfterOperator = false;
+  char mLastOperator = '+';
+};
+
 // Scans from `pos` to the end of the text or just past the ')' or ';' that ends this level.
 // Throws const char* "poorly formed function or variable name" on a malformed x$i suffix.
 template <class Steps>
 typename Steps::Value scan_expression(Steps& steps, int& pos) {
-  using Value = typename Steps::Value;
-  using T = ScanTerm<Value>;
-  const char* text = steps.text();
-  const int length = steps.length();
-
-  std::vector<T> stack(1);
-  stack[0].value = steps.zero();
-  // The current term survives its push: an operand without an operator before it
-  // reuses the last operator ("2 3" is 5).
-  T term;
-  // An operator not yet followed by an operand: the next one replaces it.
-  bool after_operator = false;
-  char last_operator = '+';
-  auto push_step = [&] {
-    push_term(steps, term, stack);
-    after_operator = false;
-    ++pos;
-  };
-
-  while (pos < length) {
-    const char c = text[pos];
-    const unsigned char u = static_cast<unsigned char>(c);
-    if (std::isspace(u)) {
-      ++pos;
-    } else if (std::isdigit(u) || c == '.') {
-      double value;
-      if (!scan_number(text, pos, value)) {
-        ++pos;
-        continue;
-      }
-      term.value = steps.number(value);
-      push_step();
-    } else if (Term op; operator_term(c, op)) {
-      // No push: an operator right after another replaces it ("2*-3" is 2-3).
-      if (after_operator) steps.operator_replaced(c, last_operator);
-      after_operator = true;
-      last_operator = c;
-      term = T{op.op, Value{}, op.precedence};
-      ++pos;
-    } else if (std::isalpha(u)) {
-      std::string name;
-      if (!steps.read_name(pos, name)) throw "poorly formed function or variable name";
-      const char next = pos < length ? text[pos] : 0;
-      if (next == '(') {
-        ++pos;
-        Value argument = steps.nested(pos);
-        term.value = steps.call(name, std::move(argument));
-      } else if (next == '=') {
-        steps.declare(name);
-        ++pos;
-        Value value = steps.nested(pos);
-        steps.assign(name, std::move(value));
-        // The current term keeps its value: an assignment adds nothing of its own.
-      } else if (!steps.reference(name, term.value)) {
-        steps.unknown_name(name);
-        break;
-      }
-      --pos;
-      push_step();
-    } else if (c == '$') {
-      ++pos;
-      std::string name;
-      if (!steps.read_name(pos, name) || !steps.reference(name, term.value)) break;
-      --pos;
-      push_step();
-    } else if (c == '(') {
-      ++pos;
-      term.value = steps.nested(pos);
-      --pos;
-      if (text[pos] != ')') {
-        steps.unbalanced();
-        break;
-      }
-      push_step();
-    } else if (c == ')' || c == ';') {
-      ++pos;
-      if (c == ')') steps.close(pos);
-      break;
-    } else {
-      steps.ignored(c);
-      ++pos;
-    }
-  }
-
-  push_term(steps, T{0, Value{}, 0}, stack);
-  return std::move(stack.front().value);
+  return Expression_Scan<Steps>(steps, pos).run();
 }

@@ -270,11 +270,17 @@ Grid_Display choose_display(const Grid& g, bool merging, size_t& left) {
   return Grid_Display::BOX;
 }
 
+// A display setting the script may change; read without adding it to the parameters.
+double display_param(const char* name) {
+  const auto it = gParameters.find(name);
+  return it == gParameters.end() ? 0 : it->second;
+}
+
 void load_grid(Grid& g, RC<Grid_Scene>& scene, bool merging, size_t& budget_left) {
   Grid_Scene& s = *scene;
-  s.line_width = gParameters["glLineWidth"];
-  s.offset_units = gParameters["glPolygonOffset.units"];
-  s.offset_factor = gParameters["glPolygonOffset.factor"];
+  s.line_width = display_param("glLineWidth");
+  s.offset_units = display_param("glPolygonOffset.units");
+  s.offset_factor = display_param("glPolygonOffset.factor");
   std::copy(g.color(), g.color() + 4, s.color);
   grid_bounds(g, s.mCenter, s.mDiameter);
   s.display = choose_display(g, merging, budget_left);

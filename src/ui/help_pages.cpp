@@ -178,7 +178,7 @@ std::string builder_page_html() {
   page += table(1);
   for (const auto& f : functions) {
     page += "<tr><td BGCOLOR=\"#ddddee\"><a name=\"user_def__" + f + "\">" + safe_html(f) + "</a></td></tr>\n";
-    page += "<tr><td><pre>" + safe_html(gLibraries[f + "_doc"]) + "</pre></td></tr>\n";
+    page += "<tr><td><pre>" + safe_html(gLibraries.at(f + "_doc")) + "</pre></td></tr>\n";
   }
   page += "</table><br>\n\n</body>\n";
   return page;
