@@ -37,9 +37,10 @@ bool form_hook(const std::string& block, const std::string& title, std::string& 
 
 class InterpTest : public ScriptRuns {
 protected:
-  const Interp_Hooks mHooks = interp_hooks();  // put back after each case
+  Interp_Hooks mHooks;  // as the set-up left them; put back after each case
   void SetUp() override {
     ScriptRuns::SetUp();
+    mHooks = interp_hooks();
     gBuilders["probe_part"] = Builder("probe_part", probe_builder);
     gBuilders["probe_empty"] = Builder("probe_empty", [](std::string, scriptstream&, std::string&) { return true; });
     gBuilders["probe_nested"] = Builder("probe_nested", [](std::string, scriptstream&, std::string& message) {
