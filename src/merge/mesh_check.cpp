@@ -177,25 +177,14 @@ Vec3 measure_face(const Vec3* v, int n, const Where& at, MeshCheck& c) {
   return area2;
 }
 
-// Pairs of representatives of different parts closer than the pair's threshold:
-// 10 x the larger of their parts' tolerances, and never less than 1e-9 of the model size.
-// Works on the scaled positions of `in`; reports unscaled.
-void find_near_misses(const TJointInput& in, MeshCheck& c) {
+// A part's near-miss distance: 10 x its tolerance, at most 4 (scaled).
+double near_limit(const TJointInput& in, int part) { return std::min(10 * in.tolerance[part] * in.scale, 4.0); }
+
+// Every pair of representatives of different parts within `floor` or their parts' near-miss
+// distances, found in cells of 4h (h: the largest distance, scaled): a point looks past its
+// own cell only on the sides it lies within h of. `lo` is the scaled low corner.
+void search_near_pairs(const TJointInput& in, const double lo[3], double h, double floor, MeshCheck& c) {
   const double s = in.scale;
-  double lo[3], d2 = 0;
-  for (int a = 0; a < 3; ++a) {
-    lo[a] = c.lo[a] * s;
-    d2 += (c.hi[a] * s - lo[a]) * (c.hi[a] * s - lo[a]);
-  }
-  const double size = std::sqrt(d2);
-  if (!(size > 0)) return;
-  const double floor = 1e-9 * size;
-  auto limit_of = [&](int part) { return std::min(10 * in.tolerance[part] * s, 4.0); };
-  double h = floor;
-  for (size_t part = 0; part < in.tolerance.size(); ++part) h = std::max(h, limit_of(int(part)));
-  c.near_threshold = h / s;  // reported also when one part leaves nothing to pair
-  if (in.tolerance.size() < 2) return;
-  // Cells of 4h: a point looks past its own cell only on the sides it lies within h of.
   const double cell = 4 * h;
   const std::vector<Vec3>& pos = in.pos;
   auto index = [&](const Vec3& p, int a) { return std::floor(((&p.x)[a] - lo[a]) / cell); };
@@ -235,13 +224,33 @@ void find_near_misses(const TJointInput& in, MeshCheck& c) {
         const int pi = in.owner[i], pj = in.owner[j];
         if (j <= i || pi == pj) continue;
         const double d = norm(sub(pos[j], p));
-        if (d > std::max({floor, limit_of(pi), limit_of(pj)})) continue;
+        if (d > std::max({floor, near_limit(in, pi), near_limit(in, pj)})) continue;
         ++c.near_misses;
         keep(c.near_examples,
              MeshCheck::NearMiss{long(i + 1), long(j + 1), pi, pj, d / s, p.x / s, p.y / s, p.z / s});
       }
     }
   }
+}
+
+// Pairs of representatives of different parts closer than the pair's threshold:
+// 10 x the larger of their parts' tolerances, and never less than 1e-9 of the model size.
+// Works on the scaled positions of `in`; reports unscaled.
+void find_near_misses(const TJointInput& in, MeshCheck& c) {
+  const double s = in.scale;
+  double lo[3], d2 = 0;
+  for (int a = 0; a < 3; ++a) {
+    lo[a] = c.lo[a] * s;
+    d2 += (c.hi[a] * s - lo[a]) * (c.hi[a] * s - lo[a]);
+  }
+  const double size = std::sqrt(d2);
+  if (!(size > 0)) return;
+  const double floor = 1e-9 * size;
+  double h = floor;
+  for (size_t part = 0; part < in.tolerance.size(); ++part) h = std::max(h, near_limit(in, int(part)));
+  c.near_threshold = h / s;  // reported also when one part leaves nothing to pair
+  if (in.tolerance.size() < 2) return;
+  search_near_pairs(in, lo, h, floor, c);
 }
 
 // The representatives (positions scaled, owners, points of other parts merged into them)

@@ -147,23 +147,14 @@ void file_elements(const TJointInput& in, size_t n_elements, FiledElements& out)
   for (size_t i = 0; i < keys.size(); ++i) out.order[out.table.put(keys[i])] = filed[i];
 }
 
-}  // namespace
-
-void find_t_joints(const TJointInput& in, MeshCheck& c, std::vector<MeshCheck::Where>* on) {
+// Every point against the elements of the parts it does not belong to.
+void search_points(const TJointInput& in, const FiledElements& filed, MeshCheck& c,
+                   std::vector<MeshCheck::Where>* on) {
   const std::vector<Grid*>& grids = Grid::gGrids;
-  if (grids.size() < 2) return;
-  size_t n_elements;
-  const double size = mean_element_size(in, n_elements);
-  if (!n_elements) return;
-  FiledElements filed;
-  filed.h0 = std::max(size, 0x1p-40);
-  file_elements(in, n_elements, filed);
   const double h0 = filed.h0;
   const uint64_t levels = filed.levels;
   const CellTable& table = filed.table;
   const std::vector<Filed>& order = filed.order;
-
-  // -- every point against the elements of the parts it does not belong to
   std::vector<int> mine, found;
   auto shared = in.shared.begin();
   for (size_t i = 0; i < in.pos.size(); ++i) {
@@ -212,4 +203,17 @@ void find_t_joints(const TJointInput& in, MeshCheck& c, std::vector<MeshCheck::W
       }
     }
   }
+}
+
+}  // namespace
+
+void find_t_joints(const TJointInput& in, MeshCheck& c, std::vector<MeshCheck::Where>* on) {
+  if (Grid::gGrids.size() < 2) return;
+  size_t n_elements;
+  const double size = mean_element_size(in, n_elements);
+  if (!n_elements) return;
+  FiledElements filed;
+  filed.h0 = std::max(size, 0x1p-40);
+  file_elements(in, n_elements, filed);
+  search_points(in, filed, c, on);
 }
