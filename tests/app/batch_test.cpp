@@ -217,7 +217,7 @@ TEST(Batch, MessagesAreExact) {
 TEST(Batch, ModelTooBigForTheMemory) {
   const std::string dir = make_temp_dir();
   write_file(dir + "/s.vmf", "box 0 1 2 8102\n");  // 6 faces of 8103 x 8103 points: far more than 4 GB
-  ProcessResult p = run_pelgrove_limited(RUN, 4000000, dir);
+  ProcessResult p = run_pelgrove(RUN, dir, "ulimit -v 4000000 && ");
   EXPECT_EQ(p.status, 1);
   for (const char* e : {"ERROR: while parsing unnamed.bottom, builder plate failed",
                         "lattice of 8102 x 8102 cells: 65658609 points need",

@@ -126,7 +126,7 @@ TEST(HostileCommandLine, FailedWritesKeepTheOldFile) {
     chmod((dir + "/out/m.dvk").c_str(), c.file);
     chmod((dir + "/out").c_str(), c.folder);
     chmod(dir.c_str(), 0777);
-    const ProcessResult p = run_pelgrove_after(c.prefix, {"--run", "s.vmf", "out/m.dvk"}, dir);
+    const ProcessResult p = run_pelgrove({"--run", "s.vmf", "out/m.dvk"}, dir, c.prefix);
     chmod((dir + "/out").c_str(), 0777);
     EXPECT_EQ(p.status, 1);
     EXPECT_EQ(p.err, c.err);

@@ -133,10 +133,6 @@ void press_when_shown(void* data) {
 }
 }  // namespace
 
-void press_in_dialog(const std::string& title, std::vector<std::string> labels) {
-  press_in_dialogs(title, {std::move(labels)});
-}
-
 void press_in_dialogs(const std::string& title, std::vector<std::vector<std::string>> dialogs) {
   if (dialogs.empty()) return;
   Fl::add_idle(press_when_shown,

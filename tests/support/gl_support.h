@@ -46,12 +46,11 @@ std::array<double, 2> project_to_pixel(Gl_Matrix& cam, const Gl_Vec3& p);
 // Expects each component of `got` within `tol` of `want`.
 void expect_vec(const Gl_Vec3& got, const Gl_Vec3& want, double tol = 1e-9);
 
-// Presses the buttons labelled `labels`, in order, in the window titled `title` once it is
-// shown: armed before a modal dialog is opened, it works the dialog from the event loop.
-// A missing button closes the window instead, so the dialog cannot wait for ever.
-// "<Escape>" presses the key, "<close>" the window's close box.
-void press_in_dialog(const std::string& title, std::vector<std::string> labels);
-// As press_in_dialog for a window shown several times in turn (one question after another).
+// Presses the buttons labelled by each entry of `dialogs`, in order, in the window titled
+// `title` each time it is shown (one question after another): armed before a modal dialog is
+// opened, it works the dialog from the event loop. A missing button closes the window
+// instead, so the dialog cannot wait for ever. "<Escape>" presses the key, "<close>" the
+// window's close box.
 void press_in_dialogs(const std::string& title, std::vector<std::vector<std::string>> dialogs);
 
 // Runs `text` as a script (with merging, as the Run menu does); returns whether it succeeded.

@@ -66,23 +66,6 @@ struct TempDirs {
 };
 TempDirs temp_dirs;
 
-// `shell_prefix` comes just before the program, in its directory: a ulimit and "&&", or a
-// command that runs it.
-ProcessResult run_in_shell(const std::string& shell_prefix, const std::vector<std::string>& args,
-                           const std::string& cwd) {
-  std::string dir = cwd.empty() ? make_temp_dir() : cwd;
-  std::string cmd = "cd " + quote(dir) + " && " + shell_prefix + quote(PELGROVE_BINARY);
-  for (const auto& a : args) cmd += " " + quote(a);
-  cmd += " >" + quote(dir + "/.stdout") + " 2>" + quote(dir + "/.stderr") + " </dev/null";
-  int rc = std::system(cmd.c_str());
-  ProcessResult r;
-  r.status = WIFEXITED(rc) ? WEXITSTATUS(rc) : -1;
-  r.out = read_file(dir + "/.stdout");
-  r.err = read_file(dir + "/.stderr");
-  std::remove((dir + "/.stdout").c_str());
-  std::remove((dir + "/.stderr").c_str());
-  return r;
-}
 }  // namespace
 
 std::string make_temp_dir() {
@@ -119,17 +102,20 @@ std::string wait_for_text(const std::string& path, const std::string& part, int 
   return read_file(path);
 }
 
-ProcessResult run_pelgrove(const std::vector<std::string>& args, const std::string& cwd) {
-  return run_in_shell("", args, cwd);
-}
-
-ProcessResult run_pelgrove_limited(const std::vector<std::string>& args, long kbytes, const std::string& cwd) {
-  return run_in_shell("ulimit -v " + std::to_string(kbytes) + " && ", args, cwd);
-}
-
-ProcessResult run_pelgrove_after(const std::string& shell_prefix, const std::vector<std::string>& args,
-                                 const std::string& cwd) {
-  return run_in_shell(shell_prefix, args, cwd);
+ProcessResult run_pelgrove(const std::vector<std::string>& args, const std::string& cwd,
+                           const std::string& shell_prefix) {
+  std::string dir = cwd.empty() ? make_temp_dir() : cwd;
+  std::string cmd = "cd " + quote(dir) + " && " + shell_prefix + quote(PELGROVE_BINARY);
+  for (const auto& a : args) cmd += " " + quote(a);
+  cmd += " >" + quote(dir + "/.stdout") + " 2>" + quote(dir + "/.stderr") + " </dev/null";
+  int rc = std::system(cmd.c_str());
+  ProcessResult r;
+  r.status = WIFEXITED(rc) ? WEXITSTATUS(rc) : -1;
+  r.out = read_file(dir + "/.stdout");
+  r.err = read_file(dir + "/.stderr");
+  std::remove((dir + "/.stdout").c_str());
+  std::remove((dir + "/.stderr").c_str());
+  return r;
 }
 
 std::vector<std::string> dir_entries(const std::string& dir) {

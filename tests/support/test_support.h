@@ -32,14 +32,11 @@ struct ProcessResult {
   int status = -1;
   std::string out, err;
 };
-// Runs the built pelgrove binary with `args` (shell-quoted here) in `cwd` (default: a temp dir).
-ProcessResult run_pelgrove(const std::vector<std::string>& args, const std::string& cwd = "");
-// As run_pelgrove, with the address space limited to `kbytes` KiB (the shell's ulimit -v).
-ProcessResult run_pelgrove_limited(const std::vector<std::string>& args, long kbytes, const std::string& cwd = "");
-// As run_pelgrove, with `shell_prefix` just before the program in the same shell: a limit
-// ("ulimit -f 8 && ") or a command that runs it ("setpriv ... ").
-ProcessResult run_pelgrove_after(const std::string& shell_prefix, const std::vector<std::string>& args,
-                                 const std::string& cwd = "");
+// Runs the built pelgrove binary with `args` (shell-quoted here) in `cwd` (default: a temp dir),
+// with `shell_prefix` just before it in the same shell: a limit ("ulimit -f 8 && ") or a
+// command that runs it ("setpriv ... ").
+ProcessResult run_pelgrove(const std::vector<std::string>& args, const std::string& cwd = "",
+                           const std::string& shell_prefix = "");
 // A fresh empty directory under the system temp dir.
 std::string make_temp_dir();
 // Makes `dir` the working directory for its lifetime (for code that writes beside it).

@@ -239,7 +239,7 @@ TEST_F(GlRender, ClippingPlaneRemovesHalfAPlate) {
   ASSERT_GT(left, 100);
   ASSERT_GT(right, 100);
   // "Add Plane" starts a plane through the view's centre, normal along x.
-  press_in_dialog("Planes", {"Add Plane", "Apply && Close"});
+  press_in_dialogs("Planes", {{"Add Plane", "Apply && Close"}});
   v.edit_clipping();
   ASSERT_EQ(v.clipping().planes.size(), 1u);
   expect_vec(v.clipping().planes[0].origin, {1, 0.5, 0});
@@ -249,7 +249,7 @@ TEST_F(GlRender, ClippingPlaneRemovesHalfAPlate) {
   EXPECT_EQ(p.count({0, 0, 255}, 80, half + 2, p.width), 0);
   // Removed, the plane clips no more; the keyboard is the viewer's again.
   Fl::focus(&v);
-  press_in_dialog("Planes", {"Remove", "Apply && Close"});
+  press_in_dialogs("Planes", {{"Remove", "Apply && Close"}});
   v.edit_clipping();
   EXPECT_TRUE(v.clipping().planes.empty());
   EXPECT_EQ(Fl::focus(), &v);
@@ -272,11 +272,11 @@ TEST_F(GlRender, LightingEditorRoundTrip) {
   spare = {false, {1, 2, 3}, {.5f, .25f, .125f, 1}, {.75f, .5f, .25f, 0}, {.1f, .2f, .3f, .4f},
            false, {0, 1, 0}, 30, 5, true, 2, 3, 4};
   const std::vector<double> before = values(spare);
-  press_in_dialog("Lighting", {"Apply && Close"});
+  press_in_dialogs("Lighting", {{"Apply && Close"}});
   v.edit_lighting();
   EXPECT_EQ(values(spare), before);
   EXPECT_EQ(win.render().rgb, lit.rgb);
-  press_in_dialog("Lighting", {"Enable Lighting", "Apply && Close"});
+  press_in_dialogs("Lighting", {{"Enable Lighting", "Apply && Close"}});
   v.edit_lighting();
   const Picture unlit = win.render();
   EXPECT_EQ(unlit.count(LIT_RED, 4), 0);
