@@ -2,12 +2,16 @@
 
 #include "script/scriptstream.h"
 
+#include "script/compiled_expression.h"
 #include "script/expression.h"
 #include "script/parameters.h"
 #include "util/message.h"
 
 #include <algorithm>
 #include <cctype>
+#include <cstdint>
+#include <cstring>
+#include <optional>
 
 std::vector<std::pair<unsigned int, std::string>> stripped_comments;
 std::map<std::string, std::string> stored_expressions;
@@ -60,6 +64,27 @@ std::string on_first_line(const std::string& text, size_t first_line) {
 void skip_white(std::istream& in) {
   while (in.good() && is_white(in.peek())) in.get();
 }
+
+// A block run many times (a loop's body) gives its bracketed expressions to the stream at the
+// same addresses of the shared text at every pass. They are kept here by that address with
+// their text, which a reused address must match, and compiled when met a second time: text
+// read once costs a copy, not a compilation.
+struct KnownExpression {
+  const char* open = nullptr;
+  std::string raw, squeezed;
+  bool joined = false;
+  std::optional<CompiledExpression> program;
+};
+
+KnownExpression& known_expression(const char* open) {
+  constexpr int kBits = 9;
+  thread_local std::vector<KnownExpression> table(size_t{1} << kBits);
+  const auto key = reinterpret_cast<std::uintptr_t>(open) * 0x9E3779B97F4A7C15ull;
+  return table[key >> (64 - kBits)];
+}
+// Set while a known expression is evaluated: a read that evaluation makes goes the plain way,
+// so an entry in use is never replaced.
+thread_local bool evaluating_known = false;
 
 }  // namespace
 
@@ -231,14 +256,50 @@ scriptstream& scriptstream_priv::operator>>(std::string& word) {
   return *this;
 }
 
+// The steps of extract_double; an expression closed within the text goes by known_expression.
+double scriptstream_priv::read_number() {
+  if (!evaluating_known && extract_stored_expressions(*this)) {
+    skip_white(*this);
+    const char* open = gptr();
+    if (open < egptr() && *open == '[') {
+      const auto* close = static_cast<const char*>(std::memchr(open + 1, ']', egptr() - open - 1));
+      if (close) return read_bracketed(open, close);
+    }
+  }
+  return extract_double(*this);
+}
+
+double scriptstream_priv::read_bracketed(const char* open, const char* close) {
+  const std::string_view raw(open + 1, close - open - 1);
+  gbump(static_cast<int>(close + 1 - open));
+  KnownExpression& known = known_expression(open);
+  const bool met = known.open == open && known.raw == raw;
+  if (!met) {
+    known.open = open;
+    known.raw = raw;
+    known.joined = squeeze_expression(known.raw, known.squeezed);
+    known.program.reset();
+  }
+  if (known.joined)
+    warning_text("in '[" + known.raw + "]', blank-separated numbers are joined: it reads as " + known.squeezed);
+  evaluating_known = true;
+  struct Done {
+    ~Done() { evaluating_known = false; }
+  } done;
+  if (!met) return evaluate_expression(known.squeezed.c_str());
+  if (!known.program) known.program.emplace(known.squeezed);
+  else if (!known.program->bindings_valid()) known.program->recompile();
+  return known.program->evaluate();
+}
+
 scriptstream& scriptstream_priv::operator>>(double& value) {
-  value = extract_double(*this);
+  value = read_number();
   if (good()) ++numbers_read_so_far;
   return *this;
 }
 
 scriptstream& scriptstream_priv::operator>>(int& value) {
-  value = truncate_to_int(extract_double(*this));
+  value = truncate_to_int(read_number());
   if (good()) ++numbers_read_so_far;
   return *this;
 }

@@ -100,6 +100,11 @@ public:
   ScriptText slice(long from, long to) const;
 
 private:
+  // A plain number or [expression], as extract_double reads it.
+  double read_number();
+  // The expression from `open` ('[') to `close` (']'), both in the get area, consumed.
+  double read_bracketed(const char* open, const char* close);
+
   std::vector<std::pair<unsigned int, std::string>> mComments;
   MessageLocation mOrigin;
   long mLastWordStart = 0;

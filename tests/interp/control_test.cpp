@@ -45,6 +45,9 @@ TEST_F(Control, CommandsRunTheBlocksTheirValuesSelect) {
       {loop("[2*2]"), true, "", "passes=4 sum=6 0=-7"},
       {"set i 0 set o 0 repeat 2 { repeat 3 { set i [i + $0] } set o [o + $0] }", true, "", "i=6 o=1 0=0"},
       {"set n 0 repeat 3 { set n [n+1] stop set never 1 }", true, "", "n=3 never=-"},  // stop ends the pass
+      // an expression read again at every pass means what its names mean by then
+      {"set k 1 set y 0 repeat 3 { set y [y + k] if0 [$0 - 1] { @k = 10 ; } }", true, "", "y=12"},
+      {"set t 0 repeat 3 { push_frame set z [$0 + 1] set t [t + z] push t pop_frame pop t }", true, "", "t=6 z=-"},
       {parts("{} {2}"), true, "", "passes=0"},
       {parts("{2} {}"), true, "", "passes=0"},
       {parts("{[1+1] 2.9} {1}"), true, "", "passes=2 last=1"},  // truncated
