@@ -7,7 +7,9 @@
 # Then a 1000 x 1000 pplate whose points are trigonometric expressions of u and v against
 # the direct plate of the same lattice, both script -> merged -> .dvk, in alternate rounds
 # (median of 9).
-#   bench/run.sh [build-dir] [all|plates|big|parametric|viewer]   (default: build, all)
+# Then 100,000 small parts against one lattice of as many points (bench/models/parts-*.vmf
+# against plate-631 and plate-1580), whole runs in alternate rounds (median of 5).
+#   bench/run.sh [build-dir] [all|plates|big|parametric|parts|viewer]   (default: build, all)
 set -euo pipefail
 here=$(cd "$(dirname "$0")" && pwd)
 repo=$(dirname "$here")
@@ -90,6 +92,30 @@ if [ "$section" = all ] || [ "$section" = parametric ]; then
       -v ds="$(col 4 plate)" -v ps="$(col 4 pplate)" 'BEGIN {
     printf "%-22s %10.2f %10.2f %10.2f\n%-22s %10.2f %10.2f %10.2f\n%-22s %10.2f %10.2f\n",
       "plate", dt, du, ds, "pplate (trigonometric)", pt, pu, ps, "ratio pplate / plate", pt / dt, pu / du }'
+fi
+
+# Many small parts against one lattice with the same number of points: 100,000 plates of
+# 1 x 1 cell placed by their corners, the same placed by a move each, and 100,000 plates of
+# 4 x 4 cells; wall and user + system time, median of 5 alternate rounds, and the ratios.
+if [ "$section" = all ] || [ "$section" = parts ]; then
+  printf "\n%-18s %-10s %8s %8s %8s %8s %7s %7s\n" parts lattice "wall s" "cpu s" "lat. s" "cpu s" wall cpu
+  for pair in parts-100k:plate-631 parts-100k-moved:plate-631 parts-100k-4x4:plate-1580; do
+    many=${pair%%:*}
+    one=${pair##*:}
+    : >"$work/many.txt"
+    : >"$work/one.txt"
+    for ((r = 0; r < rounds; r++)); do
+      rm -f "$work/out.dvk"; sync
+      measure $boost "$pelgrove" --run "$here/models/$one.vmf" "$work/out.dvk" >>"$work/one.txt"
+      rm -f "$work/out.dvk"; sync
+      measure $boost "$pelgrove" --run "$here/models/$many.vmf" "$work/out.dvk" >>"$work/many.txt"
+    done
+    rm -f "$work/out.dvk"
+    wall() { cut -d' ' -f1 "$work/$1.txt" | median; }
+    cpu() { awk '{ print $3 + $4 }' "$work/$1.txt" | median; }
+    awk -v m="$many" -v o="$one" -v mw="$(wall many)" -v mc="$(cpu many)" -v ow="$(wall one)" -v oc="$(cpu one)" 'BEGIN {
+      printf "%-18s %-10s %8.2f %8.2f %8.2f %8.2f %7.2f %7.2f\n", m, o, mw, mc, ow, oc, mw / ow, mc / oc }'
+  done
 fi
 
 # The viewer on the 1M model under Xvfb with Mesa's software renderer: load_grids, first
