@@ -9,6 +9,8 @@
 
 #include <algorithm>
 #include <cctype>
+#include <charconv>
+#include <cmath>
 #include <cstdint>
 #include <cstring>
 #include <optional>
@@ -82,6 +84,30 @@ KnownExpression& known_expression(const char* open) {
   const auto key = reinterpret_cast<std::uintptr_t>(open) * 0x9E3779B97F4A7C15ull;
   return table[key >> (64 - kBits)];
 }
+// The end of [+-]digits[.digits][e[+-]digits] at `p` (digits on at least one side of the point)
+// when white space follows it before `end`, else null: the text a stream reads as a number
+// whole, up to the blank that stops it.
+const char* plain_number_end(const char* p, const char* end) {
+  auto digits = [&] {
+    const char* from = p;
+    while (p < end && *p >= '0' && *p <= '9') ++p;
+    return p - from;
+  };
+  if (p < end && (*p == '+' || *p == '-')) ++p;
+  long mantissa = digits();
+  if (p < end && *p == '.') {
+    ++p;
+    mantissa += digits();
+  }
+  if (mantissa == 0) return nullptr;
+  if (p < end && (*p == 'e' || *p == 'E')) {
+    ++p;
+    if (p < end && (*p == '+' || *p == '-')) ++p;
+    if (digits() == 0) return nullptr;
+  }
+  return p < end && is_white(static_cast<unsigned char>(*p)) ? p : nullptr;
+}
+
 // Set while a known expression is evaluated: a read that evaluation makes goes the plain way,
 // so an entry in use is never replaced.
 thread_local bool evaluating_known = false;
@@ -256,14 +282,25 @@ scriptstream& scriptstream_priv::operator>>(std::string& word) {
   return *this;
 }
 
-// The steps of extract_double; an expression closed within the text goes by known_expression.
+// The steps of extract_double; an expression closed within the text goes by known_expression,
+// a plain decimal number followed by white space is converted in place.
 double scriptstream_priv::read_number() {
   if (!evaluating_known && extract_stored_expressions(*this)) {
     skip_white(*this);
-    const char* open = gptr();
-    if (open < egptr() && *open == '[') {
-      const auto* close = static_cast<const char*>(std::memchr(open + 1, ']', egptr() - open - 1));
-      if (close) return read_bracketed(open, close);
+    const char* at = gptr();
+    if (at < egptr() && *at == '[') {
+      const auto* close = static_cast<const char*>(std::memchr(at + 1, ']', egptr() - at - 1));
+      if (close) return read_bracketed(at, close);
+    }
+    if (const char* end = plain_number_end(at, egptr())) {
+      double value = 0;
+      // The stream's conversion is correctly rounded too, so the value is the same; values
+      // out of range (which it turns into the largest double or a signed zero) are left to it.
+      const auto [stop, ec] = std::from_chars(at + (*at == '+'), end, value);
+      if (ec == std::errc() && stop == end && std::isfinite(value)) {
+        gbump(static_cast<int>(end - at));
+        return value;
+      }
     }
   }
   return extract_double(*this);

@@ -94,7 +94,9 @@ TEST_F(ScriptstreamTest, NumbersPlainOrBracketed) {
        {Number{"-2.7", -2.7, -2}, {"1e-3", 0.001, 0}, {"+.5", 0.5, 0}, {"[7/2]", 3.5, 3}, {"[-7/2]", -3.5, -3},
         {"[2 3]", 23, 23}, {"[ w*w + 1 ]", 5, 5}, {"@k=5; [k]", 5, 5}, {"@r = 2*w ; [r+1]", 5, 5},
         {"[1e300]", 1e300, INT_MAX}, {"[-1e300]", -1e300, INT_MIN}, {"[0/0]", NAN, 0}, {"abc", 0, 0},
-        {"", 0, 0}, {"  ", 0, 0}}) {
+        {"", 0, 0}, {"  ", 0, 0},
+        // a number with a blank after it is converted in place, to the same value
+        {"-2.7 x", -2.7, -2}, {"1.e3 ", 1000, 1000}, {"0.1\n", 0.1, 0}, {"-1e-400 ", -0.0, 0}, {"4e-310 ", 4e-310, 0}}) {
     SCOPED_TRACE(text);
     scriptstream_priv s(text), t(text);
     double v = -99;
@@ -102,6 +104,7 @@ TEST_F(ScriptstreamTest, NumbersPlainOrBracketed) {
     s >> v;
     t >> i;
     EXPECT_TRUE(v == value || (std::isnan(v) && std::isnan(value))) << v;
+    EXPECT_TRUE(std::isnan(value) || std::signbit(v) == std::signbit(value)) << v;
     EXPECT_EQ(i, truncated);
     EXPECT_EQ(s.good(), text.find_first_of("0123456789") != std::string::npos);  // no digit: fails
   }
