@@ -7,9 +7,11 @@
 #include "util/message.h"
 
 #include <bit>
+#include <charconv>
 #include <cmath>
 #include <cstdint>
 #include <sstream>
+#include <string_view>
 
 Placement gTransformation;
 std::vector<Placement> matrix_stack;
@@ -102,15 +104,25 @@ bool in_run(const Placement::Node* n) { return n && n->readable && (!n->acts || 
 
 // A word's first letter says move (m) or rotate (r), its second the axis; any other word or
 // letter does nothing. A number that cannot be read ends the transformation there.
-std::shared_ptr<Placement::Node> make_node(const std::string& word, const std::string& number,
-                                           std::shared_ptr<const Placement::Node> next) {
-  auto node = std::make_shared<Placement::Node>();
-  node->text = word + " " + number;
+// The number as a stream reads it: a finite number written whole converts the same way
+// directly; anything else (inf, nan, a stray word) is left to the stream.
+bool read_number(std::string_view number, double& value) {
+  const auto [end, ec] = std::from_chars(number.data(), number.data() + number.size(), value);
+  if (ec == std::errc() && end == number.data() + number.size() && std::isfinite(value)) return true;
   static std::istringstream in;  // one stream: making one costs more than the rest here
   in.clear();
-  in.str(number);
+  in.str(std::string(number));
+  value = 0;
+  return bool(in >> value);
+}
+
+std::shared_ptr<Placement::Node> make_node(std::string_view word, std::string_view number,
+                                           std::shared_ptr<const Placement::Node> next) {
+  auto node = std::make_shared<Placement::Node>();
+  node->text.reserve(word.size() + 1 + number.size());
+  node->text.append(word).append(1, ' ').append(number);
   double value = 0;
-  node->readable = bool(in >> value);
+  node->readable = read_number(number, value);
   if (node->readable && word.size() >= 2 && (word[0] == 'm' || word[0] == 'r') &&
       (word[1] == 'x' || word[1] == 'y' || word[1] == 'z')) {
     node->acts = true;
@@ -167,11 +179,11 @@ std::string Placement::text() const {
 }
 
 void Placement::prepend(const std::string& pairs) {
-  std::vector<std::string> words;
+  std::vector<std::string_view> words;
   for (size_t i = 0; i < pairs.size();) {
     size_t end = pairs.find(' ', i);
     if (end == std::string::npos) end = pairs.size();
-    if (end > i) words.push_back(pairs.substr(i, end - i));
+    if (end > i) words.emplace_back(pairs.data() + i, end - i);
     i = end + 1;
   }
   for (size_t i = words.size() / 2; i-- > 0;) mHead = make_node(words[2 * i], words[2 * i + 1], mHead);
@@ -241,11 +253,11 @@ void Placement::apply(double& x, double& y, double& z) const {
 
 // -- operations
 
+// to_chars with a precision writes what printf's %.6g does, as the stream would.
 std::string format_number(double value) {
-  static std::ostringstream out;  // one stream: making one costs more than the formatting
-  out.str(std::string());
-  out << value;
-  return out.str();
+  char text[32];
+  const auto end = std::to_chars(text, text + sizeof text, value, std::chars_format::general, 6).ptr;
+  return std::string(text, end);
 }
 
 // A loop of moves that never pops its matrix is stopped at a count far beyond any model's
