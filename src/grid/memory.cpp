@@ -11,9 +11,10 @@
 
 namespace {
 
-// Merging keeps about this much per point of the model: its entry in the merger, the
-// hash chains of two cell levels, and the part's visiting order and cell cache.
-constexpr double kMergeBytesPerPoint = 64;
+// Merging keeps about this much per point of the model: its entry in the merger (8), its
+// slots in the hashes of two cell levels (12 each), and the part's visiting order and
+// cell cache (20).
+constexpr double kMergeBytesPerPoint = 52;
 
 bool gOutOfMemory = false;
 double gMemoryLimit = 0;

@@ -61,7 +61,7 @@ public:
       if (mDone[mWrite]) {
         const size_t i = mWrite;
         lock.unlock();
-        const bool ok = out.write(mRing[i % mWindow].bytes.get(), mLength[i]);
+        const bool ok = out.write(mRing[i % mWindow].data(), mLength[i]);
         lock.lock();
         mFailed = mFailed || !ok;
         ++mWrite;
@@ -82,16 +82,14 @@ private:
 
   // False when the segment's buffer cannot be had.
   bool format_one(size_t i) {
-    SegmentBuffer& buf = mRing[i % mWindow];
-    const size_t need = mBytes(i) + 64;
-    if (buf.size < need) {
-      buf.bytes.reset();  // given back before the larger one is taken
-      buf.size = 0;
-      buf.bytes.reset(new (std::nothrow) char[need]);
-      if (!buf.bytes) return false;
-      buf.size = need;
+    std::vector<char>& buf = mRing[i % mWindow];
+    try {
+      const size_t need = mBytes(i) + 64;
+      if (buf.size() < need) buf.resize(need);
+    } catch (const std::bad_alloc&) {
+      return false;
     }
-    mLength[i] = (size_t)(mFormat(i, buf.bytes.get()) - buf.bytes.get());
+    mLength[i] = (size_t)(mFormat(i, buf.data()) - buf.data());
     return true;
   }
 

@@ -12,7 +12,6 @@
 #include <cstddef>
 #include <cstdint>
 #include <functional>
-#include <memory>
 #include <vector>
 
 // -- threads
@@ -23,13 +22,8 @@ int format_workers();
 // Calls fn(i) for every i in [0, n), spread over format_workers() threads.
 void for_each_on_cores(size_t n, const std::function<void(size_t)>& fn);
 
-// The buffers of formatted segments; one set serves every stretch of a file. A buffer is
-// never cleared, so only the bytes formatted into it become resident.
-struct SegmentBuffer {
-  std::unique_ptr<char[]> bytes;
-  size_t size = 0;
-};
-using SegmentBuffers = std::vector<SegmentBuffer>;
+// The buffers of formatted segments; one set serves every stretch of a file.
+using SegmentBuffers = std::vector<std::vector<char>>;
 
 // Writes segments [0, n) in order. format(i, out) writes segment i at out, which holds
 // bytes_max(i) + 64 bytes (conversions may write blanks past their field), and returns
