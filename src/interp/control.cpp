@@ -38,6 +38,21 @@ bool run_block_with_zero(const ScriptText& block, const MessageLocation& where, 
   return run_block(block, where);
 }
 
+// The { block } after an if or a repeat; false, with the command's message, when it is
+// missing or unbalanced.
+bool take_block(scriptstream& s, const char* command, ScriptText& block, MessageLocation& where) {
+  s.eatwhite();
+  if (s.peek() != '{') {
+    alert("Error in '%s' command\nopening '{' not found", command);
+    return false;
+  }
+  if (!brace_contents(s, block, &where)) {
+    alert("Error in '%s' command\nclosing '}' not found", command);
+    return false;
+  }
+  return true;
+}
+
 // The integers of a partition list, up to the first word that is not a number.
 std::vector<int> read_int_list(const ScriptText& text, const MessageLocation& where) {
   std::vector<int> values;
@@ -70,17 +85,9 @@ bool is_negative(double v) { return v < 0; }
 // { <true_script> } { <optional_false_script> }
 // The else block is always consumed when present, and run only when the condition fails.
 bool then_else(scriptstream& s, bool condition) {
-  s.eatwhite();
-  if (s.peek() != '{') {
-    alert("Error in 'if' command\nopening '{' not found");
-    return false;
-  }
   ScriptText block;
   MessageLocation where;
-  if (!brace_contents(s, block, &where)) {
-    alert("Error in 'if' command\nclosing '}' not found");
-    return false;
-  }
+  if (!take_block(s, "if", block, where)) return false;
   if (condition && !run_block(block, where)) return false;
 
   s.eatwhite();
@@ -196,17 +203,9 @@ bool command_switch(scriptstream& s) {
 bool command_repeat(scriptstream& s) {
   double count = 0;
   s >> count;
-  s.eatwhite();
-  if (s.peek() != '{') {
-    alert("Error in 'repeat' command\nopening '{' not found");
-    return false;
-  }
   ScriptText block;
   MessageLocation where;
-  if (!brace_contents(s, block, &where)) {
-    alert("Error in 'repeat' command\nclosing '}' not found");
-    return false;
-  }
+  if (!take_block(s, "repeat", block, where)) return false;
   if (!(0 < count)) return true;
   LoopBlock body(block, where);
   if (!body.prepared()) {
