@@ -61,7 +61,12 @@ for row in $plates_rows; do
     measure $boost "$pelgrove" --run "$here/models/plates-$model.vmf" "$work/ours.dvk" >>"$work/ours.txt"
   done
   same=identical
-  cmp -s "$work/ref.dvk" "$work/ours.dvk" || same=DIFFERENT
+  if ! cmp -s "$work/ref.dvk" "$work/ours.dvk"; then
+    # From 10^7 points on, element lines differ by design: we keep a blank before a point
+    # number that fills its 8 columns, the reference runs it into the one before.
+    same=DIFFERENT
+    cmp -s <(tr -d ' ' <"$work/ref.dvk") <(tr -d ' ' <"$work/ours.dvk") && same="identical but blanks"
+  fi
   rm -f "$work/ref.dvk" "$work/ours.dvk"
   # Wall, CPU (user + system) and peak memory: medians of the rounds.
   pick() { awk -v c="$1" '{ print c == "cpu" ? $3 + $4 : $c }' "$work/$2.txt" | median; }

@@ -167,7 +167,8 @@ void Atomic_File::drop_stage() {
 }
 
 bool Atomic_File::flush() {
-  if (mDirect) return leave_direct(true);
+  // A file smaller than a stage goes wholly the ordinary way: no wait on the device.
+  if (mDirect) return leave_direct(mSize >= STAGE_BYTES);
   if (mBuffer.empty()) return good();
   if (good() && !write_all(mFd, mBuffer.data(), mBuffer.size())) mFailed = true;
   mBuffer.clear();
