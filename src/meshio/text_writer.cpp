@@ -251,8 +251,10 @@ char* padded_any(char* out, long v, int width, bool separate) {
   return out + len;
 }
 
+// A number wider than its field is its digits alone.
 inline char* padded(char* out, long v, int width) {
-  if (width >= 1 && width <= 8 && v >= 0 && v < POW10_LONG[width]) return padded_small(out, v, width);
+  if (width >= 1 && width <= 8 && v >= 0)
+    return v < POW10_LONG[width] ? padded_small(out, v, width) : decimal(out, (uint64_t)v);
   return padded_any(out, v, width, false);
 }
 
@@ -343,8 +345,10 @@ int decimal_digits(uint64_t v) { return digits_of(v); }
 char* put_decimal(char* out, uint64_t v) { return decimal(out, v); }
 char* put_long(char* out, long v, int width) { return padded(out, v, width); }
 char* put_point_number(char* out, long v) {
-  if (v >= 0 && v < 10000000) return padded_small(out, v, 8);
-  return padded_any(out, v, 8, true);
+  if (v < 0) return padded_any(out, v, 8, true);
+  if (v < 10000000) return padded_small(out, v, 8);
+  *out = ' ';
+  return decimal(out + 1, (uint64_t)v);
 }
 char* put_e(char* out, double v) { return e_field(out, v); }
 char* put_real(char* out, double v) { return real(out, v); }
