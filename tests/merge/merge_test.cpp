@@ -40,7 +40,8 @@ void cloud(const std::string& name, const std::vector<GridPt>& pts, double tol, 
 // Random models of the kinds that stress the merge: shared borders nudged to within,
 // exactly at or beyond the tolerance, clouds full of coincident points, closed cylinders,
 // equidistant candidates, lines, columns and dots with mixed (also negative) tolerances,
-// tolerances beyond the box, and a dense cloud in a box made wide by a far point.
+// tolerances beyond the box, a dense cloud in a box made wide by a far point, and a plate
+// looked up at a tolerance near the model's size (its hashed cells hold the whole plate).
 void make_model(int kind, uint64_t seed) {
   std::mt19937_64 rng(seed);
   auto uniform = [&](int lo, int hi) { return std::uniform_int_distribution<int>(lo, hi)(rng); };
@@ -93,6 +94,11 @@ void make_model(int kind, uint64_t seed) {
       cloud(name("dense", k), pts, pick({1.0 / 1024, 1.0 / 256}), pick({0, 1.0 / 512, 1.0 / 256}));
     }
     cloud("far", {xyz(0.75, 0, 0)}, 0, 0);
+  } else if (kind == 6) {  // a tolerance near the model's size: a whole plate in a few hashed cells
+    const int n = uniform(23, 26);
+    lattice("base", n, n, 0, 0, [&](int i, int j) { return xyz((double)i / n, (double)j / n, 0); });
+    lattice("over", n, n, pick({0.3, 0.6}), pick({0, 0.2}),
+            [&](int i, int j) { return xyz(0.5 + (double)i / n, (double)j / n, 0.01); });
   } else {  // curved, flat, line and single-point parts with tolerances of their own
     for (int k = uniform(2, 5); k > 0; --k) {
       const int M = uniform(0, 6), N = uniform(0, 6);
@@ -129,9 +135,9 @@ bool rescale(double s) {
 // link is direct and within reach; two representatives of one part lie beyond its
 // ptolerance; merging again changes nothing.
 TEST_F(MergeTest, MatchesThePlainBucketWalkAtEveryScaleAndKeepsItsInvariants) {
-  const char* const kinds[] = {"plates", "clouds", "cylinders", "ties", "mixed", "crowded"};
+  const char* const kinds[] = {"plates", "clouds", "cylinders", "ties", "mixed", "crowded", "wide"};
   const double scales[] = {0x1p-700, 0x1p-960, 0x1p600, 0x1p1020};
-  for (int kind = 0; kind < 6; ++kind)
+  for (int kind = 0; kind < 7; ++kind)
     for (uint64_t seed = 1; seed <= 100; ++seed) {
       SCOPED_TRACE(std::string(kinds[kind]) + " seed " + std::to_string(seed));
       Grid::destroy_grids();
