@@ -25,12 +25,29 @@ inline void bilinear(GridPt& p, const GridData& gd, double u0, double u1, double
   p.z = wa * gd.a.z + wb * gd.b.z + wc * gd.c.z + wd * gd.d.z;
 }
 
-// The start and end weights of points 0 .. n of an edge of n cells.
-struct EdgeWeights {
-  std::vector<double> start, end;
-  EdgeWeights(const Spacing& spacing, int n) : start(n + 1), end(n + 1) {
+// The start and end weights of points 0 .. n of an edge of n cells; a short edge (a small
+// part, made by the thousand) keeps them in place rather than on the heap.
+class EdgeWeights {
+public:
+  EdgeWeights(const Spacing& spacing, int n) {
+    double* w = mInline;
+    if (n + 1 > kInline) {
+      mHeap.resize(2 * size_t(n + 1));
+      w = mHeap.data();
+    }
+    start = w;
+    end = w + n + 1;
     for (int k = 0; k <= n; ++k) spacing.weights(k, n, start[k], end[k]);
   }
+  EdgeWeights(const EdgeWeights&) = delete;
+  EdgeWeights& operator=(const EdgeWeights&) = delete;
+  double* start;
+  double* end;
+
+private:
+  static constexpr int kInline = 17;
+  double mInline[2 * kInline];
+  std::vector<double> mHeap;
 };
 
 // Round to nearest; a half goes toward the nearer end of the parameter range p in [0, 1].

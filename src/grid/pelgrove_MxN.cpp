@@ -11,17 +11,22 @@ bool lattice_fits(long M, long N) {
   return (M + 1) * (N + 1) <= INT_MAX && 2 * M * N <= INT_MAX;
 }
 
+// Grid's constructor has read the shared parameters; only the element type is left.
 Grid_MxN::Grid_MxN(const std::string& name, int M, int N) : Grid(name), M(M), N(N) {
   assert(lattice_fits(M, N));
-  Grid_MxN::load_params();
+  load_element_type();
   mPts.resize(size_t(M + 1) * size_t(N + 1));
 }
 
 // element_type is truncated toward zero; a value no int holds selects no split at all
 // (every element then reads as unusable), as any other unknown type does.
-void Grid_MxN::load_params() {
+void Grid_MxN::load_element_type() {
   double t = gParameters["element_type"];
   element_type = (std::isfinite(t) && t > INT_MIN && t < INT_MAX) ? int(t) : -1;
+}
+
+void Grid_MxN::load_params() {
+  load_element_type();
   Grid::load_params();
 }
 

@@ -19,6 +19,9 @@ public:
   int M = 0;
   int N = 0;
   int element_type = 0;
+
+private:
+  void load_element_type();
 };
 
 // True when an M x N lattice (M, N >= 0) can be indexed with int: its (M+1)*(N+1) points
