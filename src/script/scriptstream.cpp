@@ -268,12 +268,29 @@ ScriptText scriptstream_priv::slice(long from, long to) const {
   return t;
 }
 
+void scriptstream_priv::skip_blanks() {
+  if (!std::istream::good()) return;
+  const char* p = gptr();
+  while (p < egptr() && is_white(static_cast<unsigned char>(*p))) ++p;
+  gbump(static_cast<int>(p - gptr()));
+}
+
+// The characters of the text come in one step; the stream's own reads finish the word only
+// at the end of the text.
 scriptstream& scriptstream_priv::operator>>(std::string& word) {
   std::istream& in = *this;
+  skip_blanks();
   if (!extract_stored_expressions(in)) return *this;
   skip_white(in);
   word.clear();
   mLastWordStart = tell();
+  if (in.good()) {
+    const char* begin = gptr();
+    const char* end = begin;
+    while (end < egptr() && !is_white(static_cast<unsigned char>(*end))) ++end;
+    word.assign(begin, end);
+    gbump(static_cast<int>(end - gptr()));
+  }
   for (;;) {
     int c = in.peek();
     if (is_white(c) || !in.good()) break;
@@ -285,6 +302,7 @@ scriptstream& scriptstream_priv::operator>>(std::string& word) {
 // The steps of extract_double; an expression closed within the text goes by known_expression,
 // a plain decimal number followed by white space is converted in place.
 double scriptstream_priv::read_number() {
+  skip_blanks();
   if (!evaluating_known && extract_stored_expressions(*this)) {
     skip_white(*this);
     const char* at = gptr();
@@ -352,7 +370,10 @@ int scriptstream_priv::get() { return std::istream::get(); }
 
 void scriptstream_priv::ignore(int n, int delim) { std::istream::ignore(n, delim); }
 
-void scriptstream_priv::eatwhite() { skip_white(*this); }
+void scriptstream_priv::eatwhite() {
+  skip_blanks();
+  skip_white(*this);
+}
 
 // tellg() on a stream at its end would set failbit; ask the buffer directly instead.
 long scriptstream_priv::tell() {

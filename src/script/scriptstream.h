@@ -100,6 +100,9 @@ public:
   ScriptText slice(long from, long to) const;
 
 private:
+  // Passes the white space ahead in the text directly (the stream's reads take it one
+  // character at a time).
+  void skip_blanks();
   // A plain number or [expression], as extract_double reads it.
   double read_number();
   // The expression from `open` ('[') to `close` (']'), both in the get area, consumed.
