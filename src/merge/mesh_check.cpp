@@ -54,52 +54,88 @@ void keep(std::vector<T>& examples, const T& v) {
   if (examples.size() < MeshCheck::EXAMPLES) examples.push_back(v);
 }
 
-// One directed edge of a face.
+// One edge use of a face: the edge's point numbers as one key (lower << 32 | higher), and
+// the face that has it (part << 32 | element) with bit 63 set when it runs lower -> higher.
+// 16 bytes a use where a record of the fields took 40.
 struct EdgeUse {
-  int64_t lo, hi;
-  bool forward;  // traversed lo -> hi
-  int part;
-  int element;
-  long number;
-  bool operator<(const EdgeUse& o) const { return lo != o.lo ? lo < o.lo : hi < o.hi; }
+  uint64_t key;
+  uint64_t face;
+  int64_t lo() const { return int64_t(key >> 32); }
+  int64_t hi() const { return int64_t(key & 0xffffffffu); }
+  bool forward() const { return face >> 63; }
+  int part() const { return int((face >> 32) & 0x7fffffffu); }
+  int element() const { return int(uint32_t(face)); }
 };
 
-// Calls f(first, count) for each run of uses of one edge, after sorting them by edge.
-template <class F>
-void for_each_edge(std::vector<EdgeUse>& uses, F f) {
-  std::sort(uses.begin(), uses.end());
-  for (size_t i = 0; i < uses.size();) {
-    size_t j = i + 1;
-    while (j < uses.size() && uses[j].lo == uses[i].lo && uses[j].hi == uses[i].hi) ++j;
-    f(&uses[i], j - i);
-    i = j;
+// The edge uses of every face, and what turns a use's face back into its written number.
+struct EdgeUses {
+  std::vector<EdgeUse> uses;
+  std::vector<long> first;    // per part: the index of its first element over all parts
+  std::vector<long> dropped;  // indexes over all parts of the elements left unwritten, ascending
+  // Room for the edge uses of every element as a quadrilateral.
+  EdgeUses() {
+    long n = 0;
+    for (const Grid* g : Grid::gGrids) {
+      first.push_back(n);
+      n += std::max(0, g->num_elements());
+    }
+    uses.reserve(4 * size_t(n));
   }
-}
+  long index(int part, int element) const { return first[part] + element; }
+  // The written number of an element with two points or more.
+  long number(int part, int element) const {
+    const long i = index(part, element);
+    return i + 1 - long(std::lower_bound(dropped.begin(), dropped.end(), i) - dropped.begin());
+  }
+  Where where(const EdgeUse& u) const { return Where{u.part(), u.element(), number(u.part(), u.element())}; }
+  MeshCheck::Edge edge(const EdgeUse& u) const { return {u.lo(), u.hi(), where(u)}; }
+  // Notes an element (before its edges, in element order): unwritten when number is 0.
+  void element(int part, int element, long number) {
+    if (!number) dropped.push_back(index(part, element));
+  }
+  // The edges of a face, each as it is traversed.
+  void add_face(const GridPt* p, int n, int part, int element) {
+    const uint64_t at = uint64_t(part) << 32 | uint32_t(element);
+    for (int j = 0; j < n; ++j) {
+      const uint64_t a = uint64_t(p[j].id), b = uint64_t(p[(j + 1) % n].id);
+      uses.push_back({std::min(a, b) << 32 | std::max(a, b), at | uint64_t(a < b) << 63});
+    }
+  }
+  // Calls f(first, count) for each run of uses of one edge, after sorting them by edge (the
+  // order of the uses within a run is the sort's).
+  template <class F>
+  void for_each_edge(F f) {
+    std::sort(uses.begin(), uses.end(), [](const EdgeUse& a, const EdgeUse& b) { return a.key < b.key; });
+    for (size_t i = 0; i < uses.size();) {
+      size_t j = i + 1;
+      while (j < uses.size() && uses[j].key == uses[i].key) ++j;
+      f(&uses[i], j - i);
+      i = j;
+    }
+  }
+  // The fold at the edge two consistently oriented neighbours u[0], u[1] share; not found()
+  // when their normals (by element index over all parts) turn by FOLD_DEG or less.
+  MeshCheck::Fold fold(const EdgeUse* u, const std::vector<Vec3>& normals) const {
+    const double deg = angle_deg(normals[index(u[0].part(), u[0].element())],
+                                 normals[index(u[1].part(), u[1].element())]);
+    if (!(deg > MeshCheck::FOLD_DEG)) return {};
+    return MeshCheck::Fold{u[0].lo(), u[0].hi(), where(u[0]), where(u[1]), deg};
+  }
+};
 
-Where where_of(const EdgeUse& u) { return Where{u.part, u.element, u.number}; }
-MeshCheck::Edge edge_of(const EdgeUse& u) { return {u.lo, u.hi, where_of(u)}; }
-
-// The fold at the edge two consistently oriented neighbours u[0], u[1] share; not found()
-// when their normals (by written element number - 1) turn by FOLD_DEG or less.
-MeshCheck::Fold fold_of(const EdgeUse* u, const std::vector<Vec3>& normals) {
-  const double deg = angle_deg(normals[u[0].number - 1], normals[u[1].number - 1]);
-  if (!(deg > MeshCheck::FOLD_DEG)) return {};
-  return MeshCheck::Fold{u[0].lo, u[0].hi, where_of(u[0]), where_of(u[1]), deg};
-}
-
-// `normals` by written element number - 1 (zero for bars and faces without one).
-void classify_edges(std::vector<EdgeUse>& uses, const std::vector<Vec3>& normals, MeshCheck& c) {
-  for_each_edge(uses, [&](const EdgeUse* u, size_t n) {
+// `normals` by element index over all parts (zero for bars and faces without one).
+void classify_edges(EdgeUses& edges, const std::vector<Vec3>& normals, MeshCheck& c) {
+  edges.for_each_edge([&](const EdgeUse* u, size_t n) {
     if (n == 1) {
       ++c.free_edges;
-      keep(c.free_examples, edge_of(u[0]));
+      keep(c.free_examples, edges.edge(u[0]));
     } else if (n > 2) {
       ++c.nonmanifold_edges;
-      keep(c.nonmanifold_examples, edge_of(u[0]));
-    } else if (u[0].forward == u[1].forward) {
+      keep(c.nonmanifold_examples, edges.edge(u[0]));
+    } else if (u[0].forward() == u[1].forward()) {
       ++c.flipped_edges;
-      keep(c.flipped_examples, MeshCheck::Edge{u[0].lo, u[0].hi, where_of(u[1])});
-    } else if (const MeshCheck::Fold f = fold_of(u, normals); f.at.found()) {
+      keep(c.flipped_examples, MeshCheck::Edge{u[0].lo(), u[0].hi(), edges.where(u[1])});
+    } else if (const MeshCheck::Fold f = edges.fold(u, normals); f.at.found()) {
       ++c.folds;
       keep(c.fold_examples, f);
     }
@@ -124,21 +160,6 @@ void for_each_element(F f) {
         for (int j = 0; j < n && j < 4; ++j) p[j] = effective(g->mPts[idx[j]]);
       f(gi, k, n, p, n >= 2 ? ++number : 0);
     }
-  }
-}
-
-// Room for the edge uses of every element as a quadrilateral.
-void reserve_edge_uses(std::vector<EdgeUse>& uses) {
-  size_t n = 0;
-  for (const Grid* g : Grid::gGrids) n += size_t(std::max(0, g->num_elements()));
-  uses.reserve(4 * n);
-}
-
-// The edges of a face, each as it is traversed.
-void add_face_edges(std::vector<EdgeUse>& uses, const GridPt* p, int n, int part, int element, long number) {
-  for (int j = 0; j < n; ++j) {
-    const int64_t a = p[j].id, b = p[(j + 1) % n].id;
-    uses.push_back({std::min(a, b), std::max(a, b), a < b, part, element, number});
   }
 }
 
@@ -199,37 +220,51 @@ void search_near_pairs(const TJointInput& in, const double lo[3], double h, doub
   std::vector<uint32_t> order(total);
   for (size_t i = 0; i < pos.size(); ++i)
     if (in.finite[i]) order[cells.put(key(pos[i]))] = uint32_t(i);
-  uint64_t around[8];
-  for (size_t i = 0; i < pos.size(); ++i) {
-    if (!in.finite[i]) continue;
-    const Vec3& p = pos[i];
-    int64_t from[3], to[3];
-    for (int a = 0; a < 3; ++a) {
-      const double k = index(p, a), off = (&p.x)[a] - lo[a] - k * cell;
-      from[a] = int64_t(k) - (off < h ? 1 : 0);
-      to[a] = int64_t(k) + (off > cell - h ? 1 : 0);
-    }
-    int n = 0;
-    for (int64_t x = from[0]; x <= to[0]; ++x)
-      for (int64_t y = from[1]; y <= to[1]; ++y)
-        for (int64_t z = from[2]; z <= to[2]; ++z) {
-          const uint64_t k = cell_hash(0, x, y, z);
-          if (std::find(around, around + n, k) == around + n) around[n++] = k;  // colliding keys once
+  // Points in ranges on every core; each range's findings joined in order.
+  struct Found {
+    long count = 0;
+    std::vector<MeshCheck::NearMiss> examples;
+  };
+  const size_t chunks = std::min<size_t>(64, pos.size() / 1024 + 1);
+  std::vector<Found> found(chunks);
+  for_each_range_on_all_cores(pos.size(), chunks, [&](size_t chunk, size_t begin, size_t end) {
+    Found& out = found[chunk];
+    uint64_t around[8];
+    for (size_t i = begin; i < end; ++i) {
+      if (!in.finite[i]) continue;
+      const Vec3& p = pos[i];
+      int64_t from[3], to[3];
+      for (int a = 0; a < 3; ++a) {
+        const double k = index(p, a), off = (&p.x)[a] - lo[a] - k * cell;
+        from[a] = int64_t(k) - (off < h ? 1 : 0);
+        to[a] = int64_t(k) + (off > cell - h ? 1 : 0);
+      }
+      int n = 0;
+      for (int64_t x = from[0]; x <= to[0]; ++x)
+        for (int64_t y = from[1]; y <= to[1]; ++y)
+          for (int64_t z = from[2]; z <= to[2]; ++z) {
+            const uint64_t k = cell_hash(0, x, y, z);
+            if (std::find(around, around + n, k) == around + n) around[n++] = k;  // colliding keys once
+          }
+      for (int a = 0; a < n; ++a) {
+        uint32_t first, last;
+        if (!cells.find(around[a], first, last)) continue;
+        for (uint32_t e = first; e < last; ++e) {
+          const uint32_t j = order[e];
+          const int pi = in.owner[i], pj = in.owner[j];
+          if (j <= i || pi == pj) continue;
+          const double d = norm(sub(pos[j], p));
+          if (d > std::max({floor, near_limit(in, pi), near_limit(in, pj)})) continue;
+          ++out.count;
+          keep(out.examples,
+               MeshCheck::NearMiss{long(i + 1), long(j + 1), pi, pj, d / s, p.x / s, p.y / s, p.z / s});
         }
-    for (int a = 0; a < n; ++a) {
-      uint32_t begin, end;
-      if (!cells.find(around[a], begin, end)) continue;
-      for (uint32_t e = begin; e < end; ++e) {
-        const uint32_t j = order[e];
-        const int pi = in.owner[i], pj = in.owner[j];
-        if (j <= i || pi == pj) continue;
-        const double d = norm(sub(pos[j], p));
-        if (d > std::max({floor, near_limit(in, pi), near_limit(in, pj)})) continue;
-        ++c.near_misses;
-        keep(c.near_examples,
-             MeshCheck::NearMiss{long(i + 1), long(j + 1), pi, pj, d / s, p.x / s, p.y / s, p.z / s});
       }
     }
+  });
+  for (const Found& f : found) {
+    c.near_misses += f.count;
+    for (const MeshCheck::NearMiss& m : f.examples) keep(c.near_examples, m);
   }
 }
 
@@ -307,11 +342,12 @@ MeshCheck check_mesh() {
   const TJointInput in = gather_points(c);
   const double s = in.scale;
 
-  std::vector<EdgeUse> uses;
-  reserve_edge_uses(uses);
+  EdgeUses edges;
   std::vector<Vec3> normals;
+  normals.reserve(edges.uses.capacity() / 4);
   for_each_element([&](int gi, int k, int n, const GridPt* p, long number) {
     MeshCheck::Kinds& kinds = c.parts[gi].elements;
+    edges.element(gi, k, number);
     long idx[4];
     const int raw = raw_corners(grids[gi], k, idx);
     const Where at{gi, k, number};
@@ -324,13 +360,12 @@ MeshCheck check_mesh() {
       keep(c.collapsed_examples, at);
       if (n < 2) ++c.dropped;
     }
-    if (n < 2) return;
     Vec3 normal{0, 0, 0};
     if (n == 2) {
       ++kinds.bars;
-    } else {
+    } else if (n > 2) {
       ++(n == 3 ? kinds.triangles : kinds.quads);
-      add_face_edges(uses, p, n, gi, k, number);
+      edges.add_face(p, n, gi, k);
       if (std::all_of(p, p + n, [](const GridPt& q) { return finite(q); })) {
         Vec3 v[4];
         for (int j = 0; j < n; ++j) v[j] = scaled(p[j], s);
@@ -344,37 +379,36 @@ MeshCheck check_mesh() {
     c.total.triangles += part.elements.triangles;
     c.total.quads += part.elements.quads;
   }
-  classify_edges(uses, normals, c);
-  uses = {};
-  normals = {};
+  classify_edges(edges, normals, c);
+  std::vector<EdgeUse>().swap(edges.uses);  // freed before the point searches
+  std::vector<Vec3>().swap(normals);
   find_near_misses(in, c);
   find_t_joints(in, c);
   return c;
 }
 
 std::vector<MeshCheck::Edge> mesh_free_edges() {
-  std::vector<EdgeUse> uses;
-  reserve_edge_uses(uses);
+  EdgeUses edges;
   for_each_element([&](int gi, int k, int n, const GridPt* p, long number) {
-    if (n == 3 || n == 4) add_face_edges(uses, p, n, gi, k, number);
+    edges.element(gi, k, number);
+    if (n == 3 || n == 4) edges.add_face(p, n, gi, k);
   });
   std::vector<MeshCheck::Edge> out;
-  for_each_edge(uses, [&](const EdgeUse* u, size_t n) {
-    if (n == 1) out.push_back(edge_of(u[0]));
+  edges.for_each_edge([&](const EdgeUse* u, size_t n) {
+    if (n == 1) out.push_back(edges.edge(u[0]));
   });
   return out;
 }
 
 std::vector<MeshCheck::Fold> mesh_folds() {
   const double s = mesh_scale_for(Grid::gGrids);
-  std::vector<EdgeUse> uses;
-  reserve_edge_uses(uses);
+  EdgeUses edges;
   std::vector<Vec3> normals;
   for_each_element([&](int gi, int k, int n, const GridPt* p, long number) {
-    if (n < 2) return;
+    edges.element(gi, k, number);
     Vec3 normal{0, 0, 0};
     if (n > 2) {
-      add_face_edges(uses, p, n, gi, k, number);
+      edges.add_face(p, n, gi, k);
       if (std::all_of(p, p + n, [](const GridPt& q) { return finite(q); })) {
         Vec3 v[4];
         double longest = 0;
@@ -387,9 +421,9 @@ std::vector<MeshCheck::Fold> mesh_folds() {
     normals.push_back(normal);
   });
   std::vector<MeshCheck::Fold> out;
-  for_each_edge(uses, [&](const EdgeUse* u, size_t n) {
-    if (n != 2 || u[0].forward == u[1].forward) return;
-    if (const MeshCheck::Fold f = fold_of(u, normals); f.at.found()) out.push_back(f);
+  edges.for_each_edge([&](const EdgeUse* u, size_t n) {
+    if (n != 2 || u[0].forward() == u[1].forward()) return;
+    if (const MeshCheck::Fold f = edges.fold(u, normals); f.at.found()) out.push_back(f);
   });
   return out;
 }

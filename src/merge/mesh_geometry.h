@@ -6,7 +6,10 @@
 #include "grid/Grid.h"
 
 #include <algorithm>
+#include <atomic>
 #include <cmath>
+#include <system_error>
+#include <thread>
 #include <vector>
 
 struct Vec3 {
@@ -60,4 +63,28 @@ inline double mesh_scale_for(const std::vector<Grid*>& grids) {
   int e;
   std::frexp(maxabs, &e);
   return std::ldexp(1.0, std::clamp(-e, -1022, 1023));
+}
+
+// Calls fn(i) for every i in [0, n) on every core (this thread included), each i once, in no
+// set order: callers keep per-i results and combine them in order.
+template <class F>
+void for_each_on_all_cores(size_t n, F fn) {
+  std::atomic<size_t> next{0};
+  auto work = [&] {
+    for (size_t i; (i = next.fetch_add(1)) < n;) fn(i);
+  };
+  std::vector<std::thread> helpers;
+  const size_t cores = std::max(1u, std::thread::hardware_concurrency());
+  try {
+    for (size_t t = 1; t < cores && t < n; ++t) helpers.emplace_back(work);
+  } catch (const std::system_error&) {  // fewer threads only cost time
+  }
+  work();
+  for (std::thread& t : helpers) t.join();
+}
+
+// Splits [0, n) into `chunks` ranges and calls fn(chunk, begin, end) for each on every core.
+template <class F>
+void for_each_range_on_all_cores(size_t n, size_t chunks, F fn) {
+  for_each_on_all_cores(chunks, [&](size_t c) { fn(c, n * c / chunks, n * (c + 1) / chunks); });
 }

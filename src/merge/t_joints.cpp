@@ -4,7 +4,9 @@
 #include "merge/cell_table.h"
 
 #include <algorithm>
+#include <climits>
 #include <cmath>
+#include <map>
 
 namespace {
 
@@ -147,17 +149,25 @@ void file_elements(const TJointInput& in, size_t n_elements, FiledElements& out)
   for (size_t i = 0; i < keys.size(); ++i) out.order[out.table.put(keys[i])] = filed[i];
 }
 
-// Every point against the elements of the parts it does not belong to.
-void search_points(const TJointInput& in, const FiledElements& filed, MeshCheck& c,
-                   std::vector<MeshCheck::Where>* on) {
+// What the points of one range found: kept apart, then joined in the ranges' order so the
+// examples are those of a search in point order.
+struct Found {
+  long t_joints = 0;
+  std::map<std::pair<int, int>, MeshCheck::Count> pairs;
+  std::vector<MeshCheck::Where> on;
+};
+
+// The points [begin, end) against the elements of the parts they do not belong to.
+void search_points(const TJointInput& in, const FiledElements& filed, size_t begin, size_t end, Found& out,
+                   bool with_on) {
   const std::vector<Grid*>& grids = Grid::gGrids;
   const double h0 = filed.h0;
   const uint64_t levels = filed.levels;
   const CellTable& table = filed.table;
   const std::vector<Filed>& order = filed.order;
   std::vector<int> mine, found;
-  auto shared = in.shared.begin();
-  for (size_t i = 0; i < in.pos.size(); ++i) {
+  auto shared = std::lower_bound(in.shared.begin(), in.shared.end(), std::pair<int64_t, int>(int64_t(begin) + 1, INT_MIN));
+  for (size_t i = begin; i < end; ++i) {
     const int64_t id = int64_t(i) + 1;
     mine.assign(1, in.owner[i]);
     while (shared != in.shared.end() && shared->first < id) ++shared;
@@ -178,9 +188,9 @@ void search_points(const TJointInput& in, const FiledElements& filed, MeshCheck&
       for (int d = 0; d < 8; ++d) {
         const int dx = d & 1, dy = d >> 1 & 1, dz = d >> 2 & 1;
         if (dx > back[0] || dy > back[1] || dz > back[2]) continue;
-        uint32_t begin, end;
-        if (!table.find(cell_key(level, p.x, p.y, p.z, cell, -dx, -dy, -dz), begin, end)) continue;
-        for (uint32_t e = begin; e < end; ++e) {
+        uint32_t first, last;
+        if (!table.find(cell_key(level, p.x, p.y, p.z, cell, -dx, -dy, -dz), first, last)) continue;
+        for (uint32_t e = first; e < last; ++e) {
           const Filed& f = order[e];
           if (std::find(mine.begin(), mine.end(), f.part) != mine.end() ||
               std::find(found.begin(), found.end(), f.part) != found.end())
@@ -192,16 +202,37 @@ void search_points(const TJointInput& in, const FiledElements& filed, MeshCheck&
           const double dist = on_element(p, v, n, reach(in, f.part, v, n));
           if (dist < 0) continue;
           found.push_back(f.part);
-          ++c.t_joints;
-          MeshCheck::Count& pair = c.t_joint_pairs[{mine[0], f.part}];
+          ++out.t_joints;
+          MeshCheck::Count& pair = out.pairs[{mine[0], f.part}];
           ++pair.count;
-          if (on) on->push_back({f.part, f.k, f.number});
+          if (with_on) out.on.push_back({f.part, f.k, f.number});
           if (pair.examples.size() < MeshCheck::EXAMPLES)
             pair.examples.push_back({id, mine[0], p.x / in.scale, p.y / in.scale, p.z / in.scale,
                                      MeshCheck::Where{f.part, f.k, f.number}, dist / in.scale});
         }
       }
     }
+  }
+}
+
+// Every point against the elements of the parts it does not belong to, in ranges on every
+// core.
+void search_points(const TJointInput& in, const FiledElements& filed, MeshCheck& c,
+                   std::vector<MeshCheck::Where>* on) {
+  const size_t chunks = std::min<size_t>(64, in.pos.size() / 1024 + 1);
+  std::vector<Found> found(chunks);
+  for_each_range_on_all_cores(in.pos.size(), chunks, [&](size_t k, size_t begin, size_t end) {
+    search_points(in, filed, begin, end, found[k], on != nullptr);
+  });
+  for (const Found& f : found) {
+    c.t_joints += f.t_joints;
+    for (const auto& [key, n] : f.pairs) {
+      MeshCheck::Count& pair = c.t_joint_pairs[key];
+      pair.count += n.count;
+      for (const MeshCheck::PointAt& p : n.examples)
+        if (pair.examples.size() < MeshCheck::EXAMPLES) pair.examples.push_back(p);
+    }
+    if (on) on->insert(on->end(), f.on.begin(), f.on.end());
   }
 }
 
