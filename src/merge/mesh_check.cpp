@@ -201,6 +201,25 @@ Vec3 measure_face(const Vec3* v, int n, const Where& at, MeshCheck& c) {
 // A part's near-miss distance: 10 x its tolerance, at most 4 (scaled).
 double near_limit(const TJointInput& in, int part) { return std::min(10 * in.tolerance[part] * in.scale, 4.0); }
 
+// The keys of the cells of side `cell` (from the low corner `lo`) that hold points within h
+// of p: p's own cell and its neighbours on the sides p lies within h of; colliding keys once.
+int cells_around(const Vec3& p, const double lo[3], double h, double cell, uint64_t around[8]) {
+  int64_t from[3], to[3];
+  for (int a = 0; a < 3; ++a) {
+    const double k = std::floor(((&p.x)[a] - lo[a]) / cell), off = (&p.x)[a] - lo[a] - k * cell;
+    from[a] = int64_t(k) - (off < h ? 1 : 0);
+    to[a] = int64_t(k) + (off > cell - h ? 1 : 0);
+  }
+  int n = 0;
+  for (int64_t x = from[0]; x <= to[0]; ++x)
+    for (int64_t y = from[1]; y <= to[1]; ++y)
+      for (int64_t z = from[2]; z <= to[2]; ++z) {
+        const uint64_t k = cell_hash(0, x, y, z);
+        if (std::find(around, around + n, k) == around + n) around[n++] = k;
+      }
+  return n;
+}
+
 // Every pair of representatives of different parts within `floor` or their parts' near-miss
 // distances, found in cells of 4h (h: the largest distance, scaled): a point looks past its
 // own cell only on the sides it lies within h of. `lo` is the scaled low corner.
@@ -233,19 +252,7 @@ void search_near_pairs(const TJointInput& in, const double lo[3], double h, doub
     for (size_t i = begin; i < end; ++i) {
       if (!in.finite[i]) continue;
       const Vec3& p = pos[i];
-      int64_t from[3], to[3];
-      for (int a = 0; a < 3; ++a) {
-        const double k = index(p, a), off = (&p.x)[a] - lo[a] - k * cell;
-        from[a] = int64_t(k) - (off < h ? 1 : 0);
-        to[a] = int64_t(k) + (off > cell - h ? 1 : 0);
-      }
-      int n = 0;
-      for (int64_t x = from[0]; x <= to[0]; ++x)
-        for (int64_t y = from[1]; y <= to[1]; ++y)
-          for (int64_t z = from[2]; z <= to[2]; ++z) {
-            const uint64_t k = cell_hash(0, x, y, z);
-            if (std::find(around, around + n, k) == around + n) around[n++] = k;  // colliding keys once
-          }
+      const int n = cells_around(p, lo, h, cell, around);
       for (int a = 0; a < n; ++a) {
         uint32_t first, last;
         if (!cells.find(around[a], first, last)) continue;
