@@ -77,7 +77,7 @@ long Grid::good_element_count() {
 
 // Reduces an element whose corners were merged. Points are compared by the identity of
 // their representatives; the indices written back stay the grid's own.
-int Grid::fix_merged_indices(int N, long* idx, const std::vector<GridPt>& pts) {
+int Grid::fix_merged_indices(int N, long* idx, const GridPts& pts) {
   const GridPt* p[4];
   assert(N<=(int)(sizeof(p)/sizeof(p[0])));
   if (N < 2 || N > 4) return 0;

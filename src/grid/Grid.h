@@ -9,11 +9,16 @@
 #include <string_view>
 #include <vector>
 
+#include "grid/point_store.h"
+
 struct GridPt {
   double x = 0, y = 0, z = 0;
   int64_t id = 0;                // point number from 1 after renumbering, 0 before
   GridPt* mapped_to = nullptr;   // representative this point was merged into; links never chain
 };
+
+// A part's points (big arrays on huge pages, see point_store.h).
+using GridPts = std::vector<GridPt, PointStoreAllocator<GridPt>>;
 
 // The effective point: the representative, or the point itself.
 inline const GridPt& effective(const GridPt& p) { return p.mapped_to ? *p.mapped_to : p; }
@@ -69,9 +74,9 @@ public:
   static long grid_point_count();    // points with no mapped_to, over all grids
   static long good_element_count();  // elements of 2 or more points, over all grids
   // Merge reduction of n <= 4 indices into pts; returns 0..4 and may rewrite idx.
-  static int fix_merged_indices(int n, long* idx, const std::vector<GridPt>& pts);
+  static int fix_merged_indices(int n, long* idx, const GridPts& pts);
 
-  std::vector<GridPt> mPts;
+  GridPts mPts;
 
 protected:
   bool mDeleted = false;

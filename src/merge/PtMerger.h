@@ -171,7 +171,7 @@ private:
   double mCell[3] = {1, 1, 1};
   double mDiagonal = 0;
   double mMinSize = 0;  // smallest hash cell that keeps integer cell keys in range
-  std::vector<GridPt*> mItems;  // the filed points, in filing order
+  HugeVector<GridPt*> mItems;  // the filed points, in filing order
   std::vector<Level> mLevels;
   size_t mReserve = 0;
   double mLastTol = -1;  // the level of the last tolerance asked for

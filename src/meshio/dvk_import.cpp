@@ -65,7 +65,7 @@ const Shape* find_shape(const std::string& word, long long count) {
 // Groups numbered outside 1..NG fall into the last group.
 size_t group_index(long long g, size_t ng) { return g >= 1 && g <= (long long)ng ? (size_t)(g - 1) : ng - 1; }
 
-bool read_points(TextReader& r, long long np, std::vector<GridPt>& pts, std::string& why) {
+bool read_points(TextReader& r, long long np, GridPts& pts, std::string& why) {
   pts.resize((size_t)np);
   for (long long i = 1; i <= np; ++i) {
     long long number = 0;
@@ -172,7 +172,7 @@ bool DVK::import(std::string_view bytes, std::string& why) {
   const std::string out_of_memory = "reading DVK file failed: not enough memory for " + std::to_string(ng) +
                                     " groups of " + std::to_string(np) + " points\n";
   const bool ok = stage_import(why, [&](std::vector<StagedPart>& parts) {
-    std::vector<GridPt> pts;
+    GridPts pts;
     parts.resize((size_t)ng);
     for (StagedPart& p : parts) p.name = "anonymous surface";
     script_output() << "reading verts..." << std::flush;

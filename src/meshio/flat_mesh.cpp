@@ -60,7 +60,7 @@ namespace {
 // false when they are not. Runs sit side by side and are counted on several threads, so
 // the counts are kept locally and stored once.
 bool count_points(PartRun& r) {
-  const std::vector<GridPt>& pts = r.grid->mPts;
+  const GridPts& pts = r.grid->mPts;
   long c = 0, first = 0;
   bool consecutive = true;
   for (int i = r.begin; i < r.end; ++i) {

@@ -44,7 +44,7 @@ struct PartRun {
 // export numbers it, its point count and its points' numbers.
 template <class Fn>
 void for_written_elements(const PartRun& r, int kind, Fn&& fn) {
-  const std::vector<GridPt>& pts = r.grid->mPts;
+  const GridPts& pts = r.grid->mPts;
   long idx[4], ids[4];
   long e = r.first;
   for (int k = r.begin; k < r.end; ++k) {

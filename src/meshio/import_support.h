@@ -98,7 +98,7 @@ bool check_point_copies(long long npts, long long nparts, size_t bytes, std::str
 // -- staging
 struct StagedPart {
   std::string name;
-  std::vector<GridPt> pts;             // ids 1..n in order
+  GridPts pts;                         // ids 1..n in order
   std::vector<Mesh::Element> elements;  // point numbers are 1-based indices into pts
 
   uint32_t add_point(double x, double y, double z);  // returns its 1-based number

@@ -62,7 +62,7 @@ bool read_parts(Lines& in, std::vector<StagedPart>& parts, PartNames& names) {
 }
 
 // Every part gets a copy of the vertex list: the copies are checked before it is read.
-bool read_vertices(Lines& in, std::vector<GridPt>& pts, size_t nparts, size_t file_bytes) {
+bool read_vertices(Lines& in, GridPts& pts, size_t nparts, size_t file_bytes) {
   long long nv;
   if (!in.numbers(&nv, 1)) return in.expected("the number of vertices");
   std::string reason;
@@ -119,7 +119,7 @@ bool XPATCH::import(std::string_view bytes, std::string& why) {
   Lines in{TextReader(bytes), why};
   return stage_import(why, [&](std::vector<StagedPart>& parts) {
     PartNames names;
-    std::vector<GridPt> pts;
+    GridPts pts;
     in.r.skip_line();
     if (!read_parts(in, parts, names)) return false;
     script_output() << "reading verts..." << std::flush;

@@ -28,7 +28,7 @@ const ElementLine ELEMENT_LINE = {{"", "", "", "", ""}, true, false, ", "};
 // The numbers of the points a run's elements use, ascending: marked in a table over their
 // span when that is short (a part's own points are numbered in a row), sorted otherwise.
 std::vector<long> run_points(const PartRun& r) {
-  const std::vector<GridPt>& pts = r.grid->mPts;
+  const GridPts& pts = r.grid->mPts;
   std::vector<long> ids;
   ids.reserve(4 * size_t(r.elements()));
   long idx[4];

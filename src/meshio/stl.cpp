@@ -28,7 +28,7 @@ void put_float(unsigned char*& o, double v) {
 }
 
 // One 50-byte record for the triangle a, b, c (the grid's point indices).
-unsigned char* put_triangle(unsigned char* o, const std::vector<GridPt>& pts, long a, long b, long c) {
+unsigned char* put_triangle(unsigned char* o, const GridPts& pts, long a, long b, long c) {
   const GridPt* p[3] = {&effective(pts[a]), &effective(pts[b]), &effective(pts[c])};
   const double u[3] = {p[1]->x - p[0]->x, p[1]->y - p[0]->y, p[1]->z - p[0]->z};
   const double v[3] = {p[2]->x - p[0]->x, p[2]->y - p[0]->y, p[2]->z - p[0]->z};

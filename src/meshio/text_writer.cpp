@@ -392,7 +392,7 @@ char* point_lines(const PartRun& r, const PointLine& style, char* o) {
   const Snippet head(style.head), after(style.after_number);
   const Separator sep(style.sep);
   const int width = style.number_width;
-  const std::vector<GridPt>& pts = r.grid->mPts;
+  const GridPts& pts = r.grid->mPts;
   for (int i = r.begin; i < r.end; ++i) {
     const GridPt& p = pts[i];
     if (p.mapped_to) continue;

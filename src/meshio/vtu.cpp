@@ -44,7 +44,7 @@ char* put(char* o, T v) {
 }
 
 char* put_points(const PartRun& r, char* o) {
-  const std::vector<GridPt>& pts = r.grid->mPts;
+  const GridPts& pts = r.grid->mPts;
   for (int i = r.begin; i < r.end; ++i) {
     const GridPt& p = pts[i];
     if (p.mapped_to) continue;
@@ -115,7 +115,7 @@ std::string head_xml(const PartLayout& L, const uint64_t offset[5]) {
 // Cell array a (0 connectivity, 1 offsets, 2 types, 3 part numbers) of run r, whose
 // connectivity starts at entry `conn_first`.
 char* put_cells(const PartRun& r, int a, int64_t conn_first, char* o) {
-  const std::vector<GridPt>& pts = r.grid->mPts;
+  const GridPts& pts = r.grid->mPts;
   if (a == 3) {
     for (long e = 0; e < r.elements(); ++e) o = put<int32_t>(o, r.group + 1);
     return o;

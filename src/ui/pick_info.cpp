@@ -185,7 +185,7 @@ bool Pick_Index::find_point(long number, int& part, int& i) const {
   for (size_t n = 0; n < mParts.size(); ++n) {
     const Part& P = mParts[n];
     if (number > P.first_point + P.numbered) continue;
-    const std::vector<GridPt>& pts = P.g->mPts;
+    const GridPts& pts = P.g->mPts;
     for (size_t j = 0; j < pts.size(); ++j)
       if (!pts[j].mapped_to && pts[j].id == number) {
         part = (int)n, i = (int)j;
@@ -206,7 +206,7 @@ bool Pick_Index::hit_part(int part, const Pick_Ray& r, const std::vector<Gl_Clip
   };
   double t0, t1;
   if (P.blocks.empty() || !ray_box(r, P.lo, P.hi, margin(P.lo, P.hi), t0, t1) || t0 > best.t) return false;
-  const std::vector<GridPt>& pts = P.g->mPts;
+  const GridPts& pts = P.g->mPts;
   bool found = false;
   long idx[4];
   for (const Block& B : P.blocks) {

@@ -33,7 +33,7 @@ TEST(MergeReduction, ReducesByRepresentativeIdentity) {
   };
   for (const auto& r : rows) {
     SCOPED_TRACE(r.id);
-    std::vector<GridPt> pts(8);
+    GridPts pts(8);
     for (auto [from, to] : r.links) pts[from].mapped_to = &pts[to];
     long idx[4] = {4, 5, 6, 7};
     EXPECT_EQ(Grid::fix_merged_indices(r.n, idx, pts), r.expected);

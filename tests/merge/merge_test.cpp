@@ -34,7 +34,7 @@ Grid_MxN* lattice(const std::string& name, int M, int N, double tol, double ptol
 }
 
 void cloud(const std::string& name, const std::vector<GridPt>& pts, double tol, double ptol) {
-  with_tolerances(new RawGrid(name), tol, ptol)->mPts = pts;
+  with_tolerances(new RawGrid(name), tol, ptol)->mPts.assign(pts.begin(), pts.end());
 }
 
 // Random models of the kinds that stress the merge: shared borders nudged to within,

@@ -1,0 +1,30 @@
+// point_store: where the point arrays of parts live. Big arrays are carved one after the
+// other from large blocks advised for transparent huge pages: a part's points are then
+// faulted in 2 MiB at a time instead of 4 KiB (a fault costs more than the zeroing on a
+// virtual machine), and the merge, which reads points in a strided order, misses the TLB
+// far less. Small arrays come from malloc.
+#pragma once
+
+#include <cstddef>
+#include <new>
+#include <vector>
+
+void* point_store_alloc(size_t bytes);
+void point_store_free(void* p, size_t bytes);
+// Blocks held now (for the tests).
+size_t point_store_blocks();
+
+template <class T>
+struct PointStoreAllocator {
+  typedef T value_type;
+  PointStoreAllocator() = default;
+  template <class U>
+  PointStoreAllocator(const PointStoreAllocator<U>&) {}
+  T* allocate(size_t n) {
+    if (n > size_t(-1) / sizeof(T)) throw std::bad_array_new_length();
+    return static_cast<T*>(point_store_alloc(n * sizeof(T)));
+  }
+  void deallocate(T* p, size_t n) { point_store_free(p, n * sizeof(T)); }
+  template <class U>
+  bool operator==(const PointStoreAllocator<U>&) const { return true; }
+};
