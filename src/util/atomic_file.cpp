@@ -9,6 +9,7 @@
 #include <filesystem>
 #include <fcntl.h>
 #include <sys/stat.h>
+#include <sys/vfs.h>
 #include <unistd.h>
 
 namespace {
@@ -17,6 +18,22 @@ const size_t BUFFER_BYTES = 1 << 20;
 // Direct writes: blocks of this alignment, handed to the device in stages of STAGE_BYTES.
 const size_t DIRECT_ALIGN = 4096;
 const size_t STAGE_BYTES = 4 << 20;
+
+// Direct writes only where they go straight to a local disk: on a network file system
+// each one would wait for the server, and the client's cache is what makes writes fast.
+bool local_disk(int fd) {
+  struct statfs fs;
+  if (fstatfs(fd, &fs) != 0) return false;
+  switch ((unsigned long)fs.f_type) {
+  case 0xEF53:      // ext2, ext3, ext4
+  case 0x58465342:  // xfs
+  case 0x9123683E:  // btrfs
+  case 0xF2F52010:  // f2fs
+    return true;
+  default:
+    return false;
+  }
+}
 
 bool set_direct(int fd, bool on) {
   const int flags = fcntl(fd, F_GETFL);
@@ -103,7 +120,7 @@ bool Atomic_File::open(const char* path) {
     if (mFd >= 0) {
       mFinalPath = real;
       mTempPath = temp;
-      mDirect = set_direct(mFd, true);
+      mDirect = local_disk(mFd) && set_direct(mFd, true);
       if (exists) {
         (void)fchmod(mFd, st.st_mode & 07777);
         const int owner_kept = fchown(mFd, st.st_uid, st.st_gid);  // only the superuser may give a file away
