@@ -11,6 +11,8 @@
 
 void* point_store_alloc(size_t bytes);
 void point_store_free(void* p, size_t bytes);
+// Gives back what was faulted in ahead of the arrays (call when no more parts are made).
+void point_store_trim();
 // Blocks held now (for the tests).
 size_t point_store_blocks();
 

@@ -6,6 +6,7 @@
 #include "merge/PtMerger.h"
 
 #include "grid/pelgrove_MxN.h"
+#include "grid/point_store.h"
 #include "util/progress.h"
 
 #include <algorithm>
@@ -126,6 +127,7 @@ void grid_range(GridPt& lo, GridPt& hi) {
 }
 
 void merge_grid_pts() {
+  point_store_trim();  // the merge tables need the room more than a next part
   size_t total = 0;
   for (Grid* g : Grid::gGrids) {
     for (GridPt& p : g->mPts) p.mapped_to = nullptr;
