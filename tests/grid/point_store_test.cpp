@@ -2,7 +2,12 @@
 #include "grid/point_store.h"
 #include "support/test_support.h"
 
+#include <sys/mman.h>
+#include <unistd.h>
+
 #include <cstdint>
+#include <cstring>
+#include <vector>
 
 namespace {
 
@@ -32,6 +37,30 @@ TEST_F(PointStore, BigArraysShareHugePageBlocksThatGoBackWhenEmpty) {
   point_store_free(c, 2 * MiB);
   point_store_free(big, 40 * MiB);
   point_store_free(small, 1000);
+  EXPECT_EQ(point_store_blocks(), 0u);
+}
+
+// Resident 4 KiB pages in [p, p + bytes).
+size_t resident_pages(const char* p, size_t bytes) {
+  const size_t page = size_t(sysconf(_SC_PAGESIZE));
+  std::vector<unsigned char> in((bytes + page - 1) / page);
+  if (mincore(const_cast<char*>(p), bytes, in.data()) != 0) return size_t(-1);
+  size_t n = 0;
+  for (unsigned char c : in) n += c & 1;
+  return n;
+}
+
+TEST_F(PointStore, PagesFaultedAheadOfTheArraysAreGivenBackByATrim) {
+  ASSERT_EQ(point_store_blocks(), 0u);
+  char* a = static_cast<char*>(point_store_alloc(3 * MiB));
+  std::memset(a, 1, 3 * MiB);  // as a builder fills its points
+  // The helper faults in the huge page past the array's last one.
+  for (int wait = 0; wait < 2000 && resident_pages(a + 4 * MiB, 2 * MiB) == 0; ++wait) usleep(1000);
+  EXPECT_GT(resident_pages(a + 4 * MiB, 2 * MiB), 0u) << "the page ahead was faulted in";
+  point_store_trim();
+  EXPECT_EQ(resident_pages(a + 4 * MiB, 8 * MiB), 0u) << "nothing resident past the array's last huge page";
+  EXPECT_GE(resident_pages(a, 3 * MiB), 3 * MiB / size_t(sysconf(_SC_PAGESIZE)));
+  point_store_free(a, 3 * MiB);
   EXPECT_EQ(point_store_blocks(), 0u);
 }
 
