@@ -57,7 +57,11 @@ for row in $plates_rows; do
   : >"$work/ref.txt"
   : >"$work/ours.txt"
   for ((r = 0; r < model_rounds; r++)); do
+    # Each run starts with the other's file written back: the disk's write-back of 0.5-2 GB
+    # would otherwise land in the next run's time.
+    sync
     measure $boost "$work/reference" "$K" "$n" --fmt=chunk --out="$work/ref.dvk" >>"$work/ref.txt"
+    sync
     measure $boost "$pelgrove" --run "$here/models/plates-$model.vmf" "$work/ours.dvk" >>"$work/ours.txt"
   done
   same=identical
