@@ -137,25 +137,36 @@ void point_store_free(void* p, size_t bytes) {
   Store& s = store();
   std::unique_lock<std::mutex> hold(s.lock);
   char* c = static_cast<char*>(p);
-  for (size_t k = s.blocks.size(); k-- > 0;) {
-    Block& b = s.blocks[k];
-    if (c < b.base || c >= b.base + b.size) continue;
-    if (--b.live > 0) {
-      if (c + bytes == b.base + b.top) b.top -= bytes;
-      return;
-    }
-    char* base = b.base;
-    s.blocks[k].wanted = 0;  // nothing more to populate in it
-    s.done.wait(hold, [&] { return s.busy != base; });
-    for (size_t j = 0; j < s.blocks.size(); ++j)
-      if (s.blocks[j].base == base) {
-        if (s.blocks[j].live > 0) return;  // taken again while the helper finished
-        s.blocks.erase(s.blocks.begin() + long(j));
-        std::free(base);
-        return;
-      }
+  auto holding = [&]() -> Block* {
+    for (Block& b : s.blocks)
+      if (c >= b.base && c < b.base + b.size) return &b;
+    return nullptr;
+  };
+  Block* b = holding();
+  if (!b) return;
+  // The helper leaves the block first; it cannot come back while the lock is held.
+  char* base = b->base;
+  s.done.wait(hold, [&] { return s.busy != base; });
+  b = holding();  // the array is still live in it, so the block is still there
+  if (--b->live == 0) {
+    s.blocks.erase(s.blocks.begin() + (b - s.blocks.data()));
+    std::free(base);
     return;
   }
+  // The whole pages of an array no other will take go back to the system (a vector that
+  // grew leaves one behind at every step). The newest array's bytes go back to the block
+  // for the next one, with the pages faulted past them.
+  const size_t at = size_t(c - base), page = 4096;
+  size_t from = round_up(at, page), to = (at + bytes) / page * page;
+  if (at + bytes == b->top) {
+    b->top = at;
+    to = std::max(round_up(at + bytes, page), b->populated);
+    b->populated = std::max(b->populated, to);
+  } else {
+    b->populated = std::max(b->populated, to);
+  }
+  b->wanted = std::min(b->wanted, b->populated);
+  if (to > from) madvise(base + from, to - from, MADV_DONTNEED);
 }
 
 void point_store_trim() {

@@ -64,6 +64,29 @@ TEST_F(PointStore, PagesFaultedAheadOfTheArraysAreGivenBackByATrim) {
   EXPECT_EQ(point_store_blocks(), 0u);
 }
 
+TEST_F(PointStore, AFreedArrayThatIsNotTheNewestGivesItsPagesBack) {
+  ASSERT_EQ(point_store_blocks(), 0u);
+  char* a = static_cast<char*>(point_store_alloc(3 * MiB));
+  char* b = static_cast<char*>(point_store_alloc(MiB));
+  std::memset(a, 1, 3 * MiB);
+  std::memset(b, 1, MiB);
+  point_store_free(a, 3 * MiB);
+  EXPECT_EQ(resident_pages(a, 3 * MiB), 0u);
+  EXPECT_EQ(b[MiB - 1], 1) << "the array after it keeps its points";
+  // A vector that grows leaves its earlier arrays behind in the block: their pages go back.
+  GridPts grown;
+  std::vector<const GridPt*> earlier;
+  for (int k = 0; k < 400000; ++k) {
+    if (grown.size() == grown.capacity() && grown.capacity() * sizeof(GridPt) >= MiB) earlier.push_back(grown.data());
+    grown.push_back(GridPt());
+  }
+  ASSERT_GE(earlier.size(), 2u);
+  for (const GridPt* p : earlier) EXPECT_LE(resident_pages(reinterpret_cast<const char*>(p), MiB), 1u);
+  point_store_free(b, MiB);
+  grown = GridPts();
+  EXPECT_EQ(point_store_blocks(), 0u);
+}
+
 TEST_F(PointStore, PartsKeepTheirPointsAcrossManyBigArrays) {
   // Points of big parts made and freed in turns read back as written and as initialised.
   std::vector<GridPts> parts;
