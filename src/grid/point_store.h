@@ -16,17 +16,25 @@ void point_store_trim();
 // Blocks held now (for the tests).
 size_t point_store_blocks();
 
-template <class T>
-struct PointStoreAllocator {
+// A std allocator over a pair of functions that take and give back blocks of bytes.
+template <class T, void* (*Take)(size_t), void (*Give)(void*, size_t)>
+struct BlockAllocator {
   typedef T value_type;
-  PointStoreAllocator() = default;
   template <class U>
-  PointStoreAllocator(const PointStoreAllocator<U>&) {}
+  struct rebind {
+    using other = BlockAllocator<U, Take, Give>;
+  };
+  BlockAllocator() = default;
+  template <class U>
+  BlockAllocator(const BlockAllocator<U, Take, Give>&) {}
   T* allocate(size_t n) {
     if (n > size_t(-1) / sizeof(T)) throw std::bad_array_new_length();
-    return static_cast<T*>(point_store_alloc(n * sizeof(T)));
+    return static_cast<T*>(Take(n * sizeof(T)));
   }
-  void deallocate(T* p, size_t n) { point_store_free(p, n * sizeof(T)); }
+  void deallocate(T* p, size_t n) { Give(p, n * sizeof(T)); }
   template <class U>
-  bool operator==(const PointStoreAllocator<U>&) const { return true; }
+  bool operator==(const BlockAllocator<U, Take, Give>&) const { return true; }
 };
+
+template <class T>
+using PointStoreAllocator = BlockAllocator<T, point_store_alloc, point_store_free>;

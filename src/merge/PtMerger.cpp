@@ -108,7 +108,7 @@ void* huge_page_alloc(size_t bytes) {
   return mem;
 }
 
-void huge_page_free(void* p) {
+void huge_page_free(void* p, size_t) {
   std::free(p);
 }
 

@@ -15,18 +15,9 @@
 // Allocates blocks of 2 MiB and more on huge-page boundaries, advised for huge pages: a
 // hash table is read at random, and a TLB miss per lookup would cost more than the lookup.
 void* huge_page_alloc(size_t bytes);
-void huge_page_free(void* p);
+void huge_page_free(void* p, size_t bytes);
 template <class T>
-struct HugePageAllocator {
-  typedef T value_type;
-  HugePageAllocator() = default;
-  template <class U>
-  HugePageAllocator(const HugePageAllocator<U>&) {}
-  T* allocate(size_t n) { return static_cast<T*>(huge_page_alloc(n * sizeof(T))); }
-  void deallocate(T* p, size_t) { huge_page_free(p); }
-  template <class U>
-  bool operator==(const HugePageAllocator<U>&) const { return true; }
-};
+using HugePageAllocator = BlockAllocator<T, huge_page_alloc, huge_page_free>;
 template <class T>
 using HugeVector = std::vector<T, HugePageAllocator<T>>;
 
