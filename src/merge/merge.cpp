@@ -91,7 +91,6 @@ void merge_part(Grid& g, const std::vector<uint32_t>& order, PtMerger& merger, s
   // Phase 1: join to representatives of earlier parts; the part view learns the ones this
   // part touches, so ptolerance can reach them too.
   for (size_t q = 0; q < n; ++q) {
-    if (q + 2 * PREFETCH_AHEAD < n) __builtin_prefetch(pts + order[q + 2 * PREFETCH_AHEAD]);
     if (q + PREFETCH_AHEAD < n) hash_ahead(q + PREFETCH_AHEAD);
     GridPt* P = pts + order[q];
     if (P->mapped_to) continue;
